@@ -1,0 +1,5 @@
+#include "recfilereader/recfilereader.h"
+
+extern "C" RECFILEREADER_API IInterfaceAccess* CreateRecordingReader(IInterfaceAccess* /*host*/) {
+  return nullptr;
+}
