@@ -167,6 +167,38 @@ int CompareNames(std::u16string_view a, std::u16string_view b) {
   return 0;
 }
 
+std::wstring NameToWide(std::u16string_view name) {
+  std::wstring out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char32_t unit = name[i];
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size() &&
+                      name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+    if (pair) {
+      out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (name[i + 1] - 0xDC00)));
+      ++i;
+    } else {
+      out.push_back(static_cast<wchar_t>(unit));
+    }
+  }
+  return out;
+}
+
+bool NameFromWide(std::wstring_view text, std::u16string* name) {
+  name->clear();
+  for (const wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code > 0x10FFFF) return false;
+    if (code >= 0x10000) {
+      name->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      name->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      name->push_back(static_cast<char16_t>(code));
+    }
+  }
+  return true;
+}
+
 bool IsValidElementName(std::u16string_view name) {
   if (name.empty() || name.size() > kMaxNameUnits) return false;
   return name.find_first_of(u"/\\:!") == std::u16string_view::npos;
