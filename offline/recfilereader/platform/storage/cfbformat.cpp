@@ -88,8 +88,6 @@ void EncodeFileTime(std::uint8_t* p, const FILETIME& t) {
   StoreLe32(p + 4, t.dwHighDateTime);
 }
 
-constexpr std::size_t kNameFieldUnits = 32;
-
 }  // namespace
 
 DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncodedSize> in,
@@ -97,9 +95,10 @@ DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncoded
   const std::uint8_t* p = in.data();
   DirectoryEntry e;
   const std::uint16_t nameBytes = LoadLe16(p + 0x40);
-  // Some writers leave the length field wrong; the terminator is what ends the name then.
-  std::size_t limit = kNameFieldUnits;
-  if (nameBytes >= 2 && nameBytes <= 2 * kNameFieldUnits && nameBytes % 2 == 0) {
+  // Some writers leave the length field wrong; the terminator is what ends the name then,
+  // and the last unit of the field is never part of it.
+  std::size_t limit = kMaxNameUnits;
+  if (nameBytes >= 2 && nameBytes <= 2 * (kMaxNameUnits + 1) && nameBytes % 2 == 0) {
     limit = nameBytes / 2 - 1;
   }
   for (std::size_t i = 0; i < limit; ++i) {
