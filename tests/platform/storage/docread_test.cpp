@@ -222,6 +222,19 @@ TEST(CfbRead, DamagedDocumentsFailCleanly) {
   }
 }
 
+TEST(CfbRead, Version4SizeNearTheTopOfTheRangeIsDamageNotAWrapAround) {
+  RawCfb raw(4, 3);
+  raw.UseFat({0});
+  raw.Header32(0x28, 1);
+  raw.Header32(0x30, 1);
+  raw.Chain({1});
+  raw.Chain({2});
+  raw.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, kEnd, 0});
+  raw.Entry(1, 1, {u"Huge", 2, 1, kNone, kNone, kNone, 2, 0xFFFFFFFFFFFFFFFFull});
+  ComPtr<IStorage> root;
+  EXPECT_EQ(OpenDocument(raw.bytes(), &root), STG_E_DOCFILECORRUPT);
+}
+
 // --- Corpus, compared with what python3-olefile lists -----------------------------------------
 
 std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file) {

@@ -14,7 +14,10 @@ namespace {
 
 [[noreturn]] void Corrupt() { throw com_error(STG_E_DOCFILECORRUPT); }
 
-std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t unit) { return (value + unit - 1) / unit; }
+// Rounds up without overflowing: version-4 sizes use all 64 bits.
+std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t unit) {
+  return value / unit + (value % unit != 0 ? 1 : 0);
+}
 
 // Sector links (the FAT or the mini FAT) with a claim mark per sector, so that no sector is
 // taken by two chains or twice by one.

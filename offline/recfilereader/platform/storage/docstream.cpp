@@ -85,7 +85,9 @@ HRESULT CDocStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPo
   }
   const std::int64_t delta = move.QuadPart;
   if (delta < 0 && static_cast<std::uint64_t>(-(delta + 1)) >= base) return STG_E_INVALIDFUNCTION;
-  position_ = base + static_cast<std::uint64_t>(delta);
+  const std::uint64_t target = base + static_cast<std::uint64_t>(delta);
+  if (delta > 0 && target < base) return STG_E_INVALIDFUNCTION;  // past 2^64
+  position_ = target;
   if (newPosition != nullptr) newPosition->QuadPart = position_;
   return S_OK;
 }
