@@ -179,6 +179,33 @@ class CompressionMock final : public Recorder, public ICompressionAlgo {
   }
 };
 
+// The services a host offers are called by the library through their tables.
+class HostServicesMock final : public Recorder,
+                               public IRCMemoryMgr,
+                               public IRecordingError,
+                               public IExErrorMgr,
+                               public ITimebase,
+                               public IThreadedProcess {
+ public:
+  void* Allocate(std::size_t size, DWORD flags) override {
+    return Hit<void*>("Allocate", nullptr, {size, flags});
+  }
+  void* Reallocate(void*, std::size_t size) override {
+    return Hit<void*>("Reallocate", nullptr, {size});
+  }
+  void Free(void*) override { Hit("Free", 0); }
+  LONG GetErrorCode() override { return Hit<LONG>("GetErrorCode", 20); }
+  const wchar_t* GetErrorText() override { return Hit("GetErrorText", L"No error"); }
+  void Reserved() override { Hit("Reserved", 0); }
+  void Report(const HostErrorRecord* record) override {
+    Hit("Report", 0, {record->code});
+  }
+  ULONGLONG GetCurrentTime() override { return Hit<ULONGLONG>("GetCurrentTime", 1ull << 40); }
+  void Start(DWORD value) override { Hit("Start", 0, {value}); }
+  void Execute(IThreadedProcessStatus*, IAbort*) override { Hit("Execute", 0); }
+  void Finish(DWORD discard) override { Hit("Finish", 0, {discard}); }
+};
+
 struct SlotCase {
   const char* interface_name;
   std::size_t slot;
@@ -351,6 +378,38 @@ TEST(PublicHeadersTest, SourceAndMarkerInterfacesKeepTheirSlots) {
       {"IRecordingMarker", 4, "GetMarkerProperties",
        [&] { CallSlot<bool>(m, 4, LONGLONG{10}, &props); }},
       {"IRecordingMarker", 5, "ReleaseMarkerProperties", [&] { CallSlot<bool>(m, 5, props); }},
+  });
+}
+
+TEST(PublicHeadersTest, HostServiceInterfacesKeepTheirSlots) {
+  HostServicesMock m;
+  HostErrorRecord record{};
+  record.code = 0x20000000u;
+  auto* memory = static_cast<IRCMemoryMgr*>(&m);
+  auto* error = static_cast<IRecordingError*>(&m);
+  auto* errors = static_cast<IExErrorMgr*>(&m);
+  auto* timebase = static_cast<ITimebase*>(&m);
+  auto* process = static_cast<IThreadedProcess*>(&m);
+
+  ExpectSlots(m, {
+      {"IRCMemoryMgr", 0, "Allocate",
+       [&] { CallSlot<void*>(memory, 0, std::size_t{16}, DWORD{1}); }},
+      {"IRCMemoryMgr", 1, "Reallocate",
+       [&] { CallSlot<void*>(memory, 1, static_cast<void*>(nullptr), std::size_t{16}); }},
+      {"IRCMemoryMgr", 2, "Free", [&] { CallSlot<void>(memory, 2, static_cast<void*>(nullptr)); }},
+      {"IRecordingError", 0, "GetErrorCode", [&] { CallSlot<LONG>(error, 0); }},
+      {"IRecordingError", 1, "GetErrorText", [&] { CallSlot<const wchar_t*>(error, 1); }},
+      {"IExErrorMgr", 1, "Report",
+       [&] { CallSlot<void>(errors, 1, static_cast<const HostErrorRecord*>(&record)); }},
+      {"ITimebase", 1, "GetCurrentTime",
+       [&] { EXPECT_EQ(CallSlot<ULONGLONG>(timebase, 1), 1ull << 40); }},
+      {"IThreadedProcess", 0, "Start", [&] { CallSlot<void>(process, 0, DWORD{0}); }},
+      {"IThreadedProcess", 1, "Execute",
+       [&] {
+         CallSlot<void>(process, 1, static_cast<IThreadedProcessStatus*>(nullptr),
+                        static_cast<IAbort*>(nullptr));
+       }},
+      {"IThreadedProcess", 2, "Finish", [&] { CallSlot<void>(process, 2, DWORD{1}); }},
   });
 }
 

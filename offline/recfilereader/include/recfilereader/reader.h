@@ -7,21 +7,25 @@
 #include "recfilereader/compat.h"
 
 // Access modes of IRecordingReaderEx::OpenEx.
-constexpr ULONG kRecordingAccessWrite = 0;         // create a new recording for writing
-constexpr ULONG kRecordingAccessRead = 1;          // open an existing recording for reading
-constexpr ULONG kRecordingAccessWriteSecond = 2;   // create one signed with the second format
+constexpr ULONG kRecordingAccessWrite = 0;  // create a new recording for writing
+constexpr ULONG kRecordingAccessRead = 1;   // open an existing recording for reading
+// Create a new recording signed with the second format identifier, whose packages may be
+// compressed.
+constexpr ULONG kRecordingAccessWriteSecond = 2;
 
-// Load flags of IRecordingReaderEx::OpenEx. Open derives them from its purpose; 36 and 32 are
-// the other values it uses (32 loads no navigation data).
+// Load flags of IRecordingReaderEx::OpenEx, saying what an open for reading loads. Values not
+// listed here load the navigation data only (32 loads nothing).
 constexpr ULONG kRecordingLoadFull = 63;  // everything; a time span may then be extracted
-// Sources and properties only, on the calling thread: no navigation data, no timestamps, no
-// cursor. 3 does the same.
+constexpr ULONG kRecordingLoadSourcesAndNavigation = 36;
+// Sources, recording and system properties only, on the calling thread: no navigation data,
+// no markers, no timestamps, no cursor. 3 does the same.
 constexpr ULONG kRecordingLoadMetadataOnly = 7;
 
 struct IRecordingSupport {
   // 0: tells whether the file at `path` is a recording this reader can open: `*supported`
-  // becomes 1 or 0. Returns 1 when the test could be made (a file that is not a recording is
-  // a successful test), 0 when the file could not be read.
+  // becomes 1 or 0 when the file starts with a file header, and is left alone otherwise (so
+  // the host sets it to 0 first). Returns 1 when the test could be made (a file that is not a
+  // recording is a successful test), 0 when the file could not be read.
   virtual BOOL IsFileSupported(const wchar_t* path, BOOL* supported) = 0;
 
  protected:
@@ -29,8 +33,9 @@ struct IRecordingSupport {
 };
 
 struct IRecordingReader {
-  // 0: opens the recording at `path` for reading. Purpose 2 loads with flags 36, 3 with 7,
-  // 4 with 32, any other with 63 (see OpenEx). Returns 1, or 0 with the reader closed.
+  // 0: opens the recording at `path` for reading with the load flags of `purpose`: 2 gives
+  // 36, 3 gives 7, 4 gives 32, any other 63 (see OpenEx). Returns 1, or 0 with the reader
+  // closed.
   virtual BOOL Open(const wchar_t* path, ULONG purpose) = 0;
   // 1: closes the open recording, if any. Returns 1.
   virtual BOOL Close() = 0;

@@ -6,6 +6,8 @@
 #include "recfilereader/compat.h"
 #include "recfilereader/compression.h"
 #include "recfilereader/data.h"
+#include "recfilereader/errors.h"
+#include "recfilereader/hostservices.h"
 #include "recfilereader/markers.h"
 #include "recfilereader/navigation.h"
 #include "recfilereader/performance.h"
