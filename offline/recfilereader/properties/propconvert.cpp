@@ -75,7 +75,11 @@ double Atof(const C* text) {
   if (text == nullptr) return 0.0;
   while (IsSpace(*text)) ++text;
   std::string ascii;  // the number can only be made of ASCII characters
-  for (; *text > C(0) && *text < C(0x80); ++text) ascii += static_cast<char>(*text);
+  for (;; ++text) {
+    const auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<C>>(*text));
+    if (code == 0 || code >= 0x80) break;
+    ascii += static_cast<char>(code);
+  }
   std::size_t start = 0;
   const bool negative = !ascii.empty() && ascii[0] == '-';
   if (!ascii.empty() && (ascii[0] == '+' || ascii[0] == '-')) start = 1;
