@@ -18,6 +18,7 @@ struct Var {
   Var(const Var& other) : Var() { PropVariantCopy(&v, &other.v); }
   Var& operator=(const Var&) = delete;
   ~Var() { PropVariantClear(&v); }
+  const PROPVARIANT* p() const { return &v; }  // usable on a temporary for the call it is passed to
 };
 
 inline Var I1(CHAR x) { Var r(VT_I1); r.v.cVal = x; return r; }
