@@ -1,7 +1,5 @@
 #include <charconv>
-#include <clocale>
-#include <cmath>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <locale.h>

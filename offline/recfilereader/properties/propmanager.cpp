@@ -79,13 +79,15 @@ bool CPropManager::DeletePropertyByName(const wchar_t* name) {
 
 DWORD CPropManager::GetTableHash() {
   if (hash_valid_) return table_hash_;
-  DWORD hash = kEmptyTableHash;
-  for (const auto& [name, value] : table_) {
-    if (value.get().vt != VT_EMPTY) hash = FoldPropertyValue(hash, value.get(), HashScope::kFreeForm);
-  }
-  table_hash_ = hash;
-  hash_valid_ = true;
-  return hash;
+  return Contained(table_hash_, [&] {
+    DWORD hash = kEmptyTableHash;
+    for (const auto& [name, value] : table_) {
+      if (value.get().vt != VT_EMPTY) hash = FoldPropertyValue(hash, value.get(), HashScope::kFreeForm);
+    }
+    table_hash_ = hash;
+    hash_valid_ = true;
+    return hash;
+  });
 }
 
 void CPropManager::Put(const std::wstring& name, const PROPVARIANT& value) {
