@@ -151,6 +151,26 @@ struct DECIMAL {
 };
 constexpr BYTE DECIMAL_NEG = 0x80;
 
+// A calendar time as eight unsigned 16-bit fields (16 bytes).
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;  // 0 = Sunday
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+static_assert(sizeof(SYSTEMTIME) == 16);
+
+// A waitable object handed through IAbort. The library's handles point to its own events.
+using HANDLE = void*;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+
 struct BLOB {
   ULONG cbSize;
   BYTE* pBlobData;
