@@ -107,6 +107,8 @@ void CCompoundDocument::Commit() {
     const std::uint64_t next = i + 1 < image.large.size() ? image.large[i + 1].offset : image.size;
     WriteBytes(end, zeros.data(), static_cast<std::size_t>(next - end));
   }
+  hr = lockBytes_->Flush();
+  if (FAILED(hr)) throw com_error(hr);
   changed_ = false;
 }
 

@@ -141,24 +141,24 @@ HRESULT CDocStorage::OpenStorage(const OLECHAR* name, IStorage* priority, DWORD 
   });
 }
 
-bool CDocStorage::Contains(IStorage* target) const {
+bool CDocStorage::IsInside(IStorage* target, const CompoundNode& node) const {
   CDocStorage* other = nullptr;
   if (FAILED(target->QueryInterface(IID_CDocStorage, reinterpret_cast<void**>(&other)))) return false;
-  const bool sameDocument = other->doc_ == doc_;
-  const CompoundNode* node = other->node_.get();
-  other->Release();
-  if (!sameDocument) return false;
-  for (; node != nullptr; node = node->parent) {
-    if (node == node_.get()) return true;
+  bool inside = false;
+  if (other->doc_ == doc_) {
+    for (const CompoundNode* n = other->node_.get(); n != nullptr && !inside; n = n->parent) {
+      inside = n == &node;
+    }
   }
-  return false;
+  other->Release();
+  return inside;
 }
 
 HRESULT CDocStorage::CopyTo(DWORD excludeCount, const IID* excludeIids, SNB exclude, IStorage* target) {
   return ComGuard([&]() -> HRESULT {
     if (target == nullptr || (excludeCount > 0 && excludeIids == nullptr)) return STG_E_INVALIDPOINTER;
     if (node_->removed) return STG_E_REVERTED;
-    if (Contains(target)) return STG_E_ACCESSDENIED;
+    if (IsInside(target, *node_)) return STG_E_ACCESSDENIED;
     CopyExclusions exclusions;
     exclusions.names = exclude;
     for (DWORD i = 0; i < excludeCount; ++i) {
@@ -180,17 +180,7 @@ HRESULT CDocStorage::MoveElementTo(const OLECHAR* name, IStorage* target, const 
     if (!child) return STG_E_FILENOTFOUND;
     if (flags == STGMOVE_MOVE) Check(CheckWritable());
     // A storage cannot go into itself or anything inside it.
-    if (child->isStorage()) {
-      CDocStorage* other = nullptr;
-      if (SUCCEEDED(target->QueryInterface(IID_CDocStorage, reinterpret_cast<void**>(&other)))) {
-        bool inside = false;
-        for (const CompoundNode* n = other->node_.get(); n != nullptr; n = n->parent) {
-          inside = inside || (other->doc_ == doc_ && n == child.get());
-        }
-        other->Release();
-        if (inside) return STG_E_ACCESSDENIED;
-      }
-    }
+    if (child->isStorage() && IsInside(target, *child)) return STG_E_ACCESSDENIED;
     const HRESULT hr = CopyElement(this, name, target, newName);
     if (FAILED(hr) || flags == STGMOVE_COPY) return hr;
     return DestroyElement(name);

@@ -61,8 +61,9 @@ class CDocStorage final : public IStorage {
   std::shared_ptr<CompoundNode> CreateChild(const OLECHAR* name, DWORD mode, DWORD type);
   // Finds the child `name` of `type` that may be opened with `mode`. Throws com_error.
   std::shared_ptr<CompoundNode> OpenChild(const OLECHAR* name, DWORD mode, DWORD type);
-  // True when `target` is this storage or lies inside it.
-  bool Contains(IStorage* target) const;
+  // True when `target` is one of our storages of this document that is `node` or lies
+  // inside it.
+  bool IsInside(IStorage* target, const CompoundNode& node) const;
 
   ComRefCount refs_;
   std::shared_ptr<CCompoundDocument> doc_;
