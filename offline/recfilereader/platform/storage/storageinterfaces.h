@@ -190,14 +190,22 @@ struct IStorage : IUnknown {
   ~IStorage() = default;
 };
 
-// Creates a new, empty compound document on `lockBytes` (which must then be empty unless
-// STGM_CREATE is given, which replaces whatever it holds). Changes reach the lock bytes as
-// they are made (direct mode); STGM_TRANSACTED gives STG_E_INVALIDFLAG.
+// Creates a new, empty compound document on `lockBytes`, replacing whatever they hold, and
+// writes it to them at once. `mode` needs write access. Documents work in direct mode only
+// (STGM_TRANSACTED, STGM_SIMPLE, STGM_PRIORITY, STGM_DELETEONRELEASE: STG_E_INVALIDFLAG): a
+// change is seen at once by every element of the document and reaches the lock bytes, as a
+// complete document, at Commit of any storage or stream and when the last element of the
+// document is released. Storages and streams inside are created and opened with
+// STGM_SHARE_EXCLUSIVE (else STG_E_INVALIDFLAG), and only once at a time (else
+// STG_E_ACCESSDENIED).
 HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD reserved,
                                      IStorage** root);
 
-// Opens the compound document held by `lockBytes`. Damaged documents fail with
-// STG_E_INVALIDHEADER, STG_E_DOCFILECORRUPT or STG_E_FILEALREADYEXISTS (not a document).
+// Opens the compound document held by `lockBytes` (versions 3 and 4), for writing when `mode`
+// asks for it; `priority` and `exclude` must be null. Bytes that are no compound document
+// fail with STG_E_FILEALREADYEXISTS, damaged ones with STG_E_INVALIDHEADER or
+// STG_E_DOCFILECORRUPT. Opening reads the structure only; stream contents are read from the
+// lock bytes when asked for, so they must not change while the document is open.
 HRESULT StgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorage* priority, DWORD mode,
                                    SNB exclude, DWORD reserved, IStorage** root);
 
