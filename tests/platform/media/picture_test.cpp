@@ -346,6 +346,13 @@ TEST(DecodePicture, HostileAndUnsupportedBytesFailCleanly) {
        Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0, 17, 8, 0xFD, 0xE8, 0xFD, 0xE8, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0})},
       {"TGA header of 65535 x 65535", kTga,
        Bytes({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0, 1, 2, 3})},
+      {"JPEG Huffman table of 16 x 255 codes", kJpg,
+       [] {
+         auto b = Bytes({0xFF, 0xD8, 0xFF, 0xC4, 0x10, 0x13, 0x00});
+         b.resize(b.size() + 16, 0xFF);
+         b.resize(b.size() + 4080, 0x01);
+         return b;
+       }()},
       {"random bytes called JPEG", kJpg, Bytes({0x12, 0x34, 0x56, 0x78, 0x9A})},
       {"BMP of 40000 x 40000 without its rows", kBmp, EncodeBmp(huge_bmp)},
       {"BMP with run-length rows", kBmp, EncodeBmp(rle)},

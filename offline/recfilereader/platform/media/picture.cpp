@@ -80,7 +80,7 @@ std::optional<Picture> DecodePicture(std::uint32_t format, std::span<const std::
     case PictureFormat::kJpg:
     case PictureFormat::kPng:
     case PictureFormat::kTga:
-      return DecodeWithStb(encoded);
+      return DecodeWithStb(actual, encoded);
     default:
       return std::nullopt;
   }

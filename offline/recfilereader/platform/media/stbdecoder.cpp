@@ -1,6 +1,7 @@
 #include "platform/media/stbdecoder.h"
 
 #include <climits>
+#include <cstring>
 #include <memory>
 
 // stb_image's implementation lives in this file only. Only the formats it decodes for us are
@@ -23,6 +24,89 @@ struct StbFree {
   void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
 };
 
+// ---- Walks that refuse what this stb_image release would mishandle ------------------------
+//
+// Its JPEG reader builds a Huffman table from counts it does not check: counts summing above
+// 256 write past the table. Its PNG reader grows its buffer to an IDAT chunk's declared
+// length before it finds that the bytes are missing. Both walks follow the stream as the
+// reader does and refuse such input up front.
+
+std::uint32_t LoadBe16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] << 8 | p[1]); }
+std::uint32_t LoadBe32(const std::uint8_t* p) { return LoadBe16(p) << 16 | LoadBe16(p + 2); }
+
+constexpr std::uint8_t kJpegDht = 0xC4;
+constexpr std::uint8_t kJpegSos = 0xDA;
+constexpr std::uint8_t kJpegEoi = 0xD9;
+
+// Every table of a DHT segment (at `at`, just past the marker) holds at most 256 codes. Bytes
+// past the end read as zero, as they do for the reader.
+bool HuffmanSegmentFits(std::span<const std::uint8_t> jpeg, std::size_t at) {
+  auto byte = [&](std::size_t i) -> std::uint32_t { return i < jpeg.size() ? jpeg[i] : 0; };
+  std::int64_t left = static_cast<std::int64_t>(byte(at) << 8 | byte(at + 1)) - 2;
+  at += 2;
+  while (left > 0 && at < jpeg.size()) {
+    std::uint32_t codes = 0;
+    for (std::size_t i = 1; i <= 16; ++i) codes += byte(at + i);
+    if (codes > 256) return false;
+    at += 17 + codes;
+    left -= 17 + static_cast<std::int64_t>(codes);
+  }
+  return true;
+}
+
+// Past the entropy-coded data that starts at `at`: 0xFF (repeated or not) followed by 0x00
+// is a stuffed byte; followed by anything else it starts the next marker.
+std::size_t SkipEntropyCodedData(std::span<const std::uint8_t> jpeg, std::size_t at) {
+  while (at < jpeg.size()) {
+    if (jpeg[at] != 0xFF) {
+      ++at;
+      continue;
+    }
+    std::size_t next = at + 1;
+    while (next < jpeg.size() && jpeg[next] == 0xFF) ++next;
+    if (next < jpeg.size() && jpeg[next] == 0x00) {
+      at = next + 1;
+      continue;
+    }
+    return at;
+  }
+  return at;
+}
+
+// Walks the markers from the start of the image to its end, through the entropy-coded data
+// of every scan, as the reader does: bytes that are not a marker where one is due are
+// skipped up to the next 0xFF.
+bool JpegHuffmanTablesFit(std::span<const std::uint8_t> jpeg) {
+  std::size_t at = 2;  // past the start-of-image marker
+  while (at < jpeg.size()) {
+    while (at < jpeg.size() && jpeg[at] != 0xFF) ++at;
+    while (at < jpeg.size() && jpeg[at] == 0xFF) ++at;
+    if (at >= jpeg.size()) return true;
+    const std::uint8_t marker = jpeg[at++];
+    if (marker == kJpegEoi) return true;
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no segment
+    if (marker == kJpegDht && !HuffmanSegmentFits(jpeg, at)) return false;
+    if (jpeg.size() - at < 2) return true;
+    at += LoadBe16(&jpeg[at]);
+    if (marker == kJpegSos) at = SkipEntropyCodedData(jpeg, at);
+  }
+  return true;
+}
+
+// Every chunk up to IEND lies whole within the bytes: length, type, data, CRC.
+bool PngChunksFit(std::span<const std::uint8_t> png) {
+  std::size_t at = 8;  // past the signature
+  while (at < png.size()) {
+    if (png.size() - at < 12) return false;
+    const std::uint64_t length = LoadBe32(&png[at]);
+    if (length > png.size() - at - 12) return false;
+    const bool end = std::memcmp(&png[at + 4], "IEND", 4) == 0;
+    at += 12 + static_cast<std::size_t>(length);
+    if (end) return true;
+  }
+  return false;
+}
+
 bool HasTranslucentPixel(const stbi_uc* rgba, std::size_t pixels) {
   for (std::size_t i = 0; i < pixels; ++i) {
     if (rgba[4 * i + 3] != 0xFF) return true;
@@ -32,8 +116,10 @@ bool HasTranslucentPixel(const stbi_uc* rgba, std::size_t pixels) {
 
 }  // namespace
 
-std::optional<Picture> DecodeWithStb(std::span<const std::uint8_t> encoded) {
+std::optional<Picture> DecodeWithStb(PictureFormat format, std::span<const std::uint8_t> encoded) {
   if (encoded.empty() || encoded.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+  if (format == PictureFormat::kJpg && !JpegHuffmanTablesFit(encoded)) return std::nullopt;
+  if (format == PictureFormat::kPng && !PngChunksFit(encoded)) return std::nullopt;
   const auto* data = reinterpret_cast<const stbi_uc*>(encoded.data());
   const int length = static_cast<int>(encoded.size());
 

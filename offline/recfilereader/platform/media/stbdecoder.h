@@ -12,7 +12,8 @@ namespace recfilereader {
 
 // 24 bits per pixel, or 32 when the picture has an alpha channel with some pixel not opaque.
 // Empty when the bytes do not decode, or declare more pixels than their size can hold.
-std::optional<Picture> DecodeWithStb(std::span<const std::uint8_t> encoded);
+// `format` is what the bytes are known to be: GIF, JPEG, PNG or TGA.
+std::optional<Picture> DecodeWithStb(PictureFormat format, std::span<const std::uint8_t> encoded);
 
 // The most pixels one encoded byte may stand for: deflate's best ratio (1032:1) at one bit
 // per pixel. No format decoded here packs pixels more densely in a picture worth showing, so
