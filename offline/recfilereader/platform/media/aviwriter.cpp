@@ -26,9 +26,8 @@ std::uint32_t Saturate32(std::uint64_t v) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, kMaxRiffSize));
 }
 
-std::int16_t Saturate16(std::int64_t v) {
-  return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, 0, 0x7FFF));
-}
+// rcFrame holds 16-bit signed coordinates.
+std::int16_t Saturate16(std::uint32_t v) { return static_cast<std::int16_t>(std::min<std::uint32_t>(v, 0x7FFF)); }
 
 // Appends RIFF chunks to a byte vector and patches list sizes when a list is closed.
 class RiffBuilder {
@@ -125,8 +124,9 @@ int AviWriter::SetFormat(std::span<const std::uint8_t> format) {
     if (!IsUsableVideoFormat(format)) return EINVAL;
     // The frame rectangle follows the picture size, as the platform's writer fills it in.
     const auto dib = BITMAPINFOHEADER::DecodeFrom(format);
-    frame_width_ = Saturate16(dib->biWidth);
-    frame_height_ = Saturate16(dib->biHeight < 0 ? -static_cast<std::int64_t>(dib->biHeight) : dib->biHeight);
+    frame_width_ = static_cast<std::uint32_t>(dib->biWidth);
+    frame_height_ = static_cast<std::uint32_t>(dib->biHeight < 0 ? -static_cast<std::int64_t>(dib->biHeight)
+                                                                  : dib->biHeight);
   }
   format_.assign(format.begin(), format.end());
   return 0;
@@ -139,8 +139,8 @@ int AviWriter::Write(std::span<const std::uint8_t> data, std::uint32_t flags) {
     movi_end_ = movi_offset_ + kListHeaderSize;
   }
   const std::uint64_t chunk_total = kChunkHeaderSize + data.size() + data.size() % 2;
-  const std::uint64_t index_total = kIndexEntrySize * (index_.size() + 1) + kChunkHeaderSize;
-  if (movi_end_ + chunk_total + index_total - kChunkHeaderSize > kMaxRiffSize) return EFBIG;
+  const std::uint64_t file_end = movi_end_ + chunk_total + kChunkHeaderSize + kIndexEntrySize * (index_.size() + 1);
+  if (file_end - kChunkHeaderSize > kMaxRiffSize) return EFBIG;
 
   const bool audio = settings_.type == kStreamTypeAudio;
   const bool key_frame = audio || index_.empty() || (flags & kAviIndexKeyFrame) != 0;
@@ -225,8 +225,8 @@ std::vector<std::uint8_t> AviWriter::BuildHeaderList() const {
   out.U32(0);
   out.U32(1);
   out.U32(largest_chunk_);
-  out.U32(static_cast<std::uint32_t>(frame_width_));
-  out.U32(static_cast<std::uint32_t>(frame_height_));
+  out.U32(frame_width_);
+  out.U32(frame_height_);
   out.Zeros(16);
 
   const std::size_t strl = out.BeginList(MakeFourCC('s', 't', 'r', 'l'));
@@ -247,8 +247,8 @@ std::vector<std::uint8_t> AviWriter::BuildHeaderList() const {
   out.U32(settings_.sample_size);
   out.U16(0);
   out.U16(0);
-  out.U16(static_cast<std::uint16_t>(frame_width_));
-  out.U16(static_cast<std::uint16_t>(frame_height_));
+  out.U16(static_cast<std::uint16_t>(Saturate16(frame_width_)));
+  out.U16(static_cast<std::uint16_t>(Saturate16(frame_height_)));
   out.Chunk(MakeFourCC('s', 't', 'r', 'f'), format_);
   if (!settings_.name.empty()) {
     // The name keeps its terminator and gets a second one when that makes the size even.

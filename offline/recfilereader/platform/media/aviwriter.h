@@ -84,8 +84,8 @@ class AviWriter {
   bool has_stream_ = false;
   AviStreamSettings settings_;
   std::vector<std::uint8_t> format_;
-  std::int16_t frame_width_ = 0;   // rcFrame right, video only
-  std::int16_t frame_height_ = 0;  // rcFrame bottom, video only
+  std::uint32_t frame_width_ = 0;   // picture size, video only
+  std::uint32_t frame_height_ = 0;
   std::uint32_t movi_offset_ = 0;  // file offset of 'LIST', fixed at the first Write
   std::uint64_t movi_end_ = 0;     // file offset just past the last data chunk
   std::uint64_t length_ = 0;       // stream length in samples
