@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/bytes.h"
 #include "platform/media/picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 4) return 0;
-  const std::uint32_t format = recfilereader::LoadLe32(data);
-  const auto picture = recfilereader::DecodePicture(format, std::span<const std::uint8_t>(data + 4, size - 4));
+  const auto picture = recfilereader::DecodePicturePayload(std::span<const std::uint8_t>(data, size));
   if (!picture) return 0;
 
   const std::uint64_t stride = recfilereader::DibStride(picture->width(), picture->bits_per_pixel());

@@ -300,6 +300,22 @@ TEST_F(DecodeByPeer, EveryTruncationFailsCleanly) {
   }
 }
 
+TEST(DecodePicturePayload, CodeComesFirstLittleEndian) {
+  BmpSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.pixels = {1, 2, 3, 0};
+  const auto bmp = EncodeBmp(spec);
+  std::vector<std::uint8_t> payload = {1, 0, 0, 0};
+  payload.insert(payload.end(), bmp.begin(), bmp.end());
+  const auto picture = DecodePicturePayload(payload);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(PixelAt(*picture, 0, 0), (Bgra{1, 2, 3, 255}));
+  EXPECT_FALSE(DecodePicturePayload(std::span(payload.data(), 3)));
+  payload[3] = 1;  // code 0x01000001: no such format
+  EXPECT_FALSE(DecodePicturePayload(payload));
+}
+
 std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
   std::vector<std::uint8_t> out;
   for (int v : values) out.push_back(static_cast<std::uint8_t>(v));

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "platform/bytes.h"
 #include "platform/media/bmpdecoder.h"
 #include "platform/media/stbdecoder.h"
 
@@ -84,6 +85,11 @@ std::optional<Picture> DecodePicture(std::uint32_t format, std::span<const std::
     default:
       return std::nullopt;
   }
+}
+
+std::optional<Picture> DecodePicturePayload(std::span<const std::uint8_t> payload) {
+  if (payload.size() < 4) return std::nullopt;
+  return DecodePicture(LoadLe32(payload.data()), payload.subspan(4));
 }
 
 }  // namespace recfilereader

@@ -86,6 +86,10 @@ class Picture {
 // signature wins. Empty for unsupported formats and for bytes that do not decode.
 std::optional<Picture> DecodePicture(std::uint32_t format, std::span<const std::uint8_t> encoded);
 
+// The same for a picture payload as recordings store it: the format code (32-bit
+// little-endian), then the encoded picture. Empty for payloads shorter than the code.
+std::optional<Picture> DecodePicturePayload(std::span<const std::uint8_t> payload);
+
 // Pictures no larger than this many pixels are decoded (256 Mi bytes at 32 bits per pixel).
 constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{1} << 26;
 

@@ -129,7 +129,9 @@ std::optional<Picture> DecodeWithStb(PictureFormat format, std::span<const std::
   if (stbi_info_from_memory(data, length, &width, &height, &channels) == 0) return std::nullopt;
   if (width <= 0 || height <= 0) return std::nullopt;
   const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-  if (pixels > kMaxPicturePixels || pixels > encoded.size() * kMaxPixelsPerEncodedByte) return std::nullopt;
+  if (pixels > kMaxPicturePixels || pixels > encoded.size() * MaxPixelsPerEncodedByte(format)) {
+    return std::nullopt;
+  }
 
   // Grey and colour pictures both come out as colour; alpha, when present, is kept for now.
   const bool with_alpha = channels == 2 || channels == 4;

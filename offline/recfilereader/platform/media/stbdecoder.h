@@ -15,11 +15,20 @@ namespace recfilereader {
 // `format` is what the bytes are known to be: GIF, JPEG, PNG or TGA.
 std::optional<Picture> DecodeWithStb(PictureFormat format, std::span<const std::uint8_t> encoded);
 
-// The most pixels one encoded byte may stand for: deflate's best ratio (1032:1) at one bit
-// per pixel. No format decoded here packs pixels more densely in a picture worth showing, so
-// a header that declares more is damaged or hostile, and is refused before anything is
-// allocated for it.
-constexpr std::uint64_t kMaxPixelsPerEncodedByte = 8 * 1032;
+// The most pixels one encoded byte can stand for in each format, at its densest: PNG's
+// deflate at 1032:1 with one bit per pixel; GIF's LZW with 12-bit codes that each stand for
+// up to 4096 pixels; JPEG with one bit per 8 x 8 block; TGA with a 2-byte run of 128 pixels.
+// A header that declares more pixels than its bytes can carry is damaged or hostile, and is
+// refused before anything is allocated for it.
+constexpr std::uint64_t MaxPixelsPerEncodedByte(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::kPng: return 8 * 1032;
+    case PictureFormat::kGif: return 4096 * 8 / 12 + 1;
+    case PictureFormat::kJpg: return 64 * 8;
+    case PictureFormat::kTga: return 128 / 2;
+    default: return 0;
+  }
+}
 
 }  // namespace recfilereader
 
