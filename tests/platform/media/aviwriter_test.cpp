@@ -7,11 +7,14 @@
 #include <cerrno>
 
 #include "platform/bytes.h"
+#include "mediatestsupport.h"
 #include "platform/media/mediaformats.h"
 #include "support/tempdir.h"
 
 namespace recfilereader {
 namespace {
+
+using mediatest::Pcm;
 
 using rectest::ReadFileBytes;
 using rectest::TempDir;
@@ -50,17 +53,6 @@ std::vector<std::uint8_t> WriteAudio(const std::filesystem::path& path, const WA
   EXPECT_EQ(avi.Write(std::vector<std::uint8_t>(sample_bytes, 0x55), 0), 0);
   EXPECT_EQ(avi.Close(), 0);
   return ReadFileBytes(path);
-}
-
-WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  WAVEFORMATEX f;
-  f.wFormatTag = 1;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  f.wBitsPerSample = bits;
-  return f;
 }
 
 TEST(AviWriter, AudioFileHasTheLayoutOfThePlatformWriter) {

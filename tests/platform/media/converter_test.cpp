@@ -17,6 +17,8 @@
 namespace recfilereader {
 namespace {
 
+using mediatest::Pcm;
+
 using mediatest::HaveTool;
 using mediatest::ProbeStream;
 using mediatest::ProbeValue;
@@ -45,17 +47,6 @@ class Blob {
  private:
   PROPVARIANT value_;
 };
-
-WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
-  WAVEFORMATEX f;
-  f.wFormatTag = 1;
-  f.nChannels = channels;
-  f.nSamplesPerSec = rate;
-  f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-  f.nAvgBytesPerSec = rate * f.nBlockAlign;
-  f.wBitsPerSample = bits;
-  return f;
-}
 
 std::vector<std::uint8_t> Ramp(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);

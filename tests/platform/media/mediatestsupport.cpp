@@ -97,4 +97,15 @@ std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y) {
           static_cast<std::uint8_t>(100 + 3 * (x + y))};
 }
 
+recfilereader::WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+  recfilereader::WAVEFORMATEX f;
+  f.wFormatTag = 1;
+  f.nChannels = channels;
+  f.nSamplesPerSec = rate;
+  f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+  f.nAvgBytesPerSec = rate * f.nBlockAlign;
+  f.wBitsPerSample = bits;
+  return f;
+}
+
 }  // namespace mediatest

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/mediaformats.h"
+
 namespace mediatest {
 
 // A BMP file to encode. `rows` are the stored rows in file order, each already padded to the
@@ -36,6 +38,9 @@ std::string ProbeValue(const std::string& probe, const std::string& key);
 
 // A deterministic BGR colour for pixel (x, y) of a test picture, smooth enough for JPEG.
 std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y);
+
+// A PCM format: `channels` of `bits` at `rate` samples per second.
+recfilereader::WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
 
 }  // namespace mediatest
 
