@@ -6,30 +6,13 @@
 #include <vector>
 
 #include "platform/storage/propertysetcodec.h"
+#include "platform/storage/propertysetcomref.h"
 #include "platform/storage/propertysetenum.h"
 #include "platform/storage/propertysetnames.h"
 #include "platform/storage/propertystorage.h"
 
 namespace recfilereader {
 namespace {
-
-// Releases a COM pointer when it goes.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (p_ != nullptr) p_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T** out() { return &p_; }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
 
 // The records of the sets held by one stream, or none when it is no property set.
 void AppendSetsOfStream(IStorage* storage, const STATSTG& element,
