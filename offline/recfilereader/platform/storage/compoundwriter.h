@@ -1,0 +1,32 @@
+// Lays out a whole compound document from the in-memory tree, front to back in one piece:
+//   header | FAT sectors | DIFAT sectors | directory | mini FAT | mini stream | large streams
+// Each region is one run of consecutive sectors. Streams shorter than 4096 bytes go to the
+// mini stream, in 64-byte mini sectors. Each storage's children become a balanced binary
+// search tree in the element-name order, coloured so that it is a valid red-black tree.
+#ifndef RECFILEREADER_PLATFORM_STORAGE_COMPOUNDWRITER_H
+#define RECFILEREADER_PLATFORM_STORAGE_COMPOUNDWRITER_H
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/storage/compoundnode.h"
+
+namespace recfilereader {
+
+// The bytes of the document whose root is `root`, with 512-byte sectors (major version 3,
+// sectorShift 9) or 4096-byte sectors (version 4, shift 12). Every stream must be loaded.
+// Throws com_error(STG_E_MEDIUMFULL) when a version-3 stream reaches 2 GiB.
+std::vector<std::uint8_t> BuildCompoundImage(const CompoundNode& root, std::uint16_t majorVersion);
+
+// The sibling tree of `count` children sorted ascending: for child i, its left and right
+// child indices (or -1) and whether it is red; `rootIndex` receives the tree's root.
+struct SiblingLinks {
+  int left = -1;
+  int right = -1;
+  bool red = false;
+};
+std::vector<SiblingLinks> BuildSiblingTree(int count, int* rootIndex);
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_PLATFORM_STORAGE_COMPOUNDWRITER_H
