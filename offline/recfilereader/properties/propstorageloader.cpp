@@ -8,7 +8,7 @@
 
 #include "frame/exceptions.h"
 #include "frame/location.h"
-#include "platform/storage/propertysetcomref.h"
+#include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/systemerror.h"
 #include "platform/textconv.h"
@@ -59,8 +59,8 @@ bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
 }
 
 // Opens `name` and gives its size.
-ULONG OpenStreamOfSize(IStorage* storage, const std::wstring& name, ComRef<IStream>& stream) {
-  HRESULT hr = storage->OpenStream(name.c_str(), nullptr, kReadMode, 0, stream.out());
+ULONG OpenStreamOfSize(IStorage* storage, const std::wstring& name, ComPtr<IStream>& stream) {
+  HRESULT hr = storage->OpenStream(name.c_str(), nullptr, kReadMode, 0, stream.Out());
   if (FAILED(hr)) ThrowFailure(hr, kLoadProperty);
   STATSTG stat;
   hr = stream->Stat(&stat, STATFLAG_NONAME);
@@ -78,7 +78,7 @@ void ReadExactly(IStream* stream, void* buffer, ULONG size) {
 
 // The text of a string stream: UTF-16LE units up to the terminating zero unit.
 std::wstring ReadStringStream(IStorage* storage, const std::wstring& name) {
-  ComRef<IStream> stream;
+  ComPtr<IStream> stream;
   const ULONG size = OpenStreamOfSize(storage, name, stream);
   std::vector<std::uint8_t> bytes(size);
   ReadExactly(stream.get(), bytes.data(), size);
@@ -89,17 +89,17 @@ std::wstring ReadStringStream(IStorage* storage, const std::wstring& name) {
 }
 
 // The set to read: the one of `fmtid`, else the storage's first.
-void OpenSet(IPropertySetStorage* sets, const FMTID& fmtid, ComRef<IPropertyStorage>& set) {
-  const HRESULT hr = sets->Open(fmtid, kReadMode, set.out());
+void OpenSet(IPropertySetStorage* sets, const FMTID& fmtid, ComPtr<IPropertyStorage>& set) {
+  const HRESULT hr = sets->Open(fmtid, kReadMode, set.Out());
   if (SUCCEEDED(hr)) return;
   if (hr != STG_E_FILENOTFOUND) ThrowFailure(hr, kLoad);
-  ComRef<IEnumSTATPROPSETSTG> list;
-  HRESULT enum_hr = sets->Enum(list.out());
+  ComPtr<IEnumSTATPROPSETSTG> list;
+  HRESULT enum_hr = sets->Enum(list.Out());
   if (FAILED(enum_hr)) ThrowFailure(enum_hr, kLoad);
   STATPROPSETSTG first;
   ULONG fetched = 0;
   if (list->Next(1, &first, &fetched) != S_OK || fetched != 1) ThrowFailure(hr, kLoad);
-  enum_hr = sets->Open(first.fmtid, kReadMode, set.out());
+  enum_hr = sets->Open(first.fmtid, kReadMode, set.Out());
   if (FAILED(enum_hr)) ThrowFailure(enum_hr, kLoad);
 }
 
@@ -109,8 +109,8 @@ struct NamedId {
 };
 
 std::vector<NamedId> ListProperties(IPropertyStorage* set) {
-  ComRef<IEnumSTATPROPSTG> list;
-  HRESULT hr = set->Enum(list.out());
+  ComPtr<IEnumSTATPROPSTG> list;
+  HRESULT hr = set->Enum(list.Out());
   if (FAILED(hr)) ThrowFailure(hr, kLoad);
   std::vector<NamedId> result;
   STATPROPSTG entry;
@@ -135,10 +135,10 @@ void CPropStorageLoader::Load(IStorage* storage, const FMTID& fmtid, PropertyMap
 }
 
 void CPropStorageLoader::LoadAll(IStorage* storage, const FMTID& fmtid, PropertyMap& properties) {
-  ComRef<IPropertySetStorage> sets;
-  HRESULT hr = StgCreatePropSetStg(storage, 0, sets.out());
+  ComPtr<IPropertySetStorage> sets;
+  HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
   if (FAILED(hr)) ThrowFailure(hr, kLoad);
-  ComRef<IPropertyStorage> set;
+  ComPtr<IPropertyStorage> set;
   OpenSet(sets.get(), fmtid, set);
   const std::vector<NamedId> listed = ListProperties(set.get());
 
@@ -204,7 +204,7 @@ void CPropStorageLoader::LoadStringElement(IStorage* storage, Char*& text, bool 
 }
 
 void CPropStorageLoader::LoadBlob(IStorage* storage, const std::wstring& name, PROPVARIANT& value) {
-  ComRef<IStream> stream;
+  ComPtr<IStream> stream;
   const ULONG size = OpenStreamOfSize(storage, name, stream);
   BYTE* body = static_cast<BYTE*>(CoTaskMemAlloc(size));
   if (body == nullptr) throw std::bad_alloc();

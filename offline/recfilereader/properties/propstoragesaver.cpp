@@ -7,7 +7,7 @@
 
 #include "frame/exceptions.h"
 #include "frame/location.h"
-#include "platform/storage/propertysetcomref.h"
+#include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/systemerror.h"
 #include "platform/textconv.h"
@@ -69,11 +69,11 @@ void CPropStorageSaver::Save(IStorage* storage, const FMTID& fmtid, const Proper
 void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const PropertyMap& properties) {
   string_streams_ = 0;
   blob_streams_ = 0;
-  ComRef<IPropertySetStorage> sets;
-  HRESULT hr = StgCreatePropSetStg(storage, 0, sets.out());
+  ComPtr<IPropertySetStorage> sets;
+  HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
   if (FAILED(hr)) ThrowFailure(hr, kSave);
-  ComRef<IPropertyStorage> set;
-  hr = sets->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreateMode, set.out());
+  ComPtr<IPropertyStorage> set;
+  hr = sets->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreateMode, set.Out());
   if (FAILED(hr)) ThrowFailure(hr, kSave);
 
   // The names and values written so far. The specs point into `names` and the plain values
@@ -156,8 +156,8 @@ void CPropStorageSaver::MoveLongText(IStorage* storage, Char*& text, bool is_bst
 
 void CPropStorageSaver::WriteStream(IStorage* storage, const std::wstring& name,
                                     const std::uint8_t* data, std::size_t size) {
-  ComRef<IStream> stream;
-  HRESULT hr = storage->CreateStream(name.c_str(), kCreateMode, 0, 0, stream.out());
+  ComPtr<IStream> stream;
+  HRESULT hr = storage->CreateStream(name.c_str(), kCreateMode, 0, 0, stream.Out());
   if (FAILED(hr)) ThrowFailure(hr, kSaveProperty);
   for (std::size_t done = 0; done < size;) {
     const ULONG piece = static_cast<ULONG>(std::min(kStreamPiece, size - done));

@@ -4,7 +4,7 @@
 
 #include "frame/exceptions.h"
 #include "frame/location.h"
-#include "platform/storage/propertysetcomref.h"
+#include "platform/storage/comobject.h"
 #include "platform/systemerror.h"
 #include "properties/lockbytestvk.h"
 #include "properties/propstorageloader.h"
@@ -31,8 +31,8 @@ struct ElementName {
 
 void CFileConfigParser::ParseConfigInfo(std::span<const std::uint8_t> payload, DeviceList& devices,
                                         IExMemoryMgr* memory) {
-  ComRef<ILockBytes> bytes;
-  HRESULT hr = CreateDocumentLockBytes(memory, bytes.out());
+  ComPtr<ILockBytes> bytes;
+  HRESULT hr = CreateDocumentLockBytes(memory, bytes.Out());
   if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
   ULARGE_INTEGER size{};
   size.QuadPart = payload.size();
@@ -42,19 +42,19 @@ void CFileConfigParser::ParseConfigInfo(std::span<const std::uint8_t> payload, D
   hr = bytes->WriteAt(ULARGE_INTEGER{}, payload.data(), static_cast<ULONG>(payload.size()), &written);
   if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
 
-  ComRef<IStorage> root;
-  hr = StgOpenStorageOnILockBytes(bytes.get(), nullptr, kReadMode, nullptr, 0, root.out());
+  ComPtr<IStorage> root;
+  hr = StgOpenStorageOnILockBytes(bytes.get(), nullptr, kReadMode, nullptr, 0, root.Out());
   if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
-  ComRef<IEnumSTATSTG> elements;
-  hr = root->EnumElements(0, nullptr, 0, elements.out());
+  ComPtr<IEnumSTATSTG> elements;
+  hr = root->EnumElements(0, nullptr, 0, elements.Out());
   if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
   STATSTG element;
   ULONG fetched = 0;
   while ((hr = elements->Next(1, &element, &fetched)) == S_OK && fetched == 1) {
     const ElementName name{element.pwcsName};
     if (element.type != STGTY_STORAGE) continue;
-    ComRef<IStorage> device;
-    hr = root->OpenStorage(name.name, nullptr, kReadMode, nullptr, 0, device.out());
+    ComPtr<IStorage> device;
+    hr = root->OpenStorage(name.name, nullptr, kReadMode, nullptr, 0, device.Out());
     if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
     ParseDeviceIStorage(device.get(), devices, memory);
   }

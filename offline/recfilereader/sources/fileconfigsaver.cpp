@@ -5,7 +5,7 @@
 
 #include "frame/exceptions.h"
 #include "frame/location.h"
-#include "platform/storage/propertysetcomref.h"
+#include "platform/storage/comobject.h"
 #include "platform/systemerror.h"
 #include "platform/textconv.h"
 #include "properties/lockbytestvk.h"
@@ -39,18 +39,18 @@ std::wstring DeviceName(const PropertyMap& device) {
 
 void CFileConfigSaver::SaveFileConfig(IExMemoryMgr* memory, const DeviceList& devices,
                                       std::vector<std::uint8_t>& payload) {
-  ComRef<ILockBytes> bytes;
-  HRESULT hr = CreateDocumentLockBytes(memory, bytes.out());
+  ComPtr<ILockBytes> bytes;
+  HRESULT hr = CreateDocumentLockBytes(memory, bytes.Out());
   if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
   {
-    ComRef<IStorage> root;
-    hr = StgCreateDocfileOnILockBytes(bytes.get(), kCreateMode, 0, root.out());
+    ComPtr<IStorage> root;
+    hr = StgCreateDocfileOnILockBytes(bytes.get(), kCreateMode, 0, root.Out());
     if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
     for (const PropertyMap& device : devices) {
       const std::wstring name = DeviceName(device);
       if (name.empty()) continue;
-      ComRef<IStorage> storage;
-      if (FAILED(root->CreateStorage(name.c_str(), kCreateMode, 0, 0, storage.out()))) continue;
+      ComPtr<IStorage> storage;
+      if (FAILED(root->CreateStorage(name.c_str(), kCreateMode, 0, 0, storage.Out()))) continue;
       CPropStorageSaver().Save(storage.get(), kDeviceConfigFormatId, device);
     }
     // Releasing the root completes the document on the lock bytes.

@@ -59,11 +59,24 @@ std::wstring NarrowText(std::span<const std::uint8_t> bytes, std::uint16_t code_
   return CodePageToWide(bytes.first(length), code_page);
 }
 
+// A name ends in its one terminator: no zero unit comes before the last.
+bool SingleTerminated(std::span<const std::uint8_t> bytes, std::size_t unit);
+
 bool Terminated(std::span<const std::uint8_t> bytes, std::size_t unit) {
   if (bytes.empty()) return true;
   if (bytes.size() % unit != 0) return false;
   for (std::size_t i = bytes.size() - unit; i < bytes.size(); ++i) {
     if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
+bool SingleTerminated(std::span<const std::uint8_t> bytes, std::size_t unit) {
+  if (bytes.empty() || !Terminated(bytes, unit)) return false;
+  for (std::size_t i = 0; i + unit < bytes.size(); i += unit) {
+    bool zero = true;
+    for (std::size_t k = 0; k < unit; ++k) zero = zero && bytes[i + k] == 0;
+    if (zero) return false;
   }
   return true;
 }
@@ -374,7 +387,7 @@ class DictionaryDecoder {
       }
       if (!r.Have(bytes)) return false;
       const auto name = r.Bytes(bytes);
-      if (mode.strict && !Terminated(name, unicode ? 2 : 1)) return false;
+      if (mode.strict && !SingleTerminated(name, unicode ? 2 : 1)) return false;
       (*names)[id] = NarrowText(name, code_page_);
       if (unicode && mode.layout == StringLayout::kPadded) {
         const std::size_t used = r.position() - start;
@@ -391,12 +404,12 @@ class DictionaryDecoder {
     if (as_units <= r.remaining()) {
       if (!strict) return static_cast<std::size_t>(as_units);
       ByteReader peek = r;
-      if (Terminated(peek.Bytes(static_cast<std::size_t>(as_units)), 2))
+      if (SingleTerminated(peek.Bytes(static_cast<std::size_t>(as_units)), 2))
         return static_cast<std::size_t>(as_units);
     }
     if (length % 2 == 0 && length <= r.remaining()) {
       ByteReader peek = r;
-      if (Terminated(peek.Bytes(length), 2)) return length;
+      if (SingleTerminated(peek.Bytes(length), 2)) return length;
     }
     return kBad;
   }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/storage/propertysetcodec.h"
-#include "platform/storage/propertysetcomref.h"
+#include "platform/storage/comobject.h"
 #include "platform/storage/propertysetenum.h"
 #include "platform/storage/propertysetnames.h"
 #include "platform/storage/propertystorage.h"
@@ -21,9 +21,9 @@ void AppendSetsOfStream(IStorage* storage, const STATSTG& element,
   if (element.type != STGTY_STREAM || element.pwcsName == nullptr ||
       !PropStgNameToFmtId(element.pwcsName, &named))
     return;
-  ComRef<IStream> stream;
+  ComPtr<IStream> stream;
   if (FAILED(storage->OpenStream(element.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                                 stream.out())))
+                                 stream.Out())))
     return;
   std::vector<std::uint8_t> bytes;
   if (FAILED(ReadWholeStream(stream.get(), &bytes))) return;
@@ -82,8 +82,8 @@ HRESULT CPropertySetStorage::Create(REFFMTID fmtid, const CLSID* clsid, DWORD fl
     return STG_E_INVALIDFLAG;
   try {
     const std::wstring name = FmtIdToPropStgName(fmtid);
-    ComRef<IStream> stream;
-    HRESULT hr = storage_->CreateStream(name.c_str(), mode, 0, 0, stream.out());
+    ComPtr<IStream> stream;
+    HRESULT hr = storage_->CreateStream(name.c_str(), mode, 0, 0, stream.Out());
     if (FAILED(hr)) return hr;
     return CPropertyStorage::CreateNew(stream.get(), fmtid, clsid, flags, mode, storage);
   } catch (const std::bad_alloc&) {
@@ -96,8 +96,8 @@ HRESULT CPropertySetStorage::Open(REFFMTID fmtid, DWORD mode, IPropertyStorage**
   *storage = nullptr;
   try {
     const std::wstring name = FmtIdToPropStgName(fmtid);
-    ComRef<IStream> stream;
-    HRESULT hr = storage_->OpenStream(name.c_str(), nullptr, mode, 0, stream.out());
+    ComPtr<IStream> stream;
+    HRESULT hr = storage_->OpenStream(name.c_str(), nullptr, mode, 0, stream.Out());
     if (FAILED(hr)) return hr;
     return CPropertyStorage::OpenExisting(stream.get(), fmtid, mode, storage);
   } catch (const std::bad_alloc&) {
@@ -116,8 +116,8 @@ HRESULT CPropertySetStorage::Delete(REFFMTID fmtid) {
 HRESULT CPropertySetStorage::Enum(IEnumSTATPROPSETSTG** enumerator) {
   if (enumerator == nullptr) return STG_E_INVALIDPOINTER;
   *enumerator = nullptr;
-  ComRef<IEnumSTATSTG> elements;
-  HRESULT hr = storage_->EnumElements(0, nullptr, 0, elements.out());
+  ComPtr<IEnumSTATSTG> elements;
+  HRESULT hr = storage_->EnumElements(0, nullptr, 0, elements.Out());
   if (FAILED(hr)) return hr;
   try {
     std::vector<STATPROPSETSTG> sets;
