@@ -32,6 +32,13 @@ PropVariantHolder FixedVector(VARTYPE element, const std::vector<std::uint64_t>&
 PropVariantHolder VariantVector(const std::vector<PropVariantHolder>& items);
 PropVariantHolder Decimal(BYTE scale, BYTE sign, ULONG hi, ULONGLONG low);
 
+// One value of every type a simple property set holds, vectors included, labelled.
+struct TypedValue {
+  const char* label;
+  PropVariantHolder value;
+};
+std::vector<TypedValue> EveryType();
+
 // "VT_LPSTR \"abc\"", "VT_VECTOR|VT_I2 [1, 2]": type and full content.
 std::string Describe(const PROPVARIANT& value);
 

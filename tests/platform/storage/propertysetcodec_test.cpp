@@ -164,78 +164,8 @@ TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
   }
 }
 
-struct TypedValue {
-  const char* label;
-  PropVariantHolder value;
-};
-
-std::vector<TypedValue> EveryType() {
-  using namespace rectest;
-  const GUID g = {0x01234567, 0x89AB, 0xCDEF, {1, 2, 3, 4, 5, 6, 7, 8}};
-  std::vector<TypedValue> v;
-  v.push_back({"empty", PropVariantHolder()});
-  v.push_back({"null", Fixed(VT_NULL, 0)});
-  v.push_back({"i1", Fixed(VT_I1, 0xFB)});
-  v.push_back({"ui1", Fixed(VT_UI1, 200)});
-  v.push_back({"i2", Fixed(VT_I2, 0xFED4)});
-  v.push_back({"ui2", Fixed(VT_UI2, 60000)});
-  v.push_back({"i4", Fixed(VT_I4, 0xFFFEEE90)});
-  v.push_back({"ui4", Fixed(VT_UI4, 4000000000u)});
-  v.push_back({"int", Fixed(VT_INT, 0x80000000u)});
-  v.push_back({"uint", Fixed(VT_UINT, 7)});
-  v.push_back({"i8", Fixed(VT_I8, 0x8000000000000001ull)});
-  v.push_back({"ui8", Fixed(VT_UI8, 0x0123456789ABCDEFull)});
-  v.push_back({"r4", Fixed(VT_R4, 0x3FC00000)});
-  v.push_back({"r8", Fixed(VT_R8, 0xC002000000000000ull)});
-  v.push_back({"cy", Fixed(VT_CY, 123456789)});
-  v.push_back({"date", Fixed(VT_DATE, 0x40E5F4C000000000ull)});
-  v.push_back({"error", Fixed(VT_ERROR, 0x80030002)});
-  v.push_back({"bool", Fixed(VT_BOOL, 0xFFFF)});
-  v.push_back({"filetime", Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull)});
-  v.push_back({"decimal", Decimal(4, 0x80, 0x12345678, 0x9ABCDEF012345678ull)});
-  v.push_back({"lpstr", Lpstr("caf\xC3\xA9")});
-  v.push_back({"lpstr empty", Lpstr("")});
-  v.push_back({"lpwstr", Lpwstr(L"wide \u2713 \U0001F600")});
-  v.push_back({"bstr", Bstr(L"b\u00E9")});
-  v.push_back({"blob", Blob({1, 2, 3, 4, 5})});
-  v.push_back({"blob empty", Blob({})});
-  v.push_back({"cf", ClipData(-1, {9, 8, 7})});
-  v.push_back({"clsid", Clsid(g)});
-  v.push_back({"vector i1", FixedVector(VT_I1, {1, 0xFF, 3})});
-  v.push_back({"vector ui1", FixedVector(VT_UI1, {1, 2, 3, 4, 5})});
-  v.push_back({"vector i2", FixedVector(VT_I2, {1, 2, 3})});
-  v.push_back({"vector ui2", FixedVector(VT_UI2, {65535})});
-  v.push_back({"vector i4", FixedVector(VT_I4, {1, 0xFFFFFFFF})});
-  v.push_back({"vector ui4", FixedVector(VT_UI4, {})});
-  v.push_back({"vector i8", FixedVector(VT_I8, {~0ull, 5})});
-  v.push_back({"vector ui8", FixedVector(VT_UI8, {1})});
-  v.push_back({"vector r4", FixedVector(VT_R4, {0x3F800000})});
-  v.push_back({"vector r8", FixedVector(VT_R8, {0x3FF0000000000000ull})});
-  v.push_back({"vector cy", FixedVector(VT_CY, {10000})});
-  v.push_back({"vector date", FixedVector(VT_DATE, {0})});
-  v.push_back({"vector error", FixedVector(VT_ERROR, {0x80004005})});
-  v.push_back({"vector bool", FixedVector(VT_BOOL, {0xFFFF, 0, 0xFFFF})});
-  v.push_back({"vector filetime", FixedVector(VT_FILETIME, {0x01D9A1B2C3D4E5F6ull})});
-  v.push_back({"vector lpstr", LpstrVector({"a", "bcd", "", "\xC3\xA9t\xC3\xA9"})});
-  v.push_back({"vector lpwstr", LpwstrVector({L"x", L"", L"\u65E5\u672C"})});
-  v.push_back({"vector bstr", BstrVector({L"one", L"two"})});
-  v.push_back({"vector clsid", [&] {
-                 PropVariantHolder h;
-                 h->vt = VT_VECTOR | VT_CLSID;
-                 h->cauuid.cElems = 2;
-                 h->cauuid.pElems = static_cast<CLSID*>(CoTaskMemAlloc(2 * sizeof(CLSID)));
-                 h->cauuid.pElems[0] = g;
-                 h->cauuid.pElems[1] = GUID_NULL;
-                 return h;
-               }()});
-  std::vector<PropVariantHolder> variants;
-  variants.push_back(Fixed(VT_I4, 5));
-  variants.push_back(Lpstr("heading"));
-  variants.push_back(FixedVector(VT_I2, {1, 2, 3}));
-  variants.push_back(Decimal(1, 0, 0, 15));
-  v.push_back({"vector variant", VariantVector(variants)});
-  return v;
-}
+using rectest::EveryType;
+using rectest::TypedValue;
 
 // Every type a simple set holds survives encoding and decoding, in an ANSI and a Unicode set.
 TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
