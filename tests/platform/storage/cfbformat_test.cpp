@@ -112,6 +112,8 @@ TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLies) {
   EXPECT_EQ(Decode(e, 3, 0).name, u"Stream");    // no length: the terminator decides
   EXPECT_EQ(Decode(e, 3, 99).name, u"Stream");   // odd and too long
   EXPECT_EQ(Decode(e, 3, 8).name, u"Str");       // a shorter valid length wins
+  const rectest::RawEntry unterminated{std::u16string(32, u'\xFFFF'), 2};
+  EXPECT_EQ(Decode(unterminated, 3, 0xFFFF).name, std::u16string(31, u'\xFFFF'));
   const DirectoryEntry d = Decode(e, 3, 14);
   EXPECT_EQ(d.left, 7u);
   EXPECT_EQ(d.right, 8u);

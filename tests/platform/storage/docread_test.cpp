@@ -70,6 +70,17 @@ TEST(CfbRead, ToleratesWhatOtherWritersLeave) {
   EXPECT_EQ(ReadStreamAt(root.get(), L"Big"), Pattern(4100, 9));
 }
 
+TEST(CfbRead, NamesWithLoneSurrogatesCanBeOpenedByTheNameEnumerationGives) {
+  RawCfb raw = SmallDocument();
+  raw.Entry(1, 1, {u"Sm\xD8FFll", 2, 1, 2, kNone, kNone, 0, 100});
+  ComPtr<IStorage> root;
+  ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK);
+  std::vector<Element> all;
+  ASSERT_EQ(WalkDocument(root.get(), &all), S_OK);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[1].size, 100u);
+}
+
 // A storage of `n` streams named 0..n-1 whose sibling tree has the shape `link` gives.
 std::vector<std::uint8_t> SiblingShape(int n, const std::function<void(std::vector<RawEntry>&)>& link) {
   const std::uint32_t dirSectors = static_cast<std::uint32_t>((n + 1 + 3) / 4);

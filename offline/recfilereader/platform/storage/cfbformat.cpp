@@ -88,8 +88,6 @@ void EncodeFileTime(std::uint8_t* p, const FILETIME& t) {
   StoreLe32(p + 4, t.dwHighDateTime);
 }
 
-constexpr std::size_t kNameFieldUnits = 32;
-
 }  // namespace
 
 DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncodedSize> in,
@@ -97,9 +95,10 @@ DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncoded
   const std::uint8_t* p = in.data();
   DirectoryEntry e;
   const std::uint16_t nameBytes = LoadLe16(p + 0x40);
-  // Some writers leave the length field wrong; the terminator is what ends the name then.
-  std::size_t limit = kNameFieldUnits;
-  if (nameBytes >= 2 && nameBytes <= 2 * kNameFieldUnits && nameBytes % 2 == 0) {
+  // Some writers leave the length field wrong; the terminator is what ends the name then,
+  // and the last unit of the field is never part of it.
+  std::size_t limit = kMaxNameUnits;
+  if (nameBytes >= 2 && nameBytes <= 2 * (kMaxNameUnits + 1) && nameBytes % 2 == 0) {
     limit = nameBytes / 2 - 1;
   }
   for (std::size_t i = 0; i < limit; ++i) {
@@ -165,6 +164,38 @@ int CompareNames(std::u16string_view a, std::u16string_view b) {
     if (ua != ub) return ua < ub ? -1 : 1;
   }
   return 0;
+}
+
+std::wstring NameToWide(std::u16string_view name) {
+  std::wstring out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char32_t unit = name[i];
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size() &&
+                      name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+    if (pair) {
+      out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (name[i + 1] - 0xDC00)));
+      ++i;
+    } else {
+      out.push_back(static_cast<wchar_t>(unit));
+    }
+  }
+  return out;
+}
+
+bool NameFromWide(std::wstring_view text, std::u16string* name) {
+  name->clear();
+  for (const wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code > 0x10FFFF) return false;
+    if (code >= 0x10000) {
+      name->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      name->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      name->push_back(static_cast<char16_t>(code));
+    }
+  }
+  return true;
 }
 
 bool IsValidElementName(std::u16string_view name) {

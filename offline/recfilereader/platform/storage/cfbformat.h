@@ -137,6 +137,13 @@ int CompareNames(std::u16string_view a, std::u16string_view b);
 // letters map to their capitals; everything else stays as it is.
 char16_t UpperUnit(char16_t unit);
 
+// Element names between their file form (UTF-16 units) and wide text, without loss: a
+// surrogate pair becomes one character, a lone surrogate keeps its unit value, so every name
+// read from a file can be given back to find the element again. NameFromWide answers false
+// for a character beyond U+10FFFF.
+std::wstring NameToWide(std::u16string_view name);
+bool NameFromWide(std::wstring_view text, std::u16string* name);
+
 // True when `name` may name an element: 1 to 31 units and none of / \ : !
 bool IsValidElementName(std::u16string_view name);
 

@@ -75,24 +75,38 @@ void CCompoundDocument::LoadAllStreams() {
   }
 }
 
-void CCompoundDocument::Commit() {
-  if (!writable_ || !changed_) return;
-  LoadAllStreams();
-  const std::vector<std::uint8_t> image = BuildCompoundImage(*root_, majorVersion_);
-  for (std::size_t done = 0; done < image.size();) {
-    const ULONG piece = static_cast<ULONG>(std::min<std::size_t>(image.size() - done, 0x40000000u));
+void CCompoundDocument::WriteBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t count) {
+  for (std::size_t done = 0; done < count;) {
+    const ULONG piece = static_cast<ULONG>(std::min<std::size_t>(count - done, 0x40000000u));
     ULARGE_INTEGER at;
-    at.QuadPart = done;
+    at.QuadPart = offset + done;
     ULONG written = 0;
-    HRESULT hr = lockBytes_->WriteAt(at, image.data() + done, piece, &written);
+    HRESULT hr = lockBytes_->WriteAt(at, data + done, piece, &written);
     if (SUCCEEDED(hr) && written != piece) hr = STG_E_WRITEFAULT;
     if (FAILED(hr)) throw com_error(hr);
     done += piece;
   }
+}
+
+void CCompoundDocument::Commit() {
+  if (!writable_ || !changed_) return;
+  LoadAllStreams();
+  const CompoundImage image = BuildCompoundImage(*root_, majorVersion_);
+  // Size first: a lock-bytes object that cannot hold the document fails before anything moves.
   ULARGE_INTEGER size;
-  size.QuadPart = image.size();
-  const HRESULT hr = lockBytes_->SetSize(size);
+  size.QuadPart = image.size;
+  HRESULT hr = lockBytes_->SetSize(size);
   if (FAILED(hr)) throw com_error(hr);
+  WriteBytes(0, image.front.data(), image.front.size());
+  // Each large stream, then zeros up to the next one: no stale bytes of the old layout stay.
+  const std::vector<std::uint8_t> zeros(majorVersion_ == 4 ? 4096 : 512);
+  for (std::size_t i = 0; i < image.large.size(); ++i) {
+    const CompoundImage::Placed& piece = image.large[i];
+    WriteBytes(piece.offset, piece.data->data(), piece.data->size());
+    const std::uint64_t end = piece.offset + piece.data->size();
+    const std::uint64_t next = i + 1 < image.large.size() ? image.large[i + 1].offset : image.size;
+    WriteBytes(end, zeros.data(), static_cast<std::size_t>(next - end));
+  }
   changed_ = false;
 }
 

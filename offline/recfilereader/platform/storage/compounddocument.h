@@ -49,6 +49,7 @@ class CCompoundDocument {
  private:
   CCompoundDocument(ILockBytes* lockBytes, bool writable);
   void LoadAllStreams();
+  void WriteBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t count);
 
   ILockBytes* lockBytes_;  // one reference held
   bool writable_;

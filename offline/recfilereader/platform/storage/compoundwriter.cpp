@@ -41,17 +41,20 @@ class ImageBuilder {
   ImageBuilder(const CompoundNode& root, std::uint16_t majorVersion)
       : root_(root), major_(majorVersion), shift_(majorVersion == 4 ? 12 : 9) {}
 
-  std::vector<std::uint8_t> Build() {
+  CompoundImage Build() {
     Flatten();
     PlaceStreams();
     PlanLayout();
-    image_.assign(static_cast<std::size_t>(layout_.total() + 1) << shift_, 0);
+    image_.assign(static_cast<std::size_t>(layout_.largeStart() + 1) << shift_, 0);
     WriteFatAndDifat();
     WriteHeader();
     WriteDirectory();
     WriteMiniFat();
-    WriteStreamData();
-    return std::move(image_);
+    CompoundImage out;
+    PlaceStreamData(out);
+    out.front = std::move(image_);
+    out.size = (std::uint64_t{layout_.total()} + 1) << shift_;
+    return out;
   }
 
  private:
@@ -223,16 +226,17 @@ class ImageBuilder {
     if (!links.empty()) StoreLinks(layout_.miniFatStart(), links);
   }
 
-  void WriteStreamData() {
+  void PlaceStreamData(CompoundImage& out) {
     for (std::size_t id = 1; id < entries_.size(); ++id) {
       const cfb::DirectoryEntry& e = entries_[id];
       if (e.type != cfb::kStream || e.size == 0) continue;
       const std::vector<std::uint8_t>& data = nodes_[id]->data;
-      std::uint8_t* out =
-          e.size < cfb::kMiniStreamCutoff
-              ? Sector(layout_.miniStreamStart()) + std::size_t{e.startSector} * cfb::kMiniSectorSize
-              : Sector(layout_.largeStart() + e.startSector);
-      std::memcpy(out, data.data(), data.size());
+      if (e.size < cfb::kMiniStreamCutoff) {
+        std::memcpy(Sector(layout_.miniStreamStart()) + std::size_t{e.startSector} * cfb::kMiniSectorSize,
+                    data.data(), data.size());
+      } else {
+        out.large.push_back({(std::uint64_t{layout_.largeStart()} + e.startSector + 1) << shift_, &data});
+      }
     }
   }
 
@@ -264,7 +268,7 @@ std::vector<SiblingLinks> BuildSiblingTree(int count, int* rootIndex) {
   return links;
 }
 
-std::vector<std::uint8_t> BuildCompoundImage(const CompoundNode& root, std::uint16_t majorVersion) {
+CompoundImage BuildCompoundImage(const CompoundNode& root, std::uint16_t majorVersion) {
   return ImageBuilder(root, majorVersion).Build();
 }
 

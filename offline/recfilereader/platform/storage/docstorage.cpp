@@ -8,7 +8,6 @@
 #include "platform/storage/enumelements.h"
 #include "platform/storage/statstg.h"
 #include "platform/storage/storagecopy.h"
-#include "platform/textconv.h"
 
 namespace recfilereader {
 
@@ -18,7 +17,8 @@ namespace {
 // Names given for creation must also avoid the characters / \ : !
 std::u16string ElementName(const OLECHAR* name, bool forCreation) {
   if (name == nullptr) throw com_error(STG_E_INVALIDPOINTER);
-  std::u16string units = WideToUtf16(name);
+  std::u16string units;
+  if (!cfb::NameFromWide(name, &units)) throw com_error(STG_E_INVALIDNAME);
   const bool valid = forCreation ? cfb::IsValidElementName(units)
                                  : !units.empty() && units.size() <= cfb::kMaxNameUnits;
   if (!valid) throw com_error(STG_E_INVALIDNAME);

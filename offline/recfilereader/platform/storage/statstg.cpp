@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/textconv.h"
+#include "platform/storage/cfbformat.h"
 
 namespace recfilereader {
 
@@ -12,7 +12,7 @@ HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD statFlag, STATST
   if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
   std::memset(static_cast<void*>(stat), 0, sizeof *stat);
   if (statFlag == STATFLAG_DEFAULT) {
-    const std::wstring name = Utf16ToWide(node.name);
+    const std::wstring name = cfb::NameToWide(node.name);
     auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t)));
     if (copy == nullptr) return STG_E_INSUFFICIENTMEMORY;
     std::memcpy(copy, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
