@@ -144,6 +144,7 @@ HRESULT CPropertyStorage::Load() {
       index = 0;
     }
     data_ = std::move(data);
+    name_index_valid_ = false;
     section_index_ = index;
     preferred_code_page_ = section().code_page;
     dirty_ = false;
@@ -185,12 +186,20 @@ bool CPropertyStorage::NamesAreCaseSensitive() const {
   return behavior && (*behavior & 1) != 0;
 }
 
+std::wstring CPropertyStorage::NameKey(const std::wstring& name) const {
+  return NamesAreCaseSensitive() ? name : WideToLower(name);
+}
+
 std::optional<PROPID> CPropertyStorage::FindName(const std::wstring& name) const {
-  for (const auto& [id, known] : data_.sections[section_index_].names) {
-    const bool same = NamesAreCaseSensitive() ? known == name : WideCompareNoCase(known, name) == 0;
-    if (same) return id;
+  if (!name_index_valid_) {
+    name_index_.clear();
+    for (const auto& [id, known] : data_.sections[section_index_].names)
+      name_index_.emplace(NameKey(known), id);
+    name_index_valid_ = true;
   }
-  return std::nullopt;
+  const auto it = name_index_.find(NameKey(name));
+  if (it == name_index_.end()) return std::nullopt;
+  return it->second;
 }
 
 std::optional<PROPID> CPropertyStorage::Resolve(const PROPSPEC& spec) const {
@@ -253,13 +262,12 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
   std::set<PROPID> taken;
   std::optional<std::uint16_t> new_code_page;
   std::optional<std::uint32_t> new_locale;
+  // New names of this call, by NameKey.
+  std::unordered_map<std::wstring, PROPID> staged_names;
   auto staged_name = [&](const std::wstring& name) -> std::optional<PROPID> {
-    for (const Staged& s : staged) {
-      if (s.new_name && (NamesAreCaseSensitive() ? *s.new_name == name
-                                                 : WideCompareNoCase(*s.new_name, name) == 0))
-        return s.id;
-    }
-    return std::nullopt;
+    const auto it = staged_names.find(NameKey(name));
+    if (it == staged_names.end()) return std::nullopt;
+    return it->second;
   };
   for (ULONG i = 0; i < count; ++i) {
     const PROPSPEC& spec = specs[i];
@@ -298,6 +306,7 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
       if (++next >= kFirstReservedId) return STG_E_INVALIDPARAMETER;
     }
     taken.insert(next);
+    staged_names.emplace(NameKey(name), next);
     staged.push_back({next, name, PropVariantHolder(value)});
   }
   // Nothing below fails for want of anything but memory; a later duplicate wins.
@@ -307,7 +316,10 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
   }
   if (new_locale) set.locale = *new_locale;
   for (Staged& s : staged) {
-    if (s.new_name) set.names[s.id] = std::move(*s.new_name);
+    if (s.new_name) {
+      if (name_index_valid_) name_index_.emplace(NameKey(*s.new_name), s.id);
+      set.names[s.id] = std::move(*s.new_name);
+    }
     set.values[s.id] = std::move(s.value);
   }
   dirty_ = true;
@@ -353,6 +365,7 @@ HRESULT CPropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids,
     if (owner && *owner != ids[i]) return STG_E_INVALIDPARAMETER;  // a name names one property
   }
   try {
+    name_index_valid_ = false;
     for (ULONG i = 0; i < count; ++i) section().names[ids[i]] = names[i];
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -364,6 +377,7 @@ HRESULT CPropertyStorage::WritePropertyNames(ULONG count, const PROPID* ids,
 HRESULT CPropertyStorage::DeletePropertyNames(ULONG count, const PROPID* ids) {
   if (!Writable()) return STG_E_ACCESSDENIED;
   if (count > 0 && ids == nullptr) return STG_E_INVALIDPARAMETER;
+  name_index_valid_ = false;
   for (ULONG i = 0; i < count; ++i) {
     if (section().names.erase(ids[i]) > 0) dirty_ = true;
   }

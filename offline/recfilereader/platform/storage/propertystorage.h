@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/storage/propertysetcodec.h"
@@ -58,6 +59,8 @@ class CPropertyStorage final : public IPropertyStorage {
                          PROPID firstNameId);
   PropertySection& section() { return data_.sections[section_index_]; }
   std::optional<PROPID> FindName(const std::wstring& name) const;
+  // The key a name is looked up by: itself, or lower-cased when case does not count.
+  std::wstring NameKey(const std::wstring& name) const;
   std::optional<PROPID> Resolve(const PROPSPEC& spec) const;
   bool Writable() const;
   bool NamesAreCaseSensitive() const;
@@ -70,6 +73,9 @@ class CPropertyStorage final : public IPropertyStorage {
   std::size_t section_index_ = 0;
   std::uint16_t preferred_code_page_ = 1200;  // the set's own code page, or 1252 for ANSI sets
   bool dirty_ = false;
+  // Dictionary lookup by NameKey, rebuilt after the dictionary changes in bulk.
+  mutable std::unordered_map<std::wstring, PROPID> name_index_;
+  mutable bool name_index_valid_ = false;
   FILETIME ctime_{}, atime_{}, mtime_{};
 };
 
