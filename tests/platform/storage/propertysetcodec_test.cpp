@@ -199,7 +199,7 @@ TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
   }
 }
 
-TEST(PropertySetEncode, LayoutOfASmallAnsiSet) {
+TEST(PropertySetEncode, SmallAnsiSetInBelievedNativeOrderWithLocale0409) {
   PropertySetData set;
   set.sections.emplace_back();
   set.sections[0].fmtid = kDeviceFmtid;

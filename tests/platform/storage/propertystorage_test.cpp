@@ -84,7 +84,7 @@ class PropertyStorageTest : public ::testing::Test {
   ComPtr<IPropertySetStorage> sets_;
 };
 
-TEST_F(PropertyStorageTest, NamesGetIdentifiersFromTheFirstOneAndMatchWithoutCase) {
+TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWithoutCase) {
   auto set = CreateSet();
   const PROPSPEC specs[] = {ByName(L"Name"), ByName(L"Handle"), ByName(L"Class")};
   const PropVariantHolder values[] = {rectest::Lpwstr(L"dev"), rectest::Fixed(VT_I4, 7),
