@@ -276,8 +276,9 @@ std::optional<std::vector<std::uint8_t>> EncodeSection(const PropertySection& se
     special.ulVal = *section.behavior;
     add(PID_BEHAVIOR, [&](Writer& w) { w.Typed(special); });
   }
-  for (const auto& [id, value] : section.values) {
-    if (!add(id, [&](Writer& w) { w.Typed(value.get()); })) return std::nullopt;
+  for (const auto& entry : section.values) {
+    const PROPVARIANT& value = entry.second.get();
+    if (!add(entry.first, [&](Writer& w) { w.Typed(value); })) return std::nullopt;
   }
   Writer w(code_page);
   const std::size_t table = 8 + 8 * entries.size();
