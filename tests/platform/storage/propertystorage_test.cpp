@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/storage/comobject.h"
+#include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/textconv.h"
 #include "support/propvarianttext.h"
@@ -215,6 +216,26 @@ TEST_F(PropertyStorageTest, StreamThatIsNoPropertySetFailsToOpen) {
   STATPROPSETSTG stat;
   ULONG fetched = 0;
   EXPECT_EQ(list->Next(1, &stat, &fetched), S_FALSE) << "a damaged set is not listed";
+}
+
+// A damaged dictionary that gives one name to two identifiers: the name finds the one with
+// a value.
+TEST_F(PropertyStorageTest, NameSharedByTwoIdentifiersFindsTheOneWithAValue) {
+  PropertySetData data;
+  data.sections.emplace_back();
+  data.sections[0].fmtid = FMTID_SummaryInformation;
+  data.sections[0].names = {{3, L"Title"}, {4, L"TITLE"}};
+  data.sections[0].values[4] = rectest::Fixed(VT_I4, 9);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc_.root()->CreateStream(L"\005SummaryInformation", kCreate, 0, 0, stream.Out()), S_OK);
+  ULONG written = 0;
+  ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+  stream.Reset();
+  ComPtr<IPropertyStorage> set;
+  ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
 }
 
 }  // namespace

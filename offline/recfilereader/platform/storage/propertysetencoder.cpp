@@ -313,6 +313,11 @@ bool NeedsVersion1(const PropertySection& section) {
 }
 
 HRESULT Encode(const PropertySetData& set, std::vector<std::uint8_t>* bytes) {
+  // A set without sections is the empty stream, as an empty stream reads.
+  if (set.sections.empty()) {
+    bytes->clear();
+    return S_OK;
+  }
   std::uint16_t version = set.version;
   std::vector<std::vector<std::uint8_t>> bodies;
   for (const PropertySection& section : set.sections) {

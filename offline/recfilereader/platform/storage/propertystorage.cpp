@@ -192,9 +192,14 @@ std::wstring CPropertyStorage::NameKey(const std::wstring& name) const {
 
 std::optional<PROPID> CPropertyStorage::FindName(const std::wstring& name) const {
   if (!name_index_valid_) {
+    // A damaged dictionary may give one name to several identifiers: the name then stands
+    // for the lowest one that has a value.
     name_index_.clear();
-    for (const auto& [id, known] : data_.sections[section_index_].names)
-      name_index_.emplace(NameKey(known), id);
+    const PropertySection& set = data_.sections[section_index_];
+    for (const auto& [id, known] : set.names) {
+      const auto [it, added] = name_index_.emplace(NameKey(known), id);
+      if (!added && set.values.count(it->second) == 0 && set.values.count(id) != 0) it->second = id;
+    }
     name_index_valid_ = true;
   }
   const auto it = name_index_.find(NameKey(name));
