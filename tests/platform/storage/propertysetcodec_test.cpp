@@ -278,6 +278,9 @@ TEST(PropertySetDecode, DamagedFieldsAreRefused) {
   PropertySetData set;
   EXPECT_EQ(DecodePropertySet(std::vector<std::uint8_t>(), &set), S_OK) << "an empty stream is an empty set";
   EXPECT_TRUE(set.sections.empty());
+  std::vector<std::uint8_t> bytes{1};
+  ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+  EXPECT_TRUE(bytes.empty()) << "and writes back as one";
 }
 
 // Element counts far beyond the data must not be allocated.
