@@ -5,22 +5,11 @@
 #include <iterator>
 
 #include "frame/exceptions.h"
+#include "frame/guard.h"
 #include "platform/textconv.h"
 #include "properties/propertyhash.h"
 
 namespace recfilereader {
-namespace {
-
-template <class R, class Body>
-R Contained(R failure, Body&& body) {
-  try {
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
-}  // namespace
 
 bool NoCaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
   return WideCompareNoCase(a, b) < 0;

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "frame/exceptions.h"
+#include "frame/guard.h"
 #include "platform/textconv.h"
 #include "properties/propertyhash.h"
 #include "properties/propvalue.h"
@@ -57,16 +58,6 @@ bool OfferNumber(PropertyRequest& request, const wchar_t* name, T& member, ULONG
                  const PropertyDescriptor& descriptor) {
   if (!MatchProperty(request, name, flags)) return false;
   return ServeNumber(request, member, flags, descriptor);
-}
-
-// Runs `body`, turning any exception into `failure`: nothing leaves an interface operation.
-template <class R, class Body>
-R Contained(R failure, Body&& body) {
-  try {
-    return body();
-  } catch (...) {
-    return failure;
-  }
 }
 
 }  // namespace
