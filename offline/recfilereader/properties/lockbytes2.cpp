@@ -12,25 +12,6 @@ constexpr wchar_t kStatName[] = L"CLockBytes2";
 
 CLockBytes2::CLockBytes2(std::shared_ptr<CCompositeBuffer> buffer) : buffer_(std::move(buffer)) {}
 
-HRESULT CLockBytes2::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_ILockBytes) {
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CLockBytes2::AddRef() { return ++references_; }
-
-ULONG CLockBytes2::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT CLockBytes2::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
   if (read != nullptr) *read = 0;
   const std::size_t size = buffer_->GetSize();

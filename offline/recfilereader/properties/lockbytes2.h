@@ -6,21 +6,18 @@
 
 #include <memory>
 
+#include "platform/storage/lockbytesobject.h"
 #include "platform/storage/storageinterfaces.h"
 #include "properties/compositebuffer.h"
 
 namespace recfilereader {
 
-class CLockBytes2 final : public ILockBytes {
+class CLockBytes2 final : public CLockBytesObject {
  public:
   // Starts with one reference.
   explicit CLockBytes2(std::shared_ptr<CCompositeBuffer> buffer);
   CLockBytes2(const CLockBytes2&) = delete;
   CLockBytes2& operator=(const CLockBytes2&) = delete;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   // Offset above the size or null buffer: E_INVALIDARG; reads what is there, S_OK.
   HRESULT ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) override;
@@ -33,9 +30,8 @@ class CLockBytes2 final : public ILockBytes {
   HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
 
  private:
-  ~CLockBytes2() = default;
+  ~CLockBytes2() override = default;
 
-  ULONG references_ = 1;
   std::shared_ptr<CCompositeBuffer> buffer_;
 };
 

@@ -18,25 +18,6 @@ CLockBytesTvk::~CLockBytesTvk() {
   if (block_ != nullptr) memory_->Free(block_);
 }
 
-HRESULT CLockBytesTvk::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_ILockBytes) {
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CLockBytesTvk::AddRef() { return ++references_; }
-
-ULONG CLockBytesTvk::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT CLockBytesTvk::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
   if (read != nullptr) *read = 0;
   if (offset.QuadPart > size_) return E_FAIL;

@@ -5,12 +5,13 @@
 #ifndef RECFILEREADER_PROPERTIES_LOCKBYTESTVK_H
 #define RECFILEREADER_PROPERTIES_LOCKBYTESTVK_H
 
+#include "platform/storage/lockbytesobject.h"
 #include "platform/storage/storageinterfaces.h"
 #include "recfilereader/hostservices.h"
 
 namespace recfilereader {
 
-class CLockBytesTvk final : public ILockBytes {
+class CLockBytesTvk final : public CLockBytesObject {
  public:
   static constexpr ULONG kUnitSize = 1048576;
 
@@ -18,10 +19,6 @@ class CLockBytesTvk final : public ILockBytes {
   explicit CLockBytesTvk(IExMemoryMgr* memory);
   CLockBytesTvk(const CLockBytesTvk&) = delete;
   CLockBytesTvk& operator=(const CLockBytesTvk&) = delete;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   // Offset above the size: E_FAIL; null buffer: E_INVALIDARG; S_OK when all `count` bytes
   // were there, else STG_E_READFAULT with the bytes that were.
@@ -37,10 +34,9 @@ class CLockBytesTvk final : public ILockBytes {
   ULONG capacity_units() const { return capacity_units_; }
 
  private:
-  ~CLockBytesTvk();
+  ~CLockBytesTvk() override;
   HRESULT Grow(ULONGLONG size);
 
-  ULONG references_ = 1;
   IExMemoryMgr* memory_;          // not owned
   std::uint8_t* block_ = nullptr; // from memory_
   ULONG size_ = 0;                // logical size in bytes

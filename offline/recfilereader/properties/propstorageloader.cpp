@@ -12,6 +12,7 @@
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/systemerror.h"
 #include "platform/textconv.h"
+#include "properties/propstoragetext.h"
 
 namespace recfilereader {
 namespace {
@@ -22,38 +23,6 @@ constexpr std::wstring_view kBlobPrefix = L"__blob_stream_#";
 constexpr std::wstring_view kStringPrefix = L"__string_stream_#";
 constexpr DWORD kReadMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-[[noreturn]] void ThrowFailure(HRESULT hr, SourceTag where,
-                               std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(hr)), where, at);
-}
-
-std::wstring TextOf(const char* text) { return Utf8ToWide(text); }
-std::wstring TextOf(const wchar_t* text) { return text; }
-
-char* MakeText(const std::wstring& text, char*, bool) {
-  const std::string utf8 = WideToUtf8(text);
-  auto* copy = static_cast<char*>(CoTaskMemAlloc(utf8.size() + 1));
-  if (copy == nullptr) throw std::bad_alloc();
-  std::memcpy(copy, utf8.c_str(), utf8.size() + 1);
-  return copy;
-}
-wchar_t* MakeText(const std::wstring& text, wchar_t*, bool is_bstr) {
-  if (is_bstr) {
-    BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (copy == nullptr) throw std::bad_alloc();
-    return copy;
-  }
-  auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
-  if (copy == nullptr) throw std::bad_alloc();
-  std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  return copy;
-}
-void FreeText(char* text, bool) { CoTaskMemFree(text); }
-void FreeText(wchar_t* text, bool is_bstr) {
-  if (is_bstr) SysFreeString(text);
-  else CoTaskMemFree(text);
-}
-
 bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -61,19 +30,19 @@ bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
 // Opens `name` and gives its size.
 ULONG OpenStreamOfSize(IStorage* storage, const std::wstring& name, ComPtr<IStream>& stream) {
   HRESULT hr = storage->OpenStream(name.c_str(), nullptr, kReadMode, 0, stream.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kLoadProperty);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
   STATSTG stat;
   hr = stream->Stat(&stat, STATFLAG_NONAME);
-  if (FAILED(hr)) ThrowFailure(hr, kLoadProperty);
-  if (stat.cbSize.QuadPart > 0xFFFFFFFFull) ThrowFailure(STG_E_DOCFILECORRUPT, kLoadProperty);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
+  if (stat.cbSize.QuadPart > 0xFFFFFFFFull) ThrowStorageFailure(STG_E_DOCFILECORRUPT, kLoadProperty);
   return static_cast<ULONG>(stat.cbSize.QuadPart);
 }
 
 void ReadExactly(IStream* stream, void* buffer, ULONG size) {
   ULONG read = 0;
   const HRESULT hr = stream->Read(buffer, size, &read);
-  if (FAILED(hr)) ThrowFailure(hr, kLoadProperty);
-  if (read != size) ThrowFailure(STG_E_READFAULT, kLoadProperty);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
+  if (read != size) ThrowStorageFailure(STG_E_READFAULT, kLoadProperty);
 }
 
 // The text of a string stream: UTF-16LE units up to the terminating zero unit.
@@ -92,15 +61,15 @@ std::wstring ReadStringStream(IStorage* storage, const std::wstring& name) {
 void OpenSet(IPropertySetStorage* sets, const FMTID& fmtid, ComPtr<IPropertyStorage>& set) {
   const HRESULT hr = sets->Open(fmtid, kReadMode, set.Out());
   if (SUCCEEDED(hr)) return;
-  if (hr != STG_E_FILENOTFOUND) ThrowFailure(hr, kLoad);
+  if (hr != STG_E_FILENOTFOUND) ThrowStorageFailure(hr, kLoad);
   ComPtr<IEnumSTATPROPSETSTG> list;
   HRESULT enum_hr = sets->Enum(list.Out());
-  if (FAILED(enum_hr)) ThrowFailure(enum_hr, kLoad);
+  if (FAILED(enum_hr)) ThrowStorageFailure(enum_hr, kLoad);
   STATPROPSETSTG first;
   ULONG fetched = 0;
-  if (list->Next(1, &first, &fetched) != S_OK || fetched != 1) ThrowFailure(hr, kLoad);
+  if (list->Next(1, &first, &fetched) != S_OK || fetched != 1) ThrowStorageFailure(hr, kLoad);
   enum_hr = sets->Open(first.fmtid, kReadMode, set.Out());
-  if (FAILED(enum_hr)) ThrowFailure(enum_hr, kLoad);
+  if (FAILED(enum_hr)) ThrowStorageFailure(enum_hr, kLoad);
 }
 
 struct NamedId {
@@ -111,7 +80,7 @@ struct NamedId {
 std::vector<NamedId> ListProperties(IPropertyStorage* set) {
   ComPtr<IEnumSTATPROPSTG> list;
   HRESULT hr = set->Enum(list.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
   std::vector<NamedId> result;
   STATPROPSTG entry;
   ULONG fetched = 0;
@@ -120,7 +89,7 @@ std::vector<NamedId> ListProperties(IPropertyStorage* set) {
     CoTaskMemFree(entry.lpwstrName);
     result.push_back(std::move(item));
   }
-  if (FAILED(hr)) ThrowFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
   return result;
 }
 
@@ -130,14 +99,14 @@ void CPropStorageLoader::Load(IStorage* storage, const FMTID& fmtid, PropertyMap
   try {
     LoadAll(storage, fmtid, properties);
   } catch (const std::bad_alloc&) {
-    ThrowFailure(E_OUTOFMEMORY, kLoad);
+    ThrowStorageFailure(E_OUTOFMEMORY, kLoad);
   }
 }
 
 void CPropStorageLoader::LoadAll(IStorage* storage, const FMTID& fmtid, PropertyMap& properties) {
   ComPtr<IPropertySetStorage> sets;
   HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
   ComPtr<IPropertyStorage> set;
   OpenSet(sets.get(), fmtid, set);
   const std::vector<NamedId> listed = ListProperties(set.get());
@@ -150,7 +119,7 @@ void CPropStorageLoader::LoadAll(IStorage* storage, const FMTID& fmtid, Property
   std::vector<PROPVARIANT> read(listed.size());
   if (!listed.empty()) {
     hr = set->ReadMultiple(static_cast<ULONG>(specs.size()), specs.data(), read.data());
-    if (FAILED(hr)) ThrowFailure(hr, kLoad);
+    if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
   }
   std::vector<PropVariantHolder> values;
   values.reserve(read.size());
@@ -169,7 +138,7 @@ void CPropStorageLoader::LoadProperty(IStorage* storage, PROPVARIANT& value) {
       const void* raw = value.vt == VT_LPSTR ? static_cast<const void*>(value.pszVal)
                                               : static_cast<const void*>(value.pwszVal);
       if (raw == nullptr) return;
-      const std::wstring text = value.vt == VT_LPSTR ? TextOf(value.pszVal) : TextOf(value.pwszVal);
+      const std::wstring text = value.vt == VT_LPSTR ? ElementText(value.pszVal) : ElementText(value.pwszVal);
       if (StartsWith(text, kBlobPrefix)) {
         LoadBlob(storage, text, value);
         return;
@@ -196,10 +165,10 @@ void CPropStorageLoader::LoadProperty(IStorage* storage, PROPVARIANT& value) {
 template <class Char>
 void CPropStorageLoader::LoadStringElement(IStorage* storage, Char*& text, bool is_bstr) {
   if (text == nullptr) return;
-  const std::wstring name = TextOf(text);
+  const std::wstring name = ElementText(text);
   if (!StartsWith(name, kStringPrefix)) return;
-  Char* replacement = MakeText(ReadStringStream(storage, name), static_cast<Char*>(nullptr), is_bstr);
-  FreeText(text, is_bstr);
+  Char* replacement = MakeElementText(ReadStringStream(storage, name), static_cast<Char*>(nullptr), is_bstr);
+  FreeElementText(text, is_bstr);
   text = replacement;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/systemerror.h"
 #include "platform/textconv.h"
+#include "properties/propstoragetext.h"
 
 namespace recfilereader {
 namespace {
@@ -22,47 +23,13 @@ constexpr std::size_t kStreamPiece = 1048576;
 constexpr PROPID kFirstNameId = 3;
 constexpr DWORD kCreateMode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 
-[[noreturn]] void ThrowFailure(HRESULT hr, SourceTag where,
-                               std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(hr)), where, at);
-}
-
-std::wstring TextOf(const char* text) { return Utf8ToWide(text); }
-std::wstring TextOf(const wchar_t* text) { return text; }
-
-// A new string of the element's own kind holding `text`.
-char* MakeText(const std::wstring& text, char*) {
-  const std::string utf8 = WideToUtf8(text);
-  auto* copy = static_cast<char*>(CoTaskMemAlloc(utf8.size() + 1));
-  if (copy == nullptr) throw std::bad_alloc();
-  std::memcpy(copy, utf8.c_str(), utf8.size() + 1);
-  return copy;
-}
-wchar_t* MakeText(const std::wstring& text, wchar_t*, bool is_bstr) {
-  if (is_bstr) {
-    BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (copy == nullptr) throw std::bad_alloc();
-    return copy;
-  }
-  auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
-  if (copy == nullptr) throw std::bad_alloc();
-  std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  return copy;
-}
-
-void FreeText(char* text, bool) { CoTaskMemFree(text); }
-void FreeText(wchar_t* text, bool is_bstr) {
-  if (is_bstr) SysFreeString(text);
-  else CoTaskMemFree(text);
-}
-
 }  // namespace
 
 void CPropStorageSaver::Save(IStorage* storage, const FMTID& fmtid, const PropertyMap& properties) {
   try {
     SaveAll(storage, fmtid, properties);
   } catch (const std::bad_alloc&) {
-    ThrowFailure(E_OUTOFMEMORY, kSave);
+    ThrowStorageFailure(E_OUTOFMEMORY, kSave);
   }
 }
 
@@ -71,10 +38,10 @@ void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const Pro
   blob_streams_ = 0;
   ComPtr<IPropertySetStorage> sets;
   HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kSave);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
   ComPtr<IPropertyStorage> set;
   hr = sets->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreateMode, set.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kSave);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
 
   // The names and values written so far. The specs point into `names` and the plain values
   // share the memory of `values`, so nothing may reallocate: all are reserved up front.
@@ -97,13 +64,13 @@ void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const Pro
     specs.push_back(spec);
     plain.push_back(values.back().get());
     hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
-    if (FAILED(hr)) ThrowFailure(hr, kSave);
+    if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
   }
   hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
-  if (FAILED(hr)) ThrowFailure(hr, kSave);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
   // The set would reach its stream when released too, but a failure there could not be seen.
   hr = set->Commit(STGC_DEFAULT);
-  if (FAILED(hr)) ThrowFailure(hr, kSave);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
 }
 
 void CPropStorageSaver::SaveProperty(IStorage* storage, PROPVARIANT& value) {
@@ -124,7 +91,7 @@ void CPropStorageSaver::SaveProperty(IStorage* storage, PROPVARIANT& value) {
       if (value.blob.cbSize == 0 || value.blob.pBlobData == nullptr) return;
       const std::wstring name = L"__blob_stream_#" + std::to_wstring(blob_streams_++);
       WriteStream(storage, name, value.blob.pBlobData, value.blob.cbSize);
-      wchar_t* text = MakeText(name, static_cast<wchar_t*>(nullptr), false);
+      wchar_t* text = MakeElementText(name, static_cast<wchar_t*>(nullptr), false);
       PropVariantClear(&value);
       value.vt = VT_LPWSTR;
       value.pwszVal = text;
@@ -139,7 +106,7 @@ void CPropStorageSaver::SaveProperty(IStorage* storage, PROPVARIANT& value) {
 template <class Char>
 void CPropStorageSaver::MoveLongText(IStorage* storage, Char*& text, bool is_bstr) {
   if (text == nullptr) return;
-  const std::wstring wide = TextOf(text);
+  const std::wstring wide = ElementText(text);
   const std::vector<std::uint8_t> units = WideToUtf16Le(wide);
   if (units.size() / 2 <= kLongestInlineText) return;
   const std::wstring name = L"__string_stream_#" + std::to_wstring(string_streams_++);
@@ -148,9 +115,9 @@ void CPropStorageSaver::MoveLongText(IStorage* storage, Char*& text, bool is_bst
   content.push_back(0);
   WriteStream(storage, name, content.data(), content.size());
   Char* replacement;
-  if constexpr (sizeof(Char) == 1) replacement = MakeText(name, static_cast<char*>(nullptr));
-  else replacement = MakeText(name, static_cast<wchar_t*>(nullptr), is_bstr);
-  FreeText(text, is_bstr);
+  if constexpr (sizeof(Char) == 1) replacement = MakeElementText(name, static_cast<char*>(nullptr));
+  else replacement = MakeElementText(name, static_cast<wchar_t*>(nullptr), is_bstr);
+  FreeElementText(text, is_bstr);
   text = replacement;
 }
 
@@ -158,17 +125,17 @@ void CPropStorageSaver::WriteStream(IStorage* storage, const std::wstring& name,
                                     const std::uint8_t* data, std::size_t size) {
   ComPtr<IStream> stream;
   HRESULT hr = storage->CreateStream(name.c_str(), kCreateMode, 0, 0, stream.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kSaveProperty);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
   for (std::size_t done = 0; done < size;) {
     const ULONG piece = static_cast<ULONG>(std::min(kStreamPiece, size - done));
     ULONG written = 0;
     hr = stream->Write(data + done, piece, &written);
-    if (FAILED(hr)) ThrowFailure(hr, kSaveProperty);
-    if (written != piece) ThrowFailure(STG_E_WRITEFAULT, kSaveProperty);
+    if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
+    if (written != piece) ThrowStorageFailure(STG_E_WRITEFAULT, kSaveProperty);
     done += piece;
   }
   hr = stream->Commit(STGC_DEFAULT);
-  if (FAILED(hr)) ThrowFailure(hr, kSaveProperty);
+  if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
 }
 
 }  // namespace recfilereader

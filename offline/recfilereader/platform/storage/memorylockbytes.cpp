@@ -5,25 +5,6 @@
 
 namespace recfilereader {
 
-HRESULT CMemoryLockBytes::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_ILockBytes) {
-    *object = static_cast<ILockBytes*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG CMemoryLockBytes::AddRef() { return refs_.Add(); }
-
-ULONG CMemoryLockBytes::Release() {
-  const ULONG left = refs_.Drop();
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT CMemoryLockBytes::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
   if (read != nullptr) *read = 0;
   if (buffer == nullptr) return STG_E_INVALIDPOINTER;

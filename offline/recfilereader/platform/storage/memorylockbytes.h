@@ -8,20 +8,17 @@
 #include <vector>
 
 #include "platform/storage/comobject.h"
+#include "platform/storage/lockbytesobject.h"
 #include "platform/storage/storageinterfaces.h"
 
 namespace recfilereader {
 
-class CMemoryLockBytes final : public ILockBytes {
+class CMemoryLockBytes final : public CLockBytesObject {
  public:
   CMemoryLockBytes() = default;
 
   // Largest size the array may reach.
   static constexpr std::uint64_t kMaxSize = 0xFFFFFFFFull;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   HRESULT ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) override;
   HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
@@ -34,9 +31,8 @@ class CMemoryLockBytes final : public ILockBytes {
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
-  ~CMemoryLockBytes() = default;
+  ~CMemoryLockBytes() override = default;
 
-  ComRefCount refs_;
   std::vector<std::uint8_t> bytes_;
 };
 

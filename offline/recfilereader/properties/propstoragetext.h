@@ -1,0 +1,31 @@
+// Helpers the property storage saver and loader share: the failure they raise for a storage
+// result, and the string elements they exchange between PROPVARIANTs and streams.
+#ifndef RECFILEREADER_PROPERTIES_PROPSTORAGETEXT_H
+#define RECFILEREADER_PROPERTIES_PROPSTORAGETEXT_H
+
+#include <source_location>
+#include <string>
+
+#include "frame/location.h"
+#include "recfilereader/compat.h"
+
+namespace recfilereader {
+
+// Throws exception_rt with the system text of `hr` and the location.
+[[noreturn]] void ThrowStorageFailure(HRESULT hr, SourceTag where,
+                                      std::source_location at = std::source_location::current());
+
+// A string element as wide text (narrow elements are UTF-8).
+std::wstring ElementText(const char* text);
+std::wstring ElementText(const wchar_t* text);
+
+// A new string element of the same kind as the pointer's type holding `text`: UTF-8 in task
+// memory, wide text in task memory, or a BSTR. Throws std::bad_alloc when memory runs out.
+char* MakeElementText(const std::wstring& text, char* kind, bool is_bstr = false);
+wchar_t* MakeElementText(const std::wstring& text, wchar_t* kind, bool is_bstr = false);
+void FreeElementText(char* text, bool is_bstr);
+void FreeElementText(wchar_t* text, bool is_bstr);
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_PROPERTIES_PROPSTORAGETEXT_H
