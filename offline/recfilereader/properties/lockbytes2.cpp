@@ -45,26 +45,8 @@ HRESULT CLockBytes2::SetSize(ULARGE_INTEGER size) {
   return buffer_->Resize(static_cast<std::size_t>(size.QuadPart)) ? S_OK : E_FAIL;
 }
 
-HRESULT CLockBytes2::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-
-HRESULT CLockBytes2::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-
 HRESULT CLockBytes2::Stat(STATSTG* stat, DWORD statFlag) {
-  if (stat == nullptr) return STG_E_INVALIDPOINTER;
-  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
-  std::memset(stat, 0, sizeof *stat);
-  if (statFlag == STATFLAG_DEFAULT) {
-    stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kStatName));
-    if (stat->pwcsName == nullptr) return STG_E_INSUFFICIENTMEMORY;
-    std::memcpy(stat->pwcsName, kStatName, sizeof kStatName);
-  }
-  stat->type = STGTY_LOCKBYTES;
-  stat->cbSize.QuadPart = buffer_->GetSize();
-  return S_OK;
+  return FillStat(stat, statFlag, kStatName, buffer_->GetSize());
 }
 
 }  // namespace recfilereader

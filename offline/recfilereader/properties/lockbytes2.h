@@ -25,8 +25,6 @@ class CLockBytes2 final : public CLockBytesObject {
   HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
   HRESULT Flush() override;
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
-  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
   HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
 
  private:

@@ -72,26 +72,8 @@ HRESULT CLockBytesTvk::Grow(ULONGLONG size) {
   return S_OK;
 }
 
-HRESULT CLockBytesTvk::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-
-HRESULT CLockBytesTvk::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-
 HRESULT CLockBytesTvk::Stat(STATSTG* stat, DWORD statFlag) {
-  if (stat == nullptr) return STG_E_INVALIDPOINTER;
-  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
-  std::memset(stat, 0, sizeof *stat);
-  if (statFlag == STATFLAG_DEFAULT) {
-    stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kStatName));
-    if (stat->pwcsName == nullptr) return STG_E_INSUFFICIENTMEMORY;
-    std::memcpy(stat->pwcsName, kStatName, sizeof kStatName);
-  }
-  stat->type = STGTY_LOCKBYTES;
-  stat->cbSize.QuadPart = size_;
-  return S_OK;
+  return FillStat(stat, statFlag, kStatName, size_);
 }
 
 HRESULT CreateDocumentLockBytes(IExMemoryMgr* memory, ILockBytes** lock_bytes) {

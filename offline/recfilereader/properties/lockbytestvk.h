@@ -27,8 +27,6 @@ class CLockBytesTvk final : public CLockBytesObject {
   HRESULT Flush() override;
   // Shrinking keeps the block; growing may move it.
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
-  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
   HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
 
   ULONG capacity_units() const { return capacity_units_; }

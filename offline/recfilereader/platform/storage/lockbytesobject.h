@@ -1,7 +1,11 @@
-// The COM identity every lock-bytes object of the library shares: QueryInterface for IUnknown
-// and ILockBytes, and a reference count that deletes the object at zero.
+// What every lock-bytes object of the library shares: QueryInterface for IUnknown and
+// ILockBytes, a reference count that deletes the object at zero, no region locking (memory is
+// private to the process: there is nothing to lock against), and Stat from a name and a size.
 #ifndef RECFILEREADER_PLATFORM_STORAGE_LOCKBYTESOBJECT_H
 #define RECFILEREADER_PLATFORM_STORAGE_LOCKBYTESOBJECT_H
+
+#include <cstring>
+#include <cwchar>
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
@@ -27,9 +31,29 @@ class CLockBytesObject : public ILockBytes {
     return left;
   }
 
+  HRESULT LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+
  protected:
   CLockBytesObject() = default;
   virtual ~CLockBytesObject() = default;
+
+  // Fills `stat` for a lock-bytes object of `size` bytes; `name` (may be null) is handed out
+  // unless the caller asked for no name.
+  static HRESULT FillStat(STATSTG* stat, DWORD statFlag, const wchar_t* name, ULONGLONG size) {
+    if (stat == nullptr) return STG_E_INVALIDPOINTER;
+    if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+    std::memset(static_cast<void*>(stat), 0, sizeof *stat);
+    if (statFlag == STATFLAG_DEFAULT && name != nullptr) {
+      const std::size_t bytes = (std::wcslen(name) + 1) * sizeof(wchar_t);
+      stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+      if (stat->pwcsName == nullptr) return STG_E_INSUFFICIENTMEMORY;
+      std::memcpy(stat->pwcsName, name, bytes);
+    }
+    stat->type = STGTY_LOCKBYTES;
+    stat->cbSize.QuadPart = size;
+    return S_OK;
+  }
 
  private:
   ComRefCount refs_;  // starts at 1: the creator's reference

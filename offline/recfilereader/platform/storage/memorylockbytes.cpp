@@ -40,21 +40,8 @@ HRESULT CMemoryLockBytes::SetSize(ULARGE_INTEGER size) {
   });
 }
 
-// Memory is private to the process: there is nothing to lock against.
-HRESULT CMemoryLockBytes::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-HRESULT CMemoryLockBytes::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
-  return STG_E_INVALIDFUNCTION;
-}
-
 HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
-  if (stat == nullptr) return STG_E_INVALIDPOINTER;
-  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
-  std::memset(static_cast<void*>(stat), 0, sizeof *stat);
-  stat->type = STGTY_LOCKBYTES;  // memory has no name
-  stat->cbSize.QuadPart = bytes_.size();
-  return S_OK;
+  return FillStat(stat, statFlag, nullptr, bytes_.size());
 }
 
 }  // namespace recfilereader

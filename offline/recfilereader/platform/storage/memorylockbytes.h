@@ -24,8 +24,6 @@ class CMemoryLockBytes final : public CLockBytesObject {
   HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
   HRESULT Flush() override;
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
-  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
   HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
 
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
