@@ -17,43 +17,43 @@ constexpr ULONG kPropertyFlagUnhashed = 0x8;  // the property stays out of the t
 // How a property may be presented and edited. Handed to the host inside PropertyInfo.
 //
 // OFFSET  SIZE  FIELD
-//      0     4  size: 56, the size of this record
-//      4     4  read_only: 1 or 0
-//      8     8  reserved, 0
-//     16     8  minimum value (double)
-//     24     8  maximum value (double)
-//     32     2  style: 64 in every descriptor this library hands out
-//     34    22  reserved, 0
+//      0     4  Size: 56, the size of this record
+//      4     4  ReadOnly: 1 or 0
+//      8     8  Reserved1, Reserved2: 0
+//     16     8  Minimum value (double)
+//     24     8  Maximum value (double)
+//     32     2  Style: 64 in every descriptor this library hands out
+//     34    22  Reserved3: 0
 struct PropertyDescriptor {
-  ULONG size;
-  ULONG read_only;
-  ULONG reserved1;
-  ULONG reserved2;
-  double minimum;
-  double maximum;
-  USHORT style;
-  BYTE reserved3[22];
+  ULONG Size;
+  ULONG ReadOnly;
+  ULONG Reserved1;
+  ULONG Reserved2;
+  double Minimum;
+  double Maximum;
+  USHORT Style;
+  BYTE Reserved3[22];
 };
 static_assert(sizeof(PropertyDescriptor) == 56);
-static_assert(offsetof(PropertyDescriptor, read_only) == 4);
-static_assert(offsetof(PropertyDescriptor, reserved1) == 8);
-static_assert(offsetof(PropertyDescriptor, reserved2) == 12);
-static_assert(offsetof(PropertyDescriptor, minimum) == 16);
-static_assert(offsetof(PropertyDescriptor, maximum) == 24);
-static_assert(offsetof(PropertyDescriptor, style) == 32);
-static_assert(offsetof(PropertyDescriptor, reserved3) == 34);
+static_assert(offsetof(PropertyDescriptor, ReadOnly) == 4);
+static_assert(offsetof(PropertyDescriptor, Reserved1) == 8);
+static_assert(offsetof(PropertyDescriptor, Reserved2) == 12);
+static_assert(offsetof(PropertyDescriptor, Minimum) == 16);
+static_assert(offsetof(PropertyDescriptor, Maximum) == 24);
+static_assert(offsetof(PropertyDescriptor, Style) == 32);
+static_assert(offsetof(PropertyDescriptor, Reserved3) == 34);
 
 // What GetPropertyInfo tells about one property. The two texts belong to the answering object
 // and stay valid as long as it lives.
 struct PropertyInfo {
-  ULONG flags;                    // kPropertyFlag* bits
-  PropertyDescriptor descriptor;  // 8-byte aligned
-  const wchar_t* category;
-  const wchar_t* description;
+  ULONG Flags;                    // kPropertyFlag* bits
+  PropertyDescriptor Descriptor;  // 8-byte aligned
+  const wchar_t* Category;
+  const wchar_t* Description;
 };
-static_assert(offsetof(PropertyInfo, descriptor) == 8);
-static_assert(offsetof(PropertyInfo, category) == 64);
-static_assert(offsetof(PropertyInfo, description) == 64 + sizeof(const wchar_t*));
+static_assert(offsetof(PropertyInfo, Descriptor) == 8);
+static_assert(offsetof(PropertyInfo, Category) == 64);
+static_assert(offsetof(PropertyInfo, Description) == 64 + sizeof(const wchar_t*));
 
 struct IObjectProperties {
   // 0: the number of properties the object has.

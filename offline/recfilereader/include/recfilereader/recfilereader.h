@@ -4,6 +4,18 @@
 
 #include "recfilereader/base.h"
 #include "recfilereader/compat.h"
+#include "recfilereader/compression.h"
+#include "recfilereader/data.h"
+#include "recfilereader/errors.h"
+#include "recfilereader/hostservices.h"
+#include "recfilereader/markers.h"
+#include "recfilereader/navigation.h"
+#include "recfilereader/performance.h"
+#include "recfilereader/properties.h"
+#include "recfilereader/propertynames.h"
+#include "recfilereader/reader.h"
+#include "recfilereader/sources.h"
+#include "recfilereader/writing.h"
 
 extern "C" {
 // Creates a reader object over the host's interface access (which may be null) and returns the

@@ -1,0 +1,119 @@
+#include "frame/recfilereader.h"
+
+#include <cstdlib>
+
+#include "frame/guard.h"
+
+namespace recfilereader {
+
+CRecFileReader::CRecFileReader(IInterfaceAccess* host)
+    : context_(registry_), last_error_(&context_), external_(&context_, host), temp_files_(&context_) {
+  RegisterOwnInterfaces();
+  context_.Bind();
+  // The memory manager the host and the reader's objects share, whichever it turned out to be.
+  registry_.RegisterInterface(L"IExMemoryMgr", external_.GetInterface(L"IRCMemoryMgr"), true);
+  LoadCompressionLibrary();
+}
+
+CRecFileReader::~CRecFileReader() {
+  CloseRecording();
+  last_error_.SetLastError(0, L"");
+  UnloadCompressionLibrary();
+}
+
+void CRecFileReader::RegisterOwnInterfaces() {
+  const struct {
+    const wchar_t* name;
+    void* face;
+  } faces[] = {
+      {L"IInterfaceAccess", static_cast<IInterfaceAccess*>(this)},
+      {L"IObjectDestroy", static_cast<IObjectDestroy*>(this)},
+      {L"IPerformanceTable", static_cast<IPerformanceTable*>(this)},
+      {L"IRecordingSupport", static_cast<IRecordingSupport*>(this)},
+      {L"IRecordingReaderEx", static_cast<IRecordingReaderEx*>(this)},
+      {L"IRecordingDataEx", static_cast<IRecordingDataEx*>(this)},
+      {L"IRecordingNavigate", static_cast<IRecordingNavigate*>(this)},
+      {L"IRecordingPositionEx", static_cast<IRecordingPositionEx*>(this)},
+      {L"IRecordingPositionCmp", static_cast<IRecordingPositionCmp*>(this)},
+      {L"IRecordingEdit", static_cast<IRecordingEdit*>(this)},
+      {L"IRecordingSave", static_cast<IRecordingSave*>(this)},
+      {L"IRecordingRepair", static_cast<IRecordingRepair*>(this)},
+      {L"IRecordingReader", static_cast<IRecordingReader*>(this)},
+      {L"IRecordingData", static_cast<IRecordingData*>(this)},
+      {L"IRecordingPosition", static_cast<IRecordingPosition*>(this)},
+  };
+  for (const auto& face : faces) registry_.RegisterInterface(face.name, face.face, true);
+}
+
+void CRecFileReader::LoadCompressionLibrary() {
+  const char* configured = std::getenv(kCompressionLibraryVariable);
+  const std::string path = configured != nullptr && *configured != '\0' ? configured : kCompressionLibraryName;
+  // A missing library, or one without the entry point, leaves the reader without decompression.
+  if (!compression_library_.Load(path)) return;
+  auto create = reinterpret_cast<CreateCompressionAlgoFn>(compression_library_.Symbol(kCreateCompressionAlgoEntry));
+  if (create == nullptr) return;
+  compression_access_ = create(static_cast<IInterfaceAccess*>(this));
+  if (compression_access_ != nullptr)
+    compression_ = static_cast<ICompressionAlgo*>(compression_access_->GetInterface(L"ICompressionAlgo"));
+}
+
+void CRecFileReader::UnloadCompressionLibrary() {
+  if (compression_access_ != nullptr) {
+    auto* destroy = static_cast<IObjectDestroy*>(compression_access_->GetInterface(L"IObjectDestroy"));
+    if (destroy != nullptr) destroy->Destroy();
+  }
+  compression_access_ = nullptr;
+  compression_ = nullptr;
+  compression_library_.Unload();
+}
+
+void CRecFileReader::CloseRecording() { open_state_ = 0; }
+
+template <class R>
+R CRecFileReader::Unavailable(R failure) {
+  return Guard(last_error_, failure, [&]() -> R { throw exception_rt(kNotImplementedText); });
+}
+
+void* CRecFileReader::GetInterface(const wchar_t* name) { return registry_.GetInterface(name, true); }
+
+void CRecFileReader::Destroy() { delete this; }
+
+bool CRecFileReader::GetPerformanceTable(PerformanceQuery*) { return Unavailable(false); }
+
+BOOL CRecFileReader::IsFileSupported(const wchar_t*, BOOL*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::Open(const wchar_t*, ULONG) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::OpenEx(const wchar_t*, ULONG, ULONG) { return Unavailable<BOOL>(0); }
+
+BOOL CRecFileReader::Close() {
+  return Guard<BOOL>(last_error_, 0, [&] {
+    CloseRecording();
+    return 1;
+  });
+}
+
+BOOL CRecFileReader::ReadDataPackage(ULONG, DataPackageRecord*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetRecordingProperties(IRecordingObjectProperties**) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::ReleaseRecordingProperties(IRecordingObjectProperties*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetSystemProperties(IObjectProperties**) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::ReleaseSystemProperties(IObjectProperties*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::ReservedQuery() { return 0; }
+BOOL CRecFileReader::WriteDataPackages(const DataPackageRecord*, ULONG) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetSystemPropertiesEx(IRecordingObjectProperties**) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::ReleaseSystemPropertiesEx(IRecordingObjectProperties*) { return Unavailable<BOOL>(0); }
+
+BOOL CRecFileReader::JumpToReferenceTimestamp(ULONGLONG) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetCurrentTimestamp(ULONGLONG*) { return Unavailable<BOOL>(0); }
+
+ULONG CRecFileReader::GetPositionSize() { return Unavailable<ULONG>(0); }
+BOOL CRecFileReader::GetPosition(void*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::SetPosition(const void*, ULONG) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetNextPosition(const void*, void*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::GetPrevPosition(const void*, void*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::IsPositionEqual(const void*, const void*, BOOL*) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::IsPositionLess(const void*, const void*, BOOL*) { return Unavailable<BOOL>(0); }
+
+BOOL CRecFileReader::ExtractRecordingPart(const wchar_t*, ULONGLONG, ULONGLONG) { return Unavailable<BOOL>(0); }
+BOOL CRecFileReader::SaveRecording() { return Unavailable<BOOL>(0); }
+bool CRecFileReader::RepairRecording(const wchar_t*) { return Unavailable(false); }
+
+}  // namespace recfilereader

@@ -1,0 +1,115 @@
+// The reader object: one per CreateRecordingReader call, holding at most one open recording.
+// It hands its interfaces out by name through its registry; the host ends it with Destroy.
+// Every host-facing operation runs inside the guard, so no exception crosses an interface.
+#ifndef RECFILEREADER_FRAME_RECFILEREADER_H
+#define RECFILEREADER_FRAME_RECFILEREADER_H
+
+#include <string>
+
+#include "frame/extinterfaceaccess.h"
+#include "frame/interfaceregistry.h"
+#include "frame/lasterror.h"
+#include "frame/servicecontext.h"
+#include "frame/tempfilesmgrwrp.h"
+#include "platform/dynamiclibrary.h"
+#include "recfilereader/compression.h"
+#include "recfilereader/data.h"
+#include "recfilereader/navigation.h"
+#include "recfilereader/performance.h"
+#include "recfilereader/reader.h"
+#include "recfilereader/writing.h"
+
+namespace recfilereader {
+
+// Where the compression library is looked for when RECFILEREADER_COMPRESSION_LIBRARY is unset.
+constexpr const char kCompressionLibraryName[] = "libCompressionLibrary.so";
+constexpr const char kCompressionLibraryVariable[] = "RECFILEREADER_COMPRESSION_LIBRARY";
+
+class CRecFileReader final : public IInterfaceAccess,
+                             public IObjectDestroy,
+                             public IPerformanceTable,
+                             public IRecordingSupport,
+                             public IRecordingReaderEx,
+                             public IRecordingDataEx,
+                             public IRecordingNavigate,
+                             public IRecordingPositionEx,
+                             public IRecordingPositionCmp,
+                             public IRecordingEdit,
+                             public IRecordingSave,
+                             public IRecordingRepair {
+ public:
+  // `host` is the host's interface access; it may be null.
+  explicit CRecFileReader(IInterfaceAccess* host);
+  ~CRecFileReader();
+  CRecFileReader(const CRecFileReader&) = delete;
+  CRecFileReader& operator=(const CRecFileReader&) = delete;
+
+  // IInterfaceAccess: public registrations only.
+  void* GetInterface(const wchar_t* name) override;
+  // IObjectDestroy
+  void Destroy() override;
+  // IPerformanceTable
+  bool GetPerformanceTable(PerformanceQuery* query) override;
+  // IRecordingSupport
+  BOOL IsFileSupported(const wchar_t* path, BOOL* supported) override;
+  // IRecordingReader, IRecordingReaderEx
+  BOOL Open(const wchar_t* path, ULONG purpose) override;
+  BOOL Close() override;
+  BOOL OpenEx(const wchar_t* path, ULONG access, ULONG load_flags) override;
+  // IRecordingData, IRecordingDataEx
+  BOOL ReadDataPackage(ULONG direction, DataPackageRecord* record) override;
+  BOOL GetRecordingProperties(IRecordingObjectProperties** properties) override;
+  BOOL ReleaseRecordingProperties(IRecordingObjectProperties* properties) override;
+  BOOL GetSystemProperties(IObjectProperties** properties) override;
+  BOOL ReleaseSystemProperties(IObjectProperties* properties) override;
+  BOOL ReservedQuery() override;
+  BOOL WriteDataPackages(const DataPackageRecord* records, ULONG count) override;
+  BOOL GetSystemPropertiesEx(IRecordingObjectProperties** properties) override;
+  BOOL ReleaseSystemPropertiesEx(IRecordingObjectProperties* properties) override;
+  // IRecordingNavigate
+  BOOL JumpToReferenceTimestamp(ULONGLONG timestamp) override;
+  BOOL GetCurrentTimestamp(ULONGLONG* timestamp) override;
+  // IRecordingPosition, IRecordingPositionEx, IRecordingPositionCmp
+  ULONG GetPositionSize() override;
+  BOOL GetPosition(void* position) override;
+  BOOL SetPosition(const void* position, ULONG size) override;
+  BOOL GetNextPosition(const void* position, void* next) override;
+  BOOL GetPrevPosition(const void* position, void* previous) override;
+  BOOL IsPositionEqual(const void* a, const void* b, BOOL* equal) override;
+  BOOL IsPositionLess(const void* a, const void* b, BOOL* less) override;
+  // IRecordingEdit, IRecordingSave, IRecordingRepair
+  BOOL ExtractRecordingPart(const wchar_t* path, ULONGLONG begin, ULONGLONG end) override;
+  BOOL SaveRecording() override;
+  bool RepairRecording(const wchar_t* path) override;
+
+  // For the reader's components and tests.
+  CServiceContext& context() { return context_; }
+  ICompressionAlgo* compression() const { return compression_; }
+  ULONG open_state() const { return open_state_; }
+
+ private:
+  void RegisterOwnInterfaces();
+  void LoadCompressionLibrary();
+  void UnloadCompressionLibrary();
+  void CloseRecording();
+  // Runs a guarded body that reports an operation this build does not offer yet.
+  template <class R>
+  R Unavailable(R failure);
+
+  CInterfaceRegistry registry_;
+  CServiceContext context_;
+  CLastError last_error_;
+  CExtInterfaceAccess external_;
+  ULONG open_state_ = 0;
+  CTempFilesMgrWrp temp_files_;
+  DynamicLibrary compression_library_;
+  IInterfaceAccess* compression_access_ = nullptr;
+  ICompressionAlgo* compression_ = nullptr;
+  bool second_format_ = false;
+  bool dont_decompress_ = false;
+  bool pending_unknown_method_report_ = true;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_FRAME_RECFILEREADER_H

@@ -1,0 +1,46 @@
+// Temporary files that live no longer than the reader: created in the directory named by TEMP
+// (then TMPDIR, then /tmp), deleted on request or when the reader ends.
+#ifndef RECFILEREADER_FRAME_TEMPFILESMGRWRP_H
+#define RECFILEREADER_FRAME_TEMPFILESMGRWRP_H
+
+#include <map>
+#include <string>
+
+#include "frame/privateinterfaces.h"
+#include "frame/scopedregistration.h"
+#include "recfilereader/compat.h"
+
+namespace recfilereader {
+
+// Longest path CreateTempFile hands out, in characters with the terminator.
+constexpr DWORD kMaxTempPath = 1024;
+
+class CTempFilesMgrWrp final : public IPrivTempFilesMgr {
+ public:
+  // Registers itself privately as "IPrivTempFilesMgr" through `owner`.
+  explicit CTempFilesMgrWrp(IInterfaceAccess* owner);
+  ~CTempFilesMgrWrp();
+  CTempFilesMgrWrp(const CTempFilesMgrWrp&) = delete;
+  CTempFilesMgrWrp& operator=(const CTempFilesMgrWrp&) = delete;
+
+  // The name is prefix "." + the 16 bytes of the local time as hexadecimal numbers without
+  // leading zeros + "." + extension; an existing file of that name is replaced.
+  bool CreateTempFile(const wchar_t* prefix, const wchar_t* extension, wchar_t* path, DWORD capacity) override;
+  void DeleteTempFile(const wchar_t* path) override;
+
+  static std::wstring TempDirectory();
+  static std::wstring TempFileName(const std::wstring& prefix, const std::wstring& extension,
+                                   const SYSTEMTIME& time);
+
+ private:
+  struct NoCaseLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const;
+  };
+
+  ScopedRegistration registration_;
+  std::map<std::wstring, bool, NoCaseLess> files_;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_FRAME_TEMPFILESMGRWRP_H

@@ -1,0 +1,127 @@
+#include "frame/recfilereader.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "recfilereader/recfilereader.h"
+#include "platform/textconv.h"
+#include "support/fakehost.h"
+
+namespace recfilereader {
+namespace {
+
+// Points the reader at a compression library for the test's lifetime.
+class CompressionLibraryEnv {
+ public:
+  explicit CompressionLibraryEnv(const char* path) {
+    if (path != nullptr) setenv(kCompressionLibraryVariable, path, 1);
+    else unsetenv(kCompressionLibraryVariable);
+  }
+  ~CompressionLibraryEnv() { unsetenv(kCompressionLibraryVariable); }
+};
+
+struct ReaderDeleter {
+  void operator()(IInterfaceAccess* reader) const {
+    static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+  }
+};
+using ReaderPtr = std::unique_ptr<IInterfaceAccess, ReaderDeleter>;
+
+ReaderPtr MakeReader(IInterfaceAccess* host = nullptr) { return ReaderPtr(CreateRecordingReader(host)); }
+
+TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
+  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
+  ReaderPtr reader = MakeReader();
+  ASSERT_NE(reader, nullptr);
+  for (const wchar_t* name :
+       {L"IInterfaceAccess", L"IObjectDestroy", L"IPerformanceTable", L"IRecordingSupport", L"IRecordingReader",
+        L"IRecordingReaderEx", L"IRecordingData", L"IRecordingDataEx", L"IRecordingNavigate", L"IRecordingPosition",
+        L"IRecordingPositionEx", L"IRecordingPositionCmp", L"IRecordingEdit", L"IRecordingSave",
+        L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError"}) {
+    EXPECT_NE(reader->GetInterface(name), nullptr) << WideToUtf8(name);
+  }
+  for (const wchar_t* name : {L"IPrivSetLastError", L"IDirectPropAccess", L"IPrivTempFilesMgr",
+                              L"IPrivInterfaceMgr", L"IExternalInterfaceAccess", L"INothing", L"irecordingreader"}) {
+    EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
+  }
+  EXPECT_EQ(reader->GetInterface(nullptr), nullptr);
+  EXPECT_EQ(reader->GetInterface(L"IRecordingReader"), reader->GetInterface(L"IRecordingReaderEx"));
+  EXPECT_EQ(reader->GetInterface(L"IRecordingData"), reader->GetInterface(L"IRecordingDataEx"));
+  EXPECT_EQ(reader->GetInterface(L"IRecordingPosition"), reader->GetInterface(L"IRecordingPositionEx"));
+}
+
+TEST(RecFileReader, SharesTheHostsMemoryManagerOrOffersItsOwn) {
+  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
+  rectest::FakeHost host({L"IExMemoryMgr"});
+  ReaderPtr with_host = MakeReader(&host);
+  EXPECT_EQ(with_host->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
+
+  ReaderPtr alone = MakeReader();
+  auto* own = static_cast<IExMemoryMgr*>(alone->GetInterface(L"IExMemoryMgr"));
+  ASSERT_NE(own, nullptr);
+  void* block = own->Allocate(64, 0);
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 0xAB, 64);
+  own->Free(block);
+}
+
+TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {
+  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
+  ReaderPtr reader = MakeReader();
+  auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
+  auto* save = static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"));
+  EXPECT_EQ(save->SaveRecording(), 0);
+  EXPECT_EQ(error->GetErrorCode(), 10);
+  EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
+  auto* recording = static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"));
+  EXPECT_EQ(recording->Close(), 1);
+  EXPECT_EQ(error->GetErrorCode(), 0);
+  EXPECT_STREQ(error->GetErrorText(), L"No error");
+}
+
+using CounterFn = int (*)();
+
+TEST(RecFileReader, LoadsTheCompressionLibraryAndReleasesItWhenDestroyed) {
+  // Holding our own handle keeps the library's counters alive across the reader's unload.
+  void* library = dlopen(TEST_COMPRESSION_PLUGIN, RTLD_NOW);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto created = reinterpret_cast<CounterFn>(dlsym(library, "TestCompressionCreated"));
+  auto destroyed = reinterpret_cast<CounterFn>(dlsym(library, "TestCompressionDestroyed"));
+  const int created_before = created(), destroyed_before = destroyed();
+  {
+    CompressionLibraryEnv plugin(TEST_COMPRESSION_PLUGIN);
+    auto* reader = new CRecFileReader(nullptr);
+    EXPECT_EQ(created(), created_before + 1);
+    ICompressionAlgo* algo = reader->compression();
+    ASSERT_NE(algo, nullptr);
+    unsigned char payload[] = {1, 2, 3, 4};
+    DataPackageRecord record{};
+    record.Data = payload;
+    record.DataSize = sizeof payload;
+    record.Descriptor.PackageFlags = 1;
+    EXPECT_EQ(algo->DecompressPackage(&record, L""), kCompressionOk);
+    EXPECT_EQ(payload[0], 4);
+    record.Descriptor.PackageFlags = 2;
+    EXPECT_EQ(algo->DecompressPackage(&record, L""), kCompressionUnknownMethod);
+    reader->Destroy();
+  }
+  EXPECT_EQ(destroyed(), destroyed_before + 1);
+  dlclose(library);
+}
+
+TEST(RecFileReader, WorksWithoutDecompressionWhenTheLibraryIsMissingOrIncomplete) {
+  for (const char* path : {TEST_NOENTRY_PLUGIN, "/nonexistent/library.so"}) {
+    SCOPED_TRACE(path);
+    CompressionLibraryEnv plugin(path);
+    auto* reader = new CRecFileReader(nullptr);
+    EXPECT_EQ(reader->compression(), nullptr);
+    EXPECT_NE(reader->GetInterface(L"IRecordingReader"), nullptr);
+    reader->Destroy();
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader

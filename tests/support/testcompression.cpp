@@ -1,0 +1,51 @@
+// A compression library for tests, loaded by the reader through
+// RECFILEREADER_COMPRESSION_LIBRARY. It knows one method (1): the payload is stored with its
+// bytes in reverse order, so decompressing reverses them back. Every other method is unknown.
+// Counters exported under C names let tests see how the reader used it.
+#include <algorithm>
+#include <cwchar>
+
+#include "recfilereader/compression.h"
+
+namespace {
+
+int g_created = 0;
+int g_destroyed = 0;
+IInterfaceAccess* g_reader = nullptr;
+
+class TestCompression final : public IInterfaceAccess, public IObjectDestroy, public ICompressionAlgo {
+ public:
+  void* GetInterface(const wchar_t* name) override {
+    if (name == nullptr) return nullptr;
+    if (std::wcscmp(name, L"ICompressionAlgo") == 0) return static_cast<ICompressionAlgo*>(this);
+    if (std::wcscmp(name, L"IObjectDestroy") == 0) return static_cast<IObjectDestroy*>(this);
+    return nullptr;
+  }
+  void Destroy() override {
+    ++g_destroyed;
+    delete this;
+  }
+  LONG CompressPackage(DataPackageRecord* record, const wchar_t*) override { return Reverse(record); }
+  LONG DecompressPackage(DataPackageRecord* record, const wchar_t*) override { return Reverse(record); }
+
+ private:
+  static LONG Reverse(DataPackageRecord* record) {
+    if ((record->Descriptor.PackageFlags & kPackageFlagMethodMask) != 1) return kCompressionUnknownMethod;
+    auto* bytes = static_cast<unsigned char*>(record->Data);
+    std::reverse(bytes, bytes + record->DataSize);
+    record->Descriptor.PackageFlags &= ~kPackageFlagMethodMask;
+    return kCompressionOk;
+  }
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) IInterfaceAccess* CreateCompressionAlgo(IInterfaceAccess* reader) {
+  ++g_created;
+  g_reader = reader;
+  return new TestCompression;
+}
+
+extern "C" __attribute__((visibility("default"))) int TestCompressionCreated() { return g_created; }
+extern "C" __attribute__((visibility("default"))) int TestCompressionDestroyed() { return g_destroyed; }
+extern "C" __attribute__((visibility("default"))) IInterfaceAccess* TestCompressionReader() { return g_reader; }
