@@ -70,10 +70,6 @@ double AsDouble(const SettingValue& v) {
 
 }  // namespace
 
-std::uint32_t ReadUInt32Property(IObjectProperties* properties, const wchar_t* name) {
-  return AsUInt32(ReadSetting(properties, name));
-}
-
 CacheSettings ReadCacheSettings(IObjectProperties* properties) {
   CacheSettings s;
   s.entry_size = std::min(std::max(AsUInt64(ReadSetting(properties, L"CacheEntrySize")),

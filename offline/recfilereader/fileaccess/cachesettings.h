@@ -28,9 +28,6 @@ struct CacheSettings {
 // `properties` gives the settings of an empty table (the cache off).
 CacheSettings ReadCacheSettings(IObjectProperties* properties);
 
-// One property as an unsigned 32-bit number; 0 when missing or not convertible.
-std::uint32_t ReadUInt32Property(IObjectProperties* properties, const wchar_t* name);
-
 }  // namespace recfilereader
 
 #endif  // RECFILEREADER_FILEACCESS_CACHESETTINGS_H

@@ -9,8 +9,8 @@
 
 #include "fileaccess/performanceentry.h"
 #include "frame/exceptions.h"
+#include "frame/hosthandle.h"
 #include "frame/location.h"
-#include "frame/privateinterfaces.h"
 #include "frame/reporttohost.h"
 #include "platform/systemerror.h"
 #include "recfilereader/properties.h"
@@ -29,26 +29,18 @@ constexpr const char* kSourceFile = "cachingfilereader";
 // Open failures after which a read-only open may still succeed.
 bool IsAccessDenied(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
+// The owner's property table, looked up at every open, so an owner that registers it after
+// building this object is still found.
 IObjectProperties* FindProperties(IInterfaceAccess* owner) {
   if (owner == nullptr) return nullptr;
   return static_cast<IObjectProperties*>(owner->GetInterface(L"IObjectProperties"));
-}
-
-// The host object's "Handle" property, read once; 0 when anything on the way is missing.
-DWORD FindHostHandle(IInterfaceAccess* owner) {
-  if (owner == nullptr) return 0;
-  auto* external = static_cast<IExternalInterfaceAccess*>(owner->GetInterface(L"IExternalInterfaceAccess"));
-  if (external == nullptr) return 0;
-  auto* host = static_cast<IObjectProperties*>(external->GetInterface(L"IObjectProperties"));
-  return ReadUInt32Property(host, L"Handle");
 }
 
 }  // namespace
 
 CCachingFileReader::CCachingFileReader(IInterfaceAccess* owner, CachingFileReaderPlatform platform)
     : owner_(owner),
-      properties_(FindProperties(owner)),
-      host_handle_(FindHostHandle(owner)),
+      host_handle_(ReadHostHandle(owner)),
       platform_(std::move(platform)),
       files_(platform_.files != nullptr ? *platform_.files : PosixFileSystem()),
       stat_(std::make_shared<CCachingFileReaderStat>(host_handle_)),
@@ -110,7 +102,7 @@ void CCachingFileReader::ResetFileState() {
 
 void CCachingFileReader::InitializeCache() {
   CacheCore& c = *core_;
-  c.settings = ReadCacheSettings(properties_);
+  c.settings = ReadCacheSettings(FindProperties(owner_));
   if (c.settings.memory_limit == 0) return;
   c.stopwatch.Start();
   c.last_memory_check = 0;

@@ -90,7 +90,6 @@ class CCachingFileReader final : public IPerformanceTable,
   void ResetFileState();
 
   IInterfaceAccess* const owner_;
-  IObjectProperties* const properties_;  // where the cache settings live
   const DWORD host_handle_;
   const CachingFileReaderPlatform platform_;
   FileSystem& files_;
