@@ -16,12 +16,12 @@ struct BlockSpec {
   std::uint64_t sequence = ~0ull;
   std::uint64_t link = ~0ull;  // system blocks: replaced by the chain unless forced
   std::uint32_t tag = ~0u;
-  std::vector<std::uint8_t> payload;
+  std::vector<std::uint8_t> payload{};
   // Forced values for damaged blocks.
-  std::optional<std::uint16_t> header_size;
-  std::optional<std::uint32_t> prev_size;
-  std::optional<std::uint32_t> data_length;  // the payload is written as given regardless
-  std::optional<std::uint64_t> forced_link;
+  std::optional<std::uint16_t> header_size{};
+  std::optional<std::uint32_t> prev_size{};
+  std::optional<std::uint32_t> data_length{};  // the payload is written as given regardless
+  std::optional<std::uint64_t> forced_link{};
 };
 
 class RecBuilder {
