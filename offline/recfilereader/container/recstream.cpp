@@ -52,6 +52,7 @@ void CRecStream::ReadBlock(ULONG direction, RecBlock& block) {
 }
 
 void CRecStream::ReadBlockForward(RecBlock& block) {
+  CCachingFileReader::ReadScope scope(file_);
   const std::uint64_t start = file_.GetPosition();
   PositionRestorer restore(*this, start);
   block.Offset = start;
@@ -75,6 +76,7 @@ void CRecStream::ReadBlockForward(RecBlock& block) {
 }
 
 void CRecStream::ReadBlockBackward(RecBlock& block) {
+  CCachingFileReader::ReadScope scope(file_);
   const std::uint64_t end = file_.GetPosition();
   PositionRestorer restore(*this, end);
   std::uint64_t start;

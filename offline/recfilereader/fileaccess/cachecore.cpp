@@ -207,6 +207,7 @@ void CacheWorkerProc(std::shared_ptr<CacheCore> core) {
   for (;;) {
     const int woken = WaitForAny(core->stop_event, core->service_event, std::chrono::milliseconds(1));
     if (woken == 0) break;
+    if (woken == 1) core->service_requested.store(false, std::memory_order_release);
     try {
       core->UpdateCache();
       if (woken == 1) {

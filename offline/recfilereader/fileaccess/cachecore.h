@@ -9,6 +9,7 @@
 #ifndef RECFILEREADER_FILEACCESS_CACHECORE_H
 #define RECFILEREADER_FILEACCESS_CACHECORE_H
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -87,6 +88,26 @@ class CacheCore {
 
   std::uint64_t EntryCountFor(std::uint64_t size) const { return size / settings.entry_size + 1; }
 
+  // Asks the worker for a pass around the position. A request the worker has not taken up yet
+  // is not signalled again: an auto-reset event would merge the two anyway, and this spares a
+  // wake-up call for every seek of a backward walk.
+  void RequestService() {
+    if (service_requested.load(std::memory_order_acquire)) return;  // no locked exchange
+    if (!service_requested.exchange(true, std::memory_order_acq_rel)) service_event.Set();
+  }
+
+  // REQUIRES cache lock. The stopwatch time that stamps a read from an entry. Inside a read
+  // scope one reading serves the passes that follow within the clock's resolution: it is taken
+  // anew after a load or a large copy.
+  std::uint64_t AccessTime() {
+    if (read_scope_depth == 0) return stopwatch.Elapsed();
+    if (!scope_time_valid) {
+      scope_time = stopwatch.Elapsed();
+      scope_time_valid = true;
+    }
+    return scope_time;
+  }
+
   IInterfaceAccess* const owner;
   const std::shared_ptr<CCachingFileReaderStat> stat;
   const CachingFileReaderPlatform platform;
@@ -112,6 +133,12 @@ class CacheCore {
   std::uint64_t available_memory = ~0ull;  // all ones: not measured, or unknown
   std::uint64_t last_memory_check = 0;
 
+  // Guarded by cache_mutex; the reading thread's read scopes.
+  int read_scope_depth = 0;
+  bool scope_time_valid = false;
+  std::uint64_t scope_time = 0;
+
+  std::atomic<bool> service_requested{false};
   std::shared_ptr<EventGroup> events = std::make_shared<EventGroup>();
   AutoResetEvent stop_event{events};
   AutoResetEvent service_event{events};

@@ -19,6 +19,8 @@ namespace recfilereader {
 namespace {
 
 constexpr const char* kSourceFile = "cachingfilereader";
+// A copy of more than this takes long enough that the next pass reads the clock anew.
+constexpr std::uint32_t kLargeCopy = 4096;
 
 [[noreturn]] void ThrowSystemError(int error, const char* function,
                                    std::source_location at = std::source_location::current()) {
@@ -113,6 +115,7 @@ void CCachingFileReader::InitializeCache() {
   }
   c.stop_event.Reset();
   c.service_event.Reset();
+  c.service_requested = false;
   c.cache_on = true;
   if (platform_.start_worker) StartWorker();
 }
@@ -150,6 +153,7 @@ void CCachingFileReader::ShutdownCache() {
   CacheCore& c = *core_;
   c.stop_event.Reset();
   c.service_event.Reset();
+  c.service_requested = false;
   std::lock_guard cache_lock(c.cache_mutex);
   c.ClearTable();
   c.cache_on = false;
@@ -159,7 +163,7 @@ bool CCachingFileReader::SetPosition(std::uint64_t position) {
   CacheCore& c = *core_;
   std::lock_guard cache_lock(c.cache_mutex);
   c.position = position;
-  if (c.cache_on) c.service_event.Set();
+  if (c.cache_on) c.RequestService();
   return true;
 }
 
@@ -196,6 +200,7 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
         return;
       }
       c.LoadCacheEntry(index);
+      c.scope_time_valid = false;
       entry = &c.table[index];
     } else {
       stat_->CountHit();
@@ -208,8 +213,23 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
     c.position += n;
     out += n;
     count -= n;
-    entry->last_access = c.stopwatch.Elapsed();
+    entry->last_access = c.AccessTime();
+    if (n > kLargeCopy) c.scope_time_valid = false;
   }
+}
+
+CCachingFileReader::ReadScope::ReadScope(CCachingFileReader& reader) {
+  CacheCore& c = *reader.core_;
+  if (!c.cache_on) return;
+  c.cache_mutex.lock();
+  core_ = &c;
+  if (c.read_scope_depth++ == 0) c.scope_time_valid = false;
+}
+
+CCachingFileReader::ReadScope::~ReadScope() {
+  if (core_ == nullptr) return;
+  --core_->read_scope_depth;
+  core_->cache_mutex.unlock();
 }
 
 void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
