@@ -69,7 +69,7 @@ void CCachingFileReader::OpenFile(const wchar_t* path) {
   file_name_ = name;
   access_mode_ = writable ? 3 : 1;
   core_->position = 0;
-  InitializeCache();
+  StartCacheOrClose();
 }
 
 void CCachingFileReader::CreateFileW(const wchar_t* path) {
@@ -86,7 +86,16 @@ void CCachingFileReader::CreateFileW(const wchar_t* path) {
   file_name_ = name;
   access_mode_ = 3;
   core_->position = 0;
-  InitializeCache();
+  StartCacheOrClose();
+}
+
+void CCachingFileReader::StartCacheOrClose() {
+  try {
+    InitializeCache();
+  } catch (...) {
+    CloseFile();  // an open that fails leaves no file open
+    throw;
+  }
 }
 
 void CCachingFileReader::CloseFile() {

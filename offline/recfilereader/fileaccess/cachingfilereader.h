@@ -98,6 +98,7 @@ class CCachingFileReader final : public IPerformanceTable,
   void RefreshMemoryStatus() { core_->RefreshMemoryStatus(); }
 
  private:
+  void StartCacheOrClose();
   void InitializeCache();
   void ShutdownCache();
   void StartWorker();
