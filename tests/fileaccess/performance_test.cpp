@@ -129,18 +129,5 @@ TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
   EXPECT_EQ(locate->ValueType, 0xCDCDCDCDu);
 }
 
-TEST_F(PerformanceTest, OfferCounterRunsOnFromWhatItHeld) {
-  auto q = ByIndex(5 + 3, kPerformanceValueAndDescription, 5);  // five counters offered before
-  ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
-  EXPECT_EQ(std::wstring(q->Name), L"Cache::Transparent");
-  EXPECT_EQ(q->OfferCounter, 9u);
-}
-
-TEST_F(PerformanceTest, WithoutAccessesThePercentagesAreZero) {
-  auto q = ByName(L"CachingFileReader::CacheFail");
-  ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
-  EXPECT_EQ(q->Value.R8, 0.0);
-}
-
 }  // namespace
 }  // namespace recfilereader

@@ -98,10 +98,7 @@ void* FakeOwner::GetInterface(const wchar_t* name) {
 void* FakeOwner::External::GetInterface(const wchar_t* name) {
   const std::wstring n(name);
   if (n == L"IExErrorMgr") return static_cast<IExErrorMgr*>(&owner.errors_);
-  if (n == L"IObjectProperties") {
-    owner.host_properties_.SetUI4(L"Handle", owner.host_handle);
-    return static_cast<IObjectProperties*>(&owner.host_properties_);
-  }
+  if (n == L"IObjectProperties") return static_cast<IObjectProperties*>(&owner.host_properties_);
   return nullptr;
 }
 

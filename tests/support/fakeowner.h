@@ -62,7 +62,7 @@ class FakeOwner final : public IInterfaceAccess {
 
   std::vector<HostReport> Reports();
   FakePropertyTable settings;  // the reader's "IObjectProperties"
-  std::uint32_t host_handle = 0x4711;
+  const std::uint32_t host_handle = 0x4711;  // the host object's "Handle"
 
  private:
   struct LastError final : IPrivSetLastError {
