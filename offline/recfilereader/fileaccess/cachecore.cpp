@@ -90,6 +90,11 @@ void CacheCore::LoadCacheEntry(std::uint32_t index) {
     return;
   }
   CSharedBuffer buffer;
+  if (!spare_buffers.empty()) {
+    buffer = std::move(spare_buffers.back());
+    spare_buffers.pop_back();
+    spare_bytes -= buffer.capacity();
+  }
   ReadFileChunk(std::uint64_t{index} * settings.entry_size, buffer);
   StoreCacheEntry(index, stopwatch.Elapsed(), std::move(buffer));
 }
@@ -112,6 +117,12 @@ void CacheCore::UnloadCacheEntry(std::uint32_t index) {
   current_cache_size -= static_cast<std::uint32_t>(entry.buffer.size());
   --valid_entries;
   loaded.erase(index);
+  const std::uint64_t capacity = entry.buffer.capacity();
+  if (entry.buffer.use_count() == 1 &&
+      current_cache_size + spare_bytes + capacity <= std::uint64_t{settings.memory_limit} + settings.entry_size) {
+    spare_bytes += capacity;
+    spare_buffers.push_back(std::move(entry.buffer));  // no one else reads it: reuse it
+  }
   entry = CacheEntry{0, std::uint64_t{index} * settings.entry_size, CSharedBuffer()};
 }
 
@@ -135,6 +146,8 @@ void CacheCore::ResizeTable(std::uint64_t count) {
 
 void CacheCore::ClearTable() {
   table.clear();
+  spare_buffers.clear();
+  spare_bytes = 0;
   loaded.clear();
   current_cache_size = 0;
   valid_entries = 0;

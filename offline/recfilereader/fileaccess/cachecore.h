@@ -23,6 +23,7 @@
 #include "container/sharedbuffer.h"
 #include "fileaccess/cachesettings.h"
 #include "fileaccess/cachingfilereaderstat.h"
+#include "fileaccess/spinrecursivemutex.h"
 #include "platform/autoresetevent.h"
 #include "platform/file.h"
 #include "platform/stopwatch.h"
@@ -112,7 +113,7 @@ class CacheCore {
   const std::shared_ptr<CCachingFileReaderStat> stat;
   const CachingFileReaderPlatform platform;
 
-  std::recursive_mutex cache_mutex;  // acquired before file_mutex
+  SpinRecursiveMutex cache_mutex;  // acquired before file_mutex
   std::recursive_mutex file_mutex;
 
   // Written by the reading thread; while a worker runs, only under the cache lock.
@@ -127,6 +128,11 @@ class CacheCore {
   std::set<std::uint32_t> loaded;  // exactly the entries that hold data
   std::uint32_t current_cache_size = 0;
   std::uint32_t valid_entries = 0;
+  // Buffers of unloaded entries kept for the next loads, while they and the loaded entries
+  // together stay within memory limit + entry size: a fresh 4 MiB buffer costs a thousand page
+  // faults before the first byte is read into it.
+  std::vector<CSharedBuffer> spare_buffers;
+  std::uint64_t spare_bytes = 0;
 
   MicroStopwatch stopwatch;  // started before the worker, read by both threads
   // Worker thread only.
