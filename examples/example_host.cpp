@@ -13,7 +13,7 @@ const wchar_t* const kInterfaceNames[] = {
     L"IRecordingReader",   L"IRecordingReaderEx",   L"IRecordingData",        L"IRecordingDataEx",
     L"IRecordingNavigate", L"IRecordingPosition",   L"IRecordingPositionEx",  L"IRecordingPositionCmp",
     L"IRecordingEdit",     L"IRecordingSave",       L"IRecordingRepair",      L"IExMemoryMgr",
-    L"IRecordingError",    L"IObjectProperties",    L"IExObjectProperties",
+    L"IRecordingError",    L"IObjectProperties",
 };
 
 std::string Narrow(const wchar_t* text) {

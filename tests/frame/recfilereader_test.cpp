@@ -43,6 +43,7 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
         L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError"}) {
     EXPECT_NE(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
+  EXPECT_NE(reader->GetInterface(L"IObjectProperties"), nullptr);
   for (const wchar_t* name : {L"IPrivSetLastError", L"IDirectPropAccess", L"IPrivTempFilesMgr",
                               L"IPrivInterfaceMgr", L"IExternalInterfaceAccess", L"INothing", L"irecordingreader"}) {
     EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
@@ -80,6 +81,34 @@ TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {
   EXPECT_EQ(recording->Close(), 1);
   EXPECT_EQ(error->GetErrorCode(), 0);
   EXPECT_STREQ(error->GetErrorText(), L"No error");
+}
+
+TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheState) {
+  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
+  auto* reader = new CRecFileReader(nullptr);
+  auto* table = static_cast<IObjectProperties*>(reader->GetInterface(L"IObjectProperties"));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->GetPropertyCount(), 18);
+  EXPECT_EQ(reader->context().properties(), table);
+  ASSERT_NE(reader->context().direct_properties(), nullptr);
+
+  PROPVARIANT value;
+  PropVariantInit(&value);
+  value.vt = VT_UI8;
+  value.uhVal = 1234;
+  ASSERT_TRUE(reader->context().direct_properties()->SetDirectProperty(kDirectEndTimestamp, &value));
+  value.vt = VT_I4;
+  value.lVal = 1;
+  ASSERT_TRUE(reader->context().direct_properties()->SetDirectProperty(kDirectCanExtractRecPart, &value));
+  EXPECT_EQ(reader->Close(), 1);
+  PropVariantInit(&value);
+  ASSERT_TRUE(table->GetProperty(L"EndTimestamp", &value));
+  EXPECT_EQ(value.vt, VT_UI8);
+  EXPECT_EQ(value.uhVal, 0u);
+  PropVariantClear(&value);
+  ASSERT_TRUE(table->GetProperty(L"CanExtractRecPart", &value));
+  EXPECT_EQ(value.lVal, 0);
+  reader->Destroy();
 }
 
 using CounterFn = int (*)();

@@ -50,6 +50,17 @@ R Guard(IPrivSetLastError& last, R failure, Body&& body) noexcept {
   return GuardWithCleanup(last, failure, std::forward<Body>(body), [] {});
 }
 
+// Runs `body`, turning any exception into `failure`, for operations that answer only true or
+// false (property tables) and keep no last error.
+template <class R, class Body>
+R Contained(R failure, Body&& body) noexcept {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    return failure;
+  }
+}
+
 // The text every not-yet-available operation fails with (code 10).
 inline constexpr const wchar_t* kNotImplementedText = L"Not implemented";
 

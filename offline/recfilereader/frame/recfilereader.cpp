@@ -3,12 +3,14 @@
 #include <cstdlib>
 
 #include "frame/guard.h"
+#include "properties/propvalue.h"
 
 namespace recfilereader {
 
 CRecFileReader::CRecFileReader(IInterfaceAccess* host)
     : context_(registry_), last_error_(&context_), external_(&context_, host), temp_files_(&context_) {
   RegisterOwnInterfaces();
+  RegisterPropertyTable();
   context_.Bind();
   // The memory manager the host and the reader's objects share, whichever it turned out to be.
   registry_.RegisterInterface(L"IExMemoryMgr", external_.GetInterface(L"IRCMemoryMgr"), true);
@@ -45,6 +47,26 @@ void CRecFileReader::RegisterOwnInterfaces() {
   for (const auto& face : faces) registry_.RegisterInterface(face.name, face.face, true);
 }
 
+void CRecFileReader::RegisterPropertyTable() {
+  registry_.RegisterInterface(L"IObjectProperties",
+                              static_cast<IObjectProperties*>(static_cast<IExObjectProperties*>(&properties_)), true);
+  registry_.RegisterInterface(L"IDirectPropAccess", static_cast<IDirectPropAccess*>(&properties_), false);
+}
+
+void CRecFileReader::SetDirect(LONG number, bool value) {
+  PROPVARIANT variant;
+  PropVariantInit(&variant);
+  SetPropBool(variant, value);
+  properties_.SetDirectProperty(number, &variant);
+}
+
+void CRecFileReader::SetDirect(LONG number, ULONGLONG value) {
+  PROPVARIANT variant;
+  PropVariantInit(&variant);
+  SetPropUI8(variant, value);
+  properties_.SetDirectProperty(number, &variant);
+}
+
 void CRecFileReader::LoadCompressionLibrary() {
   const char* configured = std::getenv(kCompressionLibraryVariable);
   const std::string path = configured != nullptr && *configured != '\0' ? configured : kCompressionLibraryName;
@@ -67,7 +89,15 @@ void CRecFileReader::UnloadCompressionLibrary() {
   compression_library_.Unload();
 }
 
-void CRecFileReader::CloseRecording() { open_state_ = 0; }
+// Forgets the open recording and publishes the closed state.
+void CRecFileReader::CloseRecording() {
+  SetDirect(kDirectBeginTimestamp, ULONGLONG{0});
+  SetDirect(kDirectEndTimestamp, ULONGLONG{0});
+  for (LONG number : {kDirectEndOfFile, kDirectBeginOfFile, kDirectCanChangeRecProp, kDirectCanChangeMarkers,
+                      kDirectCanChangeMarkerProp, kDirectCanExtractRecPart})
+    SetDirect(number, false);
+  open_state_ = 0;
+}
 
 template <class R>
 R CRecFileReader::Unavailable(R failure) {

@@ -12,6 +12,7 @@
 #include "frame/servicecontext.h"
 #include "frame/tempfilesmgrwrp.h"
 #include "platform/dynamiclibrary.h"
+#include "properties/recfilereaderprop.h"
 #include "recfilereader/compression.h"
 #include "recfilereader/data.h"
 #include "recfilereader/navigation.h"
@@ -84,11 +85,16 @@ class CRecFileReader final : public IInterfaceAccess,
 
   // For the reader's components and tests.
   CServiceContext& context() { return context_; }
+  CRecFileReaderProp& properties() { return properties_; }
   ICompressionAlgo* compression() const { return compression_; }
   ULONG open_state() const { return open_state_; }
 
  private:
   void RegisterOwnInterfaces();
+  void RegisterPropertyTable();
+  // Publishes a read-only state value through the property table's direct access.
+  void SetDirect(LONG number, bool value);
+  void SetDirect(LONG number, ULONGLONG value);
   void LoadCompressionLibrary();
   void UnloadCompressionLibrary();
   void CloseRecording();
@@ -98,6 +104,7 @@ class CRecFileReader final : public IInterfaceAccess,
 
   CInterfaceRegistry registry_;
   CServiceContext context_;
+  CRecFileReaderProp properties_;
   CLastError last_error_;
   CExtInterfaceAccess external_;
   ULONG open_state_ = 0;

@@ -4,7 +4,7 @@ namespace recfilereader {
 
 void CServiceContext::Bind() {
   properties_ = static_cast<IObjectProperties*>(GetInterface(L"IObjectProperties"));
-  direct_properties_ = GetInterface(L"IDirectPropAccess");
+  direct_properties_ = static_cast<IDirectPropAccess*>(GetInterface(L"IDirectPropAccess"));
   last_error_ = static_cast<IPrivSetLastError*>(GetInterface(L"IPrivSetLastError"));
 }
 

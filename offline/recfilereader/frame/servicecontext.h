@@ -5,6 +5,7 @@
 #define RECFILEREADER_FRAME_SERVICECONTEXT_H
 
 #include "frame/privateinterfaces.h"
+#include "properties/directpropaccess.h"
 
 struct IObjectProperties;
 
@@ -22,13 +23,13 @@ class CServiceContext final : public IInterfaceAccess {
   void Bind();
 
   IObjectProperties* properties() const { return properties_; }
-  void* direct_properties() const { return direct_properties_; }
+  IDirectPropAccess* direct_properties() const { return direct_properties_; }
   IPrivSetLastError* last_error() const { return last_error_; }
 
  private:
   IPrivInterfaceAccess& registry_;
   IObjectProperties* properties_ = nullptr;
-  void* direct_properties_ = nullptr;  // IDirectPropAccess
+  IDirectPropAccess* direct_properties_ = nullptr;
   IPrivSetLastError* last_error_ = nullptr;
 };
 

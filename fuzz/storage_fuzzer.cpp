@@ -1,0 +1,104 @@
+// Any bytes given as a compound document: opening either fails with a result code or yields a
+// document whose every storage and stream can be walked and read. A document that opens can
+// also be changed and written back, and what is written opens again.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/storage/comobject.h"
+#include "platform/storage/storageinterfaces.h"
+
+using recfilereader::ComPtr;
+
+namespace {
+
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+
+// A broken promise of the library: say which, then stop so the fuzzer keeps the input.
+#define Require(condition)                                              \
+  do {                                                                  \
+    if (!(condition)) {                                                 \
+      std::fprintf(stderr, "broken: %s (line %d)\n", #condition, __LINE__); \
+      std::abort();                                                     \
+    }                                                                   \
+  } while (false)
+
+void ReadStream(IStream* stream) {
+  STATSTG stat{};
+  Require(stream->Stat(&stat, STATFLAG_NONAME) == S_OK);
+  std::vector<std::uint8_t> buffer(1000);
+  std::uint64_t total = 0;
+  for (;;) {
+    ULONG got = 0;
+    Require(stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got) == S_OK);
+    if (got == 0) break;
+    total += got;
+  }
+  Require(total == stat.cbSize.QuadPart);
+  LARGE_INTEGER back;
+  back.QuadPart = -static_cast<LONGLONG>(total / 2);
+  Require(stream->Seek(back, STREAM_SEEK_END, nullptr) == S_OK);
+  ULONG got = 0;
+  Require(stream->Read(buffer.data(), 100, &got) == S_OK);
+}
+
+// Returns the number of elements seen.
+int Walk(IStorage* storage, int depth) {
+  if (depth > 64) return 0;
+  ComPtr<IEnumSTATSTG> elements;
+  Require(storage->EnumElements(0, nullptr, 0, elements.Out()) == S_OK);
+  int seen = 0;
+  for (;;) {
+    STATSTG stat{};
+    ULONG fetched = 0;
+    if (elements->Next(1, &stat, &fetched) != S_OK) break;
+    ++seen;
+    if (stat.type == STGTY_STORAGE) {
+      ComPtr<IStorage> sub;
+      Require(storage->OpenStorage(stat.pwcsName, nullptr, kRead, nullptr, 0, sub.Out()) == S_OK);
+      seen += Walk(sub.get(), depth + 1);
+    } else {
+      ComPtr<IStream> stream;
+      Require(storage->OpenStream(stat.pwcsName, nullptr, kRead, 0, stream.Out()) == S_OK);
+      ReadStream(stream.get());
+    }
+    CoTaskMemFree(stat.pwcsName);
+  }
+  return seen;
+}
+
+ComPtr<ILockBytes> LockBytesWith(const std::uint8_t* data, std::size_t size) {
+  ComPtr<ILockBytes> lockBytes;
+  Require(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()) == S_OK);
+  ULARGE_INTEGER at;
+  at.QuadPart = 0;
+  ULONG written = 0;
+  if (size > 0) Require(lockBytes->WriteAt(at, data, static_cast<ULONG>(size), &written) == S_OK);
+  return lockBytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ComPtr<ILockBytes> lockBytes = LockBytesWith(data, size);
+  ComPtr<IStorage> root;
+  if (FAILED(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()))) return 0;
+  const int elements = Walk(root.get(), 0);
+  root.Reset();
+
+  // Rewrite it with one change; the result must open and hold one element more.
+  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
+  {
+    ComPtr<IStream> added;
+    if (root->CreateStream(L"fuzz-added", kReadWrite | STGM_CREATE, 0, 0, added.Out()) != S_OK) return 0;
+    Require(added->Write("x", 1, nullptr) == S_OK);
+  }
+  Require(root->Commit(STGC_DEFAULT) == S_OK);
+  root.Reset();
+  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()) == S_OK);
+  Require(Walk(root.get(), 0) >= elements);
+  return 0;
+}

@@ -1,0 +1,206 @@
+#include "platform/storage/cfbformat.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "frame/exceptions.h"
+#include "platform/bytes.h"
+
+namespace recfilereader::cfb {
+
+Header Header::DecodeFrom(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kEncodedSize ||
+      !std::equal(kSignature.begin(), kSignature.end(), bytes.begin())) {
+    throw com_error(STG_E_FILEALREADYEXISTS);
+  }
+  ByteReader in(bytes.first(kEncodedSize));
+  in.Skip(8 + 16);  // signature, header class id (ignored)
+  Header h;
+  h.minorVersion = in.U16();
+  h.majorVersion = in.U16();
+  const std::uint16_t byteOrder = in.U16();
+  h.sectorShift = in.U16();
+  h.miniSectorShift = in.U16();
+  in.Skip(6);
+  h.directorySectorCount = in.U32();
+  h.fatSectorCount = in.U32();
+  h.firstDirectorySector = in.U32();
+  h.transactionSignature = in.U32();
+  h.miniStreamCutoff = in.U32();
+  h.firstMiniFatSector = in.U32();
+  h.miniFatSectorCount = in.U32();
+  h.firstDifatSector = in.U32();
+  h.difatSectorCount = in.U32();
+  for (auto& slot : h.difat) slot = in.U32();
+
+  const bool shiftMatchesVersion = (h.majorVersion == 3 && h.sectorShift == 9) ||
+                                   (h.majorVersion == 4 && h.sectorShift == 12);
+  if (!in.ok() || byteOrder != kByteOrderMark || !shiftMatchesVersion ||
+      h.miniSectorShift != kMiniSectorShift || h.miniStreamCutoff != kMiniStreamCutoff) {
+    throw com_error(STG_E_INVALIDHEADER);
+  }
+  return h;
+}
+
+void Header::EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const {
+  std::uint8_t* p = out.data();
+  std::memset(p, 0, kEncodedSize);
+  std::copy(kSignature.begin(), kSignature.end(), p);
+  StoreLe16(p + 0x18, minorVersion);
+  StoreLe16(p + 0x1A, majorVersion);
+  StoreLe16(p + 0x1C, kByteOrderMark);
+  StoreLe16(p + 0x1E, sectorShift);
+  StoreLe16(p + 0x20, miniSectorShift);
+  StoreLe32(p + 0x28, directorySectorCount);
+  StoreLe32(p + 0x2C, fatSectorCount);
+  StoreLe32(p + 0x30, firstDirectorySector);
+  StoreLe32(p + 0x34, transactionSignature);
+  StoreLe32(p + 0x38, miniStreamCutoff);
+  StoreLe32(p + 0x3C, firstMiniFatSector);
+  StoreLe32(p + 0x40, miniFatSectorCount);
+  StoreLe32(p + 0x44, firstDifatSector);
+  StoreLe32(p + 0x48, difatSectorCount);
+  for (std::size_t i = 0; i < kHeaderDifatSlots; ++i) StoreLe32(p + 0x4C + 4 * i, difat[i]);
+}
+
+GUID DecodeGuid(const std::uint8_t* p) {
+  GUID g;
+  g.Data1 = LoadLe32(p);
+  g.Data2 = LoadLe16(p + 4);
+  g.Data3 = LoadLe16(p + 6);
+  std::memcpy(g.Data4, p + 8, sizeof g.Data4);
+  return g;
+}
+
+void EncodeGuid(std::uint8_t* p, const GUID& guid) {
+  StoreLe32(p, guid.Data1);
+  StoreLe16(p + 4, guid.Data2);
+  StoreLe16(p + 6, guid.Data3);
+  std::memcpy(p + 8, guid.Data4, sizeof guid.Data4);
+}
+
+namespace {
+
+FILETIME DecodeFileTime(const std::uint8_t* p) { return FILETIME{LoadLe32(p), LoadLe32(p + 4)}; }
+
+void EncodeFileTime(std::uint8_t* p, const FILETIME& t) {
+  StoreLe32(p, t.dwLowDateTime);
+  StoreLe32(p + 4, t.dwHighDateTime);
+}
+
+}  // namespace
+
+DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncodedSize> in,
+                                          std::uint16_t majorVersion) {
+  const std::uint8_t* p = in.data();
+  DirectoryEntry e;
+  const std::uint16_t nameBytes = LoadLe16(p + 0x40);
+  // Some writers leave the length field wrong; the terminator is what ends the name then,
+  // and the last unit of the field is never part of it.
+  std::size_t limit = kMaxNameUnits;
+  if (nameBytes >= 2 && nameBytes <= 2 * (kMaxNameUnits + 1) && nameBytes % 2 == 0) {
+    limit = nameBytes / 2 - 1;
+  }
+  for (std::size_t i = 0; i < limit; ++i) {
+    const char16_t unit = static_cast<char16_t>(LoadLe16(p + 2 * i));
+    if (unit == 0) break;
+    e.name.push_back(unit);
+  }
+  e.type = p[0x42];
+  e.color = p[0x43];
+  e.left = LoadLe32(p + 0x44);
+  e.right = LoadLe32(p + 0x48);
+  e.child = LoadLe32(p + 0x4C);
+  e.clsid = DecodeGuid(p + 0x50);
+  e.stateBits = LoadLe32(p + 0x60);
+  e.ctime = DecodeFileTime(p + 0x64);
+  e.mtime = DecodeFileTime(p + 0x6C);
+  e.startSector = LoadLe32(p + 0x74);
+  e.size = LoadLe64(p + 0x78);
+  // Old writers left garbage in the high half; a version-3 stream never exceeds 2 GiB.
+  if (majorVersion == 3) e.size &= 0xFFFFFFFFu;
+  return e;
+}
+
+void DirectoryEntry::EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const {
+  std::uint8_t* p = out.data();
+  std::memset(p, 0, kEncodedSize);
+  const std::size_t units = std::min(name.size(), kMaxNameUnits);
+  for (std::size_t i = 0; i < units; ++i) StoreLe16(p + 2 * i, name[i]);
+  StoreLe16(p + 0x40, type == kUnused ? 0 : static_cast<std::uint16_t>(2 * (units + 1)));
+  p[0x42] = type;
+  p[0x43] = color;
+  StoreLe32(p + 0x44, left);
+  StoreLe32(p + 0x48, right);
+  StoreLe32(p + 0x4C, child);
+  EncodeGuid(p + 0x50, clsid);
+  StoreLe32(p + 0x60, stateBits);
+  EncodeFileTime(p + 0x64, ctime);
+  EncodeFileTime(p + 0x6C, mtime);
+  StoreLe32(p + 0x74, startSector);
+  StoreLe64(p + 0x78, size);
+}
+
+char16_t UpperUnit(char16_t u) {
+  if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
+  if (u < 0x80) return u;
+  // Latin-1 small letters except the division sign; y with diaeresis has its capital at 0x178.
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
+  if (u == 0xFF) return 0x178;
+  // Greek small letters (final sigma maps to sigma).
+  if (u == 0x3C2) return 0x3A3;
+  if (u >= 0x3B1 && u <= 0x3CB) return static_cast<char16_t>(u - 0x20);
+  // Cyrillic small letters.
+  if (u >= 0x430 && u <= 0x44F) return static_cast<char16_t>(u - 0x20);
+  if (u >= 0x450 && u <= 0x45F) return static_cast<char16_t>(u - 0x50);
+  return u;
+}
+
+int CompareNames(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const char16_t ua = UpperUnit(a[i]);
+    const char16_t ub = UpperUnit(b[i]);
+    if (ua != ub) return ua < ub ? -1 : 1;
+  }
+  return 0;
+}
+
+std::wstring NameToWide(std::u16string_view name) {
+  std::wstring out;
+  out.reserve(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char32_t unit = name[i];
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size() &&
+                      name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+    if (pair) {
+      out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (name[i + 1] - 0xDC00)));
+      ++i;
+    } else {
+      out.push_back(static_cast<wchar_t>(unit));
+    }
+  }
+  return out;
+}
+
+bool NameFromWide(std::wstring_view text, std::u16string* name) {
+  name->clear();
+  for (const wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code > 0x10FFFF) return false;
+    if (code >= 0x10000) {
+      name->push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      name->push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      name->push_back(static_cast<char16_t>(code));
+    }
+  }
+  return true;
+}
+
+bool IsValidElementName(std::u16string_view name) {
+  if (name.empty() || name.size() > kMaxNameUnits) return false;
+  return name.find_first_of(u"/\\:!") == std::u16string_view::npos;
+}
+
+}  // namespace recfilereader::cfb

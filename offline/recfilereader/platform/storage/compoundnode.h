@@ -1,0 +1,64 @@
+// The in-memory form of a compound document: a tree of storages and streams. Storages keep
+// their children sorted in the element-name order, so lookups, enumeration and the sibling
+// trees written back all follow it. Stream contents either still lie in the lock bytes (a
+// validated sector chain) or are held in memory once loaded or written.
+#ifndef RECFILEREADER_PLATFORM_STORAGE_COMPOUNDNODE_H
+#define RECFILEREADER_PLATFORM_STORAGE_COMPOUNDNODE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/storage/storageinterfaces.h"
+
+namespace recfilereader {
+
+// Where an unloaded stream's bytes lie: a chain of sectors, or of mini sectors inside the
+// mini stream. The chain holds exactly as many sectors as the stream's size needs.
+struct StreamSource {
+  bool mini = false;
+  std::vector<std::uint32_t> chain;
+};
+
+struct CompoundNode {
+  CompoundNode() = default;
+  CompoundNode(const CompoundNode&) = delete;
+  CompoundNode& operator=(const CompoundNode&) = delete;
+  // Releases the subtree without recursion: nesting depth comes from the file.
+  ~CompoundNode();
+
+  std::u16string name;
+  DWORD type = STGTY_STREAM;  // STGTY_STORAGE or STGTY_STREAM; the root is a storage
+  CLSID clsid = GUID_NULL;
+  DWORD stateBits = 0;
+  FILETIME ctime{0, 0};
+  FILETIME mtime{0, 0};
+
+  CompoundNode* parent = nullptr;                       // null for the root
+  std::vector<std::shared_ptr<CompoundNode>> children;  // storages only, ascending by name
+  bool removed = false;  // destroyed or replaced: handles still open on it answer STG_E_REVERTED
+  int openCount = 0;     // open handles, for the exclusive-open rule
+
+  // Streams.
+  std::uint64_t size = 0;
+  bool loaded = true;              // `data` holds the contents
+  std::vector<std::uint8_t> data;  // contents when loaded (size() == size)
+  StreamSource source;             // contents in the lock bytes when not loaded
+
+  bool isStorage() const { return type == STGTY_STORAGE; }
+
+  // The child named `name` (element-name order, so without regard to case), or null.
+  std::shared_ptr<CompoundNode> FindChild(std::u16string_view name) const;
+  // Adds a child whose name no sibling has yet.
+  void InsertChild(std::shared_ptr<CompoundNode> child);
+  // Takes the child out of the tree and marks it and everything under it removed.
+  void RemoveChild(const CompoundNode& child);
+  // Gives a child a new name that no sibling has, keeping the order.
+  void RenameChild(const CompoundNode& child, std::u16string newName);
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_PLATFORM_STORAGE_COMPOUNDNODE_H

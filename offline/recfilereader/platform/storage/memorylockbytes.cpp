@@ -1,0 +1,79 @@
+#include "platform/storage/memorylockbytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace recfilereader {
+
+HRESULT CMemoryLockBytes::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_ILockBytes) {
+    *object = static_cast<ILockBytes*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG CMemoryLockBytes::AddRef() { return refs_.Add(); }
+
+ULONG CMemoryLockBytes::Release() {
+  const ULONG left = refs_.Drop();
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT CMemoryLockBytes::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
+  if (read != nullptr) *read = 0;
+  if (buffer == nullptr) return STG_E_INVALIDPOINTER;
+  if (offset.QuadPart >= bytes_.size()) return S_OK;
+  const std::size_t n = static_cast<std::size_t>(
+      std::min<std::uint64_t>(count, bytes_.size() - offset.QuadPart));
+  std::memcpy(buffer, bytes_.data() + offset.QuadPart, n);
+  if (read != nullptr) *read = static_cast<ULONG>(n);
+  return S_OK;
+}
+
+HRESULT CMemoryLockBytes::WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) {
+  return ComGuard([&]() -> HRESULT {
+    if (written != nullptr) *written = 0;
+    if (data == nullptr) return STG_E_INVALIDPOINTER;
+    if (count == 0) return S_OK;
+    if (offset.QuadPart > kMaxSize || count > kMaxSize - offset.QuadPart) return STG_E_MEDIUMFULL;
+    const std::size_t end = static_cast<std::size_t>(offset.QuadPart + count);
+    if (end > bytes_.size()) bytes_.resize(end);
+    std::memcpy(bytes_.data() + offset.QuadPart, data, count);
+    if (written != nullptr) *written = count;
+    return S_OK;
+  });
+}
+
+HRESULT CMemoryLockBytes::Flush() { return S_OK; }
+
+HRESULT CMemoryLockBytes::SetSize(ULARGE_INTEGER size) {
+  return ComGuard([&]() -> HRESULT {
+    if (size.QuadPart > kMaxSize) return STG_E_MEDIUMFULL;
+    bytes_.resize(static_cast<std::size_t>(size.QuadPart));
+    return S_OK;
+  });
+}
+
+// Memory is private to the process: there is nothing to lock against.
+HRESULT CMemoryLockBytes::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+  return STG_E_INVALIDFUNCTION;
+}
+HRESULT CMemoryLockBytes::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+  return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
+  if (stat == nullptr) return STG_E_INVALIDPOINTER;
+  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+  std::memset(static_cast<void*>(stat), 0, sizeof *stat);
+  stat->type = STGTY_LOCKBYTES;  // memory has no name
+  stat->cbSize.QuadPart = bytes_.size();
+  return S_OK;
+}
+
+}  // namespace recfilereader

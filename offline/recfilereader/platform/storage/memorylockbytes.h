@@ -1,0 +1,45 @@
+// In-memory lock bytes: a growable byte array behind ILockBytes, what CreateILockBytesOnHGlobal
+// hands out. Reading past the end gives what there is (S_OK); writing past it grows the array,
+// the gap filled with zeros.
+#ifndef RECFILEREADER_PLATFORM_STORAGE_MEMORYLOCKBYTES_H
+#define RECFILEREADER_PLATFORM_STORAGE_MEMORYLOCKBYTES_H
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/storage/comobject.h"
+#include "platform/storage/storageinterfaces.h"
+
+namespace recfilereader {
+
+class CMemoryLockBytes final : public ILockBytes {
+ public:
+  CMemoryLockBytes() = default;
+
+  // Largest size the array may reach.
+  static constexpr std::uint64_t kMaxSize = 0xFFFFFFFFull;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  HRESULT ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) override;
+  HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
+  HRESULT Flush() override;
+  HRESULT SetSize(ULARGE_INTEGER size) override;
+  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
+  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
+  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  ~CMemoryLockBytes() = default;
+
+  ComRefCount refs_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_PLATFORM_STORAGE_MEMORYLOCKBYTES_H

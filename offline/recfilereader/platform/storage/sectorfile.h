@@ -1,0 +1,54 @@
+// Sector-level reading of a compound document held by lock bytes: sector n starts at
+// (n + 1) << shift; a short last sector reads as if zero filled. Streams are read through
+// their validated chains, runs of consecutive sectors in one lock-bytes read.
+#ifndef RECFILEREADER_PLATFORM_STORAGE_SECTORFILE_H
+#define RECFILEREADER_PLATFORM_STORAGE_SECTORFILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/storage/compoundnode.h"
+#include "platform/storage/storageinterfaces.h"
+
+namespace recfilereader {
+
+class SectorFile {
+ public:
+  SectorFile() = default;
+  // `lockBytes` is not owned and must outlive this object.
+  SectorFile(ILockBytes* lockBytes, std::uint32_t sectorShift, std::uint64_t fileSize);
+
+  std::uint32_t sectorShift() const { return shift_; }
+  std::uint32_t sectorSize() const { return 1u << shift_; }
+  // Sectors that begin inside the file; no valid sector number reaches it.
+  std::uint32_t sectorCount() const { return sectorCount_; }
+
+  // Reads `count` bytes at `position`; bytes past the end of the file read as zeros.
+  // A failing lock-bytes read throws com_error(STG_E_READFAULT).
+  void ReadBytes(std::uint64_t position, std::uint8_t* out, std::size_t count) const;
+  void ReadSector(std::uint32_t sector, std::uint8_t* out) const;
+
+  // The mini stream's own chain, set once the root entry is known.
+  void SetMiniStream(std::vector<std::uint32_t> chain) { miniStream_ = std::move(chain); }
+  std::size_t miniSectorCapacity() const;
+
+  // Reads bytes [offset, offset + count) of a stream through its chain. The caller keeps
+  // offset + count within the stream's size, which the chain covers.
+  void ReadStream(const StreamSource& source, std::uint64_t offset, std::uint8_t* out,
+                  std::size_t count) const;
+
+ private:
+  void ReadChain(const std::vector<std::uint32_t>& chain, std::uint64_t offset,
+                 std::uint8_t* out, std::size_t count) const;
+
+  ILockBytes* lockBytes_ = nullptr;
+  std::uint32_t shift_ = 9;
+  std::uint64_t fileSize_ = 0;
+  std::uint32_t sectorCount_ = 0;
+  std::vector<std::uint32_t> miniStream_;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_PLATFORM_STORAGE_SECTORFILE_H

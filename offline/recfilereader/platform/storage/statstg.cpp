@@ -1,0 +1,31 @@
+#include "platform/storage/statstg.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/storage/cfbformat.h"
+
+namespace recfilereader {
+
+HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD statFlag, STATSTG* stat) {
+  if (stat == nullptr) return STG_E_INVALIDPOINTER;
+  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+  std::memset(static_cast<void*>(stat), 0, sizeof *stat);
+  if (statFlag == STATFLAG_DEFAULT) {
+    const std::wstring name = cfb::NameToWide(node.name);
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t)));
+    if (copy == nullptr) return STG_E_INSUFFICIENTMEMORY;
+    std::memcpy(copy, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    stat->pwcsName = copy;
+  }
+  stat->type = node.type;
+  stat->cbSize.QuadPart = node.isStorage() ? 0 : node.size;
+  stat->mtime = node.mtime;
+  stat->ctime = node.ctime;
+  stat->grfMode = mode;
+  stat->clsid = node.clsid;
+  stat->grfStateBits = node.stateBits;
+  return S_OK;
+}
+
+}  // namespace recfilereader

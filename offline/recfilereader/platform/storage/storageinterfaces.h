@@ -1,0 +1,211 @@
+// COM structured storage stand-ins: ILockBytes, IStorage, IStream, IEnumSTATSTG with their
+// records, flags and results, and the entry points that make and open compound documents over
+// lock bytes. Slot order, argument order and results follow COM so that code written against
+// COM structured storage works unchanged. Every object returned through an out-pointer carries
+// one reference that the caller gives back with Release.
+#ifndef RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H
+#define RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H
+
+#include "recfilereader/compat.h"
+
+// 64-bit offsets and sizes, as COM spells them.
+union ULARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    DWORD HighPart;
+  } u;
+  ULONGLONG QuadPart;
+};
+union LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  LONGLONG QuadPart;
+};
+
+// A list of element names, ended by a null pointer (unused here: always pass null).
+using SNB = OLECHAR**;
+
+// Placeholder for a Windows global memory handle; only null is accepted.
+using HGLOBAL = void*;
+
+// Access and creation modes (grfMode).
+constexpr DWORD STGM_DIRECT = 0x00000000;
+constexpr DWORD STGM_TRANSACTED = 0x00010000;
+constexpr DWORD STGM_SIMPLE = 0x08000000;
+constexpr DWORD STGM_READ = 0x00000000;
+constexpr DWORD STGM_WRITE = 0x00000001;
+constexpr DWORD STGM_READWRITE = 0x00000002;
+constexpr DWORD STGM_SHARE_DENY_NONE = 0x00000040;
+constexpr DWORD STGM_SHARE_DENY_READ = 0x00000030;
+constexpr DWORD STGM_SHARE_DENY_WRITE = 0x00000020;
+constexpr DWORD STGM_SHARE_EXCLUSIVE = 0x00000010;
+constexpr DWORD STGM_PRIORITY = 0x00040000;
+constexpr DWORD STGM_DELETEONRELEASE = 0x04000000;
+constexpr DWORD STGM_NOSCRATCH = 0x00100000;
+constexpr DWORD STGM_CREATE = 0x00001000;
+constexpr DWORD STGM_CONVERT = 0x00020000;
+constexpr DWORD STGM_FAILIFTHERE = 0x00000000;
+constexpr DWORD STGM_NOSNAPSHOT = 0x00200000;
+constexpr DWORD STGM_DIRECT_SWMR = 0x00400000;
+
+// Commit flags (grfCommitFlags).
+constexpr DWORD STGC_DEFAULT = 0;
+constexpr DWORD STGC_OVERWRITE = 1;
+constexpr DWORD STGC_ONLYIFCURRENT = 2;
+constexpr DWORD STGC_DANGEROUSLYCOMMITMERELYTODISKCACHE = 4;
+constexpr DWORD STGC_CONSOLIDATE = 8;
+
+// Element types (STATSTG::type).
+constexpr DWORD STGTY_STORAGE = 1;
+constexpr DWORD STGTY_STREAM = 2;
+constexpr DWORD STGTY_LOCKBYTES = 3;
+constexpr DWORD STGTY_PROPERTY = 4;
+
+// Seek origins.
+constexpr DWORD STREAM_SEEK_SET = 0;
+constexpr DWORD STREAM_SEEK_CUR = 1;
+constexpr DWORD STREAM_SEEK_END = 2;
+
+// Stat flags (grfStatFlag).
+constexpr DWORD STATFLAG_DEFAULT = 0;
+constexpr DWORD STATFLAG_NONAME = 1;
+constexpr DWORD STATFLAG_NOOPEN = 2;
+
+// Region lock types.
+enum LOCKTYPE : DWORD {
+  LOCK_WRITE = 1,
+  LOCK_EXCLUSIVE = 2,
+  LOCK_ONLYONCE = 4,
+};
+
+// MoveElementTo flags.
+constexpr DWORD STGMOVE_MOVE = 0;
+constexpr DWORD STGMOVE_COPY = 1;
+constexpr DWORD STGMOVE_SHALLOWCOPY = 2;
+
+// What Stat and EnumElements report about an element. pwcsName is task memory (CoTaskMemFree)
+// unless STATFLAG_NONAME was asked, then null.
+struct STATSTG {
+  LPOLESTR pwcsName;
+  DWORD type;
+  ULARGE_INTEGER cbSize;
+  FILETIME mtime;
+  FILETIME ctime;
+  FILETIME atime;
+  DWORD grfMode;
+  DWORD grfLocksSupported;
+  CLSID clsid;
+  DWORD grfStateBits;
+  DWORD reserved;
+};
+
+// Interface identifiers, COM's values.
+constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID IID_ILockBytes = {0x0000000A, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID IID_IStorage = {0x0000000B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID IID_IStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID IID_IEnumSTATSTG = {0x0000000D, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID IID_ISequentialStream = {
+    0x0C733A30, 0x2A1C, 0x11CE, {0xAD, 0xE5, 0x00, 0xAA, 0x00, 0x44, 0x77, 0x3D}};
+
+// A flat, growable byte array that a compound document lives on.
+struct ILockBytes : IUnknown {
+  virtual HRESULT ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) = 0;
+  virtual HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count,
+                          ULONG* written) = 0;
+  virtual HRESULT Flush() = 0;
+  virtual HRESULT SetSize(ULARGE_INTEGER size) = 0;
+  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
+  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+
+ protected:
+  ~ILockBytes() = default;
+};
+
+struct ISequentialStream : IUnknown {
+  virtual HRESULT Read(void* buffer, ULONG count, ULONG* read) = 0;
+  virtual HRESULT Write(const void* data, ULONG count, ULONG* written) = 0;
+
+ protected:
+  ~ISequentialStream() = default;
+};
+
+struct IStream : ISequentialStream {
+  virtual HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) = 0;
+  virtual HRESULT SetSize(ULARGE_INTEGER size) = 0;
+  virtual HRESULT CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
+                         ULARGE_INTEGER* written) = 0;
+  virtual HRESULT Commit(DWORD commitFlags) = 0;
+  virtual HRESULT Revert() = 0;
+  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
+  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+  virtual HRESULT Clone(IStream** clone) = 0;
+
+ protected:
+  ~IStream() = default;
+};
+
+// Walks the elements of one storage. Next fills up to `count` records and answers S_FALSE
+// when it fetched fewer.
+struct IEnumSTATSTG : IUnknown {
+  virtual HRESULT Next(ULONG count, STATSTG* elements, ULONG* fetched) = 0;
+  virtual HRESULT Skip(ULONG count) = 0;
+  virtual HRESULT Reset() = 0;
+  virtual HRESULT Clone(IEnumSTATSTG** clone) = 0;
+
+ protected:
+  ~IEnumSTATSTG() = default;
+};
+
+struct IStorage : IUnknown {
+  virtual HRESULT CreateStream(const OLECHAR* name, DWORD mode, DWORD reserved1, DWORD reserved2,
+                               IStream** stream) = 0;
+  virtual HRESULT OpenStream(const OLECHAR* name, void* reserved1, DWORD mode, DWORD reserved2,
+                             IStream** stream) = 0;
+  virtual HRESULT CreateStorage(const OLECHAR* name, DWORD mode, DWORD reserved1,
+                                DWORD reserved2, IStorage** storage) = 0;
+  virtual HRESULT OpenStorage(const OLECHAR* name, IStorage* priority, DWORD mode,
+                              SNB exclude, DWORD reserved, IStorage** storage) = 0;
+  virtual HRESULT CopyTo(DWORD excludeCount, const IID* excludeIids, SNB exclude,
+                         IStorage* target) = 0;
+  virtual HRESULT MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* newName,
+                                DWORD flags) = 0;
+  virtual HRESULT Commit(DWORD commitFlags) = 0;
+  virtual HRESULT Revert() = 0;
+  virtual HRESULT EnumElements(DWORD reserved1, void* reserved2, DWORD reserved3,
+                               IEnumSTATSTG** enumerator) = 0;
+  virtual HRESULT DestroyElement(const OLECHAR* name) = 0;
+  virtual HRESULT RenameElement(const OLECHAR* oldName, const OLECHAR* newName) = 0;
+  virtual HRESULT SetElementTimes(const OLECHAR* name, const FILETIME* ctime,
+                                  const FILETIME* atime, const FILETIME* mtime) = 0;
+  virtual HRESULT SetClass(REFCLSID clsid) = 0;
+  virtual HRESULT SetStateBits(DWORD stateBits, DWORD mask) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+
+ protected:
+  ~IStorage() = default;
+};
+
+// Creates a new, empty compound document on `lockBytes` (which must then be empty unless
+// STGM_CREATE is given, which replaces whatever it holds). Changes reach the lock bytes as
+// they are made (direct mode); STGM_TRANSACTED gives STG_E_INVALIDFLAG.
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD reserved,
+                                     IStorage** root);
+
+// Opens the compound document held by `lockBytes`. Damaged documents fail with
+// STG_E_INVALIDHEADER, STG_E_DOCFILECORRUPT or STG_E_FILEALREADYEXISTS (not a document).
+HRESULT StgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorage* priority, DWORD mode,
+                                   SNB exclude, DWORD reserved, IStorage** root);
+
+// S_OK when `lockBytes` begins with the compound-document signature, S_FALSE otherwise.
+HRESULT StgIsStorageILockBytes(ILockBytes* lockBytes);
+
+// In-memory lock bytes, starting empty. `global` must be null (there are no global memory
+// blocks here); the memory always goes with the object.
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL global, BOOL deleteOnRelease, ILockBytes** lockBytes);
+
+#endif  // RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H

@@ -1,0 +1,89 @@
+#include "properties/lockbytes2.h"
+
+#include <cstring>
+
+namespace recfilereader {
+namespace {
+
+constexpr ULONGLONG kLargestSize = 0xFFFFFFFFull;
+constexpr wchar_t kStatName[] = L"CLockBytes2";
+
+}  // namespace
+
+CLockBytes2::CLockBytes2(std::shared_ptr<CCompositeBuffer> buffer) : buffer_(std::move(buffer)) {}
+
+HRESULT CLockBytes2::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_ILockBytes) {
+    *object = static_cast<ILockBytes*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG CLockBytes2::AddRef() { return ++references_; }
+
+ULONG CLockBytes2::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT CLockBytes2::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) {
+  if (read != nullptr) *read = 0;
+  const std::size_t size = buffer_->GetSize();
+  if (offset.QuadPart > size || buffer == nullptr) return E_INVALIDARG;
+  const std::size_t at = static_cast<std::size_t>(offset.QuadPart);
+  const std::size_t available = size - at;
+  const ULONG wanted = count < available ? count : static_cast<ULONG>(available);
+  if (!buffer_->Read(at, buffer, wanted)) return E_FAIL;
+  if (read != nullptr) *read = wanted;
+  return S_OK;
+}
+
+HRESULT CLockBytes2::WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count,
+                             ULONG* written) {
+  if (written != nullptr) *written = 0;
+  if (count == 0) return S_OK;
+  if (data == nullptr) return E_INVALIDARG;
+  const ULONGLONG end = offset.QuadPart + count;
+  if (end > kLargestSize) return STG_E_INSUFFICIENTMEMORY;
+  if (end > buffer_->GetSize() && !buffer_->Resize(static_cast<std::size_t>(end)))
+    return STG_E_INSUFFICIENTMEMORY;
+  if (!buffer_->Write(static_cast<std::size_t>(offset.QuadPart), data, count)) return E_FAIL;
+  if (written != nullptr) *written = count;
+  return S_OK;
+}
+
+HRESULT CLockBytes2::Flush() { return S_OK; }
+
+HRESULT CLockBytes2::SetSize(ULARGE_INTEGER size) {
+  if (size.QuadPart > kLargestSize) return E_FAIL;
+  return buffer_->Resize(static_cast<std::size_t>(size.QuadPart)) ? S_OK : E_FAIL;
+}
+
+HRESULT CLockBytes2::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+  return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT CLockBytes2::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
+  return STG_E_INVALIDFUNCTION;
+}
+
+HRESULT CLockBytes2::Stat(STATSTG* stat, DWORD statFlag) {
+  if (stat == nullptr) return STG_E_INVALIDPOINTER;
+  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+  std::memset(stat, 0, sizeof *stat);
+  if (statFlag == STATFLAG_DEFAULT) {
+    stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kStatName));
+    if (stat->pwcsName == nullptr) return STG_E_INSUFFICIENTMEMORY;
+    std::memcpy(stat->pwcsName, kStatName, sizeof kStatName);
+  }
+  stat->type = STGTY_LOCKBYTES;
+  stat->cbSize.QuadPart = buffer_->GetSize();
+  return S_OK;
+}
+
+}  // namespace recfilereader

@@ -1,0 +1,111 @@
+#include "platform/media/mediatestsupport.h"
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace mediatest {
+namespace {
+
+void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec) {
+  const bool core = spec.header_size == 12;
+  const std::size_t entry = core ? 3 : 4;
+  const bool masks_after = spec.header_size == 40 && spec.compression == 3;
+  const std::size_t head = 14 + spec.header_size + (masks_after ? 12 : 0) + entry * spec.palette.size();
+
+  std::vector<std::uint8_t> out{'B', 'M'};
+  Put32(out, static_cast<std::uint32_t>(head + spec.pixels.size()));
+  Put32(out, 0);
+  Put32(out, static_cast<std::uint32_t>(head));
+  Put32(out, spec.header_size);
+  if (core) {
+    Put16(out, static_cast<std::uint32_t>(spec.width));
+    Put16(out, static_cast<std::uint32_t>(spec.height));
+    Put16(out, 1);
+    Put16(out, spec.bits_per_pixel);
+  } else {
+    Put32(out, static_cast<std::uint32_t>(spec.width));
+    Put32(out, static_cast<std::uint32_t>(spec.height));
+    Put16(out, 1);
+    Put16(out, spec.bits_per_pixel);
+    Put32(out, spec.compression);
+    Put32(out, static_cast<std::uint32_t>(spec.pixels.size()));
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, static_cast<std::uint32_t>(spec.palette.size()));
+    Put32(out, 0);
+    if (spec.header_size > 40 || masks_after) {
+      const int count = spec.header_size >= 56 ? 4 : 3;
+      for (int i = 0; i < count; ++i) Put32(out, spec.masks[static_cast<std::size_t>(i)]);
+    }
+    while (out.size() < 14 + spec.header_size) out.push_back(0);
+  }
+  for (const auto& color : spec.palette) {
+    out.insert(out.end(), color.begin(), color.end());
+    if (!core) out.push_back(0);
+  }
+  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  return out;
+}
+
+std::optional<std::string> RunCapture(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string output;
+  char buffer[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  return output;
+}
+
+bool HaveTool(const char* name) {
+  return RunCapture(std::string("command -v ") + name + " >/dev/null 2>&1 && echo yes").value_or("") == "yes\n";
+}
+
+std::optional<std::string> ProbeStream(const std::filesystem::path& file) {
+  return RunCapture("ffprobe -v error -count_frames -show_streams -of default=noprint_wrappers=1 '" +
+                    file.string() + "'");
+}
+
+std::string ProbeValue(const std::string& probe, const std::string& key) {
+  const std::string prefix = key + "=";
+  std::size_t at = 0;
+  while (at < probe.size()) {
+    const std::size_t end = probe.find('\n', at);
+    const std::string line = probe.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return "";
+}
+
+std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y) {
+  return {static_cast<std::uint8_t>(40 + 6 * x), static_cast<std::uint8_t>(200 - 5 * y),
+          static_cast<std::uint8_t>(100 + 3 * (x + y))};
+}
+
+recfilereader::WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+  recfilereader::WAVEFORMATEX f;
+  f.wFormatTag = 1;
+  f.nChannels = channels;
+  f.nSamplesPerSec = rate;
+  f.nBlockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+  f.nAvgBytesPerSec = rate * f.nBlockAlign;
+  f.wBitsPerSample = bits;
+  return f;
+}
+
+}  // namespace mediatest

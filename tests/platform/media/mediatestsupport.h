@@ -1,0 +1,47 @@
+// Helpers of the media tests: an independent BMP encoder, the ffmpeg peer and raw pictures.
+#ifndef RECFILEREADER_TESTS_PLATFORM_MEDIA_MEDIATESTSUPPORT_H
+#define RECFILEREADER_TESTS_PLATFORM_MEDIA_MEDIATESTSUPPORT_H
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/media/mediaformats.h"
+
+namespace mediatest {
+
+// A BMP file to encode. `rows` are the stored rows in file order, each already padded to the
+// stride; `height` negative writes a top-down file.
+struct BmpSpec {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::uint16_t bits_per_pixel = 24;
+  std::uint32_t compression = 0;
+  std::uint32_t header_size = 40;  // 12 (core), 40, 56, 108 or 124
+  std::vector<std::array<std::uint8_t, 3>> palette;  // B, G, R
+  std::array<std::uint32_t, 4> masks{};              // R, G, B, A (bit fields only)
+  std::vector<std::uint8_t> pixels;
+};
+std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec);
+
+// Standard output of `command`, or empty when it cannot be run or exits with an error.
+std::optional<std::string> RunCapture(const std::string& command);
+bool HaveTool(const char* name);  // ffmpeg or ffprobe on the search path
+
+// `key=value` lines of `ffprobe -show_streams -count_frames` for the only stream of `file`.
+std::optional<std::string> ProbeStream(const std::filesystem::path& file);
+// The value of `key` in ffprobe's output, or empty.
+std::string ProbeValue(const std::string& probe, const std::string& key);
+
+// A deterministic BGR colour for pixel (x, y) of a test picture, smooth enough for JPEG.
+std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y);
+
+// A PCM format: `channels` of `bits` at `rate` samples per second.
+recfilereader::WAVEFORMATEX Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+
+}  // namespace mediatest
+
+#endif  // RECFILEREADER_TESTS_PLATFORM_MEDIA_MEDIATESTSUPPORT_H

@@ -1,0 +1,387 @@
+// Picture decoding: BMP files from our own encoder and GIF, JPEG, PNG and TGA files made by
+// ffmpeg, decoded and compared pixel by pixel with what went in; damaged and hostile bytes
+// fail cleanly.
+#include "platform/media/picture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "platform/media/mediatestsupport.h"
+#include "support/tempdir.h"
+
+namespace recfilereader {
+namespace {
+
+using Bgra = std::array<std::uint8_t, 4>;
+using mediatest::BmpSpec;
+using mediatest::EncodeBmp;
+using mediatest::TestColor;
+
+constexpr auto kBmp = static_cast<std::uint32_t>(PictureFormat::kBmp);
+constexpr auto kGif = static_cast<std::uint32_t>(PictureFormat::kGif);
+constexpr auto kJpg = static_cast<std::uint32_t>(PictureFormat::kJpg);
+constexpr auto kPng = static_cast<std::uint32_t>(PictureFormat::kPng);
+constexpr auto kTga = static_cast<std::uint32_t>(PictureFormat::kTga);
+
+// Pixel (x, y), y counted from the top, as blue, green, red, alpha (255 without alpha).
+Bgra PixelAt(const Picture& picture, std::uint32_t x, std::uint32_t y) {
+  const auto row = picture.row(picture.height() - 1 - y);
+  const std::uint16_t bpp = picture.bits_per_pixel();
+  if (bpp <= 8) {
+    const std::uint32_t bit = x * bpp;
+    const int shift = 8 - bpp - static_cast<int>(bit % 8);
+    const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << bpp) - 1);
+    const RgbQuad c = picture.palette()[index];
+    return {c.blue, c.green, c.red, 255};
+  }
+  const std::uint8_t* p = row.data() + x * (bpp / 8);
+  return {p[0], p[1], p[2], bpp == 32 ? p[3] : std::uint8_t{255}};
+}
+
+// A picture given top-down as one colour per pixel.
+struct Logical {
+  std::uint32_t width;
+  std::uint32_t height;
+  std::function<Bgra(std::uint32_t, std::uint32_t)> color;
+};
+
+void ExpectPixels(const Picture& picture, const Logical& expected, int tolerance = 0) {
+  ASSERT_EQ(picture.width(), expected.width);
+  ASSERT_EQ(picture.height(), expected.height);
+  int worst = 0;
+  for (std::uint32_t y = 0; y < expected.height; ++y) {
+    for (std::uint32_t x = 0; x < expected.width; ++x) {
+      const Bgra got = PixelAt(picture, x, y);
+      const Bgra want = expected.color(x, y);
+      for (int c = 0; c < 4; ++c) worst = std::max(worst, std::abs(got[c] - want[c]));
+      if (worst > tolerance) {
+        FAIL() << "pixel " << x << "," << y << " channel differs by " << worst;
+      }
+    }
+  }
+}
+
+// Rows of a palettized BMP from indices, in file order (bottom-up unless top_down).
+std::vector<std::uint8_t> PackIndices(const Logical& size, std::uint16_t bpp, bool top_down,
+                                      const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& index) {
+  const std::size_t stride = (size.width * bpp + 31) / 32 * 4;
+  std::vector<std::uint8_t> out(stride * size.height);
+  for (std::uint32_t r = 0; r < size.height; ++r) {
+    const std::uint32_t y = top_down ? r : size.height - 1 - r;
+    for (std::uint32_t x = 0; x < size.width; ++x) {
+      const std::uint32_t bit = x * bpp;
+      out[r * stride + bit / 8] |= static_cast<std::uint8_t>(index(x, y) << (8 - bpp - bit % 8));
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> PackDirect(const Logical& picture, std::uint16_t bpp,
+                                     const std::function<std::uint32_t(Bgra)>& pack) {
+  const std::size_t stride = (picture.width * bpp + 31) / 32 * 4;
+  std::vector<std::uint8_t> out(stride * picture.height);
+  for (std::uint32_t r = 0; r < picture.height; ++r) {
+    for (std::uint32_t x = 0; x < picture.width; ++x) {
+      const std::uint32_t v = pack(picture.color(x, picture.height - 1 - r));
+      for (int b = 0; b < bpp / 8; ++b) out[r * stride + x * (bpp / 8) + b] = static_cast<std::uint8_t>(v >> (8 * b));
+    }
+  }
+  return out;
+}
+
+Bgra Opaque(std::array<std::uint8_t, 3> c) { return {c[0], c[1], c[2], 255}; }
+
+TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
+  struct Case {
+    const char* name;
+    BmpSpec spec;
+    Logical expected;
+    std::uint16_t decoded_bpp;
+    int tolerance;
+  };
+  std::vector<std::array<std::uint8_t, 3>> palette(256);
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 5), static_cast<std::uint8_t>(255 - i)};
+  }
+  auto indexed = [&](std::uint32_t w, std::uint32_t h, std::uint16_t bpp, std::size_t colors, bool top_down,
+                     std::uint32_t header_size) {
+    const std::uint32_t modulo = static_cast<std::uint32_t>(colors);
+    auto index = [modulo](std::uint32_t x, std::uint32_t y) { return static_cast<std::uint8_t>((x * 3 + y) % modulo); };
+    Logical logical{w, h, [=](std::uint32_t x, std::uint32_t y) {
+                      const auto c = palette[index(x, y)];
+                      return Bgra{c[0], c[1], c[2], 255};
+                    }};
+    BmpSpec spec;
+    spec.width = static_cast<std::int32_t>(w);
+    spec.height = top_down ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h);
+    spec.bits_per_pixel = bpp;
+    spec.header_size = header_size;
+    spec.palette.assign(palette.begin(), palette.begin() + static_cast<std::ptrdiff_t>(colors));
+    spec.pixels = PackIndices(logical, bpp, top_down, index);
+    return Case{"", spec, logical, bpp, 0};
+  };
+  auto direct = [](std::uint16_t bpp, std::uint32_t compression, std::uint32_t header_size,
+                   std::array<std::uint32_t, 4> masks, std::function<Bgra(std::uint32_t, std::uint32_t)> color,
+                   std::function<std::uint32_t(Bgra)> pack, std::uint16_t decoded_bpp, int tolerance) {
+    Logical logical{9, 5, std::move(color)};
+    BmpSpec spec;
+    spec.width = 9;
+    spec.height = 5;
+    spec.bits_per_pixel = bpp;
+    spec.compression = compression;
+    spec.header_size = header_size;
+    spec.masks = masks;
+    spec.pixels = PackDirect(logical, bpp, pack);
+    return Case{"", spec, logical, decoded_bpp, tolerance};
+  };
+  auto opaque = [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); };
+  auto translucent = [](std::uint32_t x, std::uint32_t y) {
+    auto c = Opaque(TestColor(x, y));
+    c[3] = static_cast<std::uint8_t>(x * 25);
+    return c;
+  };
+  auto bgrx = [](Bgra c) { return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16; };
+  auto bgra = [](Bgra c) {
+    return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16 | std::uint32_t{c[3]} << 24;
+  };
+  auto rgb555 = [](Bgra c) {
+    return static_cast<std::uint32_t>(c[2] >> 3) << 10 | static_cast<std::uint32_t>(c[1] >> 3) << 5 | static_cast<std::uint32_t>(c[0] >> 3);
+  };
+  auto rgb565 = [](Bgra c) {
+    return static_cast<std::uint32_t>(c[2] >> 3) << 11 | static_cast<std::uint32_t>(c[1] >> 2) << 5 | static_cast<std::uint32_t>(c[0] >> 3);
+  };
+
+  std::vector<Case> cases;
+  cases.push_back(indexed(13, 3, 1, 2, false, 40));
+  cases.back().name = "1 bpp, 13 wide";
+  cases.push_back(indexed(5, 4, 4, 3, false, 40));
+  cases.back().name = "4 bpp, 3 of 16 colours stored";
+  cases.push_back(indexed(7, 6, 8, 256, true, 40));
+  cases.back().name = "8 bpp, top-down";
+  cases.push_back(indexed(7, 2, 8, 256, false, 12));
+  cases.back().name = "8 bpp, core header";
+  cases.push_back(indexed(3, 3, 8, 200, false, 124));
+  cases.back().name = "8 bpp, version 5 header";
+  cases.push_back(direct(24, 0, 40, {}, opaque, bgrx, 24, 0));
+  cases.back().name = "24 bpp, 9 wide";
+  cases.push_back(direct(32, 0, 40, {}, opaque, bgrx, 24, 0));
+  cases.back().name = "32 bpp plain: the fourth byte is unused";
+  cases.push_back(direct(32, 3, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, translucent, bgra, 32, 0));
+  cases.back().name = "32 bpp bit fields with alpha";
+  cases.push_back(direct(16, 0, 40, {}, opaque, rgb555, 24, 9));
+  cases.back().name = "16 bpp plain 5-5-5";
+  cases.push_back(direct(16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}, opaque, rgb565, 24, 9));
+  cases.back().name = "16 bpp bit fields 5-6-5 after the header";
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto picture = DecodePicture(kBmp, EncodeBmp(c.spec));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->bits_per_pixel(), c.decoded_bpp);
+    EXPECT_EQ(picture->effective_width(), (c.expected.width * c.decoded_bpp + 31) / 32 * 4);
+    ExpectPixels(*picture, c.expected, c.tolerance);
+  }
+}
+
+TEST(DecodeBmp, PaletteKeepsEveryStoredEntryAndBlackensTheRest) {
+  BmpSpec spec;
+  spec.width = 2;
+  spec.height = 1;
+  spec.bits_per_pixel = 4;
+  spec.palette = {{1, 2, 3}, {4, 5, 6}};
+  spec.pixels = {0x10, 0, 0, 0};
+  const auto picture = DecodePicture(kBmp, EncodeBmp(spec));
+  ASSERT_TRUE(picture);
+  ASSERT_EQ(picture->palette().size(), 16u);
+  EXPECT_EQ(picture->palette()[1].red, 6);
+  EXPECT_EQ(picture->palette()[2].red, 0);
+  EXPECT_EQ(picture->InfoHeader().biClrUsed, 16u);
+  EXPECT_EQ(picture->InfoHeader().biSizeImage, 4u);
+}
+
+// Pictures made by ffmpeg from raw pixels we chose.
+class DecodeByPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!mediatest::HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  }
+
+  // Encodes `picture` (given as raw `pix_fmt` pixels) to `file_name`; its bytes.
+  std::vector<std::uint8_t> Make(const Logical& picture, const std::string& pix_fmt, const std::string& file_name,
+                                 const std::string& options) {
+    std::vector<std::uint8_t> raw;
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+      for (std::uint32_t x = 0; x < picture.width; ++x) {
+        const Bgra c = picture.color(x, y);
+        if (pix_fmt == "gray") {
+          raw.push_back(c[0]);
+        } else {
+          raw.insert(raw.end(), c.begin(), c.begin() + (pix_fmt == "bgra" ? 4 : 3));
+        }
+      }
+    }
+    rectest::WriteFileBytes(dir_ / "in.raw", raw);
+    const std::string size = std::to_string(picture.width) + "x" + std::to_string(picture.height);
+    const auto out = dir_ / file_name;
+    const auto result = mediatest::RunCapture("ffmpeg -v error -y -f rawvideo -pix_fmt " + pix_fmt + " -s " + size +
+                                              " -i '" + (dir_ / "in.raw").string() + "' " + options +
+                                              " -frames:v 1 '" + out.string() + "'");
+    EXPECT_TRUE(result) << file_name;
+    return rectest::ReadFileBytes(out);
+  }
+
+  rectest::TempDir dir_;
+};
+
+TEST_F(DecodeByPeer, EachFormatComesBackAsItWent) {
+  const Logical opaque{13, 7, [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); }};
+  const Logical translucent{13, 7, [](std::uint32_t x, std::uint32_t y) {
+                              auto c = Opaque(TestColor(x, y));
+                              c[3] = static_cast<std::uint8_t>(255 - 20 * x);
+                              return c;
+                            }};
+  const Logical grey{13, 7, [](std::uint32_t x, std::uint32_t y) {
+                       const auto g = static_cast<std::uint8_t>(17 * x + 3 * y);
+                       return Bgra{g, g, g, 255};
+                     }};
+  struct Case {
+    const char* name;
+    const Logical& picture;
+    const char* pix_fmt;
+    const char* file_name;
+    const char* options;
+    std::uint32_t code;
+    std::uint16_t bpp;
+    int tolerance;
+  };
+  const Case cases[] = {
+      {"PNG", opaque, "bgr24", "p.png", "", kPng, 24, 0},
+      {"PNG with alpha", translucent, "bgra", "a.png", "", kPng, 32, 0},
+      {"PNG grey", grey, "gray", "g.png", "", kPng, 24, 0},
+      {"TGA run-length", opaque, "bgr24", "t.tga", "", kTga, 24, 0},
+      {"TGA with alpha", translucent, "bgra", "a.tga", "", kTga, 32, 0},
+      {"GIF grey", grey, "gray", "g.gif", "", kGif, 24, 0},
+      {"JPEG", opaque, "bgr24", "j.jpg", "-pix_fmt yuvj444p -q:v 2", kJpg, 24, 12},
+      {"PNG labelled as BMP: the signature wins", opaque, "bgr24", "l.png", "", kBmp, 24, 0},
+      {"PNG labelled unknown", opaque, "bgr24", "u.png", "", 0, 24, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto bytes = Make(c.picture, c.pix_fmt, c.file_name, c.options);
+    const auto picture = DecodePicture(c.code, bytes);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->bits_per_pixel(), c.bpp);
+    ExpectPixels(*picture, c.picture, c.tolerance);
+  }
+}
+
+TEST_F(DecodeByPeer, EveryTruncationFailsCleanly) {
+  const Logical opaque{11, 6, [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); }};
+  struct Case {
+    const char* file_name;
+    const char* options;
+    std::uint32_t code;
+  };
+  const Case cases[] = {{"p.png", "", kPng}, {"t.tga", "", kTga}, {"j.jpg", "", kJpg}, {"g.gif", "", kGif}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file_name);
+    const auto bytes = Make(opaque, "bgr24", c.file_name, c.options);
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+      const auto picture = DecodePicture(c.code, std::span(bytes.data(), size));
+      // Some decoders show what arrived of a cut picture; it must still be the right shape.
+      if (picture) {
+        EXPECT_EQ(picture->width(), 11u);
+        EXPECT_EQ(picture->height(), 6u);
+      }
+    }
+  }
+}
+
+TEST(DecodePicturePayload, CodeComesFirstLittleEndian) {
+  BmpSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.pixels = {1, 2, 3, 0};
+  const auto bmp = EncodeBmp(spec);
+  std::vector<std::uint8_t> payload = {1, 0, 0, 0};
+  payload.insert(payload.end(), bmp.begin(), bmp.end());
+  const auto picture = DecodePicturePayload(payload);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(PixelAt(*picture, 0, 0), (Bgra{1, 2, 3, 255}));
+  EXPECT_FALSE(DecodePicturePayload(std::span(payload.data(), 3)));
+  payload[3] = 1;  // code 0x01000001: no such format
+  EXPECT_FALSE(DecodePicturePayload(payload));
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+  std::vector<std::uint8_t> out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+TEST(DecodePicture, HostileAndUnsupportedBytesFailCleanly) {
+  BmpSpec huge_bmp;
+  huge_bmp.width = 40000;
+  huge_bmp.height = 40000;
+  BmpSpec rle;
+  rle.width = 2;
+  rle.height = 2;
+  rle.bits_per_pixel = 8;
+  rle.compression = 1;
+  rle.palette.resize(2);
+  rle.pixels = {2, 0, 2, 0, 0, 1};
+  BmpSpec short_rows;
+  short_rows.width = 8;
+  short_rows.height = 8;
+  short_rows.pixels.resize(24 * 8 - 1);
+  auto bad_header = EncodeBmp(short_rows);
+  bad_header[14] = 0xE8;  // header size 1000
+  BmpSpec no_palette;
+  no_palette.width = 4;
+  no_palette.height = 1;
+  no_palette.bits_per_pixel = 8;
+  no_palette.pixels.resize(4);
+
+  struct Case {
+    const char* name;
+    std::uint32_t code;
+    std::vector<std::uint8_t> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", kPng, {}},
+      {"unknown format code", 99, Bytes({0x89, 'P', 'N', 'G', 13, 10, 26, 10})},
+      {"TIFF is not decoded", 6, Bytes({'I', 'I', 0x2A, 0, 8, 0, 0, 0})},
+      {"PNG header of 30000 x 30000 and nothing else", kPng,
+       Bytes({0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x75, 0x30, 0, 0, 0x75,
+              0x30, 8, 2, 0, 0, 0, 0, 0, 0, 0})},
+      {"GIF canvas of 65535 x 65535", kGif, Bytes({'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0})},
+      {"JPEG frame of 65000 x 65000", kJpg,
+       Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0, 17, 8, 0xFD, 0xE8, 0xFD, 0xE8, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0})},
+      {"TGA header of 65535 x 65535", kTga,
+       Bytes({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0, 1, 2, 3})},
+      {"JPEG Huffman table of 16 x 255 codes", kJpg,
+       [] {
+         auto b = Bytes({0xFF, 0xD8, 0xFF, 0xC4, 0x10, 0x13, 0x00});
+         b.resize(b.size() + 16, 0xFF);
+         b.resize(b.size() + 4080, 0x01);
+         return b;
+       }()},
+      {"random bytes called JPEG", kJpg, Bytes({0x12, 0x34, 0x56, 0x78, 0x9A})},
+      {"BMP of 40000 x 40000 without its rows", kBmp, EncodeBmp(huge_bmp)},
+      {"BMP with run-length rows", kBmp, EncodeBmp(rle)},
+      {"BMP one byte short", kBmp, EncodeBmp(short_rows)},
+      {"BMP with a 1000-byte header", kBmp, bad_header},
+      {"BMP of 8 bpp without a palette", kBmp, EncodeBmp(no_palette)},
+      {"BMP signature only", kBmp, Bytes({'B', 'M'})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(DecodePicture(c.code, c.bytes));
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader

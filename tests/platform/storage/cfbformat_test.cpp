@@ -1,0 +1,212 @@
+// The header and directory-entry records, the element-name order and the sibling trees the
+// writer builds.
+#include "platform/storage/cfbformat.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <span>
+
+#include "frame/exceptions.h"
+#include "platform/storage/compoundwriter.h"
+#include "rawcfb.h"
+
+namespace recfilereader::cfb {
+namespace {
+
+HRESULT DecodeResult(const std::vector<std::uint8_t>& bytes) {
+  try {
+    Header::DecodeFrom(bytes);
+    return S_OK;
+  } catch (const com_error& e) {
+    return e.Error();
+  }
+}
+
+// One hand-built 512-byte header with a distinct value in every field.
+std::vector<std::uint8_t> HandBuiltHeader() {
+  rectest::RawCfb raw(3, 0);
+  raw.Header16(0x18, 0x0021);
+  raw.Header32(0x28, 0x11111111);
+  raw.Header32(0x2C, 0x00000107);
+  raw.Header32(0x30, 0x00000033);
+  raw.Header32(0x34, 0x00000005);
+  raw.Header32(0x3C, 0x00000044);
+  raw.Header32(0x40, 0x00000002);
+  raw.Header32(0x44, 0x00000077);
+  raw.Header32(0x48, 0x00000001);
+  for (std::uint32_t i = 0; i < 109; ++i) raw.Header32(0x4C + 4 * i, 1000 + i);
+  return std::vector<std::uint8_t>(raw.bytes().begin(), raw.bytes().begin() + 512);
+}
+
+TEST(CfbHeader, DecodesEveryFieldOfAHandBuiltSector) {
+  const Header h = Header::DecodeFrom(HandBuiltHeader());
+  EXPECT_EQ(h.minorVersion, 0x0021);
+  EXPECT_EQ(h.majorVersion, 3);
+  EXPECT_EQ(h.sectorShift, 9);
+  EXPECT_EQ(h.miniSectorShift, 6);
+  EXPECT_EQ(h.directorySectorCount, 0x11111111u);
+  EXPECT_EQ(h.fatSectorCount, 0x107u);
+  EXPECT_EQ(h.firstDirectorySector, 0x33u);
+  EXPECT_EQ(h.transactionSignature, 5u);
+  EXPECT_EQ(h.miniStreamCutoff, 4096u);
+  EXPECT_EQ(h.firstMiniFatSector, 0x44u);
+  EXPECT_EQ(h.miniFatSectorCount, 2u);
+  EXPECT_EQ(h.firstDifatSector, 0x77u);
+  EXPECT_EQ(h.difatSectorCount, 1u);
+  EXPECT_EQ(h.difat[0], 1000u);
+  EXPECT_EQ(h.difat[108], 1108u);
+}
+
+TEST(CfbHeader, EncodesToTheSameBytes) {
+  const std::vector<std::uint8_t> original = HandBuiltHeader();
+  std::array<std::uint8_t, 512> encoded{};
+  Header::DecodeFrom(original).EncodeTo(encoded);
+  EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), original.begin()));
+}
+
+TEST(CfbHeader, RejectsWrongFixedFields) {
+  struct Case {
+    const char* name;
+    std::function<void(rectest::RawCfb&)> damage;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"signature", [](rectest::RawCfb& r) { r.bytes()[7] = 0xE0; }, STG_E_FILEALREADYEXISTS},
+      {"byte order", [](rectest::RawCfb& r) { r.Header16(0x1C, 0xFEFF); }, STG_E_INVALIDHEADER},
+      {"major 5", [](rectest::RawCfb& r) { r.Header16(0x1A, 5); }, STG_E_INVALIDHEADER},
+      {"v3 with 4096-byte sectors", [](rectest::RawCfb& r) { r.Header16(0x1E, 12); }, STG_E_INVALIDHEADER},
+      {"mini shift 7", [](rectest::RawCfb& r) { r.Header16(0x20, 7); }, STG_E_INVALIDHEADER},
+      {"cutoff 2048", [](rectest::RawCfb& r) { r.Header32(0x38, 2048); }, STG_E_INVALIDHEADER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    rectest::RawCfb raw(3, 0);
+    c.damage(raw);
+    EXPECT_EQ(DecodeResult(raw.bytes()), c.expected);
+  }
+  EXPECT_EQ(DecodeResult(std::vector<std::uint8_t>(100, 0)), STG_E_FILEALREADYEXISTS);
+}
+
+TEST(CfbHeader, AcceptsVersion4AndOddMinorVersions) {
+  rectest::RawCfb raw(4, 0);
+  raw.Header16(0x18, 0x0021);
+  raw.Header32(0x34, 7);  // transaction signature
+  const Header h = Header::DecodeFrom(raw.bytes());
+  EXPECT_EQ(h.majorVersion, 4);
+  EXPECT_EQ(h.sectorSize(), 4096u);
+}
+
+DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint16_t lengthField) {
+  rectest::RawCfb raw(3, 1);
+  raw.UseFat({});
+  raw.Entry(0, 0, e);
+  raw.Header16(512 + 0x40, lengthField);
+  return DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, 128>(raw.bytes().data() + 512, 128), major);
+}
+
+TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLies) {
+  const rectest::RawEntry e{u"Stream", 2, 1, 7, 8, 9, 10, 0x1234};
+  EXPECT_EQ(Decode(e, 3, 14).name, u"Stream");
+  EXPECT_EQ(Decode(e, 3, 0).name, u"Stream");    // no length: the terminator decides
+  EXPECT_EQ(Decode(e, 3, 99).name, u"Stream");   // odd and too long
+  EXPECT_EQ(Decode(e, 3, 8).name, u"Str");       // a shorter valid length wins
+  const rectest::RawEntry unterminated{std::u16string(32, u'\xFFFF'), 2};
+  EXPECT_EQ(Decode(unterminated, 3, 0xFFFF).name, std::u16string(31, u'\xFFFF'));
+  const DirectoryEntry d = Decode(e, 3, 14);
+  EXPECT_EQ(d.left, 7u);
+  EXPECT_EQ(d.right, 8u);
+  EXPECT_EQ(d.child, 9u);
+  EXPECT_EQ(d.startSector, 10u);
+  EXPECT_EQ(d.size, 0x1234u);
+}
+
+TEST(CfbDirectoryEntry, Version3IgnoresTheHighHalfOfTheSize) {
+  const rectest::RawEntry e{u"S", 2, 1, kNoStream, kNoStream, kNoStream, 0, 0xDEAD000000001000ull};
+  EXPECT_EQ(Decode(e, 3, 4).size, 0x1000u);
+  EXPECT_EQ(Decode(e, 4, 4).size, 0xDEAD000000001000ull);
+}
+
+TEST(CfbDirectoryEntry, EncodeDecodeRoundTrip) {
+  DirectoryEntry e;
+  e.name = u"\x05SummaryInformation";
+  e.type = kStorage;
+  e.color = kBlack;
+  e.left = 3;
+  e.right = 4;
+  e.child = 5;
+  e.clsid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+  e.stateBits = 0xA5;
+  e.ctime = {1, 2};
+  e.mtime = {3, 4};
+  std::array<std::uint8_t, 128> bytes{};
+  e.EncodeTo(bytes);
+  EXPECT_EQ(bytes[0x40], 2 * (e.name.size() + 1));
+  EXPECT_EQ(bytes[0x50], 0x04);  // Data1 little-endian
+  const DirectoryEntry d = DirectoryEntry::DecodeFrom(bytes, 3);
+  EXPECT_EQ(d.name, e.name);
+  EXPECT_EQ(d.clsid, e.clsid);
+  EXPECT_EQ(d.stateBits, e.stateBits);
+  EXPECT_EQ(d.ctime.dwHighDateTime, 2u);
+  EXPECT_EQ(d.mtime.dwLowDateTime, 3u);
+}
+
+TEST(CfbNames, OrderIsLengthFirstThenUpperCased) {
+  const std::vector<std::u16string> ordered = {
+      u"9", u"b", u"10", u"aa", u"AB", u"a_", u"Zz", u"100", u"Root", u"__blob_stream_#0",
+      u"__string_stream_#0", u"__string_stream_#10", u"\x05" u"Bdlz2yf4CmxcuqcuGjbhlgshEc"};
+  for (std::size_t i = 0; i + 1 < ordered.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_LT(CompareNames(ordered[i], ordered[i + 1]), 0);
+    EXPECT_GT(CompareNames(ordered[i + 1], ordered[i]), 0);
+  }
+  EXPECT_EQ(CompareNames(u"Device", u"DEVICE"), 0);
+  EXPECT_EQ(CompareNames(u"\u00e9t\u00e9", u"\u00c9T\u00c9"), 0);
+}
+
+TEST(CfbNames, ValidNames) {
+  EXPECT_TRUE(IsValidElementName(u"\x05SummaryInformation"));
+  EXPECT_TRUE(IsValidElementName(std::u16string(31, u'x')));
+  EXPECT_FALSE(IsValidElementName(std::u16string(32, u'x')));
+  EXPECT_FALSE(IsValidElementName(u""));
+  for (const char16_t* bad : {u"a/b", u"a\\b", u"a:b", u"a!b"}) EXPECT_FALSE(IsValidElementName(bad));
+}
+
+// Checks search order, root black, no red child of a red node and one black height.
+int BlackHeight(const std::vector<SiblingLinks>& t, int node, int lo, int hi, bool parentRed) {
+  if (node < 0) return 1;
+  EXPECT_GE(node, lo);
+  EXPECT_LE(node, hi);
+  const bool red = t[node].red;
+  EXPECT_FALSE(red && parentRed) << "red under red at " << node;
+  const int left = BlackHeight(t, t[node].left, lo, node - 1, red);
+  const int right = BlackHeight(t, t[node].right, node + 1, hi, red);
+  EXPECT_EQ(left, right) << "black heights differ under " << node;
+  return left + (red ? 0 : 1);
+}
+
+TEST(CfbSiblingTree, IsAValidRedBlackTreeForEveryCount) {
+  for (int n = 1; n <= 300; ++n) {
+    SCOPED_TRACE(n);
+    int root = -1;
+    const std::vector<SiblingLinks> tree = BuildSiblingTree(n, &root);
+    ASSERT_GE(root, 0);
+    EXPECT_FALSE(tree[root].red);
+    BlackHeight(tree, root, 0, n - 1, false);
+    int reached = 0;
+    std::vector<int> pending{root};
+    while (!pending.empty()) {
+      const int i = pending.back();
+      pending.pop_back();
+      if (i < 0) continue;
+      ++reached;
+      pending.push_back(tree[i].left);
+      pending.push_back(tree[i].right);
+    }
+    EXPECT_EQ(reached, n);
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader::cfb

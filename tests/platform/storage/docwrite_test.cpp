@@ -1,0 +1,304 @@
+// Creating and changing documents through the storage and stream objects, and reading the
+// results back from the lock bytes.
+#include <gtest/gtest.h>
+
+#include "rawcfb.h"
+#include "storagetestutil.h"
+
+namespace rectest {
+namespace {
+
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+
+struct NewDocument {
+  ComPtr<ILockBytes> lockBytes = MemoryLockBytes();
+  ComPtr<IStorage> root;
+  NewDocument() { EXPECT_EQ(StgCreateDocfileOnILockBytes(lockBytes.get(), kCreate, 0, root.Out()), S_OK); }
+  // Releases the root (which completes the document) and opens the lock bytes again.
+  ComPtr<IStorage> Reopen(DWORD mode = kRead) {
+    root.Reset();
+    ComPtr<IStorage> again;
+    EXPECT_EQ(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, mode, nullptr, 0, again.Out()), S_OK);
+    return again;
+  }
+};
+
+std::vector<std::string> Names(IStorage* storage) {
+  std::vector<Element> all;
+  EXPECT_EQ(WalkDocument(storage, &all), S_OK);
+  std::vector<std::string> names;
+  for (const Element& e : all) names.push_back(e.path);
+  return names;
+}
+
+TEST(CfbWrite, NewDocumentIsTheSmallestValidFile) {
+  NewDocument doc;
+  EXPECT_EQ(ContentsOf(doc.lockBytes.get()).size(), 1536u);  // header, FAT, one directory sector
+  EXPECT_EQ(StgIsStorageILockBytes(doc.lockBytes.get()), S_OK);
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_TRUE(Names(again.get()).empty());
+}
+
+TEST(CfbWrite, StreamsOfEverySizeClassRoundTrip) {
+  NewDocument doc;
+  const std::vector<std::size_t> sizes = {0, 1, 63, 64, 65, 4095, 4096, 4097, 70000};
+  for (std::size_t size : sizes) {
+    WriteStream(doc.root.get(), std::to_wstring(size).c_str(), Pattern(size, static_cast<std::uint8_t>(size)));
+  }
+  ComPtr<IStorage> again = doc.Reopen();
+  for (std::size_t size : sizes) {
+    SCOPED_TRACE(size);
+    EXPECT_EQ(ReadStreamAt(again.get(), std::to_wstring(size).c_str()), Pattern(size, static_cast<std::uint8_t>(size)));
+  }
+}
+
+TEST(CfbWrite, ElementsEnumerateShorterNamesFirstThenUpperCased) {
+  NewDocument doc;
+  for (const wchar_t* name : {L"100", L"a_", L"Zz", L"10", L"AB", L"b", L"9", L"aa", L"123456789012"}) {
+    ComPtr<IStorage> sub;
+    ASSERT_EQ(doc.root->CreateStorage(name, kCreate, 0, 0, sub.Out()), S_OK);
+  }
+  const std::vector<std::string> expected = {"9", "b", "10", "aa", "AB", "a_", "Zz", "100", "123456789012"};
+  EXPECT_EQ(Names(doc.root.get()), expected);
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_EQ(Names(again.get()), expected);
+}
+
+TEST(CfbWrite, EnumerationSeesElementsCreatedWhileItRuns) {
+  NewDocument doc;
+  WriteStream(doc.root.get(), L"CONTENTS", {1});
+  ComPtr<IEnumSTATSTG> elements;
+  ASSERT_EQ(doc.root->EnumElements(0, nullptr, 0, elements.Out()), S_OK);
+  STATSTG stat{};
+  ULONG fetched = 0;
+  ASSERT_EQ(elements->Next(1, &stat, &fetched), S_OK);
+  EXPECT_STREQ(stat.pwcsName, L"CONTENTS");
+  CoTaskMemFree(stat.pwcsName);
+  WriteStream(doc.root.get(), L"ABCDEFGHI", {2});  // longer, so it comes after CONTENTS
+  ASSERT_EQ(elements->Next(1, &stat, &fetched), S_OK);
+  EXPECT_STREQ(stat.pwcsName, L"ABCDEFGHI");
+  CoTaskMemFree(stat.pwcsName);
+  EXPECT_EQ(elements->Next(1, &stat, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  ASSERT_EQ(elements->Reset(), S_OK);
+  EXPECT_EQ(elements->Skip(2), S_OK);
+  EXPECT_EQ(elements->Skip(1), S_FALSE);
+}
+
+TEST(CfbWrite, NestedStoragesKeepClassStateAndContents) {
+  NewDocument doc;
+  const CLSID clsid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+  {
+    ComPtr<IStorage> device;
+    ASSERT_EQ(doc.root->CreateStorage(L"Device", kCreate, 0, 0, device.Out()), S_OK);
+    ASSERT_EQ(device->SetClass(clsid), S_OK);
+    ASSERT_EQ(device->SetStateBits(0xF0F0, 0x00FF), S_OK);
+    ComPtr<IStorage> inner;
+    ASSERT_EQ(device->CreateStorage(L"Inner", kCreate, 0, 0, inner.Out()), S_OK);
+    WriteStream(inner.get(), L"\x05" L"Bdlz2yf4CmxcuqcuGjbhlgshEc", Pattern(300, 4));
+  }
+  ComPtr<IStorage> again = doc.Reopen();
+  ComPtr<IStorage> device;
+  ASSERT_EQ(again->OpenStorage(L"DEVICE", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  STATSTG stat{};
+  ASSERT_EQ(device->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+  EXPECT_STREQ(stat.pwcsName, L"Device");  // stored case is kept
+  EXPECT_EQ(stat.type, STGTY_STORAGE);
+  EXPECT_EQ(stat.clsid, clsid);
+  EXPECT_EQ(stat.grfStateBits, 0xF0u);
+  CoTaskMemFree(stat.pwcsName);
+  EXPECT_EQ(Names(device.get()), (std::vector<std::string>{"Inner", "Inner/\x05" "Bdlz2yf4CmxcuqcuGjbhlgshEc"}));
+}
+
+TEST(CfbWrite, StreamWriteSeekSetSizeAndStat) {
+  NewDocument doc;
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc.root->CreateStream(L"S", kCreate, 0, 0, stream.Out()), S_OK);
+  const std::vector<std::uint8_t> data = Pattern(5000, 1);
+  ULONG done = 0;
+  ASSERT_EQ(stream->Write(data.data(), 5000, &done), S_OK);
+  LARGE_INTEGER move;
+  move.QuadPart = 6000;  // writing past the end leaves zeros in the gap
+  ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Write(data.data(), 10, &done), S_OK);
+  STATSTG stat{};
+  ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(stat.cbSize.QuadPart, 6010u);
+  EXPECT_EQ(stat.pwcsName, nullptr);
+  ULARGE_INTEGER size;
+  size.QuadPart = 100;  // shrinking moves the stream from sectors to mini sectors on commit
+  ASSERT_EQ(stream->SetSize(size), S_OK);
+  ASSERT_EQ(stream->Commit(STGC_DEFAULT), S_OK);
+  stream.Reset();
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_EQ(ReadStreamAt(again.get(), L"S"), Pattern(100, 1));
+}
+
+TEST(CfbWrite, GapAfterTheEndReadsAsZeros) {
+  NewDocument doc;
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc.root->CreateStream(L"S", kCreate, 0, 0, stream.Out()), S_OK);
+  LARGE_INTEGER move;
+  move.QuadPart = 10;
+  ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
+  const std::uint8_t one = 1;
+  ASSERT_EQ(stream->Write(&one, 1, nullptr), S_OK);
+  move.QuadPart = 0;
+  ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
+  std::vector<std::uint8_t> expected(11, 0);
+  expected[10] = 1;
+  EXPECT_EQ(ReadAll(stream.get()), expected);
+}
+
+TEST(CfbWrite, DestroyRenameAndReplace) {
+  NewDocument doc;
+  WriteStream(doc.root.get(), L"Keep", {1, 2});
+  WriteStream(doc.root.get(), L"Drop", {3});
+  {
+    ComPtr<IStorage> sub;
+    ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
+    WriteStream(sub.get(), L"Inside", {4});
+  }
+  EXPECT_EQ(doc.root->DestroyElement(L"drop"), S_OK);
+  EXPECT_EQ(doc.root->DestroyElement(L"Drop"), STG_E_FILENOTFOUND);
+  EXPECT_EQ(doc.root->RenameElement(L"Keep", L"Kept"), S_OK);
+  EXPECT_EQ(doc.root->RenameElement(L"Kept", L"Dir"), STG_E_FILEALREADYEXISTS);
+  // Replacing a storage with STGM_CREATE drops its old contents.
+  ComPtr<IStorage> sub;
+  EXPECT_EQ(doc.root->CreateStorage(L"Dir", kReadWrite, 0, 0, sub.Out()), STG_E_FILEALREADYEXISTS);
+  ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
+  WriteStream(sub.get(), L"New", {5});
+  sub.Reset();
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"Dir", "Dir/New", "Kept"}));
+  EXPECT_EQ(ReadStreamAt(again.get(), L"Kept"), (std::vector<std::uint8_t>{1, 2}));
+}
+
+TEST(CfbWrite, OpenElementsAreExclusiveAndRevertWhenDestroyed) {
+  NewDocument doc;
+  ComPtr<IStream> first;
+  ASSERT_EQ(doc.root->CreateStream(L"S", kCreate, 0, 0, first.Out()), S_OK);
+  ComPtr<IStream> second;
+  EXPECT_EQ(doc.root->OpenStream(L"S", nullptr, kReadWrite, 0, second.Out()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(doc.root->RenameElement(L"S", L"T"), STG_E_ACCESSDENIED);
+  ASSERT_EQ(doc.root->DestroyElement(L"S"), S_OK);
+  const std::uint8_t byte = 0;
+  EXPECT_EQ(first->Write(&byte, 1, nullptr), STG_E_REVERTED);
+  STATSTG stat{};
+  EXPECT_EQ(first->Stat(&stat, STATFLAG_NONAME), STG_E_REVERTED);
+}
+
+TEST(CfbWrite, ModesAndNamesAreChecked) {
+  ComPtr<ILockBytes> lockBytes = MemoryLockBytes();
+  ComPtr<IStorage> root;
+  EXPECT_EQ(StgCreateDocfileOnILockBytes(lockBytes.get(), kCreate | STGM_TRANSACTED, 0, root.Out()),
+            STG_E_INVALIDFLAG);
+  EXPECT_EQ(StgCreateDocfileOnILockBytes(lockBytes.get(), STGM_READ | STGM_SHARE_EXCLUSIVE, 0, root.Out()),
+            STG_E_INVALIDFLAG);
+  NewDocument doc;
+  ComPtr<IStream> stream;
+  EXPECT_EQ(doc.root->CreateStream(L"S", STGM_CREATE | STGM_READWRITE, 0, 0, stream.Out()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(doc.root->CreateStream(L"a:b", kCreate, 0, 0, stream.Out()), STG_E_INVALIDNAME);
+  EXPECT_EQ(doc.root->CreateStream(std::wstring(32, L'x').c_str(), kCreate, 0, 0, stream.Out()), STG_E_INVALIDNAME);
+  EXPECT_EQ(doc.root->CreateStream(std::wstring(31, L'x').c_str(), kCreate, 0, 0, stream.Out()), S_OK);
+  EXPECT_EQ(doc.root->OpenStream(L"missing", nullptr, kRead, 0, stream.Out()), STG_E_FILENOTFOUND);
+  ComPtr<IStorage> sub;
+  EXPECT_EQ(doc.root->OpenStorage(std::wstring(31, L'x').c_str(), nullptr, kRead, nullptr, 0, sub.Out()),
+            STG_E_FILENOTFOUND);  // a stream is not a storage
+}
+
+TEST(CfbWrite, ReadOnlyDocumentsRefuseChangesAndLeaveTheBytesAlone) {
+  NewDocument doc;
+  WriteStream(doc.root.get(), L"S", {1});
+  ComPtr<IStorage> again = doc.Reopen();
+  const std::vector<std::uint8_t> before = ContentsOf(doc.lockBytes.get());
+  ComPtr<IStream> stream;
+  EXPECT_EQ(again->CreateStream(L"T", kCreate, 0, 0, stream.Out()), STG_E_ACCESSDENIED);
+  EXPECT_EQ(again->DestroyElement(L"S"), STG_E_ACCESSDENIED);
+  EXPECT_EQ(again->OpenStream(L"S", nullptr, kReadWrite, 0, stream.Out()), STG_E_ACCESSDENIED);
+  ASSERT_EQ(again->OpenStream(L"S", nullptr, kRead, 0, stream.Out()), S_OK);
+  EXPECT_EQ(stream->Write(before.data(), 1, nullptr), STG_E_ACCESSDENIED);
+  EXPECT_EQ(again->Commit(STGC_DEFAULT), S_OK);
+  EXPECT_EQ(ContentsOf(doc.lockBytes.get()), before);
+}
+
+TEST(CfbWrite, OpenReadWriteChangesAnExistingDocument) {
+  RawCfb raw = SmallDocument();
+  ComPtr<ILockBytes> lockBytes = MemoryLockBytes(raw.bytes());
+  ComPtr<IStorage> root;
+  ASSERT_EQ(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
+                                       root.Out()),
+            S_OK);
+  WriteStream(root.get(), L"Added", Pattern(5000, 2));
+  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
+  ComPtr<IStorage> again;
+  ASSERT_EQ(OpenDocument(ContentsOf(lockBytes.get()), &again), S_OK);
+  EXPECT_EQ(ReadStreamAt(again.get(), L"Small"), Pattern(100, 1));  // untouched streams survive
+  EXPECT_EQ(ReadStreamAt(again.get(), L"Big"), Pattern(4100, 9));
+  EXPECT_EQ(ReadStreamAt(again.get(), L"Added"), Pattern(5000, 2));
+}
+
+TEST(CfbWrite, CopyToAndMoveElementTo) {
+  NewDocument doc;
+  {
+    ComPtr<IStorage> a;
+    ASSERT_EQ(doc.root->CreateStorage(L"A", kCreate, 0, 0, a.Out()), S_OK);
+    WriteStream(a.get(), L"s", Pattern(10, 1));
+    ComPtr<IStorage> inner;
+    ASSERT_EQ(a->CreateStorage(L"in", kCreate, 0, 0, inner.Out()), S_OK);
+    WriteStream(inner.get(), L"t", Pattern(5000, 2));
+  }
+  ASSERT_EQ(doc.root->MoveElementTo(L"A", doc.root.get(), L"B", STGMOVE_COPY), S_OK);
+  ASSERT_EQ(doc.root->MoveElementTo(L"A", doc.root.get(), L"C", STGMOVE_MOVE), S_OK);
+  {
+    ComPtr<IStorage> c;
+    ASSERT_EQ(doc.root->OpenStorage(L"C", nullptr, kReadWrite, nullptr, 0, c.Out()), S_OK);
+    EXPECT_EQ(doc.root->CopyTo(0, nullptr, nullptr, c.get()), STG_E_ACCESSDENIED);  // into itself
+    EXPECT_EQ(doc.root->MoveElementTo(L"C", c.get(), L"D", STGMOVE_COPY), STG_E_ACCESSDENIED);
+  }
+  NewDocument other;
+  const IID skipStreams[] = {IID_IStream};
+  ASSERT_EQ(doc.root->CopyTo(1, skipStreams, nullptr, other.root.get()), S_OK);
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"B", "B/s", "B/in", "B/in/t", "C", "C/s", "C/in", "C/in/t"}));
+  EXPECT_EQ(Names(other.root.get()), Names(again.get()));
+}
+
+TEST(CfbWrite, ManySiblingsAndALargeStreamNeedingDifatSectors) {
+  NewDocument doc;
+  for (int i = 0; i < 300; ++i) WriteStream(doc.root.get(), std::to_wstring(i).c_str(), Pattern(10, static_cast<std::uint8_t>(i)));
+  // 8 MiB need 16385 sectors: more FAT sectors than the header lists.
+  WriteStream(doc.root.get(), L"Large", Pattern(8u << 20, 5));
+  ComPtr<IStorage> again = doc.Reopen();
+  EXPECT_EQ(ReadStreamAt(again.get(), L"Large"), Pattern(8u << 20, 5));
+  EXPECT_EQ(ReadStreamAt(again.get(), L"299"), Pattern(10, static_cast<std::uint8_t>(299)));
+  const std::vector<std::uint8_t> bytes = ContentsOf(doc.lockBytes.get());
+  EXPECT_EQ(bytes[0x48], 1);  // one DIFAT sector
+}
+
+TEST(CfbLockBytes, GrowsReadsShortAndStats) {
+  ComPtr<ILockBytes> lb = MemoryLockBytes();
+  ULARGE_INTEGER at;
+  at.QuadPart = 10;
+  const std::uint8_t data[3] = {7, 8, 9};
+  ULONG done = 0;
+  ASSERT_EQ(lb->WriteAt(at, data, 3, &done), S_OK);
+  EXPECT_EQ(ContentsOf(lb.get()), (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 8, 9}));
+  std::uint8_t out[8];
+  at.QuadPart = 11;
+  ASSERT_EQ(lb->ReadAt(at, out, 8, &done), S_OK);
+  EXPECT_EQ(done, 2u);
+  STATSTG stat{};
+  ASSERT_EQ(lb->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+  EXPECT_EQ(stat.type, STGTY_LOCKBYTES);
+  EXPECT_EQ(stat.cbSize.QuadPart, 13u);
+  EXPECT_EQ(lb->LockRegion(at, at, LOCK_WRITE), STG_E_INVALIDFUNCTION);
+  ComPtr<ILockBytes> refused;
+  int block = 0;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(&block, 1, refused.Out()), E_INVALIDARG);
+}
+
+}  // namespace
+}  // namespace rectest

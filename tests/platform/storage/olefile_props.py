@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Prints the properties of one property-set stream as an independent reader (olefile) sees
+them, one per line: "<id> <kind> <value>", sorted by id. Kinds: c code page (unsigned),
+i integer, b boolean, s text as UTF-8 hex, f double as little-endian IEEE hex, x bytes as hex,
+g class identifier.
+Values olefile cannot decode are left out. Exit code 3 when olefile is not installed."""
+import struct
+import sys
+
+try:
+    import olefile
+except ImportError:
+    sys.exit(3)
+
+CODECS = {1200: "utf-16-le", 65001: "utf-8"}
+VT_BLOB = 0x41
+VT_CF = 0x47
+VT_CLSID = 0x48
+
+
+def value_types(data):
+    """Type word of each property of the first section, by id (olefile gives values only)."""
+    offset = struct.unpack_from("<I", data, 0x2C)[0]
+    count = struct.unpack_from("<I", data, offset + 4)[0]
+    types = {}
+    for i in range(count):
+        pid, at = struct.unpack_from("<II", data, offset + 8 + 8 * i)
+        if pid not in (0,):
+            types[pid] = struct.unpack_from("<H", data, offset + at)[0]
+    return types
+
+
+def main():
+    # The stream path may spell control characters as escapes ("\\x05SummaryInformation").
+    path, stream = sys.argv[1], sys.argv[2].encode().decode("unicode_escape")
+    ole = olefile.OleFileIO(path)
+    props = ole.getproperties(stream.split("/"), convert_time=False, no_conversion=None)
+    types = value_types(ole.openstream(stream.split("/")).read())
+    code_page = props.get(1, 1200) & 0xFFFF
+    codec = CODECS.get(code_page, "cp%d" % code_page)
+    for pid in sorted(props):
+        value = props[pid]
+        if pid == 0:
+            continue  # the dictionary, which olefile takes for a typed value
+        if pid == 1:
+            print("1 c %d" % code_page)
+        elif isinstance(value, bool):
+            print("%d b %d" % (pid, 1 if value else 0))
+        elif isinstance(value, int):
+            print("%d i %d" % (pid, value))
+        elif isinstance(value, float):
+            print("%d f %s" % (pid, struct.pack("<d", value).hex()))
+        elif types.get(pid) == VT_CLSID:
+            print("%d g %s" % (pid, value))
+        elif isinstance(value, bytes) and types.get(pid) in (VT_BLOB, VT_CF):
+            print("%d x %s" % (pid, value.hex()))
+        elif isinstance(value, bytes):
+            text = value.split(b"\0", 1)[0].decode(codec, errors="replace")
+            print("%d s %s" % (pid, text.encode("utf-8").hex()))
+        elif isinstance(value, str):
+            print("%d s %s" % (pid, value.split("\0", 1)[0].encode("utf-8").hex()))
+
+
+if __name__ == "__main__":
+    main()

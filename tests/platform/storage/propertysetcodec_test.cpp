@@ -1,0 +1,338 @@
+// The property-set stream codec: streams built here byte by byte, round trips of every value
+// type in both kinds of set, the stream names, and damaged input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/storage/propertysetcodec.h"
+#include "platform/storage/propertysetinterfaces.h"
+#include "platform/storage/propertysetnames.h"
+#include "support/propvarianttext.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::Describe;
+
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
+                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+
+// Little-endian stream builder, independent of the library's byte helpers.
+struct Bytes {
+  std::vector<std::uint8_t> b;
+  Bytes& u8(unsigned v) { b.push_back(static_cast<std::uint8_t>(v)); return *this; }
+  Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8); }
+  Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+  Bytes& raw(std::string_view s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+  Bytes& pad() { while (b.size() % 4) b.push_back(0); return *this; }
+  Bytes& guid(const GUID& g) {
+    u32(g.Data1).u16(g.Data2).u16(g.Data3);
+    for (auto x : g.Data4) u8(x);
+    return *this;
+  }
+  std::size_t size() const { return b.size(); }
+};
+
+// A one-section stream around the already-encoded `values` (id, bytes each).
+std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>& values,
+                                     const FMTID& fmtid = kDeviceFmtid) {
+  Bytes s;
+  s.u16(0xFFFE).u16(0).u32(0x00020106).guid(GUID_NULL).u32(1).guid(fmtid).u32(0x30);
+  std::size_t size = 8 + 8 * values.size();
+  for (const auto& v : values) size += v.second.size();
+  s.u32(static_cast<std::uint32_t>(size)).u32(static_cast<std::uint32_t>(values.size()));
+  std::size_t offset = 8 + 8 * values.size();
+  for (const auto& v : values) {
+    s.u32(v.first).u32(static_cast<std::uint32_t>(offset));
+    offset += v.second.size();
+  }
+  for (const auto& v : values) s.b.insert(s.b.end(), v.second.b.begin(), v.second.b.end());
+  return s.b;
+}
+
+Bytes CodePage(unsigned cp) { return Bytes().u16(VT_I2).u16(0).u16(cp).u16(0); }
+
+const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) {
+  static const PROPVARIANT empty{};
+  const auto& values = set.sections.at(0).values;
+  const auto it = values.find(id);
+  return it == values.end() ? empty : it->second.get();
+}
+
+TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
+  EXPECT_EQ(FmtIdToPropStgName(kDeviceFmtid), L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");
+  EXPECT_EQ(FmtIdToPropStgName(IID_IPropertySetStorage), L"\005" L"0jaaaaaaAaaaaadaAaaaaaaaGc");
+  EXPECT_EQ(FmtIdToPropStgName(FMTID_SummaryInformation), L"\005SummaryInformation");
+  FMTID back{};
+  ASSERT_TRUE(PropStgNameToFmtId(L"\005bDLZ2YF4cMXCUQCUgJBHLGSHeC", &back));  // any case
+  EXPECT_EQ(back, kDeviceFmtid);
+  ASSERT_TRUE(PropStgNameToFmtId(L"\005documentsummaryinformation", &back));
+  EXPECT_EQ(back, FMTID_DocSummaryInformation);
+  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshE", &back));   // short
+  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEz", &back));  // bits past 128
+  EXPECT_FALSE(PropStgNameToFmtId(L"Bdlz2yf4CmxcuqcuGjbhlgshEcx", &back));
+}
+
+// The ANSI example of the format description, written out by hand: dictionary entries without
+// padding, a 1252 text with a character beyond ASCII, a packed vector of three 16-bit values.
+TEST(PropertySetDecode, HandBuiltAnsiSetWithDictionary) {
+  const auto stream = OneSection({
+      {PID_CODEPAGE, CodePage(1252)},
+      {PID_LOCALE, Bytes().u16(VT_UI4).u16(0).u32(0x0409)},
+      {PID_DICTIONARY, Bytes().u32(2).u32(3).u32(7).raw(std::string("Handle\0", 7))
+                           .u32(4).u32(5).raw(std::string("Gr\xFC\xDF\0", 5)).pad()},
+      {3, Bytes().u16(VT_I4).u16(0).u32(static_cast<std::uint32_t>(-42))},
+      {4, Bytes().u16(VT_LPSTR).u16(0).u32(6).raw(std::string("Gr\xFC\xDF" "e\0", 6)).pad()},
+      {5, Bytes().u16(VT_VECTOR | VT_I2).u16(0).u32(3).u16(1).u16(2).u16(0xFFFF).pad()},
+      {6, Bytes().u16(VT_BOOL).u16(0).u16(0xFFFF).u16(0)},
+  });
+  PropertySetData set;
+  ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+  ASSERT_EQ(set.sections.size(), 1u);
+  const PropertySection& section = set.sections[0];
+  EXPECT_EQ(section.fmtid, kDeviceFmtid);
+  EXPECT_EQ(section.code_page, 1252);
+  EXPECT_EQ(section.locale, 0x0409u);
+  EXPECT_EQ(section.names.at(3), L"Handle");
+  EXPECT_EQ(section.names.at(4), L"Gr\u00FC\u00DF");
+  EXPECT_EQ(Describe(ValueOf(set, 3)), "3 0xffffffd6");
+  EXPECT_EQ(Describe(ValueOf(set, 4)), "30 \"Gr\xC3\xBC\xC3\x9F" "e\"");  // UTF-8 in memory
+  EXPECT_EQ(Describe(ValueOf(set, 5)), "VECTOR|2 [0x1, 0x2, 0xffff]");
+  EXPECT_EQ(Describe(ValueOf(set, 6)), "11 0xffff");
+}
+
+// Unicode dictionaries: names padded to 4 bytes; some writers give lengths in bytes.
+TEST(PropertySetDecode, UnicodeDictionaryInCharactersOrBytes) {
+  auto utf16 = [](std::string_view ascii) {
+    std::string out;
+    for (char c : ascii) { out.push_back(c); out.push_back('\0'); }
+    return out;
+  };
+  for (bool length_in_bytes : {false, true}) {
+    SCOPED_TRACE(length_in_bytes ? "bytes" : "characters");
+    const std::uint32_t unit = length_in_bytes ? 2 : 1;
+    const auto stream = OneSection({
+        {PID_CODEPAGE, CodePage(1200)},
+        {PID_DICTIONARY, Bytes().u32(2).u32(3).u32(4 * unit).raw(utf16(std::string("abc\0", 4)))
+                             .u32(7).u32(6 * unit).raw(utf16(std::string("Class\0", 6))).pad()},
+        {3, Bytes().u16(VT_BSTR).u16(0).u32(6).raw(utf16(std::string("hi\0", 3))).pad()},
+    });
+    PropertySetData set;
+    ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+    EXPECT_EQ(set.sections[0].names.at(3), L"abc");
+    EXPECT_EQ(set.sections[0].names.at(7), L"Class");
+    EXPECT_EQ(Describe(ValueOf(set, 3)), "8 \"hi\"");
+  }
+}
+
+// Office writes vectors of narrow strings without padding between the elements.
+TEST(PropertySetDecode, UnpaddedStringVectorIsRecognised) {
+  const auto stream = OneSection({
+      {PID_CODEPAGE, CodePage(1252)},
+      {2, Bytes().u16(VT_VECTOR | VT_LPSTR).u16(0).u32(3).u32(6).raw(std::string("Title\0", 6))
+              .u32(2).raw(std::string("a\0", 2)).u32(4).raw(std::string("xyz\0", 4)).pad()},
+  });
+  PropertySetData set;
+  ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+  EXPECT_EQ(Describe(ValueOf(set, 2)), "VECTOR|30 [\"Title\", \"a\", \"xyz\"]");
+}
+
+TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
+  struct Case {
+    unsigned code_page;
+    std::string bytes;
+    std::string utf8;
+  };
+  const Case cases[] = {
+      {65001, "\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x97\xA5\xE6\x9C\xAC"},
+      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},       // through iconv
+      {932, "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},    // double-byte
+      {12345, "x\xFF", "x\xEF\xBF\xBD"},                  // no such code page
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code_page);
+    const std::string text = c.bytes + '\0';
+    const auto stream = OneSection({
+        {PID_CODEPAGE, CodePage(c.code_page)},
+        {2, Bytes().u16(VT_LPSTR).u16(0).u32(static_cast<std::uint32_t>(text.size())).raw(text).pad()},
+    });
+    PropertySetData set;
+    ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+    EXPECT_EQ(Describe(ValueOf(set, 2)), "30 \"" + c.utf8 + "\"");
+  }
+}
+
+using rectest::EveryType;
+using rectest::TypedValue;
+
+// Every type a simple set holds survives encoding and decoding, in an ANSI and a Unicode set.
+TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
+  for (std::uint16_t code_page : {std::uint16_t{1252}, std::uint16_t{1200}}) {
+    SCOPED_TRACE(code_page);
+    const auto values = EveryType();
+    PropertySetData set;
+    set.sections.emplace_back();
+    PropertySection& section = set.sections[0];
+    section.fmtid = kDeviceFmtid;
+    section.code_page = code_page;
+    section.locale = 0x0409;
+    PROPID id = 3;
+    for (const TypedValue& v : values) {
+      section.names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
+      section.values[id++] = v.value;
+    }
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+    EXPECT_EQ(bytes[2], 1) << "version 1 for I1, INT, UINT and DECIMAL";
+    PropertySetData back;
+    ASSERT_EQ(DecodePropertySet(bytes, &back), S_OK);
+    ASSERT_EQ(back.sections.size(), 1u);
+    EXPECT_EQ(back.sections[0].code_page, code_page);
+    EXPECT_EQ(back.sections[0].names, section.names);
+    id = 3;
+    for (const TypedValue& v : values) {
+      SCOPED_TRACE(v.label);
+      EXPECT_EQ(Describe(ValueOf(back, id++)), Describe(v.value.get()));
+    }
+  }
+}
+
+TEST(PropertySetEncode, SmallAnsiSetInBelievedNativeOrderWithLocale0409) {
+  PropertySetData set;
+  set.sections.emplace_back();
+  set.sections[0].fmtid = kDeviceFmtid;
+  set.sections[0].code_page = 1252;
+  set.sections[0].locale = 0x0409;
+  set.sections[0].names[3] = L"Handle";
+  set.sections[0].values[3] = rectest::Fixed(VT_I4, 7);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+  const auto expected = OneSection({
+      {PID_CODEPAGE, CodePage(1252)},
+      {PID_LOCALE, Bytes().u16(VT_UI4).u16(0).u32(0x0409)},
+      {PID_DICTIONARY, Bytes().u32(1).u32(3).u32(7).raw(std::string("Handle\0", 7)).pad()},
+      {3, Bytes().u16(VT_I4).u16(0).u32(7)},
+  });
+  EXPECT_EQ(bytes, expected);
+}
+
+TEST(PropertySetEncode, TextBeyondTheCodePageMakesAUnicodeSet) {
+  PropertySetData set;
+  set.sections.emplace_back();
+  set.sections[0].code_page = 1252;
+  set.sections[0].names[3] = L"name";
+  set.sections[0].values[3] = rectest::Lpstr("\xE6\x97\xA5");  // U+65E5
+  EXPECT_EQ(ChooseCodePage(set.sections[0], 1252), 1200);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+  PropertySetData back;
+  ASSERT_EQ(DecodePropertySet(bytes, &back), S_OK);
+  EXPECT_EQ(back.sections[0].code_page, 1200);
+  EXPECT_EQ(Describe(ValueOf(back, 3)), "30 \"\xE6\x97\xA5\"");
+  set.sections[0].values[3] = rectest::Lpstr("\xE2\x82\xAC");  // the euro sign is in 1252
+  EXPECT_EQ(ChooseCodePage(set.sections[0], 1252), 1252);
+}
+
+TEST(PropertySetEncode, UnstorableTypeIsRefused) {
+  PropertySetData set;
+  set.sections.emplace_back();
+  PropVariantHolder unknown;
+  unknown->vt = VT_UNKNOWN;
+  set.sections[0].values[3] = unknown;
+  std::vector<std::uint8_t> bytes;
+  EXPECT_EQ(EncodePropertySet(set, &bytes), STG_E_INVALIDPARAMETER);
+}
+
+// Damaged streams: each case breaks one field; the decoder must refuse cleanly.
+TEST(PropertySetDecode, DamagedFieldsAreRefused) {
+  const auto valid = OneSection({{PID_CODEPAGE, CodePage(1252)},
+                                 {3, Bytes().u16(VT_LPSTR).u16(0).u32(2).raw(std::string("a\0", 2)).pad()}});
+  struct Case {
+    const char* label;
+    std::size_t offset;
+    std::uint32_t value;
+    int width;
+  };
+  const Case cases[] = {
+      {"byte order", 0, 0xFEFF, 2},
+      {"version 2", 2, 2, 2},
+      {"no sections", 24, 0, 4},
+      {"section count past the data", 24, 0x10000000, 4},
+      {"section offset past the end", 44, 0x1000, 4},
+      {"section size below its header", 48, 4, 4},
+      {"section size past the end", 48, 0x100000, 4},
+      {"property count past the section", 52, 0x20000000, 4},
+      {"value offset past the section", 68, 0x800, 4},
+      {"string size past the section", 84, 0xFFFFFFF0, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    auto bytes = valid;
+    for (int i = 0; i < c.width; ++i) bytes[c.offset + i] = static_cast<std::uint8_t>(c.value >> (8 * i));
+    PropertySetData set;
+    EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER);
+    EXPECT_TRUE(set.sections.empty());
+  }
+  PropertySetData set;
+  EXPECT_EQ(DecodePropertySet(std::vector<std::uint8_t>(), &set), S_OK) << "an empty stream is an empty set";
+  EXPECT_TRUE(set.sections.empty());
+  std::vector<std::uint8_t> bytes{1};
+  ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+  EXPECT_TRUE(bytes.empty()) << "and writes back as one";
+}
+
+// Element counts far beyond the data must not be allocated.
+TEST(PropertySetDecode, HugeCountsAreRefusedBeforeAllocating) {
+  const Bytes huge_vectors[] = {
+      Bytes().u16(VT_VECTOR | VT_I8).u16(0).u32(0xFFFFFFFF),
+      Bytes().u16(VT_VECTOR | VT_VARIANT).u16(0).u32(0x40000000),
+      Bytes().u16(VT_BLOB).u16(0).u32(0xFFFFFFFF),
+      Bytes().u16(VT_CF).u16(0).u32(0x7FFFFFFF),
+  };
+  for (const Bytes& value : huge_vectors) {
+    PropertySetData set;
+    EXPECT_EQ(DecodePropertySet(OneSection({{PID_CODEPAGE, CodePage(1200)}, {2, value}}), &set),
+              STG_E_INVALIDHEADER);
+  }
+  PropertySetData set;
+  EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().u32(0xFFFFFFFF)}}), &set),
+            STG_E_INVALIDHEADER);
+}
+
+// Every prefix and every single-byte change of a stream holding every type decodes or fails
+// cleanly (the sanitizer build turns any stray read into a failure).
+TEST(PropertySetDecode, TruncatedAndAlteredStreamsNeverMisbehave) {
+  const auto values = EveryType();
+  PropertySetData set;
+  set.sections.emplace_back();
+  set.sections[0].code_page = 1252;
+  PROPID id = 3;
+  for (const TypedValue& v : values) {
+    set.sections[0].names[id] = L"n";
+    set.sections[0].values[id++] = v.value;
+  }
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
+  int refused = 0;
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    PropertySetData out;
+    const HRESULT hr = DecodePropertySet(std::span(bytes.data(), size), &out);
+    if (FAILED(hr)) ++refused;
+    EXPECT_TRUE(hr == S_OK || hr == STG_E_INVALIDHEADER) << size;
+  }
+  EXPECT_GT(refused, 0);
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    for (std::uint8_t change : {std::uint8_t{0xFF}, std::uint8_t{0x7F}, std::uint8_t{0x00}}) {
+      auto altered = bytes;
+      altered[at] = change;
+      PropertySetData out;
+      const HRESULT hr = DecodePropertySet(altered, &out);
+      EXPECT_TRUE(hr == S_OK || hr == STG_E_INVALIDHEADER) << at;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,242 @@
+// IPropertySetStorage and IPropertyStorage over a compound document in memory.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/storage/comobject.h"
+#include "platform/storage/propertysetcodec.h"
+#include "platform/storage/propertysetinterfaces.h"
+#include "platform/textconv.h"
+#include "support/propvarianttext.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::Describe;
+using rectest::MemoryDocument;
+
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
+                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+
+PROPSPEC ByName(const wchar_t* name) {
+  PROPSPEC spec{};
+  spec.ulKind = PRSPEC_LPWSTR;
+  spec.lpwstr = const_cast<wchar_t*>(name);
+  return spec;
+}
+PROPSPEC ById(PROPID id) {
+  PROPSPEC spec{};
+  spec.ulKind = PRSPEC_PROPID;
+  spec.propid = id;
+  return spec;
+}
+
+struct Read {
+  HRESULT hr;
+  std::string text;
+};
+Read ReadOne(IPropertyStorage* set, const PROPSPEC& spec) {
+  PROPVARIANT value;
+  const HRESULT hr = set->ReadMultiple(1, &spec, &value);
+  Read r{hr, Describe(value)};
+  PropVariantClear(&value);
+  return r;
+}
+
+HRESULT WriteOne(IPropertyStorage* set, const PROPSPEC& spec, const PropVariantHolder& value,
+                 PROPID first = 3) {
+  return set->WriteMultiple(1, &spec, &value.get(), first);
+}
+
+std::vector<std::pair<std::wstring, PROPID>> Listed(IPropertyStorage* set) {
+  ComPtr<IEnumSTATPROPSTG> list;
+  EXPECT_EQ(set->Enum(list.Out()), S_OK);
+  std::vector<std::pair<std::wstring, PROPID>> out;
+  STATPROPSTG entry;
+  ULONG fetched = 0;
+  while (list->Next(1, &entry, &fetched) == S_OK) {
+    out.emplace_back(entry.lpwstrName ? entry.lpwstrName : L"<none>", entry.propid);
+    CoTaskMemFree(entry.lpwstrName);
+  }
+  return out;
+}
+
+class PropertyStorageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(doc_.ok());
+    ASSERT_EQ(StgCreatePropSetStg(doc_.root(), 0, sets_.Out()), S_OK);
+  }
+  ComPtr<IPropertyStorage> CreateSet(DWORD flags = PROPSETFLAG_ANSI) {
+    ComPtr<IPropertyStorage> set;
+    EXPECT_EQ(sets_->Create(kDeviceFmtid, nullptr, flags, kCreate, set.Out()), S_OK);
+    return set;
+  }
+  ComPtr<IPropertyStorage> OpenSet(DWORD mode) {
+    ComPtr<IPropertyStorage> set;
+    EXPECT_EQ(sets_->Open(kDeviceFmtid, mode, set.Out()), S_OK);
+    return set;
+  }
+
+  MemoryDocument doc_;
+  ComPtr<IPropertySetStorage> sets_;
+};
+
+TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWithoutCase) {
+  auto set = CreateSet();
+  const PROPSPEC specs[] = {ByName(L"Name"), ByName(L"Handle"), ByName(L"Class")};
+  const PropVariantHolder values[] = {rectest::Lpwstr(L"dev"), rectest::Fixed(VT_I4, 7),
+                                      rectest::Lpstr("Cam")};
+  const PROPVARIANT plain[] = {values[0].get(), values[1].get(), values[2].get()};
+  ASSERT_EQ(set->WriteMultiple(3, specs, plain, 3), S_OK);
+  EXPECT_EQ(Listed(set.get()), (std::vector<std::pair<std::wstring, PROPID>>{
+                                   {L"Name", 3}, {L"Handle", 4}, {L"Class", 5}}));
+  // The same name in other case is the same property.
+  ASSERT_EQ(WriteOne(set.get(), ByName(L"HANDLE"), rectest::Fixed(VT_I4, 8)), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"handle")).text, "3 0x8");
+  EXPECT_EQ(ReadOne(set.get(), ById(4)).text, "3 0x8");
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"missing")).hr, S_FALSE);
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).text, "2 0x4e4");
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_LOCALE)).text, "19 0x409");
+  // Ids already in use are skipped for a new name.
+  ASSERT_EQ(WriteOne(set.get(), ById(6), rectest::Fixed(VT_I4, 1)), S_OK);
+  ASSERT_EQ(WriteOne(set.get(), ByName(L"Later"), rectest::Fixed(VT_I4, 2), 4), S_OK);
+  PROPID id = 7;
+  LPOLESTR name = nullptr;
+  ASSERT_EQ(set->ReadPropertyNames(1, &id, &name), S_OK);
+  EXPECT_STREQ(name, L"Later");
+  CoTaskMemFree(name);
+}
+
+TEST_F(PropertyStorageTest, CommittedValuesPersistAndReadOnlySetsRefuseWrites) {
+  {
+    auto set = CreateSet();
+    ASSERT_EQ(WriteOne(set.get(), ByName(L"Text"), rectest::Lpstr("Gr\xC3\xBC\xC3\x9F" "e")), S_OK);
+    ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
+  }
+  auto set = OpenSet(kRead);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"text")).text, "30 \"Gr\xC3\xBC\xC3\x9F" "e\"");
+  EXPECT_EQ(WriteOne(set.get(), ByName(L"x"), rectest::Fixed(VT_I4, 1)), STG_E_ACCESSDENIED);
+  STATPROPSETSTG stat;
+  ASSERT_EQ(set->Stat(&stat), S_OK);
+  EXPECT_EQ(stat.fmtid, kDeviceFmtid);
+  EXPECT_EQ(stat.grfFlags & PROPSETFLAG_ANSI, PROPSETFLAG_ANSI);
+}
+
+TEST_F(PropertyStorageTest, ReleaseWritesTheSetAndRevertDropsChanges) {
+  {
+    auto set = CreateSet();
+    ASSERT_EQ(WriteOne(set.get(), ByName(L"Kept"), rectest::Fixed(VT_I4, 1)), S_OK);
+  }
+  auto set = OpenSet(STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"Kept")).hr, S_OK);
+  ASSERT_EQ(WriteOne(set.get(), ByName(L"Dropped"), rectest::Fixed(VT_I4, 2)), S_OK);
+  ASSERT_EQ(set->Revert(), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"Dropped")).hr, S_FALSE);
+  const PROPSPEC kept = ByName(L"Kept");
+  ASSERT_EQ(set->DeleteMultiple(1, &kept), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ById(3)).hr, S_FALSE);
+  PROPID id = 3;
+  ASSERT_EQ(set->DeletePropertyNames(1, &id), S_OK);
+  LPOLESTR name = nullptr;
+  EXPECT_EQ(set->ReadPropertyNames(1, &id, &name), S_FALSE);
+}
+
+TEST_F(PropertyStorageTest, TextOutsideCodePage1252TurnsTheSetUnicode) {
+  auto set = CreateSet();
+  ASSERT_EQ(WriteOne(set.get(), ByName(L"\u540D\u524D"), rectest::Lpstr("\xE6\x97\xA5")), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).text, "2 0x4b0");
+  ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
+  set.Reset();
+  set = OpenSet(kRead);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"\u540D\u524D")).text, "30 \"\xE6\x97\xA5\"");
+}
+
+TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
+  auto set = CreateSet();
+  const PropVariantHolder four = rectest::Fixed(VT_I4, 4);
+  EXPECT_EQ(WriteOne(set.get(), ByName(L"new"), four, 1), STG_E_INVALIDPARAMETER);
+  EXPECT_EQ(WriteOne(set.get(), ByName(L"new"), four, PID_LOCALE), STG_E_INVALIDPARAMETER);
+  EXPECT_EQ(WriteOne(set.get(), ById(PID_DICTIONARY), four), STG_E_INVALIDPARAMETER);
+  EXPECT_EQ(WriteOne(set.get(), ById(0x80000005), four), STG_E_INVALIDPARAMETER);
+  PropVariantHolder unknown;
+  unknown->vt = VT_UNKNOWN;
+  const PROPSPEC specs[] = {ByName(L"good"), ByName(L"bad")};
+  const PROPVARIANT plain[] = {four.get(), unknown.get()};
+  EXPECT_EQ(set->WriteMultiple(2, specs, plain, 3), STG_E_INVALIDPARAMETER);
+  EXPECT_TRUE(Listed(set.get()).empty());
+  ComPtr<IPropertyStorage> other;
+  EXPECT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_NONSIMPLE, kCreate, other.Out()),
+            STG_E_INVALIDFLAG);
+}
+
+TEST_F(PropertyStorageTest, SetsAreStreamsNamedFromTheirIdentifier) {
+  CreateSet();
+  {
+    ComPtr<IPropertyStorage> summary;
+    ASSERT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, 0, kCreate, summary.Out()), S_OK);
+  }
+  ComPtr<IEnumSTATSTG> elements;
+  ASSERT_EQ(doc_.root()->EnumElements(0, nullptr, 0, elements.Out()), S_OK);
+  std::vector<std::wstring> names;
+  STATSTG element;
+  ULONG fetched = 0;
+  while (elements->Next(1, &element, &fetched) == S_OK) {
+    names.push_back(element.pwcsName);
+    CoTaskMemFree(element.pwcsName);
+  }
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"\005SummaryInformation",
+                                               L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"}));
+  ComPtr<IEnumSTATPROPSETSTG> list;
+  ASSERT_EQ(sets_->Enum(list.Out()), S_OK);
+  STATPROPSETSTG stat[3];
+  ASSERT_EQ(list->Next(3, stat, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(stat[0].fmtid, FMTID_SummaryInformation);
+  EXPECT_EQ(stat[0].grfFlags & PROPSETFLAG_ANSI, 0u);
+  EXPECT_EQ(stat[1].fmtid, kDeviceFmtid);
+  ASSERT_EQ(sets_->Delete(FMTID_SummaryInformation), S_OK);
+  ComPtr<IPropertyStorage> gone;
+  EXPECT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, gone.Out()), STG_E_FILENOTFOUND);
+}
+
+TEST_F(PropertyStorageTest, StreamThatIsNoPropertySetFailsToOpen) {
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc_.root()->CreateStream(L"\005SummaryInformation", kCreate, 0, 0, stream.Out()), S_OK);
+  ULONG written = 0;
+  ASSERT_EQ(stream->Write("not a property set", 18, &written), S_OK);
+  stream.Reset();
+  ComPtr<IPropertyStorage> set;
+  EXPECT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), STG_E_INVALIDHEADER);
+  ComPtr<IEnumSTATPROPSETSTG> list;
+  ASSERT_EQ(sets_->Enum(list.Out()), S_OK);
+  STATPROPSETSTG stat;
+  ULONG fetched = 0;
+  EXPECT_EQ(list->Next(1, &stat, &fetched), S_FALSE) << "a damaged set is not listed";
+}
+
+// A damaged dictionary that gives one name to two identifiers: the name finds the one with
+// a value.
+TEST_F(PropertyStorageTest, NameSharedByTwoIdentifiersFindsTheOneWithAValue) {
+  PropertySetData data;
+  data.sections.emplace_back();
+  data.sections[0].fmtid = FMTID_SummaryInformation;
+  data.sections[0].names = {{3, L"Title"}, {4, L"TITLE"}};
+  data.sections[0].values[4] = rectest::Fixed(VT_I4, 9);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc_.root()->CreateStream(L"\005SummaryInformation", kCreate, 0, 0, stream.Out()), S_OK);
+  ULONG written = 0;
+  ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+  stream.Reset();
+  ComPtr<IPropertyStorage> set;
+  ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
+}
+
+}  // namespace
+}  // namespace recfilereader

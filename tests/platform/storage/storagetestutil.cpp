@@ -1,0 +1,155 @@
+#include "storagetestutil.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <filesystem>
+
+#include "platform/textconv.h"
+
+namespace rectest {
+
+ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes) {
+  ComPtr<ILockBytes> lockBytes;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()), S_OK);
+  if (!bytes.empty()) {
+    ULARGE_INTEGER at;
+    at.QuadPart = 0;
+    ULONG written = 0;
+    EXPECT_EQ(lockBytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+  }
+  return lockBytes;
+}
+
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes) {
+  STATSTG stat{};
+  EXPECT_EQ(lockBytes->Stat(&stat, STATFLAG_NONAME), S_OK);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
+  ULARGE_INTEGER at;
+  at.QuadPart = 0;
+  ULONG read = 0;
+  EXPECT_EQ(lockBytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  return bytes;
+}
+
+HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root, DWORD mode) {
+  ComPtr<ILockBytes> lockBytes = MemoryLockBytes(bytes);
+  return StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, mode, nullptr, 0, root->Out());
+}
+
+std::vector<std::uint8_t> ReadAll(IStream* stream) {
+  std::vector<std::uint8_t> out;
+  std::array<std::uint8_t, 4096> buffer;
+  for (;;) {
+    ULONG got = 0;
+    const HRESULT hr = stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got);
+    EXPECT_EQ(hr, S_OK);
+    if (FAILED(hr) || got == 0) break;
+    out.insert(out.end(), buffer.begin(), buffer.begin() + got);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name) {
+  ComPtr<IStream> stream;
+  EXPECT_EQ(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()), S_OK);
+  return stream ? ReadAll(stream.get()) : std::vector<std::uint8_t>{};
+}
+
+void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data) {
+  ComPtr<IStream> stream;
+  ASSERT_EQ(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                  stream.Out()),
+            S_OK);
+  if (data.empty()) return;
+  ULONG written = 0;
+  ASSERT_EQ(stream->Write(data.data(), static_cast<ULONG>(data.size()), &written), S_OK);
+  ASSERT_EQ(written, data.size());
+}
+
+std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const std::uint8_t b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+namespace {
+
+HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Element>* out) {
+  ComPtr<IEnumSTATSTG> elements;
+  HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
+  if (FAILED(hr)) return hr;
+  for (;;) {
+    STATSTG stat{};
+    ULONG fetched = 0;
+    hr = elements->Next(1, &stat, &fetched);
+    if (FAILED(hr)) return hr;
+    if (fetched == 0) return S_OK;
+    Element e;
+    e.path = prefix + recfilereader::WideToUtf8(stat.pwcsName);
+    e.storage = stat.type == STGTY_STORAGE;
+    e.size = stat.cbSize.QuadPart;
+    if (e.storage) {
+      ComPtr<IStorage> sub;
+      hr = storage->OpenStorage(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out());
+      out->push_back(e);
+      if (SUCCEEDED(hr)) hr = WalkInto(sub.get(), e.path + "/", out);
+    } else {
+      ComPtr<IStream> stream;
+      hr = storage->OpenStream(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
+      if (SUCCEEDED(hr)) {
+        const std::vector<std::uint8_t> data = ReadAll(stream.get());
+        e.crc = Crc32(data);
+        if (data.size() != e.size) hr = E_FAIL;
+      }
+      out->push_back(e);
+    }
+    CoTaskMemFree(stat.pwcsName);
+    if (FAILED(hr)) return hr;
+  }
+}
+
+std::string FirstExisting(std::initializer_list<const char*> candidates) {
+  for (const char* c : candidates) {
+    std::error_code ec;
+    if (std::filesystem::exists(c, ec)) return c;
+  }
+  return {};
+}
+
+}  // namespace
+
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    *status = -1;
+    return output;
+  }
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  const int raw = pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return output;
+}
+
+std::string PythonWithOlefile() {
+  for (const char* python : {"/usr/bin/python3", "python3"}) {
+    int status = 0;
+    RunCommand(std::string(python) + " -c 'import olefile' 2>/dev/null", &status);
+    if (status == 0) return python;
+  }
+  return {};
+}
+
+std::string GsfProgram() { return FirstExisting({"/usr/bin/gsf", "/usr/local/bin/gsf"}); }
+
+}  // namespace rectest

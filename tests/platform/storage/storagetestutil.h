@@ -1,0 +1,51 @@
+// Helpers of the compound-document tests: documents in memory lock bytes, a full walk of a
+// document, and running the independent peers (python3-olefile, gsf).
+#ifndef RECFILEREADER_TESTS_PLATFORM_STORAGE_STORAGETESTUTIL_H
+#define RECFILEREADER_TESTS_PLATFORM_STORAGE_STORAGETESTUTIL_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/storage/comobject.h"
+#include "platform/storage/storageinterfaces.h"
+
+namespace rectest {
+
+using recfilereader::ComPtr;
+
+ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes = {});
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes);
+
+// Opens `bytes` as a document; the result of StgOpenStorageOnILockBytes.
+HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root,
+                     DWORD mode = STGM_READ | STGM_SHARE_EXCLUSIVE);
+
+struct Element {
+  std::string path;  // names joined with '/', UTF-8
+  bool storage = false;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;  // CRC-32 of a stream's bytes
+  bool operator==(const Element&) const = default;
+};
+
+// Every element under `root`, depth first in enumeration order, each stream read whole.
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out);
+
+// A stream's whole contents.
+std::vector<std::uint8_t> ReadAll(IStream* stream);
+std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name);
+void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data);
+
+std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes);
+
+// Runs a shell command; its standard output, and its exit status in `status`.
+std::string RunCommand(const std::string& command, int* status);
+
+// The peers, when installed (empty otherwise).
+std::string PythonWithOlefile();
+std::string GsfProgram();
+
+}  // namespace rectest
+
+#endif  // RECFILEREADER_TESTS_PLATFORM_STORAGE_STORAGETESTUTIL_H

@@ -1,0 +1,52 @@
+#include "platform/guid.h"
+
+#include <gtest/gtest.h>
+
+namespace recfilereader {
+namespace {
+
+constexpr GUID kSample = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+
+TEST(GuidTest, FormatsBracedUpperCase) {
+  EXPECT_EQ(GuidToString(kSample), L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
+  EXPECT_EQ(GuidToString(GUID_NULL), L"{00000000-0000-0000-0000-000000000000}");
+  wchar_t buffer[39];
+  EXPECT_EQ(StringFromGUID2(kSample, buffer, 39), 39);
+  EXPECT_STREQ(buffer, L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
+  EXPECT_EQ(StringFromGUID2(kSample, buffer, 38), 0);
+}
+
+TEST(GuidTest, ParsesEitherCaseAndRoundTrips) {
+  GUID guid{};
+  ASSERT_EQ(CLSIDFromString(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}", &guid), S_OK);
+  EXPECT_EQ(guid, kSample);
+  GUID again{};
+  ASSERT_TRUE(ParseGuid(GuidToString(guid), again));
+  EXPECT_EQ(again, kSample);
+}
+
+TEST(GuidTest, RejectedTextLeavesGuidUnchanged) {
+  const wchar_t* bad[] = {
+      L"",
+      L"71CCAC61-82F1-415D-A1A0-2685B38C3C44",      // no braces
+      L"{71CCAC61-82F1-415D-A1A0-2685B38C3C4}",     // one digit short
+      L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}x",   // trailing text
+      L"{71CCAC6G-82F1-415D-A1A0-2685B38C3C44}",    // not hexadecimal
+      L"{71CCAC61+82F1-415D-A1A0-2685B38C3C44}",    // wrong separator
+  };
+  for (const wchar_t* text : bad) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(text)));
+    GUID guid = kSample;
+    EXPECT_EQ(CLSIDFromString(text, &guid), CO_E_CLASSSTRING);
+    EXPECT_EQ(guid, kSample);
+  }
+}
+
+TEST(GuidTest, NullTextGivesNullGuid) {
+  GUID guid = kSample;
+  EXPECT_EQ(CLSIDFromString(nullptr, &guid), S_OK);
+  EXPECT_EQ(guid, GUID_NULL);
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,395 @@
+#include "properties/propvalue.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/guid.h"
+#include "platform/textconv.h"
+#include "varhelpers.h"
+
+namespace recfilereader {
+namespace {
+
+using namespace proptest;
+
+struct MatrixCase {
+  const char* name;
+  VARTYPE target;
+  Var source;
+  bool converted;
+  Var expected;  // the target element afterwards (a zero value of the target type when refused)
+};
+
+void ExpectSameElement(const PROPVARIANT& actual, const PROPVARIANT& expected) {
+  ASSERT_EQ(actual.vt, expected.vt);
+  switch (expected.vt) {
+    case VT_LPSTR:
+      ASSERT_EQ(actual.pszVal == nullptr, expected.pszVal == nullptr);
+      if (expected.pszVal != nullptr) { EXPECT_STREQ(actual.pszVal, expected.pszVal); }
+      break;
+    case VT_LPWSTR:
+      ASSERT_EQ(actual.pwszVal == nullptr, expected.pwszVal == nullptr);
+      if (expected.pwszVal != nullptr) { EXPECT_STREQ(actual.pwszVal, expected.pwszVal); }
+      break;
+    case VT_CLSID:
+      ASSERT_EQ(actual.puuid == nullptr, expected.puuid == nullptr);
+      if (expected.puuid != nullptr) { EXPECT_EQ(GuidToString(*actual.puuid), GuidToString(*expected.puuid)); }
+      break;
+    case VT_DECIMAL:
+      EXPECT_EQ(DecimalToString(PropVariantGetDecimal(actual)), DecimalToString(PropVariantGetDecimal(expected)));
+      EXPECT_EQ(PropVariantGetDecimal(actual).scale, PropVariantGetDecimal(expected).scale);
+      break;
+    default:
+      EXPECT_EQ(std::memcmp(&actual.cVal, &expected.cVal, PropElementSize(expected.vt)), 0)
+          << "got " << GetPropWString(actual) << ", want " << GetPropWString(expected);
+  }
+}
+
+// One element of `source` into a fresh zero value of `target_type`.
+void RunMatrix(std::vector<MatrixCase>& cases) {
+  for (MatrixCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Var target(c.target);
+    if (c.target == VT_DECIMAL) PropVariantSetDecimal(target.v, DECIMAL{});
+    void* target_element = PropElementPtr(target.v, 0, false);
+    const void* source_element = PropElementPtr(c.source.v, 0, false);
+    ASSERT_NE(target_element, nullptr);
+    ASSERT_NE(source_element, nullptr);
+    EXPECT_EQ(ConvertPropElement(target_element, target.v.vt, source_element, c.source.v.vt), c.converted);
+    ExpectSameElement(target.v, c.expected.v);
+  }
+}
+
+TEST(PropConvertTest, IntegerTargets) {
+  Var dec25 = Dec(L"2.5"), dec35 = Dec(L"3.5");
+  std::vector<MatrixCase> cases;
+  cases.push_back({"I1 <- I4 300 keeps the low byte", VT_I1, I4(300), true, I1(44)});
+  cases.push_back({"UI1 <- BOOL true is -1", VT_UI1, Bool(true), true, UI1(255)});
+  cases.push_back({"I2 <- R8 truncates toward zero", VT_I2, R8(-2.9), true, I2(-2)});
+  cases.push_back({"UI2 <- R8 beyond 32 bits: x86 overflow pattern", VT_UI2, R8(1e10), true, UI2(0)});
+  cases.push_back({"I2 <- LPSTR keeps the low bits", VT_I2, Str("70000"), true, I2(4464)});
+  cases.push_back({"I2 <- null LPSTR", VT_I2, Str(nullptr), true, I2(0)});
+  cases.push_back({"I1 <- DECIMAL rounds half to even", VT_I1, Dec(L"2.5"), true, I1(2)});
+  cases.push_back({"UI1 <- ERROR refused", VT_UI1, Err(5), false, UI1(0)});
+  cases.push_back({"I4 <- ERROR copied", VT_I4, Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E))});
+  cases.push_back({"I4 <- UI8 keeps the low bits", VT_I4, UI8(0x100000005ull), true, I4(5)});
+  cases.push_back({"I4 <- R8 truncates", VT_I4, R8(-3.99), true, I4(-3)});
+  cases.push_back({"I4 <- LPWSTR leading digits", VT_I4, WStr(L"12abc"), true, I4(12)});
+  cases.push_back({"I4 <- LPWSTR blanks and sign", VT_I4, WStr(L"  -42"), true, I4(-42)});
+  cases.push_back({"I4 <- LPWSTR saturates as atoi does", VT_I4, WStr(L"99999999999"), true,
+                   I4(std::numeric_limits<LONG>::max())});
+  cases.push_back({"I4 <- DECIMAL", VT_I4, Dec(L"3.5"), true, I4(4)});
+  cases.push_back({"INT <- DECIMAL refused", VT_INT, Dec(L"3"), false, Int(0)});
+  cases.push_back({"UI4 <- R8 -1 wraps", VT_UI4, R8(-1.0), true, UI4(4294967295u)});
+  cases.push_back({"UI4 <- R8 3e9 through 64 bits", VT_UI4, R8(3e9), true, UI4(3000000000u)});
+  cases.push_back({"UI4 <- DECIMAL", VT_UI4, Dec(L"7"), true, UI4(7)});
+  cases.push_back({"UINT <- DECIMAL refused", VT_UINT, Dec(L"7"), false, UInt(0)});
+  cases.push_back({"UI4 <- FILETIME refused", VT_UI4, FileTime(5), false, UI4(0)});
+  cases.push_back({"I8 <- UI4 zero-extends", VT_I8, UI4(0xFFFFFFFF), true, I8(4294967295ll)});
+  cases.push_back({"I8 <- I4 sign-extends", VT_I8, I4(-1), true, I8(-1)});
+  cases.push_back({"I8 <- ERROR refused", VT_I8, Err(1), false, I8(0)});
+  cases.push_back({"UI8 <- LPSTR negative wraps", VT_UI8, Str("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)});
+  cases.push_back({"UI8 <- R8 upper half converts exactly (choice)", VT_UI8, R8(1.5e19), true,
+                   UI8(15000000000000000000ull)});
+  cases.push_back({"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, WStr(L"99999999999999999999"), true,
+                   I8(std::numeric_limits<LONGLONG>::max())});
+  cases.push_back({"UI8 <- DECIMAL", VT_UI8, Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)});
+  cases.push_back({"I4 <- EMPTY refused", VT_I4, Var(VT_EMPTY), false, I4(0)});
+  cases.push_back({"I4 <- BSTR refused", VT_I4, Var(VT_BSTR), false, I4(0)});
+  RunMatrix(cases);
+}
+
+TEST(PropConvertTest, RealAndBooleanTargets) {
+  std::vector<MatrixCase> cases;
+  cases.push_back({"R8 <- UI8 max is unsigned", VT_R8, UI8(std::numeric_limits<ULONGLONG>::max()), true,
+                   R8(18446744073709551616.0)});
+  cases.push_back({"R8 <- BOOL true", VT_R8, Bool(true), true, R8(-1.0)});
+  cases.push_back({"R8 <- null LPWSTR", VT_R8, WStr(nullptr), true, R8(0.0)});
+  cases.push_back({"R8 <- LPSTR with exponent and tail", VT_R8, Str(" 2.5e3xyz"), true, R8(2500.0)});
+  cases.push_back({"R8 <- LPWSTR hexadecimal", VT_R8, WStr(L"0x10"), true, R8(16.0)});
+  cases.push_back({"R8 <- LPSTR beyond the range", VT_R8, Str("1e999"), true,
+                   R8(std::numeric_limits<double>::infinity())});
+  cases.push_back({"R4 <- R8 rounds to nearest", VT_R4, R8(0.1), true, R4(0.1f)});
+  cases.push_back({"R8 <- DECIMAL", VT_R8, Dec(L"0.1"), true, R8(0.1)});
+  cases.push_back({"R8 <- ERROR refused", VT_R8, Err(1), false, R8(0.0)});
+  cases.push_back({"R8 <- I8 negative", VT_R8, I8(-3), true, R8(-3.0)});
+  cases.push_back({"BOOL <- R8 NaN is true", VT_BOOL, R8(std::nan("")), true, Bool(true)});
+  cases.push_back({"BOOL <- R8 0", VT_BOOL, R8(0.0), true, Bool(false)});
+  cases.push_back({"BOOL <- I8 high bits only", VT_BOOL, I8(1ll << 32), true, Bool(true)});
+  cases.push_back({"BOOL <- ERROR failure code", VT_BOOL, Err(0x80004005), true, Bool(false)});
+  cases.push_back({"BOOL <- ERROR success code", VT_BOOL, Err(1), true, Bool(true)});
+  cases.push_back({"BOOL <- LPSTR FALSE", VT_BOOL, Str("FALSE"), true, Bool(false)});
+  cases.push_back({"BOOL <- LPSTR 0", VT_BOOL, Str("0"), true, Bool(false)});
+  cases.push_back({"BOOL <- LPSTR 7", VT_BOOL, Str("7"), true, Bool(true)});
+  cases.push_back({"BOOL <- LPSTR empty", VT_BOOL, Str(""), true, Bool(true)});
+  cases.push_back({"BOOL <- LPSTR other word", VT_BOOL, Str("falsehood"), true, Bool(true)});
+  cases.push_back({"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, WStr(L" 0"), true, Bool(true)});
+  cases.push_back({"BOOL <- null LPWSTR", VT_BOOL, WStr(nullptr), true, Bool(false)});
+  cases.push_back({"BOOL <- DECIMAL", VT_BOOL, Dec(L"0.5"), true, Bool(true)});
+  cases.push_back({"BOOL <- FILETIME refused", VT_BOOL, FileTime(1), false, Bool(false)});
+  RunMatrix(cases);
+}
+
+TEST(PropConvertTest, StatusDecimalAndOpaqueTargets) {
+  std::vector<MatrixCase> cases;
+  cases.push_back({"ERROR <- LPSTR with 0x", VT_ERROR, Str("0x8007000E"), true, Err(0x8007000E)});
+  cases.push_back({"ERROR <- LPWSTR without 0x", VT_ERROR, WStr(L"8007000e"), true, Err(0x8007000E)});
+  cases.push_back({"ERROR <- LPSTR without digits", VT_ERROR, Str("xyz"), true, Err(0)});
+  cases.push_back({"ERROR <- UINT copied", VT_ERROR, UInt(0xDEADBEEF), true, Err(0xDEADBEEF)});
+  cases.push_back({"ERROR <- I2 refused", VT_ERROR, I2(5), false, Err(0)});
+  cases.push_back({"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, WStr(L"1.50"), true, Dec(L"1.50")});
+  cases.push_back({"DECIMAL <- LPSTR", VT_DECIMAL, Str("-12.25"), true, Dec(L"-12.25")});
+  cases.push_back({"DECIMAL <- BOOL true is -1", VT_DECIMAL, Bool(true), true, Dec(L"-1")});
+  cases.push_back({"DECIMAL <- R8 15 digits", VT_DECIMAL, R8(1.0 / 3.0), true, Dec(L"0.333333333333333")});
+  cases.push_back({"DECIMAL <- UI8", VT_DECIMAL, UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")});
+  cases.push_back({"DECIMAL <- DECIMAL", VT_DECIMAL, Dec(L"-7.125"), true, Dec(L"-7.125")});
+  cases.push_back({"DECIMAL <- INT refused", VT_DECIMAL, Int(1), false, Dec(L"0")});
+  cases.push_back({"DECIMAL <- ERROR refused", VT_DECIMAL, Err(1), false, Dec(L"0")});
+  cases.push_back({"FILETIME <- FILETIME", VT_FILETIME, FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)});
+  cases.push_back({"FILETIME <- UI8 refused", VT_FILETIME, UI8(5), false, FileTime(0)});
+  cases.push_back({"CLSID <- LPWSTR", VT_CLSID, WStr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Guid(kSampleGuid)});
+  cases.push_back({"CLSID <- LPSTR", VT_CLSID, Str("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Guid(kSampleGuid)});
+  cases.push_back({"CLSID <- CLSID", VT_CLSID, Guid(kSampleGuid), true, Guid(kSampleGuid)});
+  cases.push_back({"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, WStr(L"nonsense"), true, Guid(GUID_NULL)});
+  cases.push_back({"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Var(VT_CLSID)});
+  cases.push_back({"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Var(VT_UNKNOWN)});
+  cases.push_back({"DATE target outside the matrix", VT_DATE, I4(1), false, Var(VT_DATE)});
+  RunMatrix(cases);
+}
+
+TEST(PropConvertTest, StringTargetsTakeTheFormattedText) {
+  std::vector<MatrixCase> cases;
+  cases.push_back({"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, WStr(L"-5")});
+  cases.push_back({"LPWSTR <- UI1", VT_LPWSTR, UI1(200), true, WStr(L"200")});
+  cases.push_back({"LPWSTR <- UI2", VT_LPWSTR, UI2(65535), true, WStr(L"65535")});
+  cases.push_back({"LPWSTR <- BOOL", VT_LPWSTR, Bool(true), true, WStr(L"true")});
+  cases.push_back({"LPWSTR <- R8 six decimals", VT_LPWSTR, R8(2.5), true, WStr(L"2.500000")});
+  cases.push_back({"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, WStr(L"0x8007000e")});
+  cases.push_back({"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true,
+                   WStr(L"-9223372036854775808")});
+  cases.push_back({"LPWSTR <- UI4", VT_LPWSTR, UI4(4294967295u), true, WStr(L"4294967295")});
+  cases.push_back({"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, WStr(L"-1.5")});
+  cases.push_back({"LPWSTR <- FILETIME", VT_LPWSTR, FileTime(0x1dd84dca2347000), true,
+                   WStr(L"Saturday, December 5, 2026 5:18:24 PM")});
+  cases.push_back({"LPWSTR <- CLSID", VT_LPWSTR, Guid(kSampleGuid), true,
+                   WStr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")});
+  cases.push_back({"LPWSTR <- null CLSID", VT_LPWSTR, Var(VT_CLSID), true, WStr(L"")});
+  cases.push_back({"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, WStr(L"")});
+  cases.push_back({"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Str("h\xC3\xA9llo"), true, WStr(L"h\u00E9llo")});
+  cases.push_back({"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, WStr(nullptr), true, WStr(nullptr)});
+  cases.push_back({"LPSTR <- LPWSTR UTF-8", VT_LPSTR, WStr(L"h\u00E9llo"), true, Str("h\xC3\xA9llo")});
+  cases.push_back({"LPSTR <- null LPWSTR is empty text", VT_LPSTR, WStr(nullptr), true, Str("")});
+  cases.push_back({"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Str("-0.500000")});
+  RunMatrix(cases);
+}
+
+TEST(PropConvertTest, StringTargetReleasesItsEarlierText) {
+  Var target = WStr(L"old text");  // a leak would show under the address sanitizer
+  Var source = I4(9);
+  ASSERT_TRUE(ConvertPropElement(&target.v.pwszVal, target.v.vt, &source.v.lVal, VT_I4));
+  EXPECT_STREQ(target.v.pwszVal, L"9");
+}
+
+TEST(PropConvertTest, NativeValueLandsInItsOwnTypeOrTheExistingOne) {
+  double half = 2.5;
+  Var empty;
+  ASSERT_TRUE(ConvertPropValue(half, empty.v, true));
+  EXPECT_EQ(empty.v.vt, VT_R8);
+  EXPECT_EQ(empty.v.dblVal, 2.5);
+
+  Var short_value = I2(0);
+  ASSERT_TRUE(ConvertPropValue(half, short_value.v, true));
+  EXPECT_EQ(short_value.v.vt, VT_I2);
+  EXPECT_EQ(short_value.v.iVal, 2);
+
+  Var null_value(VT_NULL);
+  ULONG count = 7;
+  ASSERT_TRUE(ConvertPropValue(count, null_value.v, true));
+  EXPECT_EQ(null_value.v.vt, VT_UI4);
+
+  Var decimal = Dec(L"0");  // the element is the whole value: its type must survive
+  LONG number = -3;
+  ASSERT_TRUE(ConvertPropValue(number, decimal.v, true));
+  EXPECT_EQ(decimal.v.vt, VT_DECIMAL);
+  EXPECT_EQ(DecimalToString(PropVariantGetDecimal(decimal.v)), L"-3");
+}
+
+TEST(PropConvertTest, ReadingGivesFalseAndZeroForRefusedValues) {
+  Var time = FileTime(0x1dd84dca2347000);
+  LONG number = 99;
+  EXPECT_FALSE(ConvertPropValue(number, time.v, false));
+  EXPECT_EQ(number, 0);
+
+  Var digits = WStr(L"12xyz");
+  EXPECT_TRUE(ConvertPropValue(number, digits.v, false));
+  EXPECT_EQ(number, 12);
+
+  Var empty_vector(VT_VECTOR | VT_I4);  // no element 0: nothing converts, nothing is touched
+  number = 5;
+  EXPECT_FALSE(ConvertPropValue(number, empty_vector.v, false));
+  EXPECT_EQ(number, 5);
+}
+
+TEST(PropConvertTest, StringFormWritesOnly) {
+  Var value;
+  const void* text = L"abc";
+  EXPECT_FALSE(ConvertPropValue(value.v, text, 0, false, VT_LPWSTR));
+  EXPECT_EQ(value.v.vt, VT_EMPTY);
+  ASSERT_TRUE(ConvertPropValue(value.v, text, 0, true, VT_EMPTY));  // empty type means wide
+  EXPECT_EQ(value.v.vt, VT_LPWSTR);
+  EXPECT_STREQ(value.v.pwszVal, L"abc");
+
+  Var narrow;
+  const void* narrow_text = "12";
+  ASSERT_TRUE(ConvertPropValue(narrow.v, narrow_text, 0, true, VT_LPSTR));
+  EXPECT_EQ(narrow.v.vt, VT_LPSTR);
+  EXPECT_STREQ(narrow.v.pszVal, "12");
+
+  Var number = I4(0);  // into an existing type: the text converts
+  ASSERT_TRUE(ConvertPropValue(number.v, narrow_text, 0, true, VT_LPSTR));
+  EXPECT_EQ(number.v.lVal, 12);
+}
+
+TEST(PropElementTest, AddressingAndGrowth) {
+  Var scalar = I4(7);
+  EXPECT_EQ(PropElementPtr(scalar.v, -1, true), nullptr);
+  EXPECT_EQ(PropElementPtr(scalar.v, 0, false), &scalar.v.lVal);
+  EXPECT_EQ(PropElementPtr(scalar.v, 1, false), nullptr);
+  void* third = PropElementPtr(scalar.v, 2, true);
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(scalar.v.vt, VT_VECTOR | VT_I4);
+  ASSERT_EQ(scalar.v.cal.cElems, 3u);
+  EXPECT_EQ(third, &scalar.v.cal.pElems[2]);
+  EXPECT_EQ(scalar.v.cal.pElems[0], 7);
+  EXPECT_EQ(scalar.v.cal.pElems[1], 0);
+  EXPECT_EQ(PropElementPtr(scalar.v, 3, false), nullptr);
+
+  Var decimal = Dec(L"1");
+  EXPECT_EQ(PropElementPtr(decimal.v, 0, false), static_cast<void*>(&decimal.v));
+  EXPECT_EQ(PropElementPtr(decimal.v, 1, true), nullptr);  // no vector of DECIMAL (choice)
+
+  LONG referenced = 4;
+  Var byref(VT_BYREF | VT_I4);
+  byref.v.byref = &referenced;
+  EXPECT_EQ(PropElementPtr(byref.v, 0, false), &referenced);
+  EXPECT_EQ(PropElementPtr(byref.v, 1, true), nullptr);
+  byref.v.vt = VT_EMPTY;
+
+  Var empty;
+  EXPECT_EQ(PropElementPtr(empty.v, 1, true), nullptr);  // no element size: no growth
+}
+
+TEST(PropElementTest, GrowingAScalarGuidMovesTheGuidIntoTheVector) {
+  Var guid = Guid(kSampleGuid);
+  ASSERT_NE(PropElementPtr(guid.v, 1, true), nullptr);
+  ASSERT_EQ(guid.v.vt, VT_VECTOR | VT_CLSID);
+  ASSERT_EQ(guid.v.cauuid.cElems, 2u);
+  EXPECT_EQ(guid.v.cauuid.pElems[0], kSampleGuid);
+  EXPECT_EQ(guid.v.cauuid.pElems[1], GUID_NULL);
+  std::wstring text;
+  FormatPropElementW(&guid.v.cauuid.pElems[0], guid.v.vt, text);  // a vector element is the GUID
+  EXPECT_EQ(text, L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
+}
+
+TEST(PropElementTest, WritingPastAScalarStringMakesAVectorWithNullGaps) {
+  Var value = WStr(L"first");
+  ASSERT_TRUE(SetPropWString(value.v, L"third", 2));
+  ASSERT_EQ(value.v.vt, VT_VECTOR | VT_LPWSTR);
+  ASSERT_EQ(value.v.calpwstr.cElems, 3u);
+  EXPECT_STREQ(value.v.calpwstr.pElems[0], L"first");
+  EXPECT_EQ(value.v.calpwstr.pElems[1], nullptr);
+  EXPECT_STREQ(value.v.calpwstr.pElems[2], L"third");
+  EXPECT_EQ(GetPropWString(value.v, 1), L"");
+  EXPECT_EQ(GetPropWString(value.v, 2), L"third");
+  EXPECT_EQ(GetPropWString(value.v, 3), L"");
+}
+
+TEST(PropElementTest, GrowthBeyondAMillionElementsIsRefused) {
+  Var value = I4(1);
+  EXPECT_EQ(PropElementPtr(value.v, 1 << 20, true), nullptr);
+  EXPECT_EQ(value.v.vt, VT_I4);
+  EXPECT_NE(PropElementPtr(value.v, (1 << 20) - 1, true), nullptr);
+}
+
+TEST(PropFormatTest, NarrowAndWideForms) {
+  struct Case {
+    Var value;
+    const char* narrow;
+  };
+  std::vector<Case> cases;
+  cases.push_back({I2(-32768), "-32768"});
+  cases.push_back({Int(-1), "-1"});
+  cases.push_back({UInt(4000000000u), "4000000000"});
+  cases.push_back({UI8(18446744073709551615ull), "18446744073709551615"});
+  cases.push_back({Bool(false), "false"});
+  cases.push_back({Err(0x1), "0x00000001"});
+  cases.push_back({R8(1.0 / 3.0), "0.333333"});
+  cases.push_back({Dec(L"0.0001"), "0.0001"});
+  cases.push_back({WStr(L"\u00E9"), "\xC3\xA9"});
+  cases.push_back({Str(nullptr), ""});
+  cases.push_back({FileTime(0), "Monday, January 1, 1601 12:00:00 AM"});
+  cases.push_back({Var(VT_DATE), ""});
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.narrow);
+    std::string narrow = "stale";
+    FormatPropElement(PropElementPtr(c.value.v, 0, false), c.value.v.vt, narrow);
+    EXPECT_EQ(narrow, c.narrow);
+    std::wstring wide = L"stale";
+    FormatPropElementW(PropElementPtr(c.value.v, 0, false), c.value.v.vt, wide);
+    EXPECT_EQ(wide, Utf8ToWide(c.narrow));
+  }
+}
+
+TEST(PropFormatTest, ParseHexCode) {
+  struct Case {
+    const char* text;
+    ULONG code;
+  } cases[] = {
+      {"0x8007000E", 0x8007000E}, {"0X8007000e", 0x8007000E}, {"8007000e", 0x8007000E},
+      {"1ff zz", 0x1FF},          {"", 0},                    {"0x", 0},
+      {"zz", 0},                  {"123456789", 0x23456789},  // wraps: the top digit falls out
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ParseHexCode(c.text), c.code);
+    const std::wstring wide(c.text, c.text + std::strlen(c.text));
+    EXPECT_EQ(ParseHexCodeW(wide.c_str()), c.code);
+  }
+  EXPECT_EQ(ParseHexCode(nullptr), 0u);
+}
+
+TEST(PropAccessorTest, ReadersStartFromZero) {
+  EXPECT_FALSE(GetPropBool(Str("FALSE").v));
+  EXPECT_FALSE(GetPropBool(R8(0.5).v));  // read through LONG: 0.5 truncates to 0
+  EXPECT_EQ(GetPropULong(R8(-1.0).v), 4294967295u);
+  EXPECT_EQ(GetPropULong(R8(3000000000.0).v), 3000000000u);
+  EXPECT_EQ(GetPropLong(FileTime(1).v), 0);
+  EXPECT_EQ(GetPropDouble(UI8(18446744073709551615ull).v), 18446744073709551616.0);
+  EXPECT_EQ(GetPropDouble(WStr(nullptr).v), 0.0);
+  EXPECT_EQ(GetPropLong(WStr(L"12abc").v), 12);
+  EXPECT_EQ(GetPropUI8(Str("18446744073709551615").v), 9223372036854775807ull);  // _atoi64 saturates
+}
+
+TEST(PropAccessorTest, WritersChooseTheirOwnTypeForEmptyValues) {
+  Var flag;
+  EXPECT_TRUE(SetPropBool(flag.v, true));
+  EXPECT_EQ(flag.v.vt, VT_I4);
+  EXPECT_EQ(flag.v.lVal, 1);
+  Var existing = Bool(false);
+  EXPECT_TRUE(SetPropBool(existing.v, true));
+  EXPECT_EQ(existing.v.boolVal, VARIANT_TRUE);
+  Var wide;
+  EXPECT_TRUE(SetPropUI8(wide.v, 1ull << 40));
+  EXPECT_EQ(wide.v.vt, VT_UI8);
+  EXPECT_EQ(wide.v.uhVal, 1ull << 40);
+  Var refused = FileTime(3);
+  EXPECT_FALSE(SetPropUI8(refused.v, 1));
+  EXPECT_EQ(refused.v.filetime.dwLowDateTime, 0u);
+}
+
+}  // namespace
+}  // namespace recfilereader

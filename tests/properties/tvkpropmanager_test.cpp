@@ -1,0 +1,101 @@
+#include "properties/tvkpropmanager.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "varhelpers.h"
+
+namespace recfilereader {
+namespace {
+
+using namespace proptest;
+
+// A small declared table whose members a test can change behind the table's back.
+class TestTable final : public CTVKPropManager {
+ public:
+  bool ProcessProperties(PropertyRequest& request) override {
+    return OfferProperty(request, L"Names", list, kPropertyFlagReadOnly, MakePropertyDescriptor(false)) ||
+           OfferProperty(request, L"Fixed", fixed, kPropertyFlagReadOnly, MakePropertyDescriptor(true)) ||
+           OfferProperty(request, L"Level", level, 0, MakePropertyDescriptor(false)) ||
+           OfferProperty(request, L"Hidden", hidden, kPropertyFlagUnhashed, MakePropertyDescriptor(false));
+  }
+  bool CanSetProperty(const wchar_t*, const PROPVARIANT*) override { return allow_set; }
+  void OnPropertyChanged(const wchar_t* name) override { changed.push_back(name); }
+
+  std::vector<std::wstring> names{L"one", L"two"};
+  const std::vector<std::wstring>* list = &names;
+  LONG fixed = 5;
+  LONG level = 1;
+  LONG hidden = 9;
+  bool allow_set = true;
+  std::vector<std::wstring> changed;
+};
+
+TEST(TVKPropManagerTest, TheBaseDeclaresNothing) {
+  CTVKPropManager base;
+  EXPECT_EQ(base.GetPropertyCount(), 0);
+  wchar_t name[8];
+  EXPECT_FALSE(base.GetPropertyName(0, name, 8));
+  EXPECT_EQ(base.GetTableHash(), 0xFFFFFFFFu);
+}
+
+TEST(TVKPropManagerTest, AbsentListIsNotAProperty) {
+  TestTable table;
+  EXPECT_EQ(table.GetPropertyCount(), 4);
+  table.list = nullptr;
+  EXPECT_EQ(table.GetPropertyCount(), 3);
+  wchar_t name[16];
+  ASSERT_TRUE(table.GetPropertyName(0, name, 16));
+  EXPECT_STREQ(name, L"Fixed");
+  Var value;
+  EXPECT_FALSE(table.GetProperty(L"Names", &value.v));
+}
+
+TEST(TVKPropManagerTest, ListOfSeveralReadsAsVectorAndRefusesWrites) {
+  TestTable table;
+  Var value;
+  ASSERT_TRUE(table.GetProperty(L"names", &value.v));
+  ASSERT_EQ(value.v.vt, VT_VECTOR | VT_LPWSTR);
+  ASSERT_EQ(value.v.calpwstr.cElems, 2u);
+  EXPECT_STREQ(value.v.calpwstr.pElems[1], L"two");
+  EXPECT_FALSE(table.SetProperty(L"Names", WStr(L"x").p()));
+  table.names = {L"only"};
+  Var single;
+  ASSERT_TRUE(table.GetProperty(L"Names", &single.v));
+  EXPECT_EQ(single.v.vt, VT_LPWSTR);
+}
+
+TEST(TVKPropManagerTest, HashIsCachedUntilASuccessfulSet) {
+  TestTable table;
+  const DWORD initial = table.GetTableHash();
+  EXPECT_EQ(initial, 0xFFFFFFFEu);  // only Level (1) counts
+  table.level = 2;                  // behind the table's back: the cached hash stays
+  EXPECT_EQ(table.GetTableHash(), initial);
+  EXPECT_FALSE(table.SetProperty(L"Fixed", I4(3).p()));  // refused: still clean
+  EXPECT_EQ(table.GetTableHash(), initial);
+  EXPECT_EQ(table.fixed, 5);
+  EXPECT_TRUE(table.SetProperty(L"Hidden", I4(0).p()));  // any successful set dirties it
+  EXPECT_EQ(table.GetTableHash(), 0xFFFFFFFDu);
+  EXPECT_EQ(table.changed, std::vector<std::wstring>{L"Hidden"});
+}
+
+TEST(TVKPropManagerTest, HooksCanRefuse) {
+  TestTable table;
+  table.allow_set = false;
+  EXPECT_FALSE(table.SetProperty(L"Level", I4(7).p()));
+  EXPECT_EQ(table.level, 1);
+  EXPECT_TRUE(table.changed.empty());
+}
+
+TEST(TVKPropManagerTest, SetLeavesTheCallersValueAlone) {
+  TestTable table;
+  Var text = WStr(L"42");
+  ASSERT_TRUE(table.SetProperty(L"Level", &text.v));
+  EXPECT_EQ(table.level, 42);
+  EXPECT_STREQ(text.v.pwszVal, L"42");  // not cleared, not copied into
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,141 @@
+// The device configuration document: device lists saved and parsed back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/exceptions.h"
+#include "platform/storage/comobject.h"
+#include "sources/fileconfigparser.h"
+#include "sources/fileconfigsaver.h"
+#include "support/propvarianttext.h"
+#include "testmemory.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::Describe;
+
+PropertyMap Device(const wchar_t* name, LONG handle, const char* class_name) {
+  PropertyMap device;
+  if (name != nullptr) device[L"Name"] = rectest::Lpwstr(name);
+  if (handle >= 0) device[L"Handle"] = rectest::Fixed(VT_I4, static_cast<std::uint32_t>(handle));
+  if (class_name != nullptr) device[L"Class"] = rectest::Lpstr(class_name);
+  return device;
+}
+
+std::vector<std::uint8_t> Save(const DeviceList& devices, IExMemoryMgr* memory) {
+  std::vector<std::uint8_t> payload;
+  CFileConfigSaver().SaveFileConfig(memory, devices, payload);
+  return payload;
+}
+
+std::wstring FailureOf(const std::vector<std::uint8_t>& payload, DeviceList* devices = nullptr) {
+  DeviceList local;
+  try {
+    CFileConfigParser().ParseConfigInfo(payload, devices ? *devices : local, nullptr);
+  } catch (const exception_rt& e) {
+    return e.wtext();
+  }
+  return L"";
+}
+
+TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
+  rectest::LimitedMemory memory;
+  DeviceList devices;
+  devices.push_back(Device(L"Second camera", 2, "Camera"));
+  devices.push_back(Device(L"Gps", 1, "GpsReceiver"));
+  devices[0][L"Description"] = rectest::Lpstr(std::string(400, 'd'));
+  devices[0][L"Calibration"] = rectest::Blob({1, 2, 3});
+  devices[1][L"Rates"] = rectest::FixedVector(VT_UI4, {1, 5, 10});
+  const auto payload = Save(devices, &memory);
+  EXPECT_EQ(memory.live(), 0u);
+  DeviceList back;
+  CFileConfigParser().ParseConfigInfo(payload, back, &memory);
+  ASSERT_EQ(back.size(), 2u);
+  // Shorter names come first in a compound document.
+  EXPECT_EQ(Describe(back[0].at(L"Name").get()), "31 \"Gps\"");
+  for (const auto& [name, value] : devices[0]) EXPECT_EQ(Describe(back[1].at(name).get()), Describe(value.get()));
+  for (const auto& [name, value] : devices[1]) EXPECT_EQ(Describe(back[0].at(name).get()), Describe(value.get()));
+  EXPECT_EQ(back[1].size(), devices[0].size()) << "nothing is added";
+  EXPECT_EQ(memory.live(), 0u);
+}
+
+TEST(FileConfig, DevicesWithoutNameAreLeftOutAndTheDocumentStaysValid) {
+  DeviceList devices;
+  devices.push_back(Device(nullptr, 1, "A"));
+  devices.push_back(Device(L"", 2, "B"));
+  const auto payload = Save(devices, nullptr);
+  DeviceList back;
+  CFileConfigParser().ParseConfigInfo(payload, back, nullptr);
+  EXPECT_TRUE(back.empty());
+}
+
+TEST(FileConfig, SecondDeviceOfOneNameReplacesTheFirst) {
+  DeviceList devices;
+  devices.push_back(Device(L"Same", 1, "First"));
+  devices.push_back(Device(L"Same", 2, "Second"));
+  devices[0][L"OnlyFirst"] = rectest::Fixed(VT_I4, 1);
+  DeviceList back;
+  CFileConfigParser().ParseConfigInfo(Save(devices, nullptr), back, nullptr);
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(Describe(back[0].at(L"Class").get()), "30 \"Second\"");
+  EXPECT_EQ(back[0].count(L"OnlyFirst"), 0u);
+}
+
+TEST(FileConfig, MissingHandleOrClassFailsTheWholeParse) {
+  struct Case {
+    PropertyMap broken;
+    const wchar_t* text;
+  };
+  Case cases[] = {{Device(L"ZZ broken", -1, "C"), L"No handle property"},
+                  {Device(L"ZZ broken", 3, nullptr), L"No class name property"}};
+  for (Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text, c.text + std::wcslen(c.text)));
+    DeviceList devices;
+    devices.push_back(Device(L"Good", 1, "C"));
+    devices.push_back(std::move(c.broken));
+    DeviceList back;
+    const std::wstring failure = FailureOf(Save(devices, nullptr), &back);
+    EXPECT_EQ(failure.rfind(c.text, 0), 0u) << std::string(failure.begin(), failure.end());
+    EXPECT_NE(failure.find(L"CFileConfigParser::ParseDeviceIStorage"), std::wstring::npos);
+    EXPECT_EQ(back.size(), 1u) << "the device read before the failure stays";
+  }
+}
+
+TEST(FileConfig, DocumentWithoutStoragesGivesNoDevices) {
+  rectest::MemoryDocument doc;
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc.root()->CreateStream(L"not a device", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                     0, 0, stream.Out()), S_OK);
+  stream.Reset();
+  DeviceList back;
+  rectest::LimitedMemory memory;
+  CFileConfigParser().ParseConfigInfo(doc.Finish(), back, &memory);
+  EXPECT_TRUE(back.empty());
+}
+
+TEST(FileConfig, PayloadThatIsNoDocumentRaises) {
+  const std::vector<std::uint8_t> payloads[] = {{}, std::vector<std::uint8_t>(512, 0xD0), {1, 2, 3}};
+  for (const auto& payload : payloads) {
+    const std::wstring failure = FailureOf(payload);
+    EXPECT_NE(failure.find(L"CFileConfigParser::ParseConfigInfo"), std::wstring::npos);
+  }
+}
+
+TEST(FileConfig, LockBytesThatCannotHoldThePayloadRaise) {
+  const auto payload = Save({Device(L"D", 1, "C")}, nullptr);
+  rectest::LimitedMemory memory(1000);
+  DeviceList back;
+  try {
+    CFileConfigParser().ParseConfigInfo(payload, back, &memory);
+    FAIL() << "must raise";
+  } catch (const exception_rt& e) {
+    const std::wstring expected =
+        L"Memory allocation of " + std::to_wstring(payload.size()) + L" bytes failed via ILockBytes interface";
+    EXPECT_EQ(e.wtext().rfind(expected, 0), 0u) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,214 @@
+// Property maps through the saver and the loader, inside a compound document written out and
+// read back, with long texts and blobs moved to streams.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frame/exceptions.h"
+#include "platform/storage/comobject.h"
+#include "platform/storage/propertysetinterfaces.h"
+#include "properties/propstorageloader.h"
+#include "properties/propstoragesaver.h"
+#include "support/propvarianttext.h"
+#include "testmemory.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::Describe;
+
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
+                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+
+std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
+
+std::vector<std::wstring> ElementNames(IStorage* storage) {
+  ComPtr<IEnumSTATSTG> list;
+  EXPECT_EQ(storage->EnumElements(0, nullptr, 0, list.Out()), S_OK);
+  std::vector<std::wstring> names;
+  STATSTG element;
+  ULONG fetched = 0;
+  while (list->Next(1, &element, &fetched) == S_OK) {
+    names.push_back(element.pwcsName);
+    CoTaskMemFree(element.pwcsName);
+  }
+  return names;
+}
+
+std::vector<std::uint8_t> StreamBytes(IStorage* storage, const wchar_t* name) {
+  ComPtr<IStream> stream;
+  EXPECT_EQ(storage->OpenStream(name, nullptr, kRead, 0, stream.Out()), S_OK);
+  if (!stream) return {};
+  std::vector<std::uint8_t> bytes(1 << 16);
+  ULONG read = 0;
+  stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+  bytes.resize(read);
+  return bytes;
+}
+
+// Saves `map` into storage "dev" of a new document, and gives the document's bytes.
+std::vector<std::uint8_t> SaveInDocument(const PropertyMap& map, const FMTID& fmtid = kDeviceFmtid) {
+  rectest::MemoryDocument doc;
+  {
+    ComPtr<IStorage> device;
+    EXPECT_EQ(doc.root()->CreateStorage(L"dev", kCreate, 0, 0, device.Out()), S_OK);
+    CPropStorageSaver().Save(device.get(), fmtid, map);
+  }
+  return doc.Finish();
+}
+
+PropertyMap LoadFromDocument(const std::vector<std::uint8_t>& bytes, IExMemoryMgr* memory = nullptr) {
+  rectest::MemoryDocument doc(bytes);
+  ComPtr<IStorage> device;
+  EXPECT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  PropertyMap map;
+  CPropStorageLoader(memory).Load(device.get(), kDeviceFmtid, map);
+  return map;
+}
+
+TEST(PropStorage, EveryValueTypeLongTextsAndBlobsRoundTrip) {
+  PropertyMap map;
+  for (const auto& typed : rectest::EveryType()) {
+    map[std::wstring(typed.label, typed.label + std::strlen(typed.label))] = typed.value;
+  }
+  map[L"long lpstr"] = rectest::Lpstr(std::string(300, 'x') + "\xC3\xA9");
+  map[L"long lpwstr"] = rectest::Lpwstr(Repeat(L'\u65E5', 256) + L"\U0001F600");
+  map[L"long bstr"] = rectest::Bstr(Repeat(L'b', 70000));
+  map[L"long vector"] = rectest::LpwstrVector({L"short", Repeat(L'v', 1000), L""});
+  std::vector<std::uint8_t> big(3 * 1048576 + 7);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
+  map[L"big blob"] = rectest::Blob(big);
+  rectest::LimitedMemory memory;
+  const PropertyMap back = LoadFromDocument(SaveInDocument(map), &memory);
+  ASSERT_EQ(back.size(), map.size());
+  for (const auto& [name, value] : map) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    ASSERT_EQ(back.count(name), 1u);
+    EXPECT_EQ(Describe(back.at(name).get()), Describe(value.get()));
+  }
+  EXPECT_EQ(memory.live(), 0u);
+}
+
+// Texts of up to 255 characters stay; longer ones and non-empty blobs go to counted streams.
+TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
+  PropertyMap map;
+  map[L"a"] = rectest::Lpstr(std::string(255, 'a'));
+  map[L"b"] = rectest::Lpstr(std::string(256, 'b'));
+  map[L"c"] = rectest::Blob({1, 2, 3});
+  map[L"d"] = rectest::Lpwstr(Repeat(L'd', 300));
+  map[L"e"] = rectest::Blob({});
+  rectest::MemoryDocument doc;
+  CPropStorageSaver saver;  // one saver for both: its counters restart
+  for (const wchar_t* name : {L"one", L"two"}) {
+    ComPtr<IStorage> device;
+    ASSERT_EQ(doc.root()->CreateStorage(name, kCreate, 0, 0, device.Out()), S_OK);
+    saver.Save(device.get(), kDeviceFmtid, map);
+    auto names = ElementNames(device.get());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", L"__blob_stream_#0",
+                                                 L"__string_stream_#0", L"__string_stream_#1"}));
+    const auto text = StreamBytes(device.get(), L"__string_stream_#0");
+    ASSERT_EQ(text.size(), 2u * 257) << "UTF-16 units and one terminating unit";
+    EXPECT_EQ(text[0], 'b');
+    EXPECT_EQ(text[512], 0);
+    EXPECT_EQ(StreamBytes(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
+    // The set itself holds the streams' names, the blob's as a wide string.
+    ComPtr<IPropertySetStorage> sets;
+    ASSERT_EQ(StgCreatePropSetStg(device.get(), 0, sets.Out()), S_OK);
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets->Open(kDeviceFmtid, kRead, set.Out()), S_OK);
+    PROPSPEC specs[3] = {};
+    specs[0].ulKind = specs[1].ulKind = specs[2].ulKind = PRSPEC_LPWSTR;
+    specs[0].lpwstr = const_cast<wchar_t*>(L"B");
+    specs[1].lpwstr = const_cast<wchar_t*>(L"C");
+    specs[2].lpwstr = const_cast<wchar_t*>(L"e");
+    PROPVARIANT values[3];
+    ASSERT_EQ(set->ReadMultiple(3, specs, values), S_OK);
+    EXPECT_EQ(Describe(values[0]), "30 \"__string_stream_#0\"");
+    EXPECT_EQ(Describe(values[1]), "31 \"__blob_stream_#0\"");
+    EXPECT_EQ(Describe(values[2]), "65 blob(0:)") << "an empty blob stays in the set";
+    for (auto& v : values) PropVariantClear(&v);
+  }
+}
+
+TEST(PropStorage, ShortTextNamingABlobStreamReadsAsThatBlob) {
+  PropertyMap map;
+  map[L"a blob"] = rectest::Blob({4, 5});
+  map[L"impostor"] = rectest::Lpstr("__blob_stream_#0");
+  const PropertyMap back = LoadFromDocument(SaveInDocument(map));
+  EXPECT_EQ(Describe(back.at(L"impostor").get()), "65 blob(2:0405)");
+
+  PropertyMap dangling;
+  dangling[L"impostor"] = rectest::Lpwstr(L"__blob_stream_#7");
+  const auto bytes = SaveInDocument(dangling);
+  try {
+    LoadFromDocument(bytes);
+    FAIL() << "a missing stream must raise";
+  } catch (const exception_rt& e) {
+    EXPECT_NE(e.wtext().find(L"CPropStorageLoader::LoadProperty"), std::wstring::npos) << e.what();
+  }
+}
+
+TEST(PropStorage, EmptyMapStillCreatesTheSet) {
+  const auto bytes = SaveInDocument({});
+  rectest::MemoryDocument doc(bytes);
+  ComPtr<IStorage> device;
+  ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  EXPECT_EQ(ElementNames(device.get()), std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
+  PropertyMap map;
+  CPropStorageLoader(nullptr).Load(device.get(), kDeviceFmtid, map);
+  EXPECT_TRUE(map.empty());
+}
+
+TEST(PropStorage, LoaderFallsBackToTheStoragesFirstSet) {
+  PropertyMap map;
+  map[L"Handle"] = rectest::Fixed(VT_I4, 12);
+  const PropertyMap back = LoadFromDocument(SaveInDocument(map, FMTID_SummaryInformation));
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(Describe(back.at(L"Handle").get()), "3 0xc");
+  rectest::MemoryDocument doc;
+  try {
+    PropertyMap none;
+    CPropStorageLoader(nullptr).Load(doc.root(), kDeviceFmtid, none);
+    FAIL() << "a storage without sets must raise";
+  } catch (const exception_rt& e) {
+    EXPECT_NE(e.wtext().find(L"CPropStorageLoader::Load"), std::wstring::npos) << e.what();
+  }
+}
+
+TEST(PropStorage, BlobBlockRefusedByTheMemoryManager) {
+  PropertyMap map;
+  map[L"blob"] = rectest::Blob({1, 2, 3, 4, 5});
+  const auto bytes = SaveInDocument(map);
+  rectest::LimitedMemory memory(4);
+  try {
+    LoadFromDocument(bytes, &memory);
+    FAIL() << "must raise";
+  } catch (const exception_rt& e) {
+    EXPECT_NE(e.wtext().find(L"Memory allocation of 5 bytes failed via TVK memory manager"),
+              std::wstring::npos) << e.what();
+  }
+}
+
+TEST(PropStorage, SavingIntoAReadOnlyStorageRaises) {
+  const auto bytes = SaveInDocument({});
+  rectest::MemoryDocument doc(bytes);
+  ComPtr<IStorage> device;
+  ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  PropertyMap map;
+  map[L"x"] = rectest::Fixed(VT_I4, 1);
+  try {
+    CPropStorageSaver().Save(device.get(), kDeviceFmtid, map);
+    FAIL() << "must raise";
+  } catch (const exception_rt& e) {
+    EXPECT_NE(e.wtext().find(L"CPropStorageSaver::Save"), std::wstring::npos) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader
