@@ -139,8 +139,10 @@ class CacheCore {
   std::uint64_t available_memory = ~0ull;  // all ones: not measured, or unknown
   std::uint64_t last_memory_check = 0;
 
-  // Guarded by cache_mutex; the reading thread's read scopes.
+  // Guarded by cache_mutex; the reading thread's read scopes. A seek inside a scope asks for
+  // the worker's pass when the scope lets go of the lock: the worker could not start it earlier.
   int read_scope_depth = 0;
+  bool service_deferred = false;
   bool scope_time_valid = false;
   std::uint64_t scope_time = 0;
 

@@ -172,7 +172,13 @@ bool CCachingFileReader::SetPosition(std::uint64_t position) {
   CacheCore& c = *core_;
   std::lock_guard cache_lock(c.cache_mutex);
   c.position = position;
-  if (c.cache_on) c.RequestService();
+  if (c.cache_on) {
+    if (c.read_scope_depth > 0) {
+      c.service_deferred = true;
+    } else {
+      c.RequestService();
+    }
+  }
   return true;
 }
 
@@ -237,8 +243,11 @@ CCachingFileReader::ReadScope::ReadScope(CCachingFileReader& reader) {
 
 CCachingFileReader::ReadScope::~ReadScope() {
   if (core_ == nullptr) return;
-  --core_->read_scope_depth;
+  const bool outermost = --core_->read_scope_depth == 0;
+  const bool request = outermost && core_->service_deferred;
+  if (outermost) core_->service_deferred = false;
   core_->cache_mutex.unlock();
+  if (request) core_->RequestService();
 }
 
 void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
