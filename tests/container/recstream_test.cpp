@@ -284,6 +284,36 @@ TEST_P(RecStreamTest, PerformanceQueriesRunOnIntoTheFileReader) {
 
 INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
 
+TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
+  RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  for (int i = 0; i < 400; ++i) {
+    b.Add({.type = 0xDAB1, .payload = PlainPayload(static_cast<std::size_t>(i) * 97 % 20000, static_cast<std::uint8_t>(i))});
+  }
+  rectest::FakeOwner owner;
+  rectest::MemFileSystem files;
+  files.Add(L"r", b.bytes());
+  owner.SetCache(kEntry, 2 * kEntry, false, 0.9);  // about eight entries' worth of file
+  CachingFileReaderPlatform platform;
+  platform.files = &files;
+  CRecStream stream(&owner, platform);
+  stream.OpenFile(L"r");
+  RecBlock block;
+  for (int pass = 0; pass < 2; ++pass) {
+    stream.SetPosition(0);
+    for (std::size_t i = 0; i < b.offsets().size(); ++i) {
+      stream.ReadBlock(kReadForward, block);
+      ASSERT_EQ(block.Offset, b.offsets()[i]);
+    }
+    for (std::size_t i = b.offsets().size(); i-- > 0;) {
+      stream.ReadBlock(kReadBackward, block);
+      ASSERT_NO_FATAL_FAILURE(ExpectBlockAt(b, i, block));
+    }
+  }
+  stream.CloseFile();
+  EXPECT_TRUE(owner.Reports().empty());
+}
+
 TEST(RecBlockChainWriter, WritesTheChainAsTheBuilderLaysItDown) {
   rectest::FakeOwner owner;
   rectest::MemFileSystem files;
