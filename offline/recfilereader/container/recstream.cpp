@@ -1,0 +1,164 @@
+#include "container/recstream.h"
+
+#include <new>
+#include <string>
+
+#include "frame/exceptions.h"
+#include "frame/location.h"
+#include "platform/bytes.h"
+
+namespace recfilereader {
+namespace {
+
+constexpr const char* kSourceFile = "recstream";
+// The backward scan reads windows of 256 KiB plus one header, each overlapping the one above
+// by a header, and gives up after 20 MiB.
+constexpr std::uint64_t kScanWindow = 262'176;
+constexpr std::uint64_t kScanLimit = 20'971'520;
+
+// Puts the position back to where a block read started when the read fails.
+class PositionRestorer {
+ public:
+  PositionRestorer(CRecStream& stream, std::uint64_t position)
+      : stream_(stream), position_(position) {}
+  ~PositionRestorer() {
+    if (!done_) stream_.SetPosition(position_);
+  }
+  PositionRestorer(const PositionRestorer&) = delete;
+  PositionRestorer& operator=(const PositionRestorer&) = delete;
+  void Done() { done_ = true; }
+
+ private:
+  CRecStream& stream_;
+  const std::uint64_t position_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+CRecStream::CRecStream(IInterfaceAccess* owner, CachingFileReaderPlatform platform)
+    : file_(owner, std::move(platform)) {}
+
+bool CRecStream::GetPerformanceTable(PerformanceQuery* query) {
+  return file_.GetPerformanceTable(query);
+}
+
+void CRecStream::ReadBlock(ULONG direction, RecBlock& block) {
+  if (direction == kReadForward) {
+    ReadBlockForward(block);
+  } else if (direction == kReadBackward) {
+    ReadBlockBackward(block);
+  }
+}
+
+void CRecStream::ReadBlockForward(RecBlock& block) {
+  CCachingFileReader::ReadScope scope(file_);
+  const std::uint64_t start = file_.GetPosition();
+  PositionRestorer restore(*this, start);
+  block.Offset = start;
+  std::uint8_t raw[kBlockHeaderSize];
+  file_.ReadData(raw, kBlockHeaderSize);
+  block.header = RecBlockHeader::DecodeFrom(raw);
+  if (!block.header.IsReadable()) {
+    throw exception_rec_corrupted(L"Recording is corrupted, offset = " +
+                                  std::to_wstring(static_cast<long long>(block.Offset)));
+  }
+  const std::uint32_t length = block.header.DataLength;
+  // A length the file cannot hold fails here, as the read would, before anything is allocated.
+  file_.CheckReadable(length);
+  if (!block.payload.Resize(length)) {
+    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, length,
+                                         {kSourceFile, "CRecStream::ReadBlockForward"}));
+  }
+  file_.ReadData(block.payload.data(), length);
+  block.Next = block.Offset + kBlockHeaderSize + length;
+  restore.Done();
+}
+
+void CRecStream::ReadBlockBackward(RecBlock& block) {
+  CCachingFileReader::ReadScope scope(file_);
+  const std::uint64_t end = file_.GetPosition();
+  PositionRestorer restore(*this, end);
+  std::uint64_t start;
+  if (end == file_.GetFileSize()) {
+    start = FindPreviousBlock();  // the file's end has no following block to link back
+  } else {
+    std::uint8_t raw[kBlockHeaderSize];
+    file_.ReadData(raw, kBlockHeaderSize);
+    file_.SetPosition(end);
+    const RecBlockHeader following = RecBlockHeader::DecodeFrom(raw);
+    if (!following.IsReadable()) throw exception_rec_corrupted();
+    if (following.Type == kBlockMetadataTable || following.Type == kBlockMetadata) {
+      start = FindPreviousBlock();  // metadata blocks' back links are not kept up
+    } else {
+      start = end - following.PrevSize;
+    }
+  }
+  if (static_cast<std::int64_t>(start) < 0) throw exception_rec_corrupted();
+  file_.SetPosition(start);
+  ReadBlockForward(block);
+  file_.SetPosition(start);
+  restore.Done();
+}
+
+std::uint64_t CRecStream::FindPreviousBlock() {
+  std::uint64_t scanned = 0;
+  for (;;) {
+    const std::uint64_t position = file_.GetPosition();
+    std::uint64_t window = kScanWindow;
+    std::uint64_t start = position - window;
+    if (position < window) {
+      start = 0;
+      window = position;
+    }
+    try {
+      scan_.resize(static_cast<std::size_t>(window));
+    } catch (const std::bad_alloc&) {
+      throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, window,
+                                           {kSourceFile, "CRecStream::FindPreviousBlock"}));
+    }
+    file_.SetPosition(start);
+    file_.ReadData(scan_.data(), static_cast<std::uint32_t>(window));
+    file_.SetPosition(start);
+    // The highest match wins: the candidate nearest below the position.
+    for (std::uint64_t i = window >= kBlockHeaderSize ? window - kBlockHeaderSize + 1 : 0; i-- > 0;) {
+      const std::uint8_t* at = scan_.data() + i;
+      if (at[0] == kBlockHeaderSize && at[1] == 0 && IsKnownBlockType(LoadLe16(at + 2))) {
+        return start + i;
+      }
+    }
+    if (start == 0) throw exception_rec_corrupted();
+    scanned += window - kBlockHeaderSize;
+    file_.SetPosition(start + kBlockHeaderSize);
+    if (scanned >= kScanLimit) throw exception_rec_corrupted();
+  }
+}
+
+void RecBlockChainWriter::Write(CRecStream& stream, RecBlock& block) {
+  const std::uint64_t offset = stream.GetPosition();
+  const auto length = static_cast<std::uint32_t>(block.payload.size());
+  block.header.PrevSize = last_block_size_;
+  block.header.DataLength = length;
+  if (block.IsSystemBlock()) block.header.Link = kRecEndMark;
+  std::uint8_t raw[kBlockHeaderSize];
+  block.header.EncodeTo(raw);
+  stream.WriteData(raw, kBlockHeaderSize);
+  if (length > 0) stream.WriteData(block.payload.data(), length);
+  block.Offset = offset;
+  block.Next = stream.GetPosition();
+  last_block_size_ = kBlockHeaderSize + length;
+  if (!block.IsSystemBlock()) return;
+  if (last_system_block_ != kNoOffset) {
+    // Link the previous system block to this one, then carry on behind this block.
+    std::uint8_t previous[kBlockHeaderSize];
+    stream.SetPosition(last_system_block_);
+    stream.ReadData(previous, kBlockHeaderSize);
+    StoreLe64(previous + 16, offset);
+    stream.SetPosition(last_system_block_);
+    stream.WriteData(previous, kBlockHeaderSize);
+    stream.SetPosition(block.Next);
+  }
+  last_system_block_ = offset;
+}
+
+}  // namespace recfilereader

@@ -1,0 +1,92 @@
+// CRecStream: reads whole REC blocks forward and backward over the caching file reader it
+// owns, and passes raw reads and writes through. The position persists between calls: a
+// forward read leaves it just past the block, a backward read at the block's start, so
+// repeated reads walk the file in either direction. A failed block read leaves the position
+// where it was.
+//
+// Not thread-safe: used by one thread at a time; the file reader's worker is its own affair.
+#ifndef RECFILEREADER_CONTAINER_RECSTREAM_H
+#define RECFILEREADER_CONTAINER_RECSTREAM_H
+
+#include <cstdint>
+#include <vector>
+
+#include "container/recblock.h"
+#include "container/recstreaminterfaces.h"
+#include "fileaccess/cachingfilereader.h"
+#include "recfilereader/base.h"
+#include "recfilereader/performance.h"
+
+namespace recfilereader {
+
+class CRecStream final : public IPerformanceTable,
+                         public IRECStream,
+                         public IRECStreamAccess,
+                         public IRECStreamRead,
+                         public IRECStreamReadRaw,
+                         public IRECStreamWriteRaw {
+ public:
+  explicit CRecStream(IInterfaceAccess* owner, CachingFileReaderPlatform platform = {});
+  CRecStream(const CRecStream&) = delete;
+  CRecStream& operator=(const CRecStream&) = delete;
+
+  // Passed to the file reader, so a query by position runs on through its counters.
+  bool GetPerformanceTable(PerformanceQuery* query) override;
+  virtual std::uint64_t GetFileSize() { return file_.GetFileSize(); }
+  virtual std::uint64_t GetPosition() { return file_.GetPosition(); }
+  virtual bool SetPosition(std::uint64_t position) { return file_.SetPosition(position); }
+
+  void OpenFile(const wchar_t* path) override { file_.OpenFile(path); }
+  void CreateFileW(const wchar_t* path) override { file_.CreateFileW(path); }
+  void CloseFile() override { file_.CloseFile(); }
+  std::uint32_t GetAccessMode() override { return file_.GetAccessMode() & 3; }
+  void ReadBlock(ULONG direction, RecBlock& block) override;
+  void ReadData(void* buffer, std::uint32_t count) override { file_.ReadData(buffer, count); }
+  void WriteData(const void* buffer, std::uint32_t count) override { file_.WriteData(buffer, count); }
+  void SetEndOfFile() override { file_.SetEndOfFile(); }
+
+  // Reads the block at the position. Unreadable header: exception_rec_corrupted
+  // "Recording is corrupted, offset = <offset>".
+  void ReadBlockForward(RecBlock& block);
+  // Reads the block that ends at the position: from its back link, or by scanning at the end
+  // of the file and before metadata blocks. No plausible block: exception_rec_corrupted.
+  void ReadBlockBackward(RecBlock& block);
+  // The offset of the nearest header-like bytes below the position (a candidate only: the
+  // forward read validates it). Moves the position.
+  std::uint64_t FindPreviousBlock();
+
+  CCachingFileReader& file() { return file_; }
+
+ private:
+  CCachingFileReader file_;
+  std::vector<std::uint8_t> scan_;  // the backward scan's window, kept for the next scan
+};
+
+// The block-writing rule, which defines how blocks chain: each block's PrevSize is the total
+// size of the block this writer wrote last (0 for its first); every system block is written
+// with Link = kRecEndMark, and when the next system block follows, the earlier one's header is
+// rewritten in place with Link = the new block's offset.
+class RecBlockChainWriter {
+ public:
+  // A writer that continues a chain: the total size of the block last written and the offset
+  // of the last system block (kNoOffset when none).
+  explicit RecBlockChainWriter(std::uint32_t last_block_size = 0,
+                               std::uint64_t last_system_block = kNoOffset)
+      : last_block_size_(last_block_size), last_system_block_(last_system_block) {}
+
+  // Writes `block` (header fields other than PrevSize and, for system blocks, Link are the
+  // caller's; DataLength is set from the payload) at the stream's position, then sets Offset
+  // and Next. The position ends just past the block.
+  void Write(CRecStream& stream, RecBlock& block);
+
+  std::uint32_t last_block_size() const { return last_block_size_; }
+  std::uint64_t last_system_block() const { return last_system_block_; }
+
+ private:
+  std::uint32_t last_block_size_;
+  std::uint64_t last_system_block_;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_CONTAINER_RECSTREAM_H

@@ -1,0 +1,243 @@
+#include "fileaccess/cachecore.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <string>
+#include <utility>
+
+#include "frame/exceptions.h"
+#include "frame/location.h"
+#include "frame/reporttohost.h"
+#include "platform/memorystatus.h"
+#include "platform/systemerror.h"
+#include "platform/textconv.h"
+
+namespace recfilereader {
+namespace {
+
+constexpr const char* kSourceFile = "cachingfilereader";
+constexpr int kMaxDirectReadCalls = 4;
+constexpr std::uint64_t kMemoryCheckInterval = 500'000;  // microseconds
+constexpr std::uint64_t kMinLoadedEntries = 3;  // evictions always leave this many
+
+[[noreturn]] void ThrowSystemError(int error, const char* function,
+                                   std::source_location at = std::source_location::current()) {
+  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(error)),
+                             {kSourceFile, function}, at);
+}
+
+// Errors after which the same read is simply tried again.
+bool IsTransient(int error) { return error == EINTR || error == EAGAIN; }
+
+// Below-normal priority for the calling thread; best effort.
+void LowerThreadPriority() {
+  const id_t thread = static_cast<id_t>(::gettid());
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, thread);
+  if (errno == 0 && nice < 19) ::setpriority(PRIO_PROCESS, thread, nice + 1);
+}
+
+}  // namespace
+
+CacheCore::CacheCore(IInterfaceAccess* owner_access, std::shared_ptr<CCachingFileReaderStat> statistics,
+                     const CachingFileReaderPlatform& services)
+    : owner(owner_access), stat(std::move(statistics)), platform(services) {}
+
+void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) {
+  std::lock_guard file_lock(file_mutex);
+  auto* out = static_cast<std::uint8_t*>(destination);
+  std::size_t done = 0;
+  for (int call = 1; done < count; ++call) {
+    const IoResult r = file->ReadAt(at + done, out + done, count - done);
+    done += r.bytes;
+    if (r.error == 0 || call == kMaxDirectReadCalls) break;
+    if (!IsTransient(r.error)) ThrowSystemError(r.error, "CCachingFileReader::ReadValueDirect");
+  }
+  if (done < count) {
+    ThrowLocated<exception_rt>(L"Failed to read data from file. Requested " +
+                                   std::to_wstring(count) + L" bytes, read " +
+                                   std::to_wstring(static_cast<std::uint32_t>(done)) + L" bytes",
+                               {kSourceFile, "CCachingFileReader::ReadValueDirect"});
+  }
+}
+
+void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {
+  const std::uint64_t size = std::min(settings.entry_size, file_size - offset);
+  if (!buffer.Resize(static_cast<std::size_t>(size))) {
+    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, size,
+                                         {kSourceFile, "CCachingFileReader::ReadFileChunk"}));
+  }
+  std::lock_guard file_lock(file_mutex);
+  const IoResult r = file->ReadAt(offset, buffer.data(), buffer.size());
+  if (r.error != 0) ThrowSystemError(r.error, "CCachingFileReader::ReadFileChunk");
+  if (r.bytes < buffer.size()) {
+    ThrowLocated<exception_rt>(
+        L"Failed to read data from file, requested " +
+            std::to_wstring(static_cast<std::uint32_t>(buffer.size())) + L" bytes, read " +
+            std::to_wstring(static_cast<std::uint32_t>(r.bytes)) + L" bytes",
+        {kSourceFile, "CCachingFileReader::ReadFileChunk"});
+  }
+}
+
+void CacheCore::LoadCacheEntry(std::uint32_t index) {
+  std::lock_guard cache_lock(cache_mutex);
+  if (!table[index].buffer.empty()) {
+    Report(0, 0, L"Cache entry is not empty");
+    return;
+  }
+  CSharedBuffer buffer;
+  if (!spare_buffers.empty()) {
+    buffer = std::move(spare_buffers.back());
+    spare_buffers.pop_back();
+    spare_bytes -= buffer.capacity();
+  }
+  ReadFileChunk(std::uint64_t{index} * settings.entry_size, buffer);
+  StoreCacheEntry(index, stopwatch.Elapsed(), std::move(buffer));
+}
+
+void CacheCore::StoreCacheEntry(std::uint32_t index, std::uint64_t time, CSharedBuffer buffer) {
+  std::lock_guard cache_lock(cache_mutex);
+  CacheEntry& entry = table[index];
+  if (!entry.buffer.empty() || buffer.empty()) return;
+  entry.last_access = time;
+  entry.offset = std::uint64_t{index} * settings.entry_size;
+  current_cache_size += static_cast<std::uint32_t>(buffer.size());
+  entry.buffer = std::move(buffer);
+  ++valid_entries;
+  loaded.insert(index);
+}
+
+void CacheCore::UnloadCacheEntry(std::uint32_t index) {
+  std::lock_guard cache_lock(cache_mutex);
+  CacheEntry& entry = table[index];
+  current_cache_size -= static_cast<std::uint32_t>(entry.buffer.size());
+  --valid_entries;
+  loaded.erase(index);
+  const std::uint64_t capacity = entry.buffer.capacity();
+  if (entry.buffer.use_count() == 1 &&
+      current_cache_size + spare_bytes + capacity <= std::uint64_t{settings.memory_limit} + settings.entry_size) {
+    spare_bytes += capacity;
+    spare_buffers.push_back(std::move(entry.buffer));  // no one else reads it: reuse it
+  }
+  entry = CacheEntry{0, std::uint64_t{index} * settings.entry_size, CSharedBuffer()};
+}
+
+void CacheCore::UnloadRange(std::uint64_t begin, std::uint64_t end) {
+  if (begin >= end) return;
+  const std::uint64_t first = begin / settings.entry_size;
+  const std::uint64_t last = (end - 1) / settings.entry_size;
+  for (auto it = loaded.lower_bound(static_cast<std::uint32_t>(std::min<std::uint64_t>(first, ~0u)));
+       it != loaded.end() && *it <= last;) {
+    const std::uint32_t index = *it++;  // advance before the entry leaves the set
+    UnloadCacheEntry(index);
+  }
+}
+
+void CacheCore::ResizeTable(std::uint64_t count) {
+  while (!loaded.empty() && *loaded.rbegin() >= count) UnloadCacheEntry(*loaded.rbegin());
+  const std::uint64_t old_count = table.size();
+  table.resize(static_cast<std::size_t>(count));
+  for (std::uint64_t i = old_count; i < count; ++i) table[i].offset = i * settings.entry_size;
+}
+
+void CacheCore::ClearTable() {
+  table.clear();
+  spare_buffers.clear();
+  spare_bytes = 0;
+  loaded.clear();
+  current_cache_size = 0;
+  valid_entries = 0;
+}
+
+void CacheCore::UpdateCache() {
+  if (settings.memory_limit == 0) return;
+  std::lock_guard cache_lock(cache_mutex);
+  const std::uint64_t entry_size = settings.entry_size;
+
+  // Read-ahead: the first empty entry that lies wholly inside the window, one per pass.
+  const auto window = static_cast<std::uint64_t>(settings.memory_limit * settings.read_ahead);
+  const std::uint64_t end =
+      position > file_size || window > file_size - position ? file_size : position + window;
+  for (std::uint64_t i = position / entry_size; i < end / entry_size; ++i) {
+    if (table[i].buffer.empty()) {
+      LoadCacheEntry(static_cast<std::uint32_t>(i));
+      break;
+    }
+  }
+
+  // Both evictions free about twice the excess plus two entries, so that the next passes do
+  // not evict again at once, and never go below three loaded entries.
+  const std::uint64_t loaded_count = loaded.size();
+  if (available_memory < settings.system_memory_limit && loaded_count > kMinLoadedEntries) {
+    const std::uint64_t wanted = 2 * ((settings.system_memory_limit - available_memory) / entry_size) + 2;
+    Evict(std::min(wanted, loaded_count - kMinLoadedEntries));
+  }
+  const std::uint64_t limit = settings.memory_limit;
+  if (current_cache_size > limit + entry_size) {
+    const std::uint64_t wanted = 2 * ((current_cache_size - limit) / entry_size) + 2;
+    const std::uint64_t now_loaded = loaded.size();
+    Evict(now_loaded > kMinLoadedEntries ? std::min(wanted, now_loaded - kMinLoadedEntries) : 0);
+  }
+}
+
+// Unloads the `count` least recently read entries.
+void CacheCore::Evict(std::uint64_t count) {
+  if (count == 0) return;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> by_age;  // (last access, index)
+  by_age.reserve(loaded.size());
+  for (std::uint32_t index : loaded) by_age.emplace_back(table[index].last_access, index);
+  std::stable_sort(by_age.begin(), by_age.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  count = std::min<std::uint64_t>(count, by_age.size());
+  for (std::uint64_t i = 0; i < count; ++i) UnloadCacheEntry(by_age[i].second);
+}
+
+void CacheCore::RefreshMemoryStatus() {
+  const std::uint64_t now = stopwatch.Elapsed();
+  if (now - last_memory_check < kMemoryCheckInterval) return;
+  const std::optional<std::uint64_t> available =
+      platform.memory_status ? platform.memory_status() : AvailableSystemMemory();
+  available_memory = available.value_or(~0ull);  // unknown counts as plenty
+  last_memory_check = now;
+}
+
+void CacheCore::Report(DWORD severity, DWORD id, std::wstring_view text) {
+  std::lock_guard lock(report_mutex_);
+  if (!abandoned_) ReportToHost(owner, severity, id, text);
+}
+
+void CacheCore::Abandon() {
+  std::lock_guard lock(report_mutex_);
+  abandoned_ = true;
+}
+
+void CacheWorkerProc(std::shared_ptr<CacheCore> core) {
+  LowerThreadPriority();
+  for (;;) {
+    const int woken = WaitForAny(core->stop_event, core->service_event, std::chrono::milliseconds(1));
+    if (woken == 0) break;
+    if (woken == 1) core->service_requested.store(false, std::memory_order_release);
+    try {
+      core->UpdateCache();
+      if (woken == 1) {
+        core->stat->CountUpdateByServiceRequest();
+      } else {
+        core->stat->CountUpdateByTimeout();
+      }
+      core->RefreshMemoryStatus();
+      core->stat->CountWorkerPass();
+    } catch (const wexception& e) {
+      // The entry stays empty; a reader that needs it loads it and meets the error itself.
+      core->Report(4, 200, e.wtext());
+    } catch (const std::exception& e) {
+      // Anything else (an allocation inside the containers) must not end the process.
+      core->Report(4, 200, Utf8ToWide(e.what()));
+    }
+  }
+}
+
+}  // namespace recfilereader

@@ -1,0 +1,321 @@
+#include "fileaccess/cachingfilereader.h"
+
+#include <cassert>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#include "fileaccess/performanceentry.h"
+#include "frame/exceptions.h"
+#include "frame/hosthandle.h"
+#include "frame/location.h"
+#include "frame/reporttohost.h"
+#include "platform/systemerror.h"
+#include "recfilereader/properties.h"
+
+namespace recfilereader {
+namespace {
+
+constexpr const char* kSourceFile = "cachingfilereader";
+// A copy of more than this takes long enough that the next pass reads the clock anew.
+constexpr std::uint32_t kLargeCopy = 4096;
+
+[[noreturn]] void ThrowSystemError(int error, const char* function,
+                                   std::source_location at = std::source_location::current()) {
+  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(error)),
+                             {kSourceFile, function}, at);
+}
+
+// Open failures after which a read-only open may still succeed.
+bool IsAccessDenied(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+// The owner's property table, looked up at every open, so an owner that registers it after
+// building this object is still found.
+IObjectProperties* FindProperties(IInterfaceAccess* owner) {
+  if (owner == nullptr) return nullptr;
+  return static_cast<IObjectProperties*>(owner->GetInterface(L"IObjectProperties"));
+}
+
+}  // namespace
+
+CCachingFileReader::CCachingFileReader(IInterfaceAccess* owner, CachingFileReaderPlatform platform)
+    : owner_(owner),
+      host_handle_(ReadHostHandle(owner)),
+      platform_(std::move(platform)),
+      files_(platform_.files != nullptr ? *platform_.files : PosixFileSystem()),
+      stat_(std::make_shared<CCachingFileReaderStat>(host_handle_)),
+      core_(std::make_shared<CacheCore>(owner_, stat_, platform_)) {}
+
+CCachingFileReader::~CCachingFileReader() { CloseFile(); }
+
+void CCachingFileReader::OpenFile(const wchar_t* path) {
+  CloseFile();
+  const std::wstring name(path != nullptr ? path : L"");
+  bool writable = files_.IsWritable(name);
+  std::shared_ptr<PlatformFile> file;
+  int error = files_.Open(name, writable ? FileAccess::kReadWrite : FileAccess::kRead, file);
+  if (error != 0 && writable && IsAccessDenied(error)) {
+    writable = false;
+    error = files_.Open(name, FileAccess::kRead, file);
+  }
+  if (error != 0) ThrowSystemError(error, "CCachingFileReader::OpenFile");
+  core_->file = std::move(file);  // kept even when the size cannot be read, until CloseFile
+  std::uint64_t size = 0;
+  error = core_->file->GetSize(size);
+  if (error != 0) ThrowSystemError(error, "CCachingFileReader::OpenFile");
+  core_->file_size = size;
+  file_name_ = name;
+  access_mode_ = writable ? 3 : 1;
+  core_->position = 0;
+  StartCacheOrClose();
+}
+
+void CCachingFileReader::CreateFileW(const wchar_t* path) {
+  CloseFile();
+  const std::wstring name(path != nullptr ? path : L"");
+  std::shared_ptr<PlatformFile> file;
+  int error = files_.CreateNew(name, file);
+  if (error != 0) ThrowSystemError(error, "CCachingFileReader::CreateFileW");
+  core_->file = std::move(file);
+  std::uint64_t size = 0;
+  error = core_->file->GetSize(size);
+  if (error != 0) ThrowSystemError(error, "CCachingFileReader::CreateFileW");
+  core_->file_size = size;
+  file_name_ = name;
+  access_mode_ = 3;
+  core_->position = 0;
+  StartCacheOrClose();
+}
+
+void CCachingFileReader::StartCacheOrClose() {
+  try {
+    InitializeCache();
+  } catch (...) {
+    CloseFile();  // an open that fails leaves no file open
+    throw;
+  }
+}
+
+void CCachingFileReader::CloseFile() {
+  ShutdownCache();
+  core_->file.reset();
+  ResetFileState();
+}
+
+void CCachingFileReader::ResetFileState() {
+  core_->file_size = 0;
+  core_->position = 0;
+  access_mode_ = 0;
+  file_name_.clear();
+}
+
+void CCachingFileReader::InitializeCache() {
+  CacheCore& c = *core_;
+  c.settings = ReadCacheSettings(FindProperties(owner_));
+  if (c.settings.memory_limit == 0) return;
+  c.stopwatch.Start();
+  c.last_memory_check = 0;
+  {
+    std::lock_guard cache_lock(c.cache_mutex);
+    c.ClearTable();
+    c.ResizeTable(c.EntryCountFor(c.file_size));
+  }
+  c.stop_event.Reset();
+  c.service_event.Reset();
+  c.service_requested = false;
+  c.cache_on = true;
+  if (platform_.start_worker) StartWorker();
+}
+
+void CCachingFileReader::StartWorker() {
+  std::promise<void> done;
+  std::future<void> done_future = done.get_future();
+  try {
+    worker_ = std::thread([core = core_, done = std::move(done)]() mutable {
+      CacheWorkerProc(core);
+      done.set_value();
+    });
+  } catch (const std::system_error& e) {
+    core_->cache_on = false;
+    ThrowSystemError(e.code().value(), "CCachingFileReader::InitializeCache");
+  }
+  worker_done_ = std::move(done_future);
+}
+
+void CCachingFileReader::ShutdownCache() {
+  if (worker_.joinable()) {
+    core_->stop_event.Set();  // without the cache lock: the worker may be waiting for it
+    if (worker_done_.wait_for(platform_.shutdown_grace) == std::future_status::ready) {
+      worker_.join();
+    } else {
+      core_->Report(2, 0, L"Timeout exiting caching thread --> thread termination forced");
+      // A thread cannot be ended from outside here: let it run out on the state it shares,
+      // which it keeps alive, and carry on with a fresh one.
+      core_->Abandon();
+      worker_.detach();
+      core_ = std::make_shared<CacheCore>(owner_, stat_, platform_);
+    }
+    worker_done_ = {};
+  }
+  CacheCore& c = *core_;
+  c.stop_event.Reset();
+  c.service_event.Reset();
+  c.service_requested = false;
+  std::lock_guard cache_lock(c.cache_mutex);
+  c.ClearTable();
+  c.cache_on = false;
+}
+
+bool CCachingFileReader::SetPosition(std::uint64_t position) {
+  CacheCore& c = *core_;
+  std::lock_guard cache_lock(c.cache_mutex);
+  c.position = position;
+  if (c.cache_on) {
+    if (c.read_scope_depth > 0) {
+      c.service_deferred = true;
+    } else {
+      c.RequestService();
+    }
+  }
+  return true;
+}
+
+void CCachingFileReader::CheckReadable(std::uint64_t count) const {
+  const CacheCore& c = *core_;
+  if (count > c.file_size || c.position > c.file_size - count) {
+    ThrowLocated<exception_rec_invalid_offset>(L"Read request beyond the end of the file",
+                                               {kSourceFile, "CCachingFileReader::ReadData"});
+  }
+}
+
+void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
+  CacheCore& c = *core_;
+  CheckReadable(count);
+  if (!c.cache_on) {
+    if (count == 0) return;
+    c.ReadValueDirect(c.position, count, destination);
+    c.position += count;
+    return;
+  }
+  auto* out = static_cast<std::uint8_t*>(destination);
+  const std::uint64_t entry_size = c.settings.entry_size;
+  while (count > 0) {
+    const auto index = static_cast<std::uint32_t>(c.position / entry_size);
+    stat_->CountAccess();
+    std::lock_guard cache_lock(c.cache_mutex);
+    CacheEntry* entry = &c.table[index];
+    if (entry->buffer.empty()) {
+      stat_->CountFail();
+      if (c.settings.transparent) {
+        // Never wait for a load: read exactly what is wanted and leave the entry to the worker.
+        c.ReadValueDirect(c.position, count, out);
+        c.position += count;
+        return;
+      }
+      c.LoadCacheEntry(index);
+      c.scope_time_valid = false;
+      entry = &c.table[index];
+    } else {
+      stat_->CountHit();
+    }
+    const std::uint64_t in_entry = c.position - entry->offset;
+    assert(in_entry < entry->buffer.size());
+    const auto n = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(count, entry->buffer.size() - in_entry));
+    std::memcpy(out, entry->buffer.data() + in_entry, n);
+    c.position += n;
+    out += n;
+    count -= n;
+    entry->last_access = c.AccessTime();
+    if (n > kLargeCopy) c.scope_time_valid = false;
+  }
+}
+
+CCachingFileReader::ReadScope::ReadScope(CCachingFileReader& reader) {
+  CacheCore& c = *reader.core_;
+  if (!c.cache_on) return;
+  c.cache_mutex.lock();
+  core_ = &c;
+  if (c.read_scope_depth++ == 0) c.scope_time_valid = false;
+}
+
+CCachingFileReader::ReadScope::~ReadScope() {
+  if (core_ == nullptr) return;
+  const bool outermost = --core_->read_scope_depth == 0;
+  const bool request = outermost && core_->service_deferred;
+  if (outermost) core_->service_deferred = false;
+  core_->cache_mutex.unlock();
+  if (request) core_->RequestService();
+}
+
+void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
+  CacheCore& c = *core_;
+  std::lock_guard cache_lock(c.cache_mutex);
+  std::lock_guard file_lock(c.file_mutex);
+  const std::uint64_t start = c.position;
+  const IoResult r = c.file != nullptr ? c.file->WriteAt(start, source, count) : IoResult{0, EBADF};
+  if (r.error != 0 || r.bytes < count) {
+    // Entries must not keep bytes that a partial write may have replaced.
+    if (c.cache_on) c.UnloadRange(start, start + r.bytes);
+    if (r.error != 0) ThrowSystemError(r.error, "CCachingFileReader::WriteData");
+    ThrowLocated<exception_rt>(L"Failed to write data, requested " + std::to_wstring(count) +
+                                   L" bytes, written " +
+                                   std::to_wstring(static_cast<std::uint32_t>(r.bytes)) + L" bytes",
+                               {kSourceFile, "CCachingFileReader::WriteData"});
+  }
+  c.position = start + r.bytes;
+  if (c.position > c.file_size) {
+    if (c.cache_on) c.ResizeTable(c.EntryCountFor(c.position));
+    c.file_size = c.position;
+  }
+  if (c.cache_on) c.UnloadRange(start, c.position);
+}
+
+void CCachingFileReader::SetEndOfFile() {
+  CacheCore& c = *core_;
+  std::lock_guard cache_lock(c.cache_mutex);
+  std::lock_guard file_lock(c.file_mutex);
+  if (c.file != nullptr) (void)c.file->Truncate(c.position);  // the outcome is not examined
+  if (c.cache_on) {
+    // Cutting drops the bytes behind the new end; extending makes the old last entry short of
+    // what the file now holds. Either way the entries between the two ends go.
+    c.UnloadRange(std::min(c.position, c.file_size), std::max(c.position, c.file_size));
+  }
+  c.file_size = c.position;
+  if (c.cache_on) c.ResizeTable(c.EntryCountFor(c.position));
+}
+
+bool CCachingFileReader::GetPerformanceTable(PerformanceQuery* query) {
+  if (query == nullptr) return false;
+  PerformanceQuery& q = *query;
+  CacheCore& c = *core_;
+  std::unique_lock cache_lock(c.cache_mutex);  // the worker changes these two under it
+  if (OfferPerformanceEntry(q, L"Cache::CurrentCacheSize", L"b", host_handle_)) {
+    AnswerUInt32(q, c.current_cache_size);
+  } else if (OfferPerformanceEntry(q, L"Cache::ValidCacheEntries", L"Qty", host_handle_)) {
+    AnswerUInt32(q, c.valid_entries);
+  } else if (OfferPerformanceEntry(q, L"Cache::CacheEntrySize", L"b", host_handle_)) {
+    AnswerUInt64(q, c.settings.entry_size);
+  } else if (OfferPerformanceEntry(q, L"Cache::Transparent", L"flag", host_handle_)) {
+    AnswerBool(q, c.settings.transparent);
+  } else {
+    cache_lock.unlock();
+    return stat_->GetPerformanceTable(query);
+  }
+  return true;
+}
+
+CacheSnapshot CCachingFileReader::Snapshot() {
+  CacheCore& c = *core_;
+  std::lock_guard cache_lock(c.cache_mutex);
+  CacheSnapshot s;
+  s.loaded.assign(c.loaded.begin(), c.loaded.end());
+  s.current_cache_size = c.current_cache_size;
+  s.valid_entries = c.valid_entries;
+  s.table_entries = c.table.size();
+  return s;
+}
+
+}  // namespace recfilereader

@@ -1,0 +1,122 @@
+// CCachingFileReader: the only way the library touches a recording file. It opens or creates
+// one file, keeps its size and a current position, and reads and writes at that position.
+// With the cache on (the owner's "CacheMemoryLimit" is not 0) the file is cut into equal
+// entries that a worker thread loads ahead of the position and evicts when memory runs short;
+// reads copy from the loaded entries. With the cache off every read goes to the file.
+//
+// Threads: every operation belongs to the owner's one calling thread; the worker shares the
+// cache state under its locks (cache lock, then file lock). The owner holds the object by
+// value; destruction closes the file and stops the worker.
+#ifndef RECFILEREADER_FILEACCESS_CACHINGFILEREADER_H
+#define RECFILEREADER_FILEACCESS_CACHINGFILEREADER_H
+
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fileaccess/cachecore.h"
+#include "fileaccess/cachesettings.h"
+#include "fileaccess/cachingfilereaderstat.h"
+#include "fileaccess/fileinterfaces.h"
+#include "recfilereader/base.h"
+#include "recfilereader/performance.h"
+
+namespace recfilereader {
+
+// What the cache holds at one moment, for tests and diagnostics.
+struct CacheSnapshot {
+  std::vector<std::uint32_t> loaded;  // indices in order
+  std::uint32_t current_cache_size = 0;
+  std::uint32_t valid_entries = 0;
+  std::size_t table_entries = 0;
+};
+
+class CCachingFileReader final : public IPerformanceTable,
+                                 public IFile,
+                                 public IFileAccess,
+                                 public IFileNavigation,
+                                 public IFileDataRead,
+                                 public IFileDataWrite {
+ public:
+  // `owner` is the reader's service context: its "IObjectProperties" holds the cache settings
+  // and its "IExternalInterfaceAccess" the host object whose "Handle" tags statistics and
+  // reports. Either may be missing.
+  explicit CCachingFileReader(IInterfaceAccess* owner, CachingFileReaderPlatform platform = {});
+  ~CCachingFileReader();
+  CCachingFileReader(const CCachingFileReader&) = delete;
+  CCachingFileReader& operator=(const CCachingFileReader&) = delete;
+
+  // IPerformanceTable: "Cache::CurrentCacheSize", "Cache::ValidCacheEntries",
+  // "Cache::CacheEntrySize", "Cache::Transparent", then the statistics' five counters.
+  bool GetPerformanceTable(PerformanceQuery* query) override;
+
+  // IFile. Failures raise exception_rt with the system's text and leave no file open.
+  void OpenFile(const wchar_t* path) override;
+  void CreateFileW(const wchar_t* path) override;
+  void CloseFile() override;
+
+  std::uint32_t GetAccessMode() override { return access_mode_; }
+  std::uint64_t GetFileSize() override { return core_->file_size; }
+  std::uint64_t GetPosition() override { return core_->position; }
+  bool SetPosition(std::uint64_t position) override;
+
+  // Raises exception_rec_invalid_offset "Read request beyond the end of the file" when the
+  // read would pass the end; file errors raise exception_rt.
+  void ReadData(void* destination, std::uint32_t count) override;
+  void WriteData(const void* source, std::uint32_t count) override;
+  void SetEndOfFile() override;
+
+  // The end-of-file check that opens ReadData: throws exactly what ReadData would for a read of
+  // `count` bytes at the position. Callers use it to refuse a length before allocating for it.
+  void CheckReadable(std::uint64_t count) const;
+
+  // Holds the cache lock across the reads of one block, which then share one stopwatch
+  // reading for their access times (until a load or a large copy): a block's header and
+  // payload cost one lock and one clock reading instead of two. Nothing when the cache is off.
+  class ReadScope {
+   public:
+    explicit ReadScope(CCachingFileReader& reader);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+   private:
+    CacheCore* core_ = nullptr;
+  };
+
+  DWORD host_handle() const { return host_handle_; }
+  const std::wstring& file_name() const { return file_name_; }
+  bool cache_on() const { return core_->cache_on; }
+  const CacheSettings& cache_settings() const { return core_->settings; }
+  const CCachingFileReaderStat& statistics() const { return *stat_; }
+  CacheSnapshot Snapshot();
+  // The worker's steps, for owners that run without a worker thread (platform.start_worker).
+  void UpdateCache() { core_->UpdateCache(); }
+  void RefreshMemoryStatus() { core_->RefreshMemoryStatus(); }
+
+ private:
+  void StartCacheOrClose();
+  void InitializeCache();
+  void ShutdownCache();
+  void StartWorker();
+  void ResetFileState();
+
+  IInterfaceAccess* const owner_;
+  const DWORD host_handle_;
+  const CachingFileReaderPlatform platform_;
+  FileSystem& files_;
+  const std::shared_ptr<CCachingFileReaderStat> stat_;
+
+  std::wstring file_name_;
+  std::uint32_t access_mode_ = 0;
+  std::shared_ptr<CacheCore> core_;
+  std::thread worker_;
+  std::future<void> worker_done_;
+};
+
+}  // namespace recfilereader
+
+#endif  // RECFILEREADER_FILEACCESS_CACHINGFILEREADER_H

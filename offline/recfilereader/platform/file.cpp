@@ -1,0 +1,120 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/textconv.h"
+
+namespace recfilereader {
+namespace {
+
+// pread/pwrite move at most this much per call on Linux.
+constexpr std::size_t kMaxTransfer = 0x7FFFF000;
+
+class PosixFile final : public PlatformFile {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
+    // A regular file's pread is short only at the end or past the per-call limit: keep going
+    // until the end, so one call here reads what the file holds.
+    IoResult result;
+    auto* out = static_cast<char*>(destination);
+    while (result.bytes < count) {
+      const std::size_t chunk = std::min(count - result.bytes, kMaxTransfer);
+      const ssize_t n = ::pread(fd_, out + result.bytes, chunk,
+                                static_cast<off_t>(offset + result.bytes));
+      if (n < 0) {
+        result.error = errno;
+        break;
+      }
+      if (n == 0) break;
+      result.bytes += static_cast<std::size_t>(n);
+    }
+    return result;
+  }
+
+  IoResult WriteAt(std::uint64_t offset, const void* source, std::size_t count) override {
+    IoResult result;
+    const auto* in = static_cast<const char*>(source);
+    while (result.bytes < count) {
+      const std::size_t chunk = std::min(count - result.bytes, kMaxTransfer);
+      const ssize_t n = ::pwrite(fd_, in + result.bytes, chunk,
+                                 static_cast<off_t>(offset + result.bytes));
+      if (n < 0) {
+        if (errno == EINTR) continue;  // nothing was written: not a failure of the disk
+        result.error = errno;
+        break;
+      }
+      if (n == 0) {
+        result.error = ENOSPC;
+        break;
+      }
+      result.bytes += static_cast<std::size_t>(n);
+    }
+    return result;
+  }
+
+  int GetSize(std::uint64_t& size) override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return errno;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return 0;
+  }
+
+  int Truncate(std::uint64_t size) override {
+    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+
+ private:
+  const int fd_;
+};
+
+class PosixFiles final : public FileSystem {
+ public:
+  bool IsWritable(const std::wstring& path) override {
+    return ::access(WideToUtf8(path).c_str(), W_OK) == 0;
+  }
+
+  int Open(const std::wstring& path, FileAccess access,
+           std::shared_ptr<PlatformFile>& file) override {
+    const int flags = (access == FileAccess::kReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    return OpenWith(path, flags, file);
+  }
+
+  int CreateNew(const std::wstring& path, std::shared_ptr<PlatformFile>& file) override {
+    return OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, file);
+  }
+
+ private:
+  static int OpenWith(const std::wstring& path, int flags, std::shared_ptr<PlatformFile>& file) {
+    int fd;
+    do {
+      fd = ::open(WideToUtf8(path).c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a folder is no file to read
+      ::close(fd);
+      return EISDIR;
+    }
+    file = std::make_shared<PosixFile>(fd);
+    return 0;
+  }
+};
+
+}  // namespace
+
+FileSystem& PosixFileSystem() {
+  static PosixFiles files;  // stateless
+  return files;
+}
+
+}  // namespace recfilereader

@@ -1,0 +1,73 @@
+#include "container/recblock.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/exceptions.h"
+#include "support/recbuilder.h"
+
+namespace recfilereader {
+namespace {
+
+TEST(RecBlock, FreshBlockHasTheUnsetValues) {
+  const RecBlock block;
+  EXPECT_EQ(block.header.HeaderSize, 32);
+  EXPECT_EQ(block.header.Type, 0xCBFA);
+  EXPECT_EQ(block.header.Sequence, ~0ull);
+  EXPECT_EQ(block.header.PrevSize, 0xB0F0B0F0u);
+  EXPECT_EQ(block.header.Link, ~0ull);
+  EXPECT_EQ(block.header.Tag, ~0u);
+  EXPECT_EQ(block.header.DataLength, 0u);
+  EXPECT_EQ(block.payload.size(), 0u);
+  EXPECT_EQ(block.Offset, ~0ull);
+  EXPECT_EQ(block.Next, ~0ull);
+}
+
+TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
+  rectest::RecBuilder builder;
+  rectest::BlockSpec spec;
+  spec.type = 0xDAB1;
+  spec.sequence = 0x0102030405060708ull;
+  spec.link = 0x1112131415161718ull;
+  spec.tag = 0x21222324;
+  spec.prev_size = 0x31323334;
+  spec.payload.assign(5, 0x55);
+  builder.Add(spec);
+  const auto& bytes = builder.bytes();
+
+  const RecBlockHeader h = RecBlockHeader::DecodeFrom(bytes.data());
+  EXPECT_EQ(h.HeaderSize, 32);
+  EXPECT_EQ(h.Type, 0xDAB1);
+  EXPECT_EQ(h.Sequence, 0x0102030405060708ull);
+  EXPECT_EQ(h.PrevSize, 0x31323334u);
+  EXPECT_EQ(h.Link, 0x1112131415161718ull);
+  EXPECT_EQ(h.Tag, 0x21222324u);
+  EXPECT_EQ(h.DataLength, 5u);
+  std::uint8_t encoded[32];
+  h.EncodeTo(encoded);
+  EXPECT_TRUE(std::equal(encoded, encoded + 32, bytes.begin()));
+}
+
+TEST(RecBlock, KnownTypesAreExactlyTheTwelve) {
+  int known = 0;
+  for (std::uint32_t t = 0; t <= 0xFFFF; ++t) known += IsKnownBlockType(static_cast<std::uint16_t>(t));
+  EXPECT_EQ(known, 12);
+  EXPECT_TRUE(IsKnownBlockType(0xCB9E));
+  EXPECT_FALSE(IsKnownBlockType(0xCB03));
+}
+
+TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {
+  RecBlock block;
+  block.header.Type = kBlockData;
+  block.header.Tag = 7;
+  block.header.Link = 1234;
+  EXPECT_EQ(DataBlockTimestamp(block), 1234u);
+  block.header.Tag = kTagExtendedPackage;
+  ASSERT_TRUE(block.payload.Resize(71));
+  EXPECT_THROW(DataBlockTimestamp(block), exception_rec_corrupted);
+  ASSERT_TRUE(block.payload.Resize(72));
+  for (int i = 0; i < 8; ++i) block.payload.data()[8 + i] = static_cast<std::uint8_t>(i + 1);
+  EXPECT_EQ(DataBlockTimestamp(block), 0x0807060504030201ull);
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,361 @@
+#include "container/recstream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "frame/exceptions.h"
+#include "platform/textconv.h"
+#include "support/fakeowner.h"
+#include "support/memfilesystem.h"
+#include "support/recbuilder.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::BlockSpec;
+using rectest::PlainPayload;
+using rectest::RecBuilder;
+
+constexpr std::uint32_t kEntry = 524288;
+constexpr std::size_t kWindow = 262176;
+
+// Runs with the cache off and on.
+class RecStreamTest : public ::testing::TestWithParam<bool> {
+ protected:
+  CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
+    files.Add(L"r", bytes);
+    owner.SetCache(kEntry, GetParam() ? 8 * kEntry : 0);
+    CachingFileReaderPlatform platform;
+    platform.files = &files;
+    platform.start_worker = false;
+    stream = std::make_unique<CRecStream>(&owner, platform);
+    stream->OpenFile(L"r");
+    return *stream;
+  }
+
+  rectest::FakeOwner owner;
+  rectest::MemFileSystem files;
+  std::unique_ptr<CRecStream> stream;
+};
+
+// A small recording: file header, configuration, data blocks of several sizes (one spanning
+// cache entries), navigation, metadata with a back link nobody keeps up, end block.
+RecBuilder SampleFile() {
+  RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  b.Add({.type = 0xCBF1, .payload = PlainPayload(1000, 2)});
+  std::uint64_t sequence = 0;
+  for (std::size_t size : {0, 1, 100, 600000, 72}) {
+    b.Add({.type = 0xDAB1, .sequence = sequence, .link = 1000 + sequence, .tag = 3,
+           .payload = PlainPayload(size, static_cast<std::uint8_t>(sequence))});
+    ++sequence;
+  }
+  b.Add({.type = 0xCB0F, .payload = PlainPayload(64, 9)});
+  b.Add({.type = 0xCB9D, .payload = PlainPayload(40, 10), .prev_size = 0x7777});
+  b.Add({.type = 0xCB9E, .payload = PlainPayload(30, 11), .prev_size = 3});
+  b.Add({.type = 0xCBEF, .payload = PlainPayload(40, 12)});
+  return b;
+}
+
+std::vector<std::uint8_t> PayloadOf(const RecBlock& block) {
+  return {block.payload.data(), block.payload.data() + block.payload.size()};
+}
+
+void ExpectBlockAt(const RecBuilder& b, std::size_t index, const RecBlock& block) {
+  const auto& bytes = b.bytes();
+  const std::uint64_t offset = b.offsets()[index];
+  const std::uint64_t next = index + 1 < b.offsets().size() ? b.offsets()[index + 1] : bytes.size();
+  EXPECT_EQ(block.Offset, offset);
+  EXPECT_EQ(block.Next, next);
+  EXPECT_EQ(block.header.Type, bytes[offset + 2] | bytes[offset + 3] << 8);
+  EXPECT_EQ(block.header.DataLength, next - offset - 32);
+  EXPECT_EQ(PayloadOf(block), std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(offset + 32),
+                                                        bytes.begin() + static_cast<std::ptrdiff_t>(next)));
+}
+
+TEST_P(RecStreamTest, ForwardWalkReadsEveryBlockInTurn) {
+  const RecBuilder b = SampleFile();
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  for (std::size_t i = 0; i < b.offsets().size(); ++i) {
+    SCOPED_TRACE(i);
+    s.ReadBlock(kReadForward, block);
+    ExpectBlockAt(b, i, block);
+    EXPECT_EQ(s.GetPosition(), block.Next);
+  }
+  EXPECT_EQ(s.GetPosition(), s.GetFileSize());
+  EXPECT_THROW(s.ReadBlock(kReadForward, block), exception_rec_invalid_offset);
+  EXPECT_EQ(s.GetPosition(), s.GetFileSize());
+}
+
+TEST_P(RecStreamTest, BackwardWalkFromTheEndReadsEveryBlockInReverse) {
+  const RecBuilder b = SampleFile();
+  CRecStream& s = Open(b.bytes());
+  s.SetPosition(s.GetFileSize());
+  RecBlock block;
+  for (std::size_t i = b.offsets().size(); i-- > 0;) {
+    SCOPED_TRACE(i);
+    s.ReadBlock(kReadBackward, block);
+    ExpectBlockAt(b, i, block);
+    EXPECT_EQ(s.GetPosition(), block.Offset);
+  }
+  // The first block links back to itself.
+  s.ReadBlock(kReadBackward, block);
+  EXPECT_EQ(block.Offset, 0u);
+  EXPECT_EQ(s.GetPosition(), 0u);
+  s.ReadBlock(2, block);  // no such direction: nothing happens
+  EXPECT_EQ(s.GetPosition(), 0u);
+}
+
+TEST_P(RecStreamTest, UnreadableHeadersAreRefusedWithoutMovingOrAllocating) {
+  const struct Case {
+    const char* name;
+    BlockSpec damaged;
+    bool corrupted;  // else the read runs past the end of the file
+  } cases[] = {
+      {"longest payload", {.type = 0xDAB1, .payload = PlainPayload(10, 1), .data_length = 104857600}, false},
+      {"payload too long", {.type = 0xDAB1, .payload = PlainPayload(10, 1), .data_length = 104857601}, true},
+      {"header size 31", {.type = 0xDAB1, .payload = PlainPayload(10, 1), .header_size = 31}, true},
+      {"header size 0", {.type = 0xDAB1, .payload = {}, .header_size = 0}, true},
+      {"file ends inside", {.type = 0xDAB1, .payload = PlainPayload(10, 1), .data_length = 11}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecBuilder b;
+    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+    const std::uint64_t damaged = b.Add(c.damaged);
+    CRecStream& s = Open(b.bytes());
+    s.SetPosition(damaged);
+    RecBlock block;
+    ASSERT_TRUE(block.payload.Resize(16));
+    try {
+      s.ReadBlock(kReadForward, block);
+      ADD_FAILURE() << "read";
+    } catch (const exception_rec_corrupted& e) {
+      EXPECT_TRUE(c.corrupted);
+      EXPECT_EQ(e.wtext(), L"Recording is corrupted, offset = " + std::to_wstring(damaged));
+    } catch (const exception_rec_invalid_offset& e) {
+      EXPECT_FALSE(c.corrupted);
+      EXPECT_EQ(e.wtext().rfind(L"Read request beyond the end of the file", 0), 0u);
+    }
+    EXPECT_EQ(s.GetPosition(), damaged);
+    EXPECT_EQ(block.payload.capacity(), 16u);
+  }
+}
+
+TEST_P(RecStreamTest, HeaderReadPastTheEndFailsWhereverItStarts) {
+  const RecBuilder b = SampleFile();
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  for (std::uint64_t at : {s.GetFileSize() - 31, s.GetFileSize() + 1, std::uint64_t{~0ull - 10}}) {
+    s.SetPosition(at);
+    EXPECT_THROW(s.ReadBlock(kReadForward, block), exception_rec_invalid_offset);
+    EXPECT_THROW(s.ReadBlock(kReadBackward, block), exception_rec_invalid_offset);
+    EXPECT_EQ(s.GetPosition(), at);
+  }
+}
+
+TEST_P(RecStreamTest, BackwardReadsWithoutAPlausibleBlockFail) {
+  const struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t position;
+  } cases[] = {
+      {"empty file", {}, 0},
+      {"shorter than a header", PlainPayload(31, 1), 31},
+      {"no header at all", PlainPayload(300000, 2), 300000},
+      {"back link before the file",
+       [] {
+         RecBuilder b;
+         b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+         b.Add({.type = 0xDAB1, .payload = PlainPayload(8, 1), .prev_size = 500});
+         return b.bytes();
+       }(),
+       80},
+      {"damaged following header",
+       [] {
+         RecBuilder b;
+         b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+         b.Add({.type = 0xDAB1, .payload = PlainPayload(8, 1), .header_size = 33});
+         return b.bytes();
+       }(),
+       80},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CRecStream& s = Open(c.bytes);
+    s.SetPosition(c.position);
+    RecBlock block;
+    try {
+      s.ReadBlock(kReadBackward, block);
+      ADD_FAILURE() << "read";
+    } catch (const exception_rec_corrupted& e) {
+      EXPECT_EQ(e.wtext(), L"Recording corrupted");
+    }
+    EXPECT_EQ(s.GetPosition(), c.position);
+  }
+}
+
+TEST_P(RecStreamTest, ScanFindsTheNearestHeaderAcrossWindows) {
+  // The last block's header lies at various distances from one window below the end, around
+  // the 32 bytes by which the windows overlap.
+  for (std::size_t payload : {kWindow - 33, kWindow - 32, kWindow - 31, kWindow - 16, kWindow + 100,
+                              3 * kWindow}) {
+    SCOPED_TRACE(payload);
+    RecBuilder b;
+    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+    b.AddRaw(PlainPayload(1000, 3));
+    const std::uint64_t last = b.Add({.type = 0xCB6E, .payload = PlainPayload(payload, 4)});
+    CRecStream& s = Open(b.bytes());
+    s.SetPosition(s.GetFileSize());
+    RecBlock block;
+    s.ReadBlock(kReadBackward, block);
+    EXPECT_EQ(block.Offset, last);
+    EXPECT_EQ(s.GetPosition(), last);
+    EXPECT_EQ(s.FindPreviousBlock(), 0u);  // from the last block down over the garbage
+  }
+}
+
+TEST_P(RecStreamTest, ScanGivesUpAfterTwentyMiB) {
+  for (std::size_t garbage : {19u * 1048576u, 21u * 1048576u}) {
+    SCOPED_TRACE(garbage);
+    RecBuilder b;
+    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+    b.AddRaw(PlainPayload(garbage, 5));
+    CRecStream& s = Open(b.bytes());
+    s.SetPosition(s.GetFileSize());
+    RecBlock block;
+    if (garbage < 20u * 1048576u) {
+      s.ReadBlock(kReadBackward, block);  // the file header, found below 19 MiB of garbage
+      EXPECT_EQ(block.Offset, 0u);
+    } else {
+      EXPECT_THROW(s.ReadBlock(kReadBackward, block), exception_rec_corrupted);
+      EXPECT_EQ(s.GetPosition(), s.GetFileSize());
+    }
+  }
+}
+
+TEST_P(RecStreamTest, ScanTakesHeaderLikeBytesInAPayload) {
+  RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  std::vector<std::uint8_t> payload = PlainPayload(8, 2);
+  RecBuilder fake;  // a 32-byte header with no payload inside the payload
+  fake.Add({.type = 0xDAB1, .payload = {}});
+  payload.insert(payload.end(), fake.bytes().begin(), fake.bytes().end());
+  const std::uint64_t real = b.Add({.type = 0xDAB1, .payload = payload});
+  CRecStream& s = Open(b.bytes());
+  s.SetPosition(s.GetFileSize());
+  RecBlock block;
+  s.ReadBlock(kReadBackward, block);
+  EXPECT_EQ(block.Offset, real + 32 + 8);
+  EXPECT_EQ(block.header.DataLength, 0u);
+}
+
+TEST_P(RecStreamTest, MetadataBlocksBeforeThePositionAreFoundByScanning) {
+  RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  const std::uint64_t table = b.Add({.type = 0xCB9D, .payload = PlainPayload(20, 2)});
+  const std::uint64_t metadata = b.Add({.type = 0xCB9E, .payload = PlainPayload(20, 3), .prev_size = 0});
+  const std::uint64_t data = b.Add({.type = 0xDAB1, .payload = PlainPayload(20, 4)});
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  s.SetPosition(data);  // its back link holds
+  s.ReadBlock(kReadBackward, block);
+  EXPECT_EQ(block.Offset, metadata);
+  s.ReadBlock(kReadBackward, block);  // PrevSize 0 would give the same block: ignored
+  EXPECT_EQ(block.Offset, table);
+}
+
+TEST_P(RecStreamTest, PerformanceQueriesRunOnIntoTheFileReader) {
+  CRecStream& s = Open(SampleFile().bytes());
+  EXPECT_EQ(s.GetAccessMode(), 3u);
+  auto query = std::make_unique<PerformanceQuery>();
+  std::memset(query.get(), 0, sizeof *query);
+  query->Mode = kPerformanceValueAndDescription;
+  query->ByIndex = 1;
+  query->WantedIndex = 2;
+  ASSERT_TRUE(s.GetPerformanceTable(query.get()));
+  EXPECT_EQ(std::wstring(query->Name), L"Cache::CacheEntrySize");
+  EXPECT_EQ(query->Value.U64, kEntry);
+  EXPECT_FALSE(s.GetPerformanceTable(nullptr));
+}
+
+INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
+
+TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
+  RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  for (int i = 0; i < 400; ++i) {
+    b.Add({.type = 0xDAB1, .payload = PlainPayload(static_cast<std::size_t>(i) * 97 % 20000, static_cast<std::uint8_t>(i))});
+  }
+  rectest::FakeOwner owner;
+  rectest::MemFileSystem files;
+  files.Add(L"r", b.bytes());
+  owner.SetCache(kEntry, 2 * kEntry, false, 0.9);  // about eight entries' worth of file
+  CachingFileReaderPlatform platform;
+  platform.files = &files;
+  CRecStream stream(&owner, platform);
+  stream.OpenFile(L"r");
+  RecBlock block;
+  for (int pass = 0; pass < 2; ++pass) {
+    stream.SetPosition(0);
+    for (std::size_t i = 0; i < b.offsets().size(); ++i) {
+      stream.ReadBlock(kReadForward, block);
+      ASSERT_EQ(block.Offset, b.offsets()[i]);
+    }
+    for (std::size_t i = b.offsets().size(); i-- > 0;) {
+      stream.ReadBlock(kReadBackward, block);
+      ASSERT_NO_FATAL_FAILURE(ExpectBlockAt(b, i, block));
+    }
+  }
+  stream.CloseFile();
+  EXPECT_TRUE(owner.Reports().empty());
+}
+
+TEST(RecBlockChainWriter, WritesTheChainAsTheBuilderLaysItDown) {
+  rectest::FakeOwner owner;
+  rectest::MemFileSystem files;
+  for (std::uint32_t limit : {0u, 8 * kEntry}) {
+    SCOPED_TRACE(limit);
+    owner.SetCache(kEntry, limit);
+    CachingFileReaderPlatform platform;
+    platform.files = &files;
+    platform.start_worker = false;
+    const std::wstring name = L"w" + std::to_wstring(limit);
+    CRecStream stream(&owner, platform);
+    stream.CreateFileW(name.c_str());
+
+    const struct {
+      std::uint16_t type;
+      std::size_t size;
+    } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
+    RecBuilder expected;
+    RecBlockChainWriter writer;
+    for (const auto& spec : blocks) {
+      const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
+      expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
+      RecBlock block;
+      block.header.Type = spec.type;
+      block.header.Sequence = 5;
+      block.header.Link = 99;
+      block.header.Tag = 6;
+      ASSERT_TRUE(block.payload.Resize(payload.size()));
+      if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
+      writer.Write(stream, block);
+      EXPECT_EQ(block.Offset, expected.offsets().back());
+      EXPECT_EQ(block.Next, expected.bytes().size());
+      EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
+    }
+    EXPECT_EQ(files.Bytes(name), expected.bytes());
+    // What was written reads back through the stream as well.
+    stream.SetPosition(0);
+    RecBlock block;
+    stream.ReadBlock(kReadForward, block);
+    EXPECT_EQ(block.header.Link, expected.offsets()[2]);
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,75 @@
+// The POSIX file layer, the memory probe and the stopwatch under the caching file reader.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "platform/file.h"
+#include "platform/memorystatus.h"
+#include "platform/stopwatch.h"
+#include "support/tempdir.h"
+
+namespace recfilereader {
+namespace {
+
+TEST(PosixFiles, CreateWriteReadTruncateAndRefusals) {
+  rectest::TempDir dir;
+  FileSystem& files = PosixFileSystem();
+  const std::wstring path = (dir / "a.bin").wstring();
+  std::shared_ptr<PlatformFile> file;
+  EXPECT_EQ(files.Open(path, FileAccess::kRead, file), ENOENT);
+  ASSERT_EQ(files.CreateNew(path, file), 0);
+  EXPECT_EQ(files.CreateNew(path, file), EEXIST);
+  EXPECT_TRUE(files.IsWritable(path));
+  EXPECT_FALSE(files.IsWritable((dir / "missing" / "b").wstring()));
+
+  const char text[] = "0123456789";
+  const IoResult w = file->WriteAt(5, text, 10);
+  EXPECT_EQ(w.bytes, 10u);
+  EXPECT_EQ(w.error, 0);
+  std::uint64_t size = 0;
+  ASSERT_EQ(file->GetSize(size), 0);
+  EXPECT_EQ(size, 15u);
+  char out[20] = {};
+  const IoResult r = file->ReadAt(10, out, 20);  // stops at the end without an error
+  EXPECT_EQ(r.bytes, 5u);
+  EXPECT_EQ(r.error, 0);
+  EXPECT_EQ(std::memcmp(out, "56789", 5), 0);
+  EXPECT_EQ(file->ReadAt(100, out, 1).bytes, 0u);
+  ASSERT_EQ(file->Truncate(7), 0);
+  ASSERT_EQ(file->GetSize(size), 0);
+  EXPECT_EQ(size, 7u);
+
+  std::shared_ptr<PlatformFile> reading;
+  ASSERT_EQ(files.Open(path, FileAccess::kRead, reading), 0);
+  EXPECT_NE(reading->WriteAt(0, text, 1).error, 0);
+  EXPECT_EQ(files.Open(dir.path().wstring(), FileAccess::kRead, reading), EISDIR);
+}
+
+TEST(MemoryStatus, ParsesMemAvailableInKiB) {
+  const char text[] = "MemTotal:       24683748 kB\nMemFree:        24176108 kB\nMemAvailable:   24340068 kB\n";
+  EXPECT_EQ(ParseMemAvailable(text, sizeof text - 1), 24340068ull * 1024);
+  const char none[] = "MemTotal: 5 kB\nXMemAvailable: 7 kB\n";
+  EXPECT_FALSE(ParseMemAvailable(none, sizeof none - 1).has_value());
+  const char cut[] = "MemAvailable:   ";
+  EXPECT_FALSE(ParseMemAvailable(cut, sizeof cut - 1).has_value());
+  EXPECT_TRUE(AvailableSystemMemory().has_value());
+}
+
+TEST(MicroStopwatch, CountsMicrosecondsFromTheStartAndFreezesWhenStopped) {
+  MicroStopwatch watch;
+  EXPECT_EQ(watch.Elapsed(), 0u);
+  watch.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  const std::uint64_t elapsed = watch.Elapsed();
+  EXPECT_GE(elapsed, 3000u);
+  EXPECT_LT(elapsed, 3'000'000u);
+  watch.Stop();
+  const std::uint64_t frozen = watch.Elapsed();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(watch.Elapsed(), frozen);
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "fileaccess/cachingfilereader.h"
+#include "readertestbase.h"
+#include "recfilereader/performance.h"
+
+namespace recfilereader {
+namespace {
+
+using namespace rectest;
+
+std::unique_ptr<PerformanceQuery> ByIndex(ULONG wanted, ULONG mode = kPerformanceValueAndDescription,
+                                          ULONG offered = 0) {
+  auto q = std::make_unique<PerformanceQuery>();
+  std::memset(q.get(), 0xCD, sizeof *q);  // the host's leftovers
+  q->Mode = mode;
+  q->OfferCounter = offered;
+  q->ByIndex = 1;
+  q->WantedIndex = wanted;
+  q->Answered = 0;
+  return q;
+}
+
+std::unique_ptr<PerformanceQuery> ByName(const wchar_t* name, ULONG mode = kPerformanceValue) {
+  auto q = ByIndex(0, mode);
+  q->ByIndex = 0;
+  std::wcscpy(q->Name, name);
+  return q;
+}
+
+class PerformanceTest : public ReaderTest {
+ protected:
+  void SetUp() override {
+    files.Add(L"f", Pattern(4 * kEntry));
+    owner.SetCache(2 * kEntry, 8 * kEntry, true);
+    reader = std::make_unique<CCachingFileReader>(&owner, Manual());
+    reader->OpenFile(L"f");
+  }
+  std::unique_ptr<CCachingFileReader> reader;
+};
+
+TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
+  const struct {
+    const wchar_t* name;
+    const wchar_t* unit;
+    ULONG type;
+  } rows[] = {
+      {L"Cache::CurrentCacheSize", L"b", 7},
+      {L"Cache::ValidCacheEntries", L"Qty", 7},
+      {L"Cache::CacheEntrySize", L"b", 9},
+      {L"Cache::Transparent", L"flag", 6},
+      {L"CachingFileReader::CacheAccess", L"Qnt", 9},
+      {L"CachingFileReader::CacheHit", L"%", 12},
+      {L"CachingFileReader::CacheFail", L"%", 12},
+      {L"CachingFileReader::UpdateByServiceRequest", L"Qnt", 9},
+      {L"CachingFileReader::UpdateByTimeout", L"Qnt", 9},
+  };
+  for (ULONG i = 0; i < 9; ++i) {
+    SCOPED_TRACE(i);
+    auto q = ByIndex(i);
+    ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
+    EXPECT_EQ(std::wstring(q->Name), rows[i].name);
+    EXPECT_EQ(std::wstring(q->Unit), rows[i].unit);
+    EXPECT_EQ(q->Description[0], L'\0');
+    EXPECT_EQ(q->ValueType, rows[i].type);
+    EXPECT_EQ(q->EntryKind, 2u);
+    EXPECT_EQ(q->HostHandle, owner.host_handle);
+    EXPECT_EQ(q->Answered, 1u);
+    EXPECT_EQ(q->OfferCounter, i + 1);
+  }
+  auto beyond = ByIndex(9);
+  EXPECT_FALSE(reader->GetPerformanceTable(beyond.get()));
+  EXPECT_EQ(beyond->Answered, 0u);
+  EXPECT_EQ(beyond->OfferCounter, 9u);
+}
+
+TEST_F(PerformanceTest, EntrySizeByIndexTwoWithDescription) {
+  auto q = ByIndex(2);
+  ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
+  EXPECT_EQ(std::wstring(q->Name), L"Cache::CacheEntrySize");
+  EXPECT_EQ(std::wstring(q->Unit), L"b");
+  EXPECT_EQ(q->ValueType, 9u);
+  EXPECT_EQ(q->Value.U64, 2u * kEntry);
+  EXPECT_EQ(q->Padding, 0xCDCDCDCDu);  // never written
+}
+
+TEST_F(PerformanceTest, UnknownNameOffersAllNineAndAnswersNothing) {
+  auto q = ByName(L"Cache::Nothing");
+  EXPECT_FALSE(reader->GetPerformanceTable(q.get()));
+  EXPECT_EQ(q->Answered, 0u);
+  EXPECT_EQ(q->OfferCounter, 9u);
+  EXPECT_EQ(q->ValueType, 0xCDCDCDCDu);
+  EXPECT_FALSE(reader->GetPerformanceTable(nullptr));
+}
+
+TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
+  std::uint8_t buffer[8];
+  reader->ReadData(buffer, 8);  // transparent miss: one access, one fail
+  reader->UpdateCache();
+  reader->SetPosition(0);
+  reader->ReadData(buffer, 8);  // hit
+  reader->ReadData(buffer, 8);  // hit
+  auto hit = ByName(L"cachingfilereader::cachehit");
+  ASSERT_TRUE(reader->GetPerformanceTable(hit.get()));
+  EXPECT_EQ(hit->ValueType, 12u);
+  EXPECT_DOUBLE_EQ(hit->Value.R8, 2.0 / 3.0 * 100.0);
+  EXPECT_EQ(hit->OfferCounter, 6u);
+  EXPECT_EQ(std::wstring(hit->Name), L"cachingfilereader::cachehit");
+  EXPECT_EQ(hit->Unit[0], static_cast<wchar_t>(0xCDCDCDCD));
+  EXPECT_EQ(hit->EntryKind, 0xCDCDCDCDu);
+
+  auto size = ByName(L"Cache::CurrentCacheSize");
+  ASSERT_TRUE(reader->GetPerformanceTable(size.get()));
+  EXPECT_EQ(size->ValueType, 7u);
+  EXPECT_EQ(size->Value.U32, 2u * kEntry);
+  EXPECT_EQ(static_cast<ULONG>(size->Value.U64 >> 32), 0xCDCDCDCDu);  // a 32-bit answer
+
+  auto flag = ByName(L"Cache::Transparent");
+  ASSERT_TRUE(reader->GetPerformanceTable(flag.get()));
+  EXPECT_EQ(flag->ValueType, 6u);
+  EXPECT_EQ(flag->Value.U32, 1u);
+
+  auto locate = ByName(L"CachingFileReader::CacheAccess", kPerformanceLocate);
+  ASSERT_TRUE(reader->GetPerformanceTable(locate.get()));
+  EXPECT_EQ(locate->Answered, 1u);
+  EXPECT_EQ(locate->ValueType, 0xCDCDCDCDu);
+}
+
+}  // namespace
+}  // namespace recfilereader

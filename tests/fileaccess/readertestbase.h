@@ -1,0 +1,75 @@
+// Shared set-up of the file reader tests: an in-memory file system, a fake owner with cache
+// settings, and files filled with a recognisable pattern.
+#ifndef RECFILEREADER_TESTS_FILEACCESS_READERTESTBASE_H
+#define RECFILEREADER_TESTS_FILEACCESS_READERTESTBASE_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fileaccess/cachingfilereader.h"
+#include "support/fakeowner.h"
+#include "support/memfilesystem.h"
+
+namespace rectest {
+
+constexpr std::uint32_t kEntry = 524288;  // the smallest entry size
+
+inline std::vector<std::uint8_t> Pattern(std::size_t size) {
+  std::vector<std::uint8_t> out(size);
+  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
+  return out;
+}
+
+class ReaderTest : public ::testing::Test {
+ protected:
+  // Without a worker thread: the test runs the worker's steps itself.
+  recfilereader::CachingFileReaderPlatform Manual() {
+    recfilereader::CachingFileReaderPlatform p;
+    p.files = &files;
+    p.start_worker = false;
+    p.memory_status = [this]() -> std::optional<std::uint64_t> { return available_memory; };
+    return p;
+  }
+  std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at,
+                                 std::uint32_t count) {
+    std::vector<std::uint8_t> out(count);
+    reader.SetPosition(at);
+    reader.ReadData(out.data(), count);
+    return out;
+  }
+  static std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::uint64_t at,
+                                         std::size_t count) {
+    return {v.begin() + static_cast<std::ptrdiff_t>(at),
+            v.begin() + static_cast<std::ptrdiff_t>(at + count)};
+  }
+
+  FakeOwner owner;
+  MemFileSystem files;
+  std::optional<std::uint64_t> available_memory;
+};
+
+// Runs `body` and returns the text of the exception of type E it throws (fails otherwise).
+template <class E, class Body>
+std::wstring ThrownText(Body&& body) {
+  try {
+    body();
+  } catch (const E& e) {
+    return e.wtext();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "other exception: " << e.what();
+    return L"";
+  }
+  ADD_FAILURE() << "nothing thrown";
+  return L"";
+}
+
+inline bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace rectest
+
+#endif  // RECFILEREADER_TESTS_FILEACCESS_READERTESTBASE_H

@@ -1,0 +1,151 @@
+#include "support/memfilesystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace rectest {
+
+using recfilereader::FileAccess;
+using recfilereader::IoResult;
+using recfilereader::PlatformFile;
+
+class MemFile final : public PlatformFile {
+ public:
+  MemFile(MemFileSystem& files, std::shared_ptr<MemFileSystem::Data> data, bool writable)
+      : files_(files), data_(std::move(data)), writable_(writable) {}
+
+  IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
+    if (std::function<void()> hook = files_.BeforeRead()) hook();
+    Fault fault;
+    const bool faulty = files_.NextRead(fault);
+    std::lock_guard lock(data_->mutex);
+    const std::uint64_t size = data_->bytes.size();
+    std::size_t n = offset >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset));
+    if (faulty) n = std::min(n, fault.bytes);
+    if (n > 0) std::memcpy(destination, data_->bytes.data() + offset, n);
+    return IoResult{n, faulty ? fault.error : 0};
+  }
+
+  IoResult WriteAt(std::uint64_t offset, const void* source, std::size_t count) override {
+    if (!writable_) return IoResult{0, EBADF};
+    Fault fault;
+    const bool faulty = files_.NextWrite(fault);
+    const std::size_t n = faulty ? std::min(count, fault.bytes) : count;
+    std::lock_guard lock(data_->mutex);
+    if (data_->bytes.size() < offset + n) data_->bytes.resize(offset + n);
+    if (n > 0) std::memcpy(data_->bytes.data() + offset, source, n);
+    return IoResult{n, faulty ? fault.error : 0};
+  }
+
+  int GetSize(std::uint64_t& size) override {
+    std::lock_guard lock(data_->mutex);
+    size = data_->bytes.size();
+    return 0;
+  }
+
+  int Truncate(std::uint64_t size) override {
+    if (!writable_) return EBADF;
+    std::lock_guard lock(data_->mutex);
+    data_->bytes.resize(size);
+    return 0;
+  }
+
+ private:
+  MemFileSystem& files_;
+  std::shared_ptr<MemFileSystem::Data> data_;
+  const bool writable_;
+};
+
+bool MemFileSystem::IsWritable(const std::wstring& path) {
+  std::lock_guard lock(mutex_);
+  auto it = files_.find(path);
+  return it != files_.end() && !it->second->read_only;
+}
+
+int MemFileSystem::Open(const std::wstring& path, FileAccess access,
+                        std::shared_ptr<PlatformFile>& file) {
+  std::lock_guard lock(mutex_);
+  auto it = files_.find(path);
+  if (it == files_.end()) return ENOENT;
+  const bool write = access == FileAccess::kReadWrite;
+  if (write && (it->second->deny_writing || it->second->read_only)) return EACCES;
+  file = std::make_shared<MemFile>(*this, it->second, write);
+  return 0;
+}
+
+int MemFileSystem::CreateNew(const std::wstring& path, std::shared_ptr<PlatformFile>& file) {
+  std::lock_guard lock(mutex_);
+  if (files_.count(path) != 0) return EEXIST;
+  auto data = std::make_shared<Data>();
+  files_[path] = data;
+  file = std::make_shared<MemFile>(*this, data, true);
+  return 0;
+}
+
+std::shared_ptr<MemFileSystem::Data> MemFileSystem::Add(const std::wstring& path,
+                                                        std::vector<std::uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  auto data = std::make_shared<Data>();
+  data->bytes = std::move(bytes);
+  files_[path] = data;
+  return data;
+}
+
+std::vector<std::uint8_t> MemFileSystem::Bytes(const std::wstring& path) {
+  std::shared_ptr<Data> data;
+  {
+    std::lock_guard lock(mutex_);
+    data = files_.at(path);
+  }
+  std::lock_guard lock(data->mutex);
+  return data->bytes;
+}
+
+void MemFileSystem::SetBeforeRead(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  before_read_ = std::move(hook);
+}
+
+std::function<void()> MemFileSystem::BeforeRead() {
+  std::lock_guard lock(mutex_);
+  return before_read_;
+}
+
+void MemFileSystem::FailRead(int nth, Fault fault) {
+  std::lock_guard lock(mutex_);
+  read_faults_[reads_ + nth] = fault;
+}
+
+void MemFileSystem::FailWrite(int nth, Fault fault) {
+  std::lock_guard lock(mutex_);
+  write_faults_[writes_ + nth] = fault;
+}
+
+int MemFileSystem::reads() {
+  std::lock_guard lock(mutex_);
+  return reads_;
+}
+
+int MemFileSystem::writes() {
+  std::lock_guard lock(mutex_);
+  return writes_;
+}
+
+bool MemFileSystem::NextRead(Fault& fault) {
+  std::lock_guard lock(mutex_);
+  auto it = read_faults_.find(++reads_);
+  if (it == read_faults_.end()) return false;
+  fault = it->second;
+  return true;
+}
+
+bool MemFileSystem::NextWrite(Fault& fault) {
+  std::lock_guard lock(mutex_);
+  auto it = write_faults_.find(++writes_);
+  if (it == write_faults_.end()) return false;
+  fault = it->second;
+  return true;
+}
+
+}  // namespace rectest
