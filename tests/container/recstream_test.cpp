@@ -81,12 +81,12 @@ TEST_P(RecStreamTest, ForwardWalkReadsEveryBlockInTurn) {
   RecBlock block;
   for (std::size_t i = 0; i < b.offsets().size(); ++i) {
     SCOPED_TRACE(i);
-    s.ReadBlock(kReadForward, block);
+    s.ReadBlock(kBlockForward, block);
     ExpectBlockAt(b, i, block);
     EXPECT_EQ(s.GetPosition(), block.Next);
   }
   EXPECT_EQ(s.GetPosition(), s.GetFileSize());
-  EXPECT_THROW(s.ReadBlock(kReadForward, block), exception_rec_invalid_offset);
+  EXPECT_THROW(s.ReadBlock(kBlockForward, block), exception_rec_invalid_offset);
   EXPECT_EQ(s.GetPosition(), s.GetFileSize());
 }
 
@@ -97,12 +97,12 @@ TEST_P(RecStreamTest, BackwardWalkFromTheEndReadsEveryBlockInReverse) {
   RecBlock block;
   for (std::size_t i = b.offsets().size(); i-- > 0;) {
     SCOPED_TRACE(i);
-    s.ReadBlock(kReadBackward, block);
+    s.ReadBlock(kBlockBackward, block);
     ExpectBlockAt(b, i, block);
     EXPECT_EQ(s.GetPosition(), block.Offset);
   }
   // The first block links back to itself.
-  s.ReadBlock(kReadBackward, block);
+  s.ReadBlock(kBlockBackward, block);
   EXPECT_EQ(block.Offset, 0u);
   EXPECT_EQ(s.GetPosition(), 0u);
   s.ReadBlock(2, block);  // no such direction: nothing happens
@@ -131,7 +131,7 @@ TEST_P(RecStreamTest, UnreadableHeadersAreRefusedWithoutMovingOrAllocating) {
     RecBlock block;
     ASSERT_TRUE(block.payload.Resize(16));
     try {
-      s.ReadBlock(kReadForward, block);
+      s.ReadBlock(kBlockForward, block);
       ADD_FAILURE() << "read";
     } catch (const exception_rec_corrupted& e) {
       EXPECT_TRUE(c.corrupted);
@@ -151,8 +151,8 @@ TEST_P(RecStreamTest, HeaderReadPastTheEndFailsWhereverItStarts) {
   RecBlock block;
   for (std::uint64_t at : {s.GetFileSize() - 31, s.GetFileSize() + 1, std::uint64_t{~0ull - 10}}) {
     s.SetPosition(at);
-    EXPECT_THROW(s.ReadBlock(kReadForward, block), exception_rec_invalid_offset);
-    EXPECT_THROW(s.ReadBlock(kReadBackward, block), exception_rec_invalid_offset);
+    EXPECT_THROW(s.ReadBlock(kBlockForward, block), exception_rec_invalid_offset);
+    EXPECT_THROW(s.ReadBlock(kBlockBackward, block), exception_rec_invalid_offset);
     EXPECT_EQ(s.GetPosition(), at);
   }
 }
@@ -189,7 +189,7 @@ TEST_P(RecStreamTest, BackwardReadsWithoutAPlausibleBlockFail) {
     s.SetPosition(c.position);
     RecBlock block;
     try {
-      s.ReadBlock(kReadBackward, block);
+      s.ReadBlock(kBlockBackward, block);
       ADD_FAILURE() << "read";
     } catch (const exception_rec_corrupted& e) {
       EXPECT_EQ(e.wtext(), L"Recording corrupted");
@@ -211,7 +211,7 @@ TEST_P(RecStreamTest, ScanFindsTheNearestHeaderAcrossWindows) {
     CRecStream& s = Open(b.bytes());
     s.SetPosition(s.GetFileSize());
     RecBlock block;
-    s.ReadBlock(kReadBackward, block);
+    s.ReadBlock(kBlockBackward, block);
     EXPECT_EQ(block.Offset, last);
     EXPECT_EQ(s.GetPosition(), last);
     EXPECT_EQ(s.FindPreviousBlock(), 0u);  // from the last block down over the garbage
@@ -228,10 +228,10 @@ TEST_P(RecStreamTest, ScanGivesUpAfterTwentyMiB) {
     s.SetPosition(s.GetFileSize());
     RecBlock block;
     if (garbage < 20u * 1048576u) {
-      s.ReadBlock(kReadBackward, block);  // the file header, found below 19 MiB of garbage
+      s.ReadBlock(kBlockBackward, block);  // the file header, found below 19 MiB of garbage
       EXPECT_EQ(block.Offset, 0u);
     } else {
-      EXPECT_THROW(s.ReadBlock(kReadBackward, block), exception_rec_corrupted);
+      EXPECT_THROW(s.ReadBlock(kBlockBackward, block), exception_rec_corrupted);
       EXPECT_EQ(s.GetPosition(), s.GetFileSize());
     }
   }
@@ -248,7 +248,7 @@ TEST_P(RecStreamTest, ScanTakesHeaderLikeBytesInAPayload) {
   CRecStream& s = Open(b.bytes());
   s.SetPosition(s.GetFileSize());
   RecBlock block;
-  s.ReadBlock(kReadBackward, block);
+  s.ReadBlock(kBlockBackward, block);
   EXPECT_EQ(block.Offset, real + 32 + 8);
   EXPECT_EQ(block.header.DataLength, 0u);
 }
@@ -262,9 +262,9 @@ TEST_P(RecStreamTest, MetadataBlocksBeforeThePositionAreFoundByScanning) {
   CRecStream& s = Open(b.bytes());
   RecBlock block;
   s.SetPosition(data);  // its back link holds
-  s.ReadBlock(kReadBackward, block);
+  s.ReadBlock(kBlockBackward, block);
   EXPECT_EQ(block.Offset, metadata);
-  s.ReadBlock(kReadBackward, block);  // PrevSize 0 would give the same block: ignored
+  s.ReadBlock(kBlockBackward, block);  // PrevSize 0 would give the same block: ignored
   EXPECT_EQ(block.Offset, table);
 }
 
@@ -302,11 +302,11 @@ TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
   for (int pass = 0; pass < 2; ++pass) {
     stream.SetPosition(0);
     for (std::size_t i = 0; i < b.offsets().size(); ++i) {
-      stream.ReadBlock(kReadForward, block);
+      stream.ReadBlock(kBlockForward, block);
       ASSERT_EQ(block.Offset, b.offsets()[i]);
     }
     for (std::size_t i = b.offsets().size(); i-- > 0;) {
-      stream.ReadBlock(kReadBackward, block);
+      stream.ReadBlock(kBlockBackward, block);
       ASSERT_NO_FATAL_FAILURE(ExpectBlockAt(b, i, block));
     }
   }
@@ -352,7 +352,7 @@ TEST(RecBlockChainWriter, WritesTheChainAsTheBuilderLaysItDown) {
     // What was written reads back through the stream as well.
     stream.SetPosition(0);
     RecBlock block;
-    stream.ReadBlock(kReadForward, block);
+    stream.ReadBlock(kBlockForward, block);
     EXPECT_EQ(block.header.Link, expected.offsets()[2]);
   }
 }

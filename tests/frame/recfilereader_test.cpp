@@ -111,6 +111,34 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
   reader->Destroy();
 }
 
+TEST(RecFileReader, PerformanceQueriesReachTheCacheCountersThroughTheBlockStream) {
+  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
+  ReaderPtr reader = MakeReader();
+  auto* table = static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"));
+  const wchar_t* const names[] = {
+      L"Cache::CurrentCacheSize", L"Cache::ValidCacheEntries", L"Cache::CacheEntrySize", L"Cache::Transparent",
+      L"CachingFileReader::CacheAccess", L"CachingFileReader::CacheHit", L"CachingFileReader::CacheFail",
+      L"CachingFileReader::UpdateByServiceRequest", L"CachingFileReader::UpdateByTimeout"};
+  const ULONG types[] = {7, 7, 9, 6, 9, 12, 12, 9, 9};
+  auto query = std::make_unique<PerformanceQuery>();
+  for (ULONG index = 0; index < 9; ++index) {
+    *query = PerformanceQuery{};
+    query->Mode = kPerformanceValueAndDescription;
+    query->ByIndex = 1;
+    query->WantedIndex = index;
+    ASSERT_TRUE(table->GetPerformanceTable(query.get())) << index;
+    EXPECT_STREQ(query->Name, names[index]);
+    EXPECT_EQ(query->ValueType, types[index]);
+    EXPECT_EQ(query->Answered, 1u);
+  }
+  *query = PerformanceQuery{};
+  query->ByIndex = 1;
+  query->WantedIndex = 9;
+  EXPECT_FALSE(table->GetPerformanceTable(query.get()));
+  EXPECT_EQ(query->OfferCounter, 9u) << "every counter of the chain was offered once";
+  EXPECT_FALSE(table->GetPerformanceTable(nullptr));
+}
+
 using CounterFn = int (*)();
 
 TEST(RecFileReader, LoadsTheCompressionLibraryAndReleasesItWhenDestroyed) {

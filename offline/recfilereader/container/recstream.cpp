@@ -44,9 +44,9 @@ bool CRecStream::GetPerformanceTable(PerformanceQuery* query) {
 }
 
 void CRecStream::ReadBlock(ULONG direction, RecBlock& block) {
-  if (direction == kReadForward) {
+  if (direction == kBlockForward) {
     ReadBlockForward(block);
-  } else if (direction == kReadBackward) {
+  } else if (direction == kBlockBackward) {
     ReadBlockBackward(block);
   }
 }

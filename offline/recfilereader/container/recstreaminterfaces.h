@@ -11,9 +11,9 @@ namespace recfilereader {
 struct RecBlock;
 }
 
-// Directions of IRECStreamRead::ReadBlock.
-constexpr ULONG kReadForward = 0;
-constexpr ULONG kReadBackward = 1;
+// Directions of IRECStreamRead::ReadBlock (the host-facing read directions are 1 and 2).
+constexpr ULONG kBlockForward = 0;
+constexpr ULONG kBlockBackward = 1;
 
 struct IRECStream {
   virtual void OpenFile(const wchar_t* path) = 0;
@@ -33,8 +33,8 @@ struct IRECStreamAccess {
 };
 
 struct IRECStreamRead {
-  // kReadForward: the block at the position, leaving the position just past it.
-  // kReadBackward: the block that ends at the position, leaving the position at its start.
+  // kBlockForward: the block at the position, leaving the position just past it.
+  // kBlockBackward: the block that ends at the position, leaving the position at its start.
   // Any other direction does nothing.
   virtual void ReadBlock(ULONG direction, recfilereader::RecBlock& block) = 0;
 

@@ -8,7 +8,11 @@
 namespace recfilereader {
 
 CRecFileReader::CRecFileReader(IInterfaceAccess* host)
-    : context_(registry_), last_error_(&context_), external_(&context_, host), temp_files_(&context_) {
+    : context_(registry_),
+      last_error_(&context_),
+      external_(&context_, host),
+      stream_(&context_),
+      temp_files_(&context_) {
   RegisterOwnInterfaces();
   RegisterPropertyTable();
   context_.Bind();
@@ -96,6 +100,7 @@ void CRecFileReader::CloseRecording() {
   for (LONG number : {kDirectEndOfFile, kDirectBeginOfFile, kDirectCanChangeRecProp, kDirectCanChangeMarkers,
                       kDirectCanChangeMarkerProp, kDirectCanExtractRecPart})
     SetDirect(number, false);
+  stream_.CloseFile();
   open_state_ = 0;
 }
 
@@ -108,7 +113,9 @@ void* CRecFileReader::GetInterface(const wchar_t* name) { return registry_.GetIn
 
 void CRecFileReader::Destroy() { delete this; }
 
-bool CRecFileReader::GetPerformanceTable(PerformanceQuery*) { return Unavailable(false); }
+bool CRecFileReader::GetPerformanceTable(PerformanceQuery* query) {
+  return Contained(false, [&] { return stream_.GetPerformanceTable(query); });
+}
 
 BOOL CRecFileReader::IsFileSupported(const wchar_t*, BOOL*) { return Unavailable<BOOL>(0); }
 BOOL CRecFileReader::Open(const wchar_t*, ULONG) { return Unavailable<BOOL>(0); }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "container/recstream.h"
 #include "frame/extinterfaceaccess.h"
 #include "frame/interfaceregistry.h"
 #include "frame/lasterror.h"
@@ -86,6 +87,7 @@ class CRecFileReader final : public IInterfaceAccess,
   // For the reader's components and tests.
   CServiceContext& context() { return context_; }
   CRecFileReaderProp& properties() { return properties_; }
+  CRecStream& stream() { return stream_; }
   ICompressionAlgo* compression() const { return compression_; }
   ULONG open_state() const { return open_state_; }
 
@@ -107,6 +109,7 @@ class CRecFileReader final : public IInterfaceAccess,
   CRecFileReaderProp properties_;
   CLastError last_error_;
   CExtInterfaceAccess external_;
+  CRecStream stream_;
   ULONG open_state_ = 0;
   CTempFilesMgrWrp temp_files_;
   DynamicLibrary compression_library_;
