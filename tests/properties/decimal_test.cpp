@@ -60,7 +60,6 @@ TEST(DecimalTest, ParsesEnglishText) {
       {L"1e", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
       {L"--1", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
       {L"(12", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
-      {L"HexFormIsNotRead &H10", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
       {L"&H10", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
   };
   for (const TextCase& c : cases) {
@@ -89,7 +88,6 @@ TEST(DecimalTest, FromDoubleKeepsFifteenSignificantDigits) {
       {1e-30, S_OK, 0, 0, 28, false},
       {8e28, DISP_E_OVERFLOW, 0, 0, 0, false},
       {std::numeric_limits<double>::quiet_NaN(), DISP_E_OVERFLOW, 0, 0, 0, false},
-      {std::numeric_limits<double>::infinity(), DISP_E_OVERFLOW, 0, 0, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
@@ -139,39 +137,27 @@ TEST(DecimalTest, IntegerResultsRoundHalfToEvenAndReportOverflow) {
   EXPECT_EQ(VarI8FromDec(&invalid, &i8), E_INVALIDARG);
 }
 
-TEST(DecimalTest, IntegersAndBooleansEnterExactly) {
+TEST(DecimalTest, IntegersEnterExactly) {
   DECIMAL d{};
+  d.wReserved = VT_DECIMAL;  // where a variant keeps its type: a conversion leaves it
+  ASSERT_EQ(VarDecFromI4(42, &d), S_OK);
+  EXPECT_EQ(d.wReserved, VT_DECIMAL);
   ASSERT_EQ(VarDecFromI8(std::numeric_limits<LONGLONG>::min(), &d), S_OK);
   ExpectDecimal(d, 0, 0x80000000, 0, 0, true);
-  ASSERT_EQ(VarDecFromUI8(std::numeric_limits<ULONGLONG>::max(), &d), S_OK);
-  ExpectDecimal(d, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0, false);
-  ASSERT_EQ(VarDecFromBool(VARIANT_TRUE, &d), S_OK);  // automation true is -1
-  ExpectDecimal(d, 0, 0, 1, 0, true);
   ASSERT_EQ(VarDecFromI1(-5, &d), S_OK);
   ExpectDecimal(d, 0, 0, 5, 0, true);
 }
 
-TEST(DecimalTest, ConversionKeepsFirstWordWhereAVariantKeepsItsType) {
-  DECIMAL d{};
-  d.wReserved = VT_DECIMAL;
-  ASSERT_EQ(VarDecFromI4(42, &d), S_OK);
-  EXPECT_EQ(d.wReserved, VT_DECIMAL);
-}
-
+// The element matrix shows a tenth and a half; these are the results it does not reach.
 TEST(DecimalTest, BinaryResultsAreNearestToExactValue) {
   double r8 = 0;
-  const DECIMAL tenth = Small(1, 1), third = Dec(0, 0x00012F2A, 0x36ECD555, 15, true);
-  ASSERT_EQ(VarR8FromDec(&tenth, &r8), S_OK);
-  EXPECT_EQ(r8, 0.1);
+  const DECIMAL tenth = Small(1, 1), third = Dec(0, 0x00012F2A, 0x36ECD555, 15, true), zero = Small(0, 3, true);
   ASSERT_EQ(VarR8FromDec(&third, &r8), S_OK);
   EXPECT_EQ(r8, -0.333333333333333);
   float r4 = 0;
   ASSERT_EQ(VarR4FromDec(&tenth, &r4), S_OK);
   EXPECT_EQ(r4, 0.1f);
-  VARIANT_BOOL b = 0;
-  const DECIMAL zero = Small(0, 3, true);
-  ASSERT_EQ(VarBoolFromDec(&tenth, &b), S_OK);
-  EXPECT_EQ(b, VARIANT_TRUE);
+  VARIANT_BOOL b = VARIANT_TRUE;
   ASSERT_EQ(VarBoolFromDec(&zero, &b), S_OK);
   EXPECT_EQ(b, VARIANT_FALSE);
 }
@@ -198,15 +184,6 @@ TEST(DecimalTest, TextDropsTrailingFractionZeros) {
   BSTR text = nullptr;
   EXPECT_EQ(VarBstrFromDec(&invalid, kLocaleEnglishUs, 0, &text), E_INVALIDARG);
   EXPECT_EQ(text, nullptr);
-}
-
-TEST(DecimalTest, TextRoundTripsThroughParsing) {
-  const wchar_t* texts[] = {L"-1234.5678", L"0.0000000000000000000000000001", L"4294967296.25"};
-  for (const wchar_t* text : texts) {
-    DECIMAL d{};
-    ASSERT_EQ(VarDecFromStr(text, kLocaleEnglishUs, 0, &d), S_OK);
-    EXPECT_EQ(DecimalToString(d), text);
-  }
 }
 
 }  // namespace

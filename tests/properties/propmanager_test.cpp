@@ -13,33 +13,30 @@ namespace {
 
 using namespace proptest;
 
-TEST(PropManagerTest, NamesAreOneRegardlessOfCase) {
-  CPropManager table;
-  EXPECT_TRUE(table.SetProperty(L"Description", WStr(L"first").p()));
-  EXPECT_TRUE(table.SetProperty(L"DESCRIPTION", WStr(L"second").p()));
-  ASSERT_EQ(table.GetPropertyCount(), 1);
-  wchar_t name[32];
-  ASSERT_TRUE(table.GetPropertyName(0, name, 32));
-  EXPECT_STREQ(name, L"Description");  // the first spelling stays
-  Var value;
-  ASSERT_TRUE(table.GetProperty(L"description", &value.v));
-  EXPECT_STREQ(value.v.pwszVal, L"second");
-}
-
-TEST(PropManagerTest, PositionsFollowCaseInsensitiveOrder) {
+// Names are one regardless of case, keep their first spelling and sort case-insensitively;
+// every name is writable.
+TEST(PropManagerTest, NamesIgnoreCase) {
   CPropManager table;
   for (const wchar_t* name : {L"beta", L"Alpha", L"gamma"}) table.SetProperty(name, I4(1).p());
+  EXPECT_TRUE(table.SetProperty(L"BETA", WStr(L"second").p()));
+  ASSERT_EQ(table.GetPropertyCount(), 3);
   const wchar_t* expected[] = {L"Alpha", L"beta", L"gamma"};
   for (LONG i = 0; i < 3; ++i) {
     wchar_t name[16];
     ASSERT_TRUE(table.GetPropertyName(i, name, 16));
     EXPECT_STREQ(name, expected[i]);
   }
+  Var value;
+  ASSERT_TRUE(table.GetProperty(L"Beta", &value.v));
+  EXPECT_STREQ(value.v.pwszVal, L"second");
   wchar_t name[16] = L"untouched";
   EXPECT_FALSE(table.GetPropertyName(3, name, 16));
   EXPECT_FALSE(table.GetPropertyName(-1, name, 16));
   EXPECT_TRUE(table.GetPropertyName(0, name, 3));
   EXPECT_STREQ(name, L"Al");
+  ULONG flags = 7;
+  EXPECT_TRUE(table.GetPropertyFlags(L"anything", &flags));
+  EXPECT_EQ(flags, 0u);
 }
 
 TEST(PropManagerTest, ValuesAreDeepCopiesBothWays) {
@@ -57,13 +54,6 @@ TEST(PropManagerTest, ValuesAreDeepCopiesBothWays) {
   EXPECT_FALSE(table.GetProperty(L"Other", &absent.v));
   EXPECT_EQ(absent.v.lVal, 5);
   EXPECT_FALSE(table.GetProperty(nullptr, &absent.v));
-}
-
-TEST(PropManagerTest, EveryNameIsWritable) {
-  CPropManager table;
-  ULONG flags = 7;
-  EXPECT_TRUE(table.GetPropertyFlags(L"anything", &flags));
-  EXPECT_EQ(flags, 0u);
 }
 
 TEST(PropManagerTest, DeleteAndOwnerOperations) {

@@ -49,8 +49,95 @@ void ExpectSameElement(const PROPVARIANT& actual, const PROPVARIANT& expected) {
   }
 }
 
-// One element of `source` into a fresh zero value of `target_type`.
-void RunMatrix(std::vector<MatrixCase>& cases) {
+// One element of each source into a fresh zero value of its target type: every row of the
+// conversion matrix, with one case per distinct rule (refusal, wrap, saturation, rounding, text).
+TEST(PropConvertTest, ElementMatrix) {
+  std::vector<MatrixCase> cases = {
+      // Integer targets.
+      {"I1 <- I4 300 keeps the low byte", VT_I1, I4(300), true, I1(44)},
+      {"UI1 <- BOOL true is -1", VT_UI1, Bool(true), true, UI1(255)},
+      {"I2 <- R8 truncates toward zero", VT_I2, R8(-2.9), true, I2(-2)},
+      {"UI2 <- R8 beyond 32 bits: x86 overflow pattern", VT_UI2, R8(1e10), true, UI2(0)},
+      {"I2 <- LPSTR keeps the low bits", VT_I2, Str("70000"), true, I2(4464)},
+      {"I2 <- null LPSTR", VT_I2, Str(nullptr), true, I2(0)},
+      {"I1 <- DECIMAL rounds half to even", VT_I1, Dec(L"2.5"), true, I1(2)},
+      {"UI1 <- ERROR refused", VT_UI1, Err(5), false, UI1(0)},
+      {"I4 <- ERROR copied", VT_I4, Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E))},
+      {"I4 <- R8 truncates", VT_I4, R8(-3.99), true, I4(-3)},
+      {"I4 <- LPWSTR blanks, sign and leading digits", VT_I4, WStr(L"  -42abc"), true, I4(-42)},
+      {"I4 <- LPWSTR saturates as atoi does", VT_I4, WStr(L"99999999999"), true, I4(std::numeric_limits<LONG>::max())},
+      {"I4 <- DECIMAL rounds, not truncates", VT_I4, Dec(L"3.5"), true, I4(4)},
+      {"INT <- DECIMAL refused", VT_INT, Dec(L"3"), false, Int(0)},
+      {"UI4 <- R8 -1 wraps", VT_UI4, R8(-1.0), true, UI4(4294967295u)},
+      {"UI4 <- R8 3e9 through 64 bits", VT_UI4, R8(3e9), true, UI4(3000000000u)},
+      {"UI4 <- DECIMAL", VT_UI4, Dec(L"7"), true, UI4(7)},
+      {"UI4 <- FILETIME refused", VT_UI4, FileTime(5), false, UI4(0)},
+      {"I8 <- UI4 zero-extends", VT_I8, UI4(0xFFFFFFFF), true, I8(4294967295ll)},
+      {"I8 <- I4 sign-extends", VT_I8, I4(-1), true, I8(-1)},
+      {"I8 <- ERROR refused", VT_I8, Err(1), false, I8(0)},
+      {"UI8 <- LPSTR negative wraps", VT_UI8, Str("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)},
+      {"UI8 <- R8 upper half converts exactly (choice)", VT_UI8, R8(1.5e19), true, UI8(15000000000000000000ull)},
+      {"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, WStr(L"99999999999999999999"), true,
+       I8(std::numeric_limits<LONGLONG>::max())},
+      {"UI8 <- DECIMAL", VT_UI8, Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)},
+      {"I4 <- EMPTY refused", VT_I4, Var(VT_EMPTY), false, I4(0)},
+      // Real and boolean targets.
+      {"R8 <- UI8 max is unsigned", VT_R8, UI8(std::numeric_limits<ULONGLONG>::max()), true, R8(18446744073709551616.0)},
+      {"R8 <- I8 negative is signed", VT_R8, I8(-3), true, R8(-3.0)},
+      {"R8 <- null LPWSTR", VT_R8, WStr(nullptr), true, R8(0.0)},
+      {"R8 <- LPSTR with exponent and tail", VT_R8, Str(" 2.5e3xyz"), true, R8(2500.0)},
+      {"R8 <- LPWSTR hexadecimal", VT_R8, WStr(L"0x10"), true, R8(16.0)},
+      {"R4 <- R8 rounds to nearest", VT_R4, R8(0.1), true, R4(0.1f)},
+      {"R8 <- DECIMAL", VT_R8, Dec(L"0.1"), true, R8(0.1)},
+      {"R8 <- ERROR refused", VT_R8, Err(1), false, R8(0.0)},
+      {"BOOL <- R8 NaN is true", VT_BOOL, R8(std::nan("")), true, Bool(true)},
+      {"BOOL <- R8 0", VT_BOOL, R8(0.0), true, Bool(false)},
+      {"BOOL <- I8 high bits only", VT_BOOL, I8(1ll << 32), true, Bool(true)},
+      {"BOOL <- ERROR failure code", VT_BOOL, Err(0x80004005), true, Bool(false)},
+      {"BOOL <- ERROR success code", VT_BOOL, Err(1), true, Bool(true)},
+      {"BOOL <- LPSTR FALSE", VT_BOOL, Str("FALSE"), true, Bool(false)},
+      {"BOOL <- LPSTR 0", VT_BOOL, Str("0"), true, Bool(false)},
+      {"BOOL <- LPSTR 7", VT_BOOL, Str("7"), true, Bool(true)},
+      {"BOOL <- LPSTR other word", VT_BOOL, Str("falsehood"), true, Bool(true)},
+      {"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, WStr(L" 0"), true, Bool(true)},
+      {"BOOL <- null LPWSTR", VT_BOOL, WStr(nullptr), true, Bool(false)},
+      {"BOOL <- DECIMAL", VT_BOOL, Dec(L"0.5"), true, Bool(true)},
+      {"BOOL <- FILETIME refused", VT_BOOL, FileTime(1), false, Bool(false)},
+      // Status, DECIMAL and opaque targets.
+      {"ERROR <- LPSTR with 0x", VT_ERROR, Str("0x8007000E"), true, Err(0x8007000E)},
+      {"ERROR <- LPWSTR without 0x", VT_ERROR, WStr(L"8007000e"), true, Err(0x8007000E)},
+      {"ERROR <- UINT copied", VT_ERROR, UInt(0xDEADBEEF), true, Err(0xDEADBEEF)},
+      {"ERROR <- I2 refused", VT_ERROR, I2(5), false, Err(0)},
+      {"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, WStr(L"1.50"), true, Dec(L"1.50")},
+      {"DECIMAL <- LPSTR", VT_DECIMAL, Str("-12.25"), true, Dec(L"-12.25")},
+      {"DECIMAL <- BOOL true is -1", VT_DECIMAL, Bool(true), true, Dec(L"-1")},
+      {"DECIMAL <- R8 15 digits", VT_DECIMAL, R8(1.0 / 3.0), true, Dec(L"0.333333333333333")},
+      {"DECIMAL <- UI8", VT_DECIMAL, UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")},
+      {"DECIMAL <- DECIMAL", VT_DECIMAL, Dec(L"-7.125"), true, Dec(L"-7.125")},
+      {"DECIMAL <- INT refused", VT_DECIMAL, Int(1), false, Dec(L"0")},
+      {"FILETIME <- FILETIME", VT_FILETIME, FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)},
+      {"FILETIME <- UI8 refused", VT_FILETIME, UI8(5), false, FileTime(0)},
+      {"CLSID <- LPWSTR", VT_CLSID, WStr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Guid(kSampleGuid)},
+      {"CLSID <- LPSTR", VT_CLSID, Str("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Guid(kSampleGuid)},
+      {"CLSID <- CLSID", VT_CLSID, Guid(kSampleGuid), true, Guid(kSampleGuid)},
+      {"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, WStr(L"nonsense"), true, Guid(GUID_NULL)},
+      {"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Var(VT_CLSID)},
+      {"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Var(VT_UNKNOWN)},
+      {"DATE target outside the matrix", VT_DATE, I4(1), false, Var(VT_DATE)},
+      // String targets take the formatted text (the formats themselves: PropFormatTest).
+      {"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, WStr(L"-5")},
+      {"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, WStr(L"0x8007000e")},
+      {"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true, WStr(L"-9223372036854775808")},
+      {"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, WStr(L"-1.5")},
+      {"LPWSTR <- CLSID", VT_LPWSTR, Guid(kSampleGuid), true, WStr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")},
+      {"LPWSTR <- null CLSID", VT_LPWSTR, Var(VT_CLSID), true, WStr(L"")},
+      {"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, WStr(L"")},
+      {"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Str("h\xC3\xA9llo"), true, WStr(L"h\u00E9llo")},
+      {"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, WStr(nullptr), true, WStr(nullptr)},
+      {"LPSTR <- LPWSTR UTF-8", VT_LPSTR, WStr(L"h\u00E9llo"), true, Str("h\xC3\xA9llo")},
+      {"LPSTR <- null LPWSTR is empty text", VT_LPSTR, WStr(nullptr), true, Str("")},
+      {"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Str("-0.500000")},
+  };
   for (MatrixCase& c : cases) {
     SCOPED_TRACE(c.name);
     Var target(c.target);
@@ -62,129 +149,6 @@ void RunMatrix(std::vector<MatrixCase>& cases) {
     EXPECT_EQ(ConvertPropElement(target_element, target.v.vt, source_element, c.source.v.vt), c.converted);
     ExpectSameElement(target.v, c.expected.v);
   }
-}
-
-TEST(PropConvertTest, IntegerTargets) {
-  Var dec25 = Dec(L"2.5"), dec35 = Dec(L"3.5");
-  std::vector<MatrixCase> cases;
-  cases.push_back({"I1 <- I4 300 keeps the low byte", VT_I1, I4(300), true, I1(44)});
-  cases.push_back({"UI1 <- BOOL true is -1", VT_UI1, Bool(true), true, UI1(255)});
-  cases.push_back({"I2 <- R8 truncates toward zero", VT_I2, R8(-2.9), true, I2(-2)});
-  cases.push_back({"UI2 <- R8 beyond 32 bits: x86 overflow pattern", VT_UI2, R8(1e10), true, UI2(0)});
-  cases.push_back({"I2 <- LPSTR keeps the low bits", VT_I2, Str("70000"), true, I2(4464)});
-  cases.push_back({"I2 <- null LPSTR", VT_I2, Str(nullptr), true, I2(0)});
-  cases.push_back({"I1 <- DECIMAL rounds half to even", VT_I1, Dec(L"2.5"), true, I1(2)});
-  cases.push_back({"UI1 <- ERROR refused", VT_UI1, Err(5), false, UI1(0)});
-  cases.push_back({"I4 <- ERROR copied", VT_I4, Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E))});
-  cases.push_back({"I4 <- UI8 keeps the low bits", VT_I4, UI8(0x100000005ull), true, I4(5)});
-  cases.push_back({"I4 <- R8 truncates", VT_I4, R8(-3.99), true, I4(-3)});
-  cases.push_back({"I4 <- LPWSTR leading digits", VT_I4, WStr(L"12abc"), true, I4(12)});
-  cases.push_back({"I4 <- LPWSTR blanks and sign", VT_I4, WStr(L"  -42"), true, I4(-42)});
-  cases.push_back({"I4 <- LPWSTR saturates as atoi does", VT_I4, WStr(L"99999999999"), true,
-                   I4(std::numeric_limits<LONG>::max())});
-  cases.push_back({"I4 <- DECIMAL", VT_I4, Dec(L"3.5"), true, I4(4)});
-  cases.push_back({"INT <- DECIMAL refused", VT_INT, Dec(L"3"), false, Int(0)});
-  cases.push_back({"UI4 <- R8 -1 wraps", VT_UI4, R8(-1.0), true, UI4(4294967295u)});
-  cases.push_back({"UI4 <- R8 3e9 through 64 bits", VT_UI4, R8(3e9), true, UI4(3000000000u)});
-  cases.push_back({"UI4 <- DECIMAL", VT_UI4, Dec(L"7"), true, UI4(7)});
-  cases.push_back({"UINT <- DECIMAL refused", VT_UINT, Dec(L"7"), false, UInt(0)});
-  cases.push_back({"UI4 <- FILETIME refused", VT_UI4, FileTime(5), false, UI4(0)});
-  cases.push_back({"I8 <- UI4 zero-extends", VT_I8, UI4(0xFFFFFFFF), true, I8(4294967295ll)});
-  cases.push_back({"I8 <- I4 sign-extends", VT_I8, I4(-1), true, I8(-1)});
-  cases.push_back({"I8 <- ERROR refused", VT_I8, Err(1), false, I8(0)});
-  cases.push_back({"UI8 <- LPSTR negative wraps", VT_UI8, Str("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)});
-  cases.push_back({"UI8 <- R8 upper half converts exactly (choice)", VT_UI8, R8(1.5e19), true,
-                   UI8(15000000000000000000ull)});
-  cases.push_back({"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, WStr(L"99999999999999999999"), true,
-                   I8(std::numeric_limits<LONGLONG>::max())});
-  cases.push_back({"UI8 <- DECIMAL", VT_UI8, Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)});
-  cases.push_back({"I4 <- EMPTY refused", VT_I4, Var(VT_EMPTY), false, I4(0)});
-  cases.push_back({"I4 <- BSTR refused", VT_I4, Var(VT_BSTR), false, I4(0)});
-  RunMatrix(cases);
-}
-
-TEST(PropConvertTest, RealAndBooleanTargets) {
-  std::vector<MatrixCase> cases;
-  cases.push_back({"R8 <- UI8 max is unsigned", VT_R8, UI8(std::numeric_limits<ULONGLONG>::max()), true,
-                   R8(18446744073709551616.0)});
-  cases.push_back({"R8 <- BOOL true", VT_R8, Bool(true), true, R8(-1.0)});
-  cases.push_back({"R8 <- null LPWSTR", VT_R8, WStr(nullptr), true, R8(0.0)});
-  cases.push_back({"R8 <- LPSTR with exponent and tail", VT_R8, Str(" 2.5e3xyz"), true, R8(2500.0)});
-  cases.push_back({"R8 <- LPWSTR hexadecimal", VT_R8, WStr(L"0x10"), true, R8(16.0)});
-  cases.push_back({"R8 <- LPSTR beyond the range", VT_R8, Str("1e999"), true,
-                   R8(std::numeric_limits<double>::infinity())});
-  cases.push_back({"R4 <- R8 rounds to nearest", VT_R4, R8(0.1), true, R4(0.1f)});
-  cases.push_back({"R8 <- DECIMAL", VT_R8, Dec(L"0.1"), true, R8(0.1)});
-  cases.push_back({"R8 <- ERROR refused", VT_R8, Err(1), false, R8(0.0)});
-  cases.push_back({"R8 <- I8 negative", VT_R8, I8(-3), true, R8(-3.0)});
-  cases.push_back({"BOOL <- R8 NaN is true", VT_BOOL, R8(std::nan("")), true, Bool(true)});
-  cases.push_back({"BOOL <- R8 0", VT_BOOL, R8(0.0), true, Bool(false)});
-  cases.push_back({"BOOL <- I8 high bits only", VT_BOOL, I8(1ll << 32), true, Bool(true)});
-  cases.push_back({"BOOL <- ERROR failure code", VT_BOOL, Err(0x80004005), true, Bool(false)});
-  cases.push_back({"BOOL <- ERROR success code", VT_BOOL, Err(1), true, Bool(true)});
-  cases.push_back({"BOOL <- LPSTR FALSE", VT_BOOL, Str("FALSE"), true, Bool(false)});
-  cases.push_back({"BOOL <- LPSTR 0", VT_BOOL, Str("0"), true, Bool(false)});
-  cases.push_back({"BOOL <- LPSTR 7", VT_BOOL, Str("7"), true, Bool(true)});
-  cases.push_back({"BOOL <- LPSTR empty", VT_BOOL, Str(""), true, Bool(true)});
-  cases.push_back({"BOOL <- LPSTR other word", VT_BOOL, Str("falsehood"), true, Bool(true)});
-  cases.push_back({"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, WStr(L" 0"), true, Bool(true)});
-  cases.push_back({"BOOL <- null LPWSTR", VT_BOOL, WStr(nullptr), true, Bool(false)});
-  cases.push_back({"BOOL <- DECIMAL", VT_BOOL, Dec(L"0.5"), true, Bool(true)});
-  cases.push_back({"BOOL <- FILETIME refused", VT_BOOL, FileTime(1), false, Bool(false)});
-  RunMatrix(cases);
-}
-
-TEST(PropConvertTest, StatusDecimalAndOpaqueTargets) {
-  std::vector<MatrixCase> cases;
-  cases.push_back({"ERROR <- LPSTR with 0x", VT_ERROR, Str("0x8007000E"), true, Err(0x8007000E)});
-  cases.push_back({"ERROR <- LPWSTR without 0x", VT_ERROR, WStr(L"8007000e"), true, Err(0x8007000E)});
-  cases.push_back({"ERROR <- LPSTR without digits", VT_ERROR, Str("xyz"), true, Err(0)});
-  cases.push_back({"ERROR <- UINT copied", VT_ERROR, UInt(0xDEADBEEF), true, Err(0xDEADBEEF)});
-  cases.push_back({"ERROR <- I2 refused", VT_ERROR, I2(5), false, Err(0)});
-  cases.push_back({"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, WStr(L"1.50"), true, Dec(L"1.50")});
-  cases.push_back({"DECIMAL <- LPSTR", VT_DECIMAL, Str("-12.25"), true, Dec(L"-12.25")});
-  cases.push_back({"DECIMAL <- BOOL true is -1", VT_DECIMAL, Bool(true), true, Dec(L"-1")});
-  cases.push_back({"DECIMAL <- R8 15 digits", VT_DECIMAL, R8(1.0 / 3.0), true, Dec(L"0.333333333333333")});
-  cases.push_back({"DECIMAL <- UI8", VT_DECIMAL, UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")});
-  cases.push_back({"DECIMAL <- DECIMAL", VT_DECIMAL, Dec(L"-7.125"), true, Dec(L"-7.125")});
-  cases.push_back({"DECIMAL <- INT refused", VT_DECIMAL, Int(1), false, Dec(L"0")});
-  cases.push_back({"DECIMAL <- ERROR refused", VT_DECIMAL, Err(1), false, Dec(L"0")});
-  cases.push_back({"FILETIME <- FILETIME", VT_FILETIME, FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)});
-  cases.push_back({"FILETIME <- UI8 refused", VT_FILETIME, UI8(5), false, FileTime(0)});
-  cases.push_back({"CLSID <- LPWSTR", VT_CLSID, WStr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Guid(kSampleGuid)});
-  cases.push_back({"CLSID <- LPSTR", VT_CLSID, Str("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Guid(kSampleGuid)});
-  cases.push_back({"CLSID <- CLSID", VT_CLSID, Guid(kSampleGuid), true, Guid(kSampleGuid)});
-  cases.push_back({"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, WStr(L"nonsense"), true, Guid(GUID_NULL)});
-  cases.push_back({"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Var(VT_CLSID)});
-  cases.push_back({"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Var(VT_UNKNOWN)});
-  cases.push_back({"DATE target outside the matrix", VT_DATE, I4(1), false, Var(VT_DATE)});
-  RunMatrix(cases);
-}
-
-TEST(PropConvertTest, StringTargetsTakeTheFormattedText) {
-  std::vector<MatrixCase> cases;
-  cases.push_back({"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, WStr(L"-5")});
-  cases.push_back({"LPWSTR <- UI1", VT_LPWSTR, UI1(200), true, WStr(L"200")});
-  cases.push_back({"LPWSTR <- UI2", VT_LPWSTR, UI2(65535), true, WStr(L"65535")});
-  cases.push_back({"LPWSTR <- BOOL", VT_LPWSTR, Bool(true), true, WStr(L"true")});
-  cases.push_back({"LPWSTR <- R8 six decimals", VT_LPWSTR, R8(2.5), true, WStr(L"2.500000")});
-  cases.push_back({"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, WStr(L"0x8007000e")});
-  cases.push_back({"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true,
-                   WStr(L"-9223372036854775808")});
-  cases.push_back({"LPWSTR <- UI4", VT_LPWSTR, UI4(4294967295u), true, WStr(L"4294967295")});
-  cases.push_back({"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, WStr(L"-1.5")});
-  cases.push_back({"LPWSTR <- FILETIME", VT_LPWSTR, FileTime(0x1dd84dca2347000), true,
-                   WStr(L"Saturday, December 5, 2026 5:18:24 PM")});
-  cases.push_back({"LPWSTR <- CLSID", VT_LPWSTR, Guid(kSampleGuid), true,
-                   WStr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")});
-  cases.push_back({"LPWSTR <- null CLSID", VT_LPWSTR, Var(VT_CLSID), true, WStr(L"")});
-  cases.push_back({"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, WStr(L"")});
-  cases.push_back({"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Str("h\xC3\xA9llo"), true, WStr(L"h\u00E9llo")});
-  cases.push_back({"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, WStr(nullptr), true, WStr(nullptr)});
-  cases.push_back({"LPSTR <- LPWSTR UTF-8", VT_LPSTR, WStr(L"h\u00E9llo"), true, Str("h\xC3\xA9llo")});
-  cases.push_back({"LPSTR <- null LPWSTR is empty text", VT_LPSTR, WStr(nullptr), true, Str("")});
-  cases.push_back({"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Str("-0.500000")});
-  RunMatrix(cases);
 }
 
 TEST(PropConvertTest, StringTargetReleasesItsEarlierText) {
@@ -322,6 +286,8 @@ TEST(PropFormatTest, NarrowAndWideForms) {
   };
   std::vector<Case> cases;
   cases.push_back({I2(-32768), "-32768"});
+  cases.push_back({UI1(200), "200"});
+  cases.push_back({UI2(65535), "65535"});
   cases.push_back({Int(-1), "-1"});
   cases.push_back({UInt(4000000000u), "4000000000"});
   cases.push_back({UI8(18446744073709551615ull), "18446744073709551615"});
@@ -331,7 +297,7 @@ TEST(PropFormatTest, NarrowAndWideForms) {
   cases.push_back({Dec(L"0.0001"), "0.0001"});
   cases.push_back({WStr(L"\u00E9"), "\xC3\xA9"});
   cases.push_back({Str(nullptr), ""});
-  cases.push_back({FileTime(0), "Monday, January 1, 1601 12:00:00 AM"});
+  cases.push_back({FileTime(0x1dd84dca2347000), "Saturday, December 5, 2026 5:18:24 PM"});
   cases.push_back({Var(VT_DATE), ""});
   for (Case& c : cases) {
     SCOPED_TRACE(c.narrow);
@@ -362,15 +328,12 @@ TEST(PropFormatTest, ParseHexCode) {
   EXPECT_EQ(ParseHexCode(nullptr), 0u);
 }
 
+// The readers go through their own native type: what the element matrix does not show.
 TEST(PropAccessorTest, ReadersStartFromZero) {
-  EXPECT_FALSE(GetPropBool(Str("FALSE").v));
   EXPECT_FALSE(GetPropBool(R8(0.5).v));  // read through LONG: 0.5 truncates to 0
   EXPECT_EQ(GetPropULong(R8(-1.0).v), 4294967295u);
-  EXPECT_EQ(GetPropULong(R8(3000000000.0).v), 3000000000u);
   EXPECT_EQ(GetPropLong(FileTime(1).v), 0);
   EXPECT_EQ(GetPropDouble(UI8(18446744073709551615ull).v), 18446744073709551616.0);
-  EXPECT_EQ(GetPropDouble(WStr(nullptr).v), 0.0);
-  EXPECT_EQ(GetPropLong(WStr(L"12abc").v), 12);
   EXPECT_EQ(GetPropUI8(Str("18446744073709551615").v), 9223372036854775807ull);  // _atoi64 saturates
 }
 

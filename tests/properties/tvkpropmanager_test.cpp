@@ -33,27 +33,9 @@ class TestTable final : public CTVKPropManager {
   std::vector<std::wstring> changed;
 };
 
-TEST(TVKPropManagerTest, TheBaseDeclaresNothing) {
-  CTVKPropManager base;
-  EXPECT_EQ(base.GetPropertyCount(), 0);
-  wchar_t name[8];
-  EXPECT_FALSE(base.GetPropertyName(0, name, 8));
-  EXPECT_EQ(base.GetTableHash(), 0xFFFFFFFFu);
-}
-
-TEST(TVKPropManagerTest, AbsentListIsNotAProperty) {
-  TestTable table;
-  EXPECT_EQ(table.GetPropertyCount(), 4);
-  table.list = nullptr;
-  EXPECT_EQ(table.GetPropertyCount(), 3);
-  wchar_t name[16];
-  ASSERT_TRUE(table.GetPropertyName(0, name, 16));
-  EXPECT_STREQ(name, L"Fixed");
-  Var value;
-  EXPECT_FALSE(table.GetProperty(L"Names", &value.v));
-}
-
-TEST(TVKPropManagerTest, ListOfSeveralReadsAsVectorAndRefusesWrites) {
+// A list reads as one text or a vector of texts, is never writable, and is no property at all
+// while absent.
+TEST(TVKPropManagerTest, ListProperty) {
   TestTable table;
   Var value;
   ASSERT_TRUE(table.GetProperty(L"names", &value.v));
@@ -65,6 +47,14 @@ TEST(TVKPropManagerTest, ListOfSeveralReadsAsVectorAndRefusesWrites) {
   Var single;
   ASSERT_TRUE(table.GetProperty(L"Names", &single.v));
   EXPECT_EQ(single.v.vt, VT_LPWSTR);
+
+  EXPECT_EQ(table.GetPropertyCount(), 4);
+  table.list = nullptr;
+  EXPECT_EQ(table.GetPropertyCount(), 3);
+  wchar_t name[16];
+  ASSERT_TRUE(table.GetPropertyName(0, name, 16));
+  EXPECT_STREQ(name, L"Fixed");
+  EXPECT_FALSE(table.GetProperty(L"Names", &value.v));
 }
 
 TEST(TVKPropManagerTest, HashIsCachedUntilASuccessfulSet) {
@@ -81,20 +71,17 @@ TEST(TVKPropManagerTest, HashIsCachedUntilASuccessfulSet) {
   EXPECT_EQ(table.changed, std::vector<std::wstring>{L"Hidden"});
 }
 
-TEST(TVKPropManagerTest, HooksCanRefuse) {
-  TestTable table;
-  table.allow_set = false;
-  EXPECT_FALSE(table.SetProperty(L"Level", I4(7).p()));
-  EXPECT_EQ(table.level, 1);
-  EXPECT_TRUE(table.changed.empty());
-}
-
-TEST(TVKPropManagerTest, SetLeavesTheCallersValueAlone) {
+TEST(TVKPropManagerTest, SetConvertsIntoTheMemberUnlessTheHookRefuses) {
   TestTable table;
   Var text = WStr(L"42");
+  table.allow_set = false;
+  EXPECT_FALSE(table.SetProperty(L"Level", &text.v));
+  EXPECT_EQ(table.level, 1);
+  EXPECT_TRUE(table.changed.empty());
+  table.allow_set = true;
   ASSERT_TRUE(table.SetProperty(L"Level", &text.v));
   EXPECT_EQ(table.level, 42);
-  EXPECT_STREQ(text.v.pwszVal, L"42");  // not cleared, not copied into
+  EXPECT_STREQ(text.v.pwszVal, L"42");  // the caller's value is not cleared, not copied into
 }
 
 }  // namespace

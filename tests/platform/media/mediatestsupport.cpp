@@ -1,6 +1,7 @@
 #include "platform/media/mediatestsupport.h"
 
 #include <cstdio>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace mediatest {
@@ -80,14 +81,9 @@ std::optional<std::string> ProbeStream(const std::filesystem::path& file) {
 }
 
 std::string ProbeValue(const std::string& probe, const std::string& key) {
-  const std::string prefix = key + "=";
-  std::size_t at = 0;
-  while (at < probe.size()) {
-    const std::size_t end = probe.find('\n', at);
-    const std::string line = probe.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
-    if (end == std::string::npos) break;
-    at = end + 1;
+  std::istringstream lines(probe);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
   }
   return "";
 }

@@ -64,29 +64,18 @@ void ExpectPixels(const Picture& picture, const Logical& expected, int tolerance
   }
 }
 
-// Rows of a palettized BMP from indices, in file order (bottom-up unless top_down).
-std::vector<std::uint8_t> PackIndices(const Logical& size, std::uint16_t bpp, bool top_down,
-                                      const std::function<std::uint8_t(std::uint32_t, std::uint32_t)>& index) {
-  const std::size_t stride = (size.width * bpp + 31) / 32 * 4;
-  std::vector<std::uint8_t> out(stride * size.height);
-  for (std::uint32_t r = 0; r < size.height; ++r) {
-    const std::uint32_t y = top_down ? r : size.height - 1 - r;
-    for (std::uint32_t x = 0; x < size.width; ++x) {
-      const std::uint32_t bit = x * bpp;
-      out[r * stride + bit / 8] |= static_cast<std::uint8_t>(index(x, y) << (8 - bpp - bit % 8));
-    }
-  }
-  return out;
-}
-
-std::vector<std::uint8_t> PackDirect(const Logical& picture, std::uint16_t bpp,
-                                     const std::function<std::uint32_t(Bgra)>& pack) {
-  const std::size_t stride = (picture.width * bpp + 31) / 32 * 4;
-  std::vector<std::uint8_t> out(stride * picture.height);
-  for (std::uint32_t r = 0; r < picture.height; ++r) {
-    for (std::uint32_t x = 0; x < picture.width; ++x) {
-      const std::uint32_t v = pack(picture.color(x, picture.height - 1 - r));
-      for (int b = 0; b < bpp / 8; ++b) out[r * stride + x * (bpp / 8) + b] = static_cast<std::uint8_t>(v >> (8 * b));
+// Stored BMP rows (bottom-up unless top_down, each padded to four bytes) of `value`: a palette
+// index for depths below 8, otherwise little-endian pixel bytes.
+std::vector<std::uint8_t> PackRows(std::uint32_t width, std::uint32_t height, std::uint16_t bpp, bool top_down,
+                                   const std::function<std::uint32_t(std::uint32_t, std::uint32_t)>& value) {
+  const std::size_t stride = (width * bpp + 31) / 32 * 4;
+  std::vector<std::uint8_t> out(stride * height);
+  for (std::uint32_t r = 0; r < height; ++r) {
+    const std::uint32_t y = top_down ? r : height - 1 - r;
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint32_t v = value(x, y), bit = x * bpp;
+      if (bpp < 8) out[r * stride + bit / 8] |= static_cast<std::uint8_t>(v << (8 - bpp - bit % 8));
+      for (int b = 0; b < bpp / 8; ++b) out[r * stride + bit / 8 + b] = static_cast<std::uint8_t>(v >> (8 * b));
     }
   }
   return out;
@@ -106,36 +95,20 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
   for (std::size_t i = 0; i < palette.size(); ++i) {
     palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 5), static_cast<std::uint8_t>(255 - i)};
   }
-  auto indexed = [&](std::uint32_t w, std::uint32_t h, std::uint16_t bpp, std::size_t colors, bool top_down,
-                     std::uint32_t header_size) {
-    const std::uint32_t modulo = static_cast<std::uint32_t>(colors);
-    auto index = [modulo](std::uint32_t x, std::uint32_t y) { return static_cast<std::uint8_t>((x * 3 + y) % modulo); };
-    Logical logical{w, h, [=](std::uint32_t x, std::uint32_t y) {
-                      const auto c = palette[index(x, y)];
-                      return Bgra{c[0], c[1], c[2], 255};
-                    }};
-    BmpSpec spec;
-    spec.width = static_cast<std::int32_t>(w);
-    spec.height = top_down ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h);
-    spec.bits_per_pixel = bpp;
-    spec.header_size = header_size;
-    spec.palette.assign(palette.begin(), palette.begin() + static_cast<std::ptrdiff_t>(colors));
-    spec.pixels = PackIndices(logical, bpp, top_down, index);
-    return Case{"", spec, logical, bpp, 0};
+  // Only `colors` palette entries are stored; the decoder must blacken the rest.
+  auto indexed = [&](const char* name, std::uint32_t w, std::uint32_t h, std::uint16_t bpp, std::uint32_t colors,
+                     bool top_down, std::uint32_t header_size) {
+    auto index = [colors](std::uint32_t x, std::uint32_t y) { return (x * 3 + y) % colors; };
+    BmpSpec spec{static_cast<std::int32_t>(w), top_down ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h),
+                 bpp, 0, header_size, {palette.begin(), palette.begin() + colors}, {}, PackRows(w, h, bpp, top_down, index)};
+    return Case{name, spec, {w, h, [=](std::uint32_t x, std::uint32_t y) { return Opaque(palette[index(x, y)]); }}, bpp, 0};
   };
-  auto direct = [](std::uint16_t bpp, std::uint32_t compression, std::uint32_t header_size,
+  auto direct = [](const char* name, std::uint16_t bpp, std::uint32_t compression, std::uint32_t header_size,
                    std::array<std::uint32_t, 4> masks, std::function<Bgra(std::uint32_t, std::uint32_t)> color,
                    std::function<std::uint32_t(Bgra)> pack, std::uint16_t decoded_bpp, int tolerance) {
-    Logical logical{9, 5, std::move(color)};
-    BmpSpec spec;
-    spec.width = 9;
-    spec.height = 5;
-    spec.bits_per_pixel = bpp;
-    spec.compression = compression;
-    spec.header_size = header_size;
-    spec.masks = masks;
-    spec.pixels = PackDirect(logical, bpp, pack);
-    return Case{"", spec, logical, decoded_bpp, tolerance};
+    BmpSpec spec{9, 5, bpp, compression, header_size, {}, masks,
+                 PackRows(9, 5, bpp, false, [&](std::uint32_t x, std::uint32_t y) { return pack(color(x, y)); })};
+    return Case{name, spec, {9, 5, color}, decoded_bpp, tolerance};
   };
   auto opaque = [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); };
   auto translucent = [](std::uint32_t x, std::uint32_t y) {
@@ -143,63 +116,41 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
     c[3] = static_cast<std::uint8_t>(x * 25);
     return c;
   };
-  auto bgrx = [](Bgra c) { return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16; };
   auto bgra = [](Bgra c) {
     return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16 | std::uint32_t{c[3]} << 24;
   };
-  auto rgb555 = [](Bgra c) {
-    return static_cast<std::uint32_t>(c[2] >> 3) << 10 | static_cast<std::uint32_t>(c[1] >> 3) << 5 | static_cast<std::uint32_t>(c[0] >> 3);
-  };
-  auto rgb565 = [](Bgra c) {
-    return static_cast<std::uint32_t>(c[2] >> 3) << 11 | static_cast<std::uint32_t>(c[1] >> 2) << 5 | static_cast<std::uint32_t>(c[0] >> 3);
-  };
+  auto bgrx = [bgra](Bgra c) { return bgra(c) & 0xFFFFFF; };
+  auto rgb555 = [](Bgra c) { return std::uint32_t(c[2] >> 3) << 10 | std::uint32_t(c[1] >> 3) << 5 | std::uint32_t(c[0] >> 3); };
+  auto rgb565 = [](Bgra c) { return std::uint32_t(c[2] >> 3) << 11 | std::uint32_t(c[1] >> 2) << 5 | std::uint32_t(c[0] >> 3); };
 
-  std::vector<Case> cases;
-  cases.push_back(indexed(13, 3, 1, 2, false, 40));
-  cases.back().name = "1 bpp, 13 wide";
-  cases.push_back(indexed(5, 4, 4, 3, false, 40));
-  cases.back().name = "4 bpp, 3 of 16 colours stored";
-  cases.push_back(indexed(7, 6, 8, 256, true, 40));
-  cases.back().name = "8 bpp, top-down";
-  cases.push_back(indexed(7, 2, 8, 256, false, 12));
-  cases.back().name = "8 bpp, core header";
-  cases.push_back(indexed(3, 3, 8, 200, false, 124));
-  cases.back().name = "8 bpp, version 5 header";
-  cases.push_back(direct(24, 0, 40, {}, opaque, bgrx, 24, 0));
-  cases.back().name = "24 bpp, 9 wide";
-  cases.push_back(direct(32, 0, 40, {}, opaque, bgrx, 24, 0));
-  cases.back().name = "32 bpp plain: the fourth byte is unused";
-  cases.push_back(direct(32, 3, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, translucent, bgra, 32, 0));
-  cases.back().name = "32 bpp bit fields with alpha";
-  cases.push_back(direct(16, 0, 40, {}, opaque, rgb555, 24, 9));
-  cases.back().name = "16 bpp plain 5-5-5";
-  cases.push_back(direct(16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}, opaque, rgb565, 24, 9));
-  cases.back().name = "16 bpp bit fields 5-6-5 after the header";
-
+  const Case cases[] = {
+      indexed("1 bpp, 13 wide", 13, 3, 1, 2, false, 40),
+      indexed("4 bpp, 3 of 16 colours stored", 5, 4, 4, 3, false, 40),
+      indexed("8 bpp, top-down", 7, 6, 8, 256, true, 40),
+      indexed("8 bpp, core header", 7, 2, 8, 256, false, 12),
+      indexed("8 bpp, version 5 header, 200 colours stored", 3, 3, 8, 200, false, 124),
+      direct("24 bpp, 9 wide", 24, 0, 40, {}, opaque, bgrx, 24, 0),
+      direct("32 bpp plain: the fourth byte is unused", 32, 0, 40, {}, opaque, bgrx, 24, 0),
+      direct("32 bpp bit fields with alpha", 32, 3, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, translucent, bgra, 32, 0),
+      direct("16 bpp plain 5-5-5", 16, 0, 40, {}, opaque, rgb555, 24, 9),
+      direct("16 bpp bit fields 5-6-5 after the header", 16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}, opaque, rgb565, 24, 9),
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto picture = DecodePicture(kBmp, EncodeBmp(c.spec));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->bits_per_pixel(), c.decoded_bpp);
     EXPECT_EQ(picture->effective_width(), (c.expected.width * c.decoded_bpp + 31) / 32 * 4);
+    EXPECT_EQ(picture->InfoHeader().biSizeImage, picture->effective_width() * c.expected.height);
     ExpectPixels(*picture, c.expected, c.tolerance);
+    if (c.decoded_bpp > 8) continue;
+    ASSERT_EQ(picture->palette().size(), 1u << c.decoded_bpp);
+    EXPECT_EQ(picture->InfoHeader().biClrUsed, 1u << c.decoded_bpp);
+    for (std::size_t i = c.spec.palette.size(); i < picture->palette().size(); ++i) {
+      const RgbQuad entry = picture->palette()[i];
+      EXPECT_EQ(entry.red | entry.green | entry.blue, 0) << "entry " << i;
+    }
   }
-}
-
-TEST(DecodeBmp, PaletteKeepsEveryStoredEntryAndBlackensTheRest) {
-  BmpSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bits_per_pixel = 4;
-  spec.palette = {{1, 2, 3}, {4, 5, 6}};
-  spec.pixels = {0x10, 0, 0, 0};
-  const auto picture = DecodePicture(kBmp, EncodeBmp(spec));
-  ASSERT_TRUE(picture);
-  ASSERT_EQ(picture->palette().size(), 16u);
-  EXPECT_EQ(picture->palette()[1].red, 6);
-  EXPECT_EQ(picture->palette()[2].red, 0);
-  EXPECT_EQ(picture->InfoHeader().biClrUsed, 16u);
-  EXPECT_EQ(picture->InfoHeader().biSizeImage, 4u);
 }
 
 // Pictures made by ffmpeg from raw pixels we chose.
@@ -301,11 +252,7 @@ TEST_F(DecodeByPeer, EveryTruncationFailsCleanly) {
 }
 
 TEST(DecodePicturePayload, CodeComesFirstLittleEndian) {
-  BmpSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.pixels = {1, 2, 3, 0};
-  const auto bmp = EncodeBmp(spec);
+  const auto bmp = EncodeBmp(BmpSpec{1, 1, 24, 0, 40, {}, {}, {1, 2, 3, 0}});
   std::vector<std::uint8_t> payload = {1, 0, 0, 0};
   payload.insert(payload.end(), bmp.begin(), bmp.end());
   const auto picture = DecodePicturePayload(payload);
@@ -324,26 +271,12 @@ std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
 
 TEST(DecodePicture, HostileAndUnsupportedBytesFailCleanly) {
   BmpSpec huge_bmp;
-  huge_bmp.width = 40000;
-  huge_bmp.height = 40000;
-  BmpSpec rle;
-  rle.width = 2;
-  rle.height = 2;
-  rle.bits_per_pixel = 8;
-  rle.compression = 1;
-  rle.palette.resize(2);
-  rle.pixels = {2, 0, 2, 0, 0, 1};
-  BmpSpec short_rows;
-  short_rows.width = 8;
-  short_rows.height = 8;
-  short_rows.pixels.resize(24 * 8 - 1);
+  huge_bmp.width = huge_bmp.height = 40000;
+  const BmpSpec rle{2, 2, 8, 1, 40, std::vector<std::array<std::uint8_t, 3>>(2), {}, {2, 0, 2, 0, 0, 1}};
+  const BmpSpec short_rows{8, 8, 24, 0, 40, {}, {}, std::vector<std::uint8_t>(24 * 8 - 1)};
   auto bad_header = EncodeBmp(short_rows);
   bad_header[14] = 0xE8;  // header size 1000
-  BmpSpec no_palette;
-  no_palette.width = 4;
-  no_palette.height = 1;
-  no_palette.bits_per_pixel = 8;
-  no_palette.pixels.resize(4);
+  const BmpSpec no_palette{4, 1, 8, 0, 40, {}, {}, std::vector<std::uint8_t>(4)};
 
   struct Case {
     const char* name;
