@@ -121,17 +121,16 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
     ASSERT_EQ(StgCreatePropSetStg(device.get(), 0, sets.Out()), S_OK);
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(sets->Open(kDeviceFmtid, kRead, set.Out()), S_OK);
-    PROPSPEC specs[3] = {};
-    specs[0].ulKind = specs[1].ulKind = specs[2].ulKind = PRSPEC_LPWSTR;
-    specs[0].lpwstr = const_cast<wchar_t*>(L"B");
-    specs[1].lpwstr = const_cast<wchar_t*>(L"C");
-    specs[2].lpwstr = const_cast<wchar_t*>(L"e");
-    PROPVARIANT values[3];
-    ASSERT_EQ(set->ReadMultiple(3, specs, values), S_OK);
-    EXPECT_EQ(Describe(values[0]), "30 \"__string_stream_#0\"");
-    EXPECT_EQ(Describe(values[1]), "31 \"__blob_stream_#0\"");
-    EXPECT_EQ(Describe(values[2]), "65 blob(0:)") << "an empty blob stays in the set";
-    for (auto& v : values) PropVariantClear(&v);
+    const std::pair<const wchar_t*, const char*> stored[] = {
+        {L"B", "30 \"__string_stream_#0\""}, {L"C", "31 \"__blob_stream_#0\""}, {L"e", "65 blob(0:)"}};
+    for (const auto& [name, text] : stored) {  // an empty blob stays in the set
+      PROPSPEC spec{PRSPEC_LPWSTR, {}};
+      spec.lpwstr = const_cast<wchar_t*>(name);
+      PROPVARIANT value;
+      ASSERT_EQ(set->ReadMultiple(1, &spec, &value), S_OK);
+      EXPECT_EQ(Describe(value), text);
+      PropVariantClear(&value);
+    }
   }
 }
 
