@@ -61,31 +61,6 @@ TEST(CfbWrite, EnumerationSeesElementsCreatedWhileItRuns) {
   EXPECT_EQ(fetched, 0u);
 }
 
-TEST(CfbWrite, NestedStoragesKeepClassStateAndContents) {
-  NewDocument doc;
-  const CLSID clsid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
-  {
-    ComPtr<IStorage> device;
-    ASSERT_EQ(doc.root->CreateStorage(L"Device", kCreate, 0, 0, device.Out()), S_OK);
-    ASSERT_EQ(device->SetClass(clsid), S_OK);
-    ASSERT_EQ(device->SetStateBits(0xF0F0, 0x00FF), S_OK);
-    ComPtr<IStorage> inner;
-    ASSERT_EQ(device->CreateStorage(L"Inner", kCreate, 0, 0, inner.Out()), S_OK);
-    WriteStream(inner.get(), L"\x05" L"Bdlz2yf4CmxcuqcuGjbhlgshEc", Pattern(300, 4));
-  }
-  ComPtr<IStorage> again = doc.Reopen();
-  ComPtr<IStorage> device;
-  ASSERT_EQ(again->OpenStorage(L"DEVICE", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
-  STATSTG stat{};
-  ASSERT_EQ(device->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-  EXPECT_STREQ(stat.pwcsName, L"Device");  // stored case is kept
-  EXPECT_EQ(stat.type, STGTY_STORAGE);
-  EXPECT_EQ(stat.clsid, clsid);
-  EXPECT_EQ(stat.grfStateBits, 0xF0u);
-  CoTaskMemFree(stat.pwcsName);
-  EXPECT_EQ(Names(device.get()), (std::vector<std::string>{"Inner", "Inner/\x05" "Bdlz2yf4CmxcuqcuGjbhlgshEc"}));
-}
-
 TEST(CfbWrite, StreamWriteSeekSetSizeAndStat) {
   NewDocument doc;
   ComPtr<IStream> stream;
@@ -212,24 +187,41 @@ TEST(CfbWrite, OpenReadWriteChangesAnExistingDocument) {
   EXPECT_EQ(ReadStreamAt(again.get(), L"Added"), Pattern(5000, 2));
 }
 
-TEST(CfbWrite, CopyToAndMoveElementTo) {
+// A nested storage keeps its contents when copied or moved, and its class, state bits and
+// stored case when moved; CopyTo copies a whole tree into another document.
+TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
   NewDocument doc;
+  const CLSID clsid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+  const std::wstring setName = L"\x05" L"Bdlz2yf4CmxcuqcuGjbhlgshEc";
   {
-    ComPtr<IStorage> a;
-    ASSERT_EQ(doc.root->CreateStorage(L"A", kCreate, 0, 0, a.Out()), S_OK);
-    WriteStream(a.get(), L"s", Pattern(10, 1));
+    ComPtr<IStorage> device;
+    ASSERT_EQ(doc.root->CreateStorage(L"Device", kCreate, 0, 0, device.Out()), S_OK);
+    ASSERT_EQ(device->SetClass(clsid), S_OK);
+    ASSERT_EQ(device->SetStateBits(0xF0F0, 0x00FF), S_OK);
+    WriteStream(device.get(), L"s", Pattern(10, 1));
     ComPtr<IStorage> inner;
-    ASSERT_EQ(a->CreateStorage(L"in", kCreate, 0, 0, inner.Out()), S_OK);
-    WriteStream(inner.get(), L"t", Pattern(5000, 2));
+    ASSERT_EQ(device->CreateStorage(L"in", kCreate, 0, 0, inner.Out()), S_OK);
+    WriteStream(inner.get(), setName.c_str(), Pattern(5000, 2));
   }
-  ASSERT_EQ(doc.root->MoveElementTo(L"A", doc.root.get(), L"B", STGMOVE_COPY), S_OK);
-  ASSERT_EQ(doc.root->MoveElementTo(L"A", doc.root.get(), L"C", STGMOVE_MOVE), S_OK);
+  ASSERT_EQ(doc.root->MoveElementTo(L"Device", doc.root.get(), L"Copy", STGMOVE_COPY), S_OK);
+  ASSERT_EQ(doc.root->MoveElementTo(L"Device", doc.root.get(), L"Moved", STGMOVE_MOVE), S_OK);
   NewDocument other;
   const IID skipStreams[] = {IID_IStream};
   ASSERT_EQ(doc.root->CopyTo(1, skipStreams, nullptr, other.root.get()), S_OK);
   ComPtr<IStorage> again = doc.Reopen();
-  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"B", "B/s", "B/in", "B/in/t", "C", "C/s", "C/in", "C/in/t"}));
+  const std::string set = "\x05" "Bdlz2yf4CmxcuqcuGjbhlgshEc";
+  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"Copy", "Copy/s", "Copy/in", "Copy/in/" + set, "Moved",
+                                                          "Moved/s", "Moved/in", "Moved/in/" + set}));
   EXPECT_EQ(Names(other.root.get()), Names(again.get()));
+  ComPtr<IStorage> moved;
+  ASSERT_EQ(again->OpenStorage(L"MOVED", nullptr, kRead, nullptr, 0, moved.Out()), S_OK);
+  STATSTG stat{};
+  ASSERT_EQ(moved->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+  EXPECT_STREQ(stat.pwcsName, L"Moved");
+  EXPECT_EQ(stat.type, STGTY_STORAGE);
+  EXPECT_EQ(stat.clsid, clsid);
+  EXPECT_EQ(stat.grfStateBits, 0xF0u);
+  CoTaskMemFree(stat.pwcsName);
 }
 
 // Streams on both sides of the mini-stream cutoff and of sector boundaries, 300 siblings, and

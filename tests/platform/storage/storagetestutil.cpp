@@ -117,17 +117,13 @@ HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Eleme
   }
 }
 
-}  // namespace
-
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
-
-namespace {
-
 void SortByPath(std::vector<Element>* v) {
   std::sort(v->begin(), v->end(), [](const Element& a, const Element& b) { return a.path < b.path; });
 }
 
 }  // namespace
+
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
 
 std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted) {
   ComPtr<IStorage> root;
