@@ -9,6 +9,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "platform/storage/storagetestutil.h"
 #include "properties/propstorageloader.h"
 #include "properties/propstoragesaver.h"
 #include "support/propvarianttext.h"
@@ -25,30 +26,6 @@ constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
-
-std::vector<std::wstring> ElementNames(IStorage* storage) {
-  ComPtr<IEnumSTATSTG> list;
-  EXPECT_EQ(storage->EnumElements(0, nullptr, 0, list.Out()), S_OK);
-  std::vector<std::wstring> names;
-  STATSTG element;
-  ULONG fetched = 0;
-  while (list->Next(1, &element, &fetched) == S_OK) {
-    names.push_back(element.pwcsName);
-    CoTaskMemFree(element.pwcsName);
-  }
-  return names;
-}
-
-std::vector<std::uint8_t> StreamBytes(IStorage* storage, const wchar_t* name) {
-  ComPtr<IStream> stream;
-  EXPECT_EQ(storage->OpenStream(name, nullptr, kRead, 0, stream.Out()), S_OK);
-  if (!stream) return {};
-  std::vector<std::uint8_t> bytes(1 << 16);
-  ULONG read = 0;
-  stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-  bytes.resize(read);
-  return bytes;
-}
 
 // Saves `map` into storage "dev" of a new document, and gives the document's bytes.
 std::vector<std::uint8_t> SaveInDocument(const PropertyMap& map, const FMTID& fmtid = kDeviceFmtid) {
@@ -107,15 +84,15 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
     ComPtr<IStorage> device;
     ASSERT_EQ(doc.root()->CreateStorage(name, kCreate, 0, 0, device.Out()), S_OK);
     saver.Save(device.get(), kDeviceFmtid, map);
-    auto names = ElementNames(device.get());
+    auto names = rectest::ElementPaths(device.get());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", L"__blob_stream_#0",
-                                                 L"__string_stream_#0", L"__string_stream_#1"}));
-    const auto text = StreamBytes(device.get(), L"__string_stream_#0");
+    EXPECT_EQ(names, (std::vector<std::string>{"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", "__blob_stream_#0",
+                                                "__string_stream_#0", "__string_stream_#1"}));
+    const auto text = rectest::ReadStreamAt(device.get(), L"__string_stream_#0");
     ASSERT_EQ(text.size(), 2u * 257) << "UTF-16 units and one terminating unit";
     EXPECT_EQ(text[0], 'b');
     EXPECT_EQ(text[512], 0);
-    EXPECT_EQ(StreamBytes(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(rectest::ReadStreamAt(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
     // The set itself holds the streams' names, the blob's as a wide string.
     ComPtr<IPropertySetStorage> sets;
     ASSERT_EQ(StgCreatePropSetStg(device.get(), 0, sets.Out()), S_OK);
@@ -176,7 +153,7 @@ TEST(PropStorage, EmptyMapStillCreatesTheSetAndAReadOnlyStorageRefusesSaving) {
   rectest::MemoryDocument doc(SaveInDocument({}));
   ComPtr<IStorage> device;
   ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
-  EXPECT_EQ(ElementNames(device.get()), std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
+  EXPECT_EQ(rectest::ElementPaths(device.get()), std::vector<std::string>{"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
   PropertyMap map;
   CPropStorageLoader(nullptr).Load(device.get(), kDeviceFmtid, map);
   EXPECT_TRUE(map.empty());

@@ -16,21 +16,13 @@ namespace {
 
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-std::vector<std::string> Paths(const std::vector<Element>& elements) {
-  std::vector<std::string> paths;
-  for (const Element& e : elements) paths.push_back(e.path);
-  return paths;
-}
-
 TEST(CfbRead, SmallDocumentStreamsThroughMiniAndRegularChainsAndSeeks) {
   RawCfb raw = SmallDocument();
   ComPtr<IStorage> root;
   ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK);
   EXPECT_EQ(ReadStreamAt(root.get(), L"Small"), Pattern(100, 1));
   EXPECT_EQ(ReadStreamAt(root.get(), L"big"), Pattern(4100, 9));  // names match without case
-  std::vector<Element> all;
-  ASSERT_EQ(WalkDocument(root.get(), &all), S_OK);
-  EXPECT_EQ(Paths(all), (std::vector<std::string>{"Big", "Small"}));
+  EXPECT_EQ(ElementPaths(root.get()), (std::vector<std::string>{"Big", "Small"}));
   ComPtr<IStream> stream;
   ASSERT_EQ(root->OpenStream(L"Big", nullptr, kRead, 0, stream.Out()), S_OK);
   LARGE_INTEGER move;
@@ -134,9 +126,7 @@ TEST(CfbRead, EnumeratesEveryTreeShapeInNameOrder) {
     SCOPED_TRACE(name);
     ComPtr<IStorage> root;
     ASSERT_EQ(OpenDocument(SiblingShape(n, link), &root), S_OK);
-    std::vector<Element> all;
-    ASSERT_EQ(WalkDocument(root.get(), &all), S_OK);
-    EXPECT_EQ(Paths(all), expected);
+    EXPECT_EQ(ElementPaths(root.get()), expected);
   }
 }
 

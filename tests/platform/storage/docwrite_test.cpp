@@ -27,20 +27,12 @@ struct NewDocument {
   }
 };
 
-std::vector<std::string> Names(IStorage* storage) {
-  std::vector<Element> all;
-  EXPECT_EQ(WalkDocument(storage, &all), S_OK);
-  std::vector<std::string> names;
-  for (const Element& e : all) names.push_back(e.path);
-  return names;
-}
-
 TEST(CfbWrite, NewDocumentIsTheSmallestValidFile) {
   NewDocument doc;
   EXPECT_EQ(ContentsOf(doc.lockBytes.get()).size(), 1536u);  // header, FAT, one directory sector
   EXPECT_EQ(StgIsStorageILockBytes(doc.lockBytes.get()), S_OK);
   ComPtr<IStorage> again = doc.Reopen();
-  EXPECT_TRUE(Names(again.get()).empty());
+  EXPECT_TRUE(ElementPaths(again.get()).empty());
 }
 
 TEST(CfbWrite, EnumerationSeesElementsCreatedWhileItRuns) {
@@ -117,7 +109,7 @@ TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
   WriteStream(sub.get(), L"New", {5});
   sub.Reset();
   ComPtr<IStorage> again = doc.Reopen();
-  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"Dir", "Dir/New", "Kept"}));
+  EXPECT_EQ(ElementPaths(again.get()), (std::vector<std::string>{"Dir", "Dir/New", "Kept"}));
   EXPECT_EQ(ReadStreamAt(again.get(), L"Kept"), (std::vector<std::uint8_t>{1, 2}));
 }
 
@@ -210,9 +202,9 @@ TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
   ASSERT_EQ(doc.root->CopyTo(1, skipStreams, nullptr, other.root.get()), S_OK);
   ComPtr<IStorage> again = doc.Reopen();
   const std::string set = "\x05" "Bdlz2yf4CmxcuqcuGjbhlgshEc";
-  EXPECT_EQ(Names(again.get()), (std::vector<std::string>{"Copy", "Copy/s", "Copy/in", "Copy/in/" + set, "Moved",
+  EXPECT_EQ(ElementPaths(again.get()), (std::vector<std::string>{"Copy", "Copy/s", "Copy/in", "Copy/in/" + set, "Moved",
                                                           "Moved/s", "Moved/in", "Moved/in/" + set}));
-  EXPECT_EQ(Names(other.root.get()), Names(again.get()));
+  EXPECT_EQ(ElementPaths(other.root.get()), ElementPaths(again.get()));
   ComPtr<IStorage> moved;
   ASSERT_EQ(again->OpenStorage(L"MOVED", nullptr, kRead, nullptr, 0, moved.Out()), S_OK);
   STATSTG stat{};

@@ -125,6 +125,14 @@ void SortByPath(std::vector<Element>* v) {
 
 HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
 
+std::vector<std::string> ElementPaths(IStorage* root) {
+  std::vector<Element> all;
+  EXPECT_EQ(WalkDocument(root, &all), S_OK);
+  std::vector<std::string> paths;
+  for (const Element& e : all) paths.push_back(e.path);
+  return paths;
+}
+
 std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted) {
   ComPtr<IStorage> root;
   std::vector<Element> all;

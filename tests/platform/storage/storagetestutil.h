@@ -32,6 +32,8 @@ struct Element {
 
 // Every element under `root`, depth first in enumeration order, each stream read whole.
 HRESULT WalkDocument(IStorage* root, std::vector<Element>* out);
+// The paths WalkDocument gives, which it must give without failing.
+std::vector<std::string> ElementPaths(IStorage* root);
 // Opens and walks `bytes`, expecting both to succeed; sorted by path when `sorted`.
 std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted = false);
 
