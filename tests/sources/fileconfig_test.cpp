@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "frame/exceptions.h"
 #include "platform/storage/comobject.h"
 #include "sources/fileconfigparser.h"
 #include "sources/fileconfigsaver.h"
@@ -30,14 +29,10 @@ std::vector<std::uint8_t> Save(const DeviceList& devices, IExMemoryMgr* memory) 
   return payload;
 }
 
-std::wstring FailureOf(const std::vector<std::uint8_t>& payload, DeviceList* devices = nullptr) {
+std::wstring FailureOf(const std::vector<std::uint8_t>& payload, DeviceList* devices = nullptr,
+                       IExMemoryMgr* memory = nullptr) {
   DeviceList local;
-  try {
-    CFileConfigParser().ParseConfigInfo(payload, devices ? *devices : local, nullptr);
-  } catch (const exception_rt& e) {
-    return e.wtext();
-  }
-  return L"";
+  return rectest::RaisedText([&] { CFileConfigParser().ParseConfigInfo(payload, devices ? *devices : local, memory); });
 }
 
 TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
@@ -61,21 +56,15 @@ TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
   EXPECT_EQ(memory.live(), 0u);
 }
 
-TEST(FileConfig, DevicesWithoutNameAreLeftOutAndTheDocumentStaysValid) {
+// Devices without a name are left out (the document stays valid); a second device of one name
+// replaces the first whole.
+TEST(FileConfig, NamelessDevicesAreLeftOutAndALaterDeviceOfOneNameReplacesTheFirst) {
   DeviceList devices;
   devices.push_back(Device(nullptr, 1, "A"));
   devices.push_back(Device(L"", 2, "B"));
-  const auto payload = Save(devices, nullptr);
-  DeviceList back;
-  CFileConfigParser().ParseConfigInfo(payload, back, nullptr);
-  EXPECT_TRUE(back.empty());
-}
-
-TEST(FileConfig, SecondDeviceOfOneNameReplacesTheFirst) {
-  DeviceList devices;
   devices.push_back(Device(L"Same", 1, "First"));
   devices.push_back(Device(L"Same", 2, "Second"));
-  devices[0][L"OnlyFirst"] = rectest::Fixed(VT_I4, 1);
+  devices[2][L"OnlyFirst"] = rectest::Fixed(VT_I4, 1);
   DeviceList back;
   CFileConfigParser().ParseConfigInfo(Save(devices, nullptr), back, nullptr);
   ASSERT_EQ(back.size(), 1u);
@@ -127,14 +116,9 @@ TEST(FileConfig, LockBytesThatCannotHoldThePayloadRaise) {
   const auto payload = Save({Device(L"D", 1, "C")}, nullptr);
   rectest::LimitedMemory memory(1000);
   DeviceList back;
-  try {
-    CFileConfigParser().ParseConfigInfo(payload, back, &memory);
-    FAIL() << "must raise";
-  } catch (const exception_rt& e) {
-    const std::wstring expected =
-        L"Memory allocation of " + std::to_wstring(payload.size()) + L" bytes failed via ILockBytes interface";
-    EXPECT_EQ(e.wtext().rfind(expected, 0), 0u) << e.what();
-  }
+  const std::wstring expected =
+      L"Memory allocation of " + std::to_wstring(payload.size()) + L" bytes failed via ILockBytes interface";
+  EXPECT_EQ(FailureOf(payload, &back, &memory).rfind(expected, 0), 0u);
 }
 
 }  // namespace

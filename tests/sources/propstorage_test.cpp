@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/exceptions.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "platform/storage/storagetestutil.h"
 #include "properties/propstorageloader.h"
 #include "properties/propstoragesaver.h"
 #include "support/propvarianttext.h"
@@ -26,30 +26,6 @@ constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
-
-std::vector<std::wstring> ElementNames(IStorage* storage) {
-  ComPtr<IEnumSTATSTG> list;
-  EXPECT_EQ(storage->EnumElements(0, nullptr, 0, list.Out()), S_OK);
-  std::vector<std::wstring> names;
-  STATSTG element;
-  ULONG fetched = 0;
-  while (list->Next(1, &element, &fetched) == S_OK) {
-    names.push_back(element.pwcsName);
-    CoTaskMemFree(element.pwcsName);
-  }
-  return names;
-}
-
-std::vector<std::uint8_t> StreamBytes(IStorage* storage, const wchar_t* name) {
-  ComPtr<IStream> stream;
-  EXPECT_EQ(storage->OpenStream(name, nullptr, kRead, 0, stream.Out()), S_OK);
-  if (!stream) return {};
-  std::vector<std::uint8_t> bytes(1 << 16);
-  ULONG read = 0;
-  stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-  bytes.resize(read);
-  return bytes;
-}
 
 // Saves `map` into storage "dev" of a new document, and gives the document's bytes.
 std::vector<std::uint8_t> SaveInDocument(const PropertyMap& map, const FMTID& fmtid = kDeviceFmtid) {
@@ -108,31 +84,30 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
     ComPtr<IStorage> device;
     ASSERT_EQ(doc.root()->CreateStorage(name, kCreate, 0, 0, device.Out()), S_OK);
     saver.Save(device.get(), kDeviceFmtid, map);
-    auto names = ElementNames(device.get());
+    auto names = rectest::ElementPaths(device.get());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", L"__blob_stream_#0",
-                                                 L"__string_stream_#0", L"__string_stream_#1"}));
-    const auto text = StreamBytes(device.get(), L"__string_stream_#0");
+    EXPECT_EQ(names, (std::vector<std::string>{"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", "__blob_stream_#0",
+                                                "__string_stream_#0", "__string_stream_#1"}));
+    const auto text = rectest::ReadStreamAt(device.get(), L"__string_stream_#0");
     ASSERT_EQ(text.size(), 2u * 257) << "UTF-16 units and one terminating unit";
     EXPECT_EQ(text[0], 'b');
     EXPECT_EQ(text[512], 0);
-    EXPECT_EQ(StreamBytes(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(rectest::ReadStreamAt(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
     // The set itself holds the streams' names, the blob's as a wide string.
     ComPtr<IPropertySetStorage> sets;
     ASSERT_EQ(StgCreatePropSetStg(device.get(), 0, sets.Out()), S_OK);
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(sets->Open(kDeviceFmtid, kRead, set.Out()), S_OK);
-    PROPSPEC specs[3] = {};
-    specs[0].ulKind = specs[1].ulKind = specs[2].ulKind = PRSPEC_LPWSTR;
-    specs[0].lpwstr = const_cast<wchar_t*>(L"B");
-    specs[1].lpwstr = const_cast<wchar_t*>(L"C");
-    specs[2].lpwstr = const_cast<wchar_t*>(L"e");
-    PROPVARIANT values[3];
-    ASSERT_EQ(set->ReadMultiple(3, specs, values), S_OK);
-    EXPECT_EQ(Describe(values[0]), "30 \"__string_stream_#0\"");
-    EXPECT_EQ(Describe(values[1]), "31 \"__blob_stream_#0\"");
-    EXPECT_EQ(Describe(values[2]), "65 blob(0:)") << "an empty blob stays in the set";
-    for (auto& v : values) PropVariantClear(&v);
+    const std::pair<const wchar_t*, const char*> stored[] = {
+        {L"B", "30 \"__string_stream_#0\""}, {L"C", "31 \"__blob_stream_#0\""}, {L"e", "65 blob(0:)"}};
+    for (const auto& [name, text] : stored) {  // an empty blob stays in the set
+      PROPSPEC spec{PRSPEC_LPWSTR, {}};
+      spec.lpwstr = const_cast<wchar_t*>(name);
+      PROPVARIANT value;
+      ASSERT_EQ(set->ReadMultiple(1, &spec, &value), S_OK);
+      EXPECT_EQ(Describe(value), text);
+      PropVariantClear(&value);
+    }
   }
 }
 
@@ -146,23 +121,8 @@ TEST(PropStorage, ShortTextNamingABlobStreamReadsAsThatBlob) {
   PropertyMap dangling;
   dangling[L"impostor"] = rectest::Lpwstr(L"__blob_stream_#7");
   const auto bytes = SaveInDocument(dangling);
-  try {
-    LoadFromDocument(bytes);
-    FAIL() << "a missing stream must raise";
-  } catch (const exception_rt& e) {
-    EXPECT_NE(e.wtext().find(L"CPropStorageLoader::LoadProperty"), std::wstring::npos) << e.what();
-  }
-}
-
-TEST(PropStorage, EmptyMapStillCreatesTheSet) {
-  const auto bytes = SaveInDocument({});
-  rectest::MemoryDocument doc(bytes);
-  ComPtr<IStorage> device;
-  ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
-  EXPECT_EQ(ElementNames(device.get()), std::vector<std::wstring>{L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
-  PropertyMap map;
-  CPropStorageLoader(nullptr).Load(device.get(), kDeviceFmtid, map);
-  EXPECT_TRUE(map.empty());
+  EXPECT_NE(rectest::RaisedText([&] { LoadFromDocument(bytes); }).find(L"CPropStorageLoader::LoadProperty"),
+            std::wstring::npos) << "a missing stream must raise";
 }
 
 TEST(PropStorage, LoaderFallsBackToTheStoragesFirstSet) {
@@ -172,13 +132,10 @@ TEST(PropStorage, LoaderFallsBackToTheStoragesFirstSet) {
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(Describe(back.at(L"Handle").get()), "3 0xc");
   rectest::MemoryDocument doc;
-  try {
-    PropertyMap none;
-    CPropStorageLoader(nullptr).Load(doc.root(), kDeviceFmtid, none);
-    FAIL() << "a storage without sets must raise";
-  } catch (const exception_rt& e) {
-    EXPECT_NE(e.wtext().find(L"CPropStorageLoader::Load"), std::wstring::npos) << e.what();
-  }
+  PropertyMap none;
+  EXPECT_NE(rectest::RaisedText([&] { CPropStorageLoader(nullptr).Load(doc.root(), kDeviceFmtid, none); })
+                .find(L"CPropStorageLoader::Load"),
+            std::wstring::npos) << "a storage without sets must raise";
 }
 
 TEST(PropStorage, BlobBlockRefusedByTheMemoryManager) {
@@ -186,28 +143,24 @@ TEST(PropStorage, BlobBlockRefusedByTheMemoryManager) {
   map[L"blob"] = rectest::Blob({1, 2, 3, 4, 5});
   const auto bytes = SaveInDocument(map);
   rectest::LimitedMemory memory(4);
-  try {
-    LoadFromDocument(bytes, &memory);
-    FAIL() << "must raise";
-  } catch (const exception_rt& e) {
-    EXPECT_NE(e.wtext().find(L"Memory allocation of 5 bytes failed via TVK memory manager"),
-              std::wstring::npos) << e.what();
-  }
+  EXPECT_NE(rectest::RaisedText([&] { LoadFromDocument(bytes, &memory); })
+                .find(L"Memory allocation of 5 bytes failed via TVK memory manager"),
+            std::wstring::npos);
 }
 
-TEST(PropStorage, SavingIntoAReadOnlyStorageRaises) {
-  const auto bytes = SaveInDocument({});
-  rectest::MemoryDocument doc(bytes);
+// An empty map still makes the set, read back as an empty map; a read-only storage refuses a save.
+TEST(PropStorage, EmptyMapStillCreatesTheSetAndAReadOnlyStorageRefusesSaving) {
+  rectest::MemoryDocument doc(SaveInDocument({}));
   ComPtr<IStorage> device;
   ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  EXPECT_EQ(rectest::ElementPaths(device.get()), std::vector<std::string>{"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
   PropertyMap map;
+  CPropStorageLoader(nullptr).Load(device.get(), kDeviceFmtid, map);
+  EXPECT_TRUE(map.empty());
   map[L"x"] = rectest::Fixed(VT_I4, 1);
-  try {
-    CPropStorageSaver().Save(device.get(), kDeviceFmtid, map);
-    FAIL() << "must raise";
-  } catch (const exception_rt& e) {
-    EXPECT_NE(e.wtext().find(L"CPropStorageSaver::Save"), std::wstring::npos) << e.what();
-  }
+  EXPECT_NE(rectest::RaisedText([&] { CPropStorageSaver().Save(device.get(), kDeviceFmtid, map); })
+                .find(L"CPropStorageSaver::Save"),
+            std::wstring::npos);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
-// A memory manager for tests that counts its live blocks and refuses blocks above a limit.
+// A memory manager for tests that counts its live blocks and refuses blocks above a limit, and
+// the text of what an action raises.
 #ifndef RECFILEREADER_TESTS_SOURCES_TESTMEMORY_H
 #define RECFILEREADER_TESTS_SOURCES_TESTMEMORY_H
 
 #include <cstdlib>
+#include <functional>
 #include <set>
+#include <string>
 
+#include "frame/exceptions.h"
 #include "recfilereader/hostservices.h"
 
 namespace rectest {
@@ -33,6 +37,16 @@ class LimitedMemory final : public IExMemoryMgr {
   std::size_t limit_;
   std::set<void*> live_;
 };
+
+// The text of the exception_rt `action` raises; empty when it raises none.
+inline std::wstring RaisedText(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const recfilereader::exception_rt& e) {
+    return e.wtext();
+  }
+  return L"";
+}
 
 }  // namespace rectest
 

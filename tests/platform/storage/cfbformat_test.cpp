@@ -40,8 +40,10 @@ std::vector<std::uint8_t> HandBuiltHeader() {
   return std::vector<std::uint8_t>(raw.bytes().begin(), raw.bytes().begin() + 512);
 }
 
-TEST(CfbHeader, DecodesEveryFieldOfAHandBuiltSector) {
-  const Header h = Header::DecodeFrom(HandBuiltHeader());
+// Decoding checks each field at its own offset; encoding must give back the very same bytes.
+TEST(CfbHeader, HandBuiltSectorDecodesFieldByFieldAndEncodesToTheSameBytes) {
+  const std::vector<std::uint8_t> original = HandBuiltHeader();
+  const Header h = Header::DecodeFrom(original);
   EXPECT_EQ(h.minorVersion, 0x0021);
   EXPECT_EQ(h.majorVersion, 3);
   EXPECT_EQ(h.sectorShift, 9);
@@ -57,12 +59,8 @@ TEST(CfbHeader, DecodesEveryFieldOfAHandBuiltSector) {
   EXPECT_EQ(h.difatSectorCount, 1u);
   EXPECT_EQ(h.difat[0], 1000u);
   EXPECT_EQ(h.difat[108], 1108u);
-}
-
-TEST(CfbHeader, EncodesToTheSameBytes) {
-  const std::vector<std::uint8_t> original = HandBuiltHeader();
   std::array<std::uint8_t, 512> encoded{};
-  Header::DecodeFrom(original).EncodeTo(encoded);
+  h.EncodeTo(encoded);
   EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), original.begin()));
 }
 
@@ -89,15 +87,6 @@ TEST(CfbHeader, RejectsWrongFixedFields) {
   EXPECT_EQ(DecodeResult(std::vector<std::uint8_t>(100, 0)), STG_E_FILEALREADYEXISTS);
 }
 
-TEST(CfbHeader, AcceptsVersion4AndOddMinorVersions) {
-  rectest::RawCfb raw(4, 0);
-  raw.Header16(0x18, 0x0021);
-  raw.Header32(0x34, 7);  // transaction signature
-  const Header h = Header::DecodeFrom(raw.bytes());
-  EXPECT_EQ(h.majorVersion, 4);
-  EXPECT_EQ(h.sectorSize(), 4096u);
-}
-
 DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint16_t lengthField) {
   rectest::RawCfb raw(3, 1);
   raw.UseFat({});
@@ -114,42 +103,26 @@ TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLies) {
   EXPECT_EQ(Decode(e, 3, 8).name, u"Str");       // a shorter valid length wins
   const rectest::RawEntry unterminated{std::u16string(32, u'\xFFFF'), 2};
   EXPECT_EQ(Decode(unterminated, 3, 0xFFFF).name, std::u16string(31, u'\xFFFF'));
-  const DirectoryEntry d = Decode(e, 3, 14);
-  EXPECT_EQ(d.left, 7u);
-  EXPECT_EQ(d.right, 8u);
-  EXPECT_EQ(d.child, 9u);
-  EXPECT_EQ(d.startSector, 10u);
-  EXPECT_EQ(d.size, 0x1234u);
 }
 
-TEST(CfbDirectoryEntry, Version3IgnoresTheHighHalfOfTheSize) {
-  const rectest::RawEntry e{u"S", 2, 1, kNoStream, kNoStream, kNoStream, 0, 0xDEAD000000001000ull};
-  EXPECT_EQ(Decode(e, 3, 4).size, 0x1000u);
-  EXPECT_EQ(Decode(e, 4, 4).size, 0xDEAD000000001000ull);
-}
-
-TEST(CfbDirectoryEntry, EncodeDecodeRoundTrip) {
+// Our own reader would accept a symmetric mistake, so the encoded bytes are checked directly.
+TEST(CfbDirectoryEntry, EncodesNameLengthTypeAndClassIdentifierAtTheirOffsets) {
   DirectoryEntry e;
   e.name = u"\x05SummaryInformation";
   e.type = kStorage;
-  e.color = kBlack;
-  e.left = 3;
-  e.right = 4;
-  e.child = 5;
   e.clsid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
   e.stateBits = 0xA5;
   e.ctime = {1, 2};
   e.mtime = {3, 4};
   std::array<std::uint8_t, 128> bytes{};
   e.EncodeTo(bytes);
+  EXPECT_EQ(bytes[0], 5);
   EXPECT_EQ(bytes[0x40], 2 * (e.name.size() + 1));
-  EXPECT_EQ(bytes[0x50], 0x04);  // Data1 little-endian
-  const DirectoryEntry d = DirectoryEntry::DecodeFrom(bytes, 3);
-  EXPECT_EQ(d.name, e.name);
-  EXPECT_EQ(d.clsid, e.clsid);
-  EXPECT_EQ(d.stateBits, e.stateBits);
-  EXPECT_EQ(d.ctime.dwHighDateTime, 2u);
-  EXPECT_EQ(d.mtime.dwLowDateTime, 3u);
+  EXPECT_EQ(bytes[0x42], 1);
+  EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin() + 0x50, bytes.begin() + 0x54)), (std::vector<std::uint8_t>{4, 3, 2, 1}));
+  EXPECT_EQ(bytes[0x60], 0xA5);
+  EXPECT_EQ(bytes[0x68], 2);  // high half of the creation time
+  EXPECT_EQ(bytes[0x6C], 3);  // low half of the modification time
 }
 
 TEST(CfbNames, OrderIsLengthFirstThenUpperCased) {
@@ -165,23 +138,16 @@ TEST(CfbNames, OrderIsLengthFirstThenUpperCased) {
   EXPECT_EQ(CompareNames(u"\u00e9t\u00e9", u"\u00c9T\u00c9"), 0);
 }
 
-TEST(CfbNames, ValidNames) {
-  EXPECT_TRUE(IsValidElementName(u"\x05SummaryInformation"));
-  EXPECT_TRUE(IsValidElementName(std::u16string(31, u'x')));
-  EXPECT_FALSE(IsValidElementName(std::u16string(32, u'x')));
-  EXPECT_FALSE(IsValidElementName(u""));
-  for (const char16_t* bad : {u"a/b", u"a\\b", u"a:b", u"a!b"}) EXPECT_FALSE(IsValidElementName(bad));
-}
-
-// Checks search order, root black, no red child of a red node and one black height.
-int BlackHeight(const std::vector<SiblingLinks>& t, int node, int lo, int hi, bool parentRed) {
+// Checks search order, no red child of a red node and one black height; counts the nodes.
+int BlackHeight(const std::vector<SiblingLinks>& t, int node, int lo, int hi, bool parentRed, int* count) {
   if (node < 0) return 1;
+  ++*count;
   EXPECT_GE(node, lo);
   EXPECT_LE(node, hi);
   const bool red = t[node].red;
   EXPECT_FALSE(red && parentRed) << "red under red at " << node;
-  const int left = BlackHeight(t, t[node].left, lo, node - 1, red);
-  const int right = BlackHeight(t, t[node].right, node + 1, hi, red);
+  const int left = BlackHeight(t, t[node].left, lo, node - 1, red, count);
+  const int right = BlackHeight(t, t[node].right, node + 1, hi, red, count);
   EXPECT_EQ(left, right) << "black heights differ under " << node;
   return left + (red ? 0 : 1);
 }
@@ -193,17 +159,8 @@ TEST(CfbSiblingTree, IsAValidRedBlackTreeForEveryCount) {
     const std::vector<SiblingLinks> tree = BuildSiblingTree(n, &root);
     ASSERT_GE(root, 0);
     EXPECT_FALSE(tree[root].red);
-    BlackHeight(tree, root, 0, n - 1, false);
     int reached = 0;
-    std::vector<int> pending{root};
-    while (!pending.empty()) {
-      const int i = pending.back();
-      pending.pop_back();
-      if (i < 0) continue;
-      ++reached;
-      pending.push_back(tree[i].left);
-      pending.push_back(tree[i].right);
-    }
+    BlackHeight(tree, root, 0, n - 1, false, &reached);
     EXPECT_EQ(reached, n);
   }
 }

@@ -44,21 +44,16 @@ std::set<std::string> OurView(IStorage* root, const FMTID& fmtid) {
   ComPtr<IPropertyStorage> set;
   EXPECT_EQ(sets->Open(fmtid, kRead, set.Out()), S_OK);
   if (!set) return {};
-  std::vector<PROPSPEC> specs(2);
-  specs[0].ulKind = PRSPEC_PROPID;
-  specs[0].propid = PID_CODEPAGE;
-  specs[1].ulKind = PRSPEC_PROPID;
-  specs[1].propid = PID_LOCALE;
+  // The code page and the locale, then every listed property.
+  std::vector<PROPSPEC> specs;
+  for (PROPID id : {PROPID{PID_CODEPAGE}, PROPID{PID_LOCALE}}) specs.push_back({PRSPEC_PROPID, {id}});
   ComPtr<IEnumSTATPROPSTG> list;
   EXPECT_EQ(set->Enum(list.Out()), S_OK);
   STATPROPSTG entry;
   ULONG fetched = 0;
   while (list->Next(1, &entry, &fetched) == S_OK) {
     CoTaskMemFree(entry.lpwstrName);
-    PROPSPEC spec{};
-    spec.ulKind = PRSPEC_PROPID;
-    spec.propid = entry.propid;
-    specs.push_back(spec);
+    specs.push_back({PRSPEC_PROPID, {entry.propid}});
   }
   std::vector<PROPVARIANT> values(specs.size());
   EXPECT_EQ(set->ReadMultiple(static_cast<ULONG>(specs.size()), specs.data(), values.data()), S_OK);

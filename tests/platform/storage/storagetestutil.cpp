@@ -4,10 +4,13 @@
 #include <stdio.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <sstream>
 
 #include "platform/textconv.h"
+#include "support/tempdir.h"
 
 namespace rectest {
 
@@ -114,17 +117,61 @@ HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Eleme
   }
 }
 
-std::string FirstExisting(std::initializer_list<const char*> candidates) {
-  for (const char* c : candidates) {
-    std::error_code ec;
-    if (std::filesystem::exists(c, ec)) return c;
-  }
-  return {};
+void SortByPath(std::vector<Element>* v) {
+  std::sort(v->begin(), v->end(), [](const Element& a, const Element& b) { return a.path < b.path; });
 }
 
 }  // namespace
 
 HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
+
+std::vector<std::string> ElementPaths(IStorage* root) {
+  std::vector<Element> all;
+  EXPECT_EQ(WalkDocument(root, &all), S_OK);
+  std::vector<std::string> paths;
+  for (const Element& e : all) paths.push_back(e.path);
+  return paths;
+}
+
+std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted) {
+  ComPtr<IStorage> root;
+  std::vector<Element> all;
+  EXPECT_EQ(OpenDocument(bytes, &root), S_OK);
+  if (root) {
+    EXPECT_EQ(WalkDocument(root.get(), &all), S_OK);
+  }
+  if (sorted) SortByPath(&all);
+  return all;
+}
+
+std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file,
+                                    bool strict) {
+  const std::string script =
+      std::string("import olefile,sys,zlib\n") +
+      (strict ? "ole=olefile.OleFileIO(sys.argv[1],raise_defects=olefile.DEFECT_POTENTIAL)\n"
+                "assert not ole.parsing_issues, ole.parsing_issues\n"
+              : "ole=olefile.OleFileIO(sys.argv[1])\n") +
+      "for p in ole.listdir(streams=True,storages=True):\n"
+      "  t=ole.get_type(p)\n"
+      "  d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
+      "  print(zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n";
+  TempDir dir;
+  WriteFileBytes(dir / "list.py", std::vector<std::uint8_t>(script.begin(), script.end()));
+  int status = 0;
+  std::istringstream out(RunCommand(python + " " + (dir / "list.py").string() + " '" + file.string() + "'", &status));
+  EXPECT_EQ(status, 0) << out.str();
+  std::vector<Element> listed;
+  Element e;
+  int storage = 0;
+  // The path comes last, so that it may hold spaces.
+  while (out >> e.crc >> e.size >> storage && std::getline(out, e.path)) {
+    e.path.erase(0, 1);
+    e.storage = storage == 1;
+    listed.push_back(e);
+  }
+  SortByPath(&listed);
+  return listed;
+}
 
 std::string RunCommand(const std::string& command, int* status) {
   std::string output;
@@ -150,6 +197,11 @@ std::string PythonWithOlefile() {
   return {};
 }
 
-std::string GsfProgram() { return FirstExisting({"/usr/bin/gsf", "/usr/local/bin/gsf"}); }
+std::string GsfProgram() {
+  for (const char* gsf : {"/usr/bin/gsf", "/usr/local/bin/gsf"}) {
+    if (std::error_code ec; std::filesystem::exists(gsf, ec)) return gsf;
+  }
+  return {};
+}
 
 }  // namespace rectest

@@ -4,6 +4,7 @@
 #define RECFILEREADER_TESTS_PLATFORM_STORAGE_STORAGETESTUTIL_H
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct Element {
 
 // Every element under `root`, depth first in enumeration order, each stream read whole.
 HRESULT WalkDocument(IStorage* root, std::vector<Element>* out);
+// The paths WalkDocument gives, which it must give without failing.
+std::vector<std::string> ElementPaths(IStorage* root);
+// Opens and walks `bytes`, expecting both to succeed; sorted by path when `sorted`.
+std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted = false);
 
 // A stream's whole contents.
 std::vector<std::uint8_t> ReadAll(IStream* stream);
@@ -45,6 +50,11 @@ std::string RunCommand(const std::string& command, int* status);
 // The peers, when installed (empty otherwise).
 std::string PythonWithOlefile();
 std::string GsfProgram();
+
+// What python3-olefile lists of the document `file`, sorted by path. `strict` makes olefile
+// raise on every defect it knows and fail on any parsing issue.
+std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file,
+                                    bool strict);
 
 }  // namespace rectest
 
