@@ -26,12 +26,16 @@ class RecStreamTest : public ::testing::TestWithParam<bool> {
  protected:
   CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
     files.Add(L"r", bytes);
+    return Start([](CRecStream& s) { s.OpenFile(L"r"); });
+  }
+  template <class Opening>
+  CRecStream& Start(Opening open) {
     owner.SetCache(kEntry, GetParam() ? 8 * kEntry : 0);
     CachingFileReaderPlatform platform;
     platform.files = &files;
     platform.start_worker = false;
     stream = std::make_unique<CRecStream>(&owner, platform);
-    stream->OpenFile(L"r");
+    open(*stream);
     return *stream;
   }
 
@@ -251,8 +255,6 @@ TEST_P(RecStreamTest, PerformanceQueriesRunOnIntoTheFileReader) {
   EXPECT_FALSE(s.GetPerformanceTable(nullptr));
 }
 
-INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
-
 TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
   RecBuilder b = Headed();
   for (int i = 0; i < 400; ++i) {
@@ -282,48 +284,33 @@ TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
   EXPECT_TRUE(owner.Reports().empty());
 }
 
-TEST(RecBlockChainWriter, WritesTheChainAsTheBuilderLaysItDown) {
-  rectest::FakeOwner owner;
-  rectest::MemFileSystem files;
-  for (std::uint32_t limit : {0u, 8 * kEntry}) {
-    SCOPED_TRACE(limit);
-    owner.SetCache(kEntry, limit);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    platform.start_worker = false;
-    const std::wstring name = L"w" + std::to_wstring(limit);
-    CRecStream stream(&owner, platform);
-    stream.CreateFileW(name.c_str());
-
-    const struct {
-      std::uint16_t type;
-      std::size_t size;
-    } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
-    RecBuilder expected;
-    RecBlockChainWriter writer;
-    for (const auto& spec : blocks) {
-      const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
-      expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
-      RecBlock block;
-      block.header.Type = spec.type;
-      block.header.Sequence = 5;
-      block.header.Link = 99;
-      block.header.Tag = 6;
-      ASSERT_TRUE(block.payload.Resize(payload.size()));
-      if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
-      writer.Write(stream, block);
-      EXPECT_EQ(block.Offset, expected.offsets().back());
-      EXPECT_EQ(block.Next, expected.bytes().size());
-      EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
-    }
-    EXPECT_EQ(files.Bytes(name), expected.bytes());
-    // What was written reads back through the stream as well.
-    stream.SetPosition(0);
+TEST_P(RecStreamTest, ChainWriterWritesTheChainAsTheBuilderLaysItDown) {
+  CRecStream& stream = Start([](CRecStream& s) { s.CreateFileW(L"w"); });
+  const struct {
+    std::uint16_t type;
+    std::size_t size;
+  } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
+  RecBuilder expected;
+  RecBlockChainWriter writer;
+  for (const auto& spec : blocks) {
+    const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
+    expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
     RecBlock block;
-    stream.ReadBlock(kBlockForward, block);
-    EXPECT_EQ(block.header.Link, expected.offsets()[2]);
+    block.header.Type = spec.type;
+    block.header.Sequence = 5;
+    block.header.Link = 99;
+    block.header.Tag = 6;
+    ASSERT_TRUE(block.payload.Resize(payload.size()));
+    if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
+    writer.Write(stream, block);
+    EXPECT_EQ(block.Offset, expected.offsets().back());
+    EXPECT_EQ(block.Next, expected.bytes().size());
+    EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
   }
+  EXPECT_EQ(files.Bytes(L"w"), expected.bytes());
 }
+
+INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace recfilereader
