@@ -172,8 +172,10 @@ TEST_P(RecStreamTest, BackwardReadsWithoutAPlausibleBlockFail) {
       {"empty file", {}, 0},
       {"shorter than a header", PlainPayload(31, 1), 31},
       {"no header at all", PlainPayload(300000, 2), 300000},
-      {"back link before the file", HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .prev_size = 500}), 80},
-      {"damaged following header", HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .header_size = 33}), 80},
+      {"back link before the file",
+       HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .prev_size = 500}), 80},
+      {"damaged following header",
+       HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .header_size = 33}), 80},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

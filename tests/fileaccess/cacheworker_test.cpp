@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <latch>
 #include <thread>
 
 #include "fileaccess/cachingfilereader.h"
@@ -161,26 +161,13 @@ TEST_F(ReaderTest, WorkerReadsAheadAnswersSeeksAndCarriesOnAfterALoadFailure) {
   EXPECT_NE(reports[0].text.find(L"CCachingFileReader::ReadFileChunk"), std::wstring::npos);
 }
 
-// Holds every read of the file system until released.
+// Holds every read of the file system until opened; tells when the first read got there.
 struct ReadGate {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool open = false;
-  int waiting = 0;
+  std::atomic<bool> reached_once{false};
+  std::latch reached{1}, opened{1};
   void Pass() {
-    std::unique_lock lock(mutex);
-    ++waiting;
-    changed.notify_all();
-    changed.wait(lock, [&] { return open; });
-  }
-  void WaitForReader() {
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return waiting > 0; });
-  }
-  void Open() {
-    std::lock_guard lock(mutex);
-    open = true;
-    changed.notify_all();
+    if (!reached_once.exchange(true)) reached.count_down();
+    opened.wait();
   }
 };
 
@@ -195,7 +182,7 @@ TEST_F(ReaderTest, ShutdownWaitsForABlockedWorkerWithinTheGraceAndThenAbandonsIt
     platform.shutdown_grace = grace;
     auto reader = std::make_unique<CCachingFileReader>(&owner, platform);
     reader->OpenFile(L"f");
-    gate->WaitForReader();
+    gate->reached.wait();
     return reader;
   };
   {
@@ -203,7 +190,7 @@ TEST_F(ReaderTest, ShutdownWaitsForABlockedWorkerWithinTheGraceAndThenAbandonsIt
     auto reader = start_blocked(gate, 5s);
     std::thread opener([gate] {
       std::this_thread::sleep_for(100ms);
-      gate->Open();
+      gate->opened.count_down();
     });
     reader->CloseFile();
     opener.join();
@@ -230,7 +217,8 @@ TEST_F(ReaderTest, ShutdownWaitsForABlockedWorkerWithinTheGraceAndThenAbandonsIt
   EXPECT_EQ(Read(*reader, 0, 10), Slice(Pattern(1000), 0, 10));
   reader.reset();
 
-  gate->Open();  // the abandoned worker ends on its own, reporting nothing, and lets go of the file
+  // The abandoned worker ends on its own, reporting nothing, and lets go of the file.
+  gate->opened.count_down();
   EXPECT_TRUE(Eventually([&] { return data.use_count() == 2; }));
   EXPECT_EQ(owner.Reports().size(), 1u);
 }
