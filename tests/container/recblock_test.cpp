@@ -24,14 +24,8 @@ TEST(RecBlock, FreshBlockHasTheUnsetValues) {
 
 TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   rectest::RecBuilder builder;
-  rectest::BlockSpec spec;
-  spec.type = 0xDAB1;
-  spec.sequence = 0x0102030405060708ull;
-  spec.link = 0x1112131415161718ull;
-  spec.tag = 0x21222324;
-  spec.prev_size = 0x31323334;
-  spec.payload.assign(5, 0x55);
-  builder.Add(spec);
+  builder.Add({.type = 0xDAB1, .sequence = 0x0102030405060708ull, .link = 0x1112131415161718ull,
+               .tag = 0x21222324, .payload = std::vector<std::uint8_t>(5, 0x55), .prev_size = 0x31323334});
   const auto& bytes = builder.bytes();
 
   const RecBlockHeader h = RecBlockHeader::DecodeFrom(bytes.data());

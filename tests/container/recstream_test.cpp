@@ -26,12 +26,16 @@ class RecStreamTest : public ::testing::TestWithParam<bool> {
  protected:
   CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
     files.Add(L"r", bytes);
+    return Start([](CRecStream& s) { s.OpenFile(L"r"); });
+  }
+  template <class Opening>
+  CRecStream& Start(Opening open) {
     owner.SetCache(kEntry, GetParam() ? 8 * kEntry : 0);
     CachingFileReaderPlatform platform;
     platform.files = &files;
     platform.start_worker = false;
     stream = std::make_unique<CRecStream>(&owner, platform);
-    stream->OpenFile(L"r");
+    open(*stream);
     return *stream;
   }
 
@@ -40,11 +44,24 @@ class RecStreamTest : public ::testing::TestWithParam<bool> {
   std::unique_ptr<CRecStream> stream;
 };
 
-// A small recording: file header, configuration, data blocks of several sizes (one spanning
-// cache entries), navigation, metadata with a back link nobody keeps up, end block.
-RecBuilder SampleFile() {
+// A builder that has laid down a 48-byte file header; the next block starts at 80.
+RecBuilder Headed() {
   RecBuilder b;
   b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  return b;
+}
+
+std::vector<std::uint8_t> HeadedThen(const BlockSpec& block) {
+  RecBuilder b = Headed();
+  b.Add(block);
+  return b.bytes();
+}
+
+// A small recording: file header, configuration, data blocks of several sizes (one spanning
+// cache entries), navigation, metadata with back links nobody keeps up (0 would name the block
+// itself), end block.
+RecBuilder SampleFile() {
+  RecBuilder b = Headed();
   b.Add({.type = 0xCBF1, .payload = PlainPayload(1000, 2)});
   std::uint64_t sequence = 0;
   for (std::size_t size : {0, 1, 100, 600000, 72}) {
@@ -54,7 +71,7 @@ RecBuilder SampleFile() {
   }
   b.Add({.type = 0xCB0F, .payload = PlainPayload(64, 9)});
   b.Add({.type = 0xCB9D, .payload = PlainPayload(40, 10), .prev_size = 0x7777});
-  b.Add({.type = 0xCB9E, .payload = PlainPayload(30, 11), .prev_size = 3});
+  b.Add({.type = 0xCB9E, .payload = PlainPayload(30, 11), .prev_size = 0});
   b.Add({.type = 0xCBEF, .payload = PlainPayload(40, 12)});
   return b;
 }
@@ -75,7 +92,7 @@ void ExpectBlockAt(const RecBuilder& b, std::size_t index, const RecBlock& block
                                                         bytes.begin() + static_cast<std::ptrdiff_t>(next)));
 }
 
-TEST_P(RecStreamTest, ForwardWalkReadsEveryBlockInTurn) {
+TEST_P(RecStreamTest, WalksReadEveryBlockForwardAndBackward) {
   const RecBuilder b = SampleFile();
   CRecStream& s = Open(b.bytes());
   RecBlock block;
@@ -88,23 +105,14 @@ TEST_P(RecStreamTest, ForwardWalkReadsEveryBlockInTurn) {
   EXPECT_EQ(s.GetPosition(), s.GetFileSize());
   EXPECT_THROW(s.ReadBlock(kBlockForward, block), exception_rec_invalid_offset);
   EXPECT_EQ(s.GetPosition(), s.GetFileSize());
-}
-
-TEST_P(RecStreamTest, BackwardWalkFromTheEndReadsEveryBlockInReverse) {
-  const RecBuilder b = SampleFile();
-  CRecStream& s = Open(b.bytes());
-  s.SetPosition(s.GetFileSize());
-  RecBlock block;
   for (std::size_t i = b.offsets().size(); i-- > 0;) {
     SCOPED_TRACE(i);
     s.ReadBlock(kBlockBackward, block);
     ExpectBlockAt(b, i, block);
     EXPECT_EQ(s.GetPosition(), block.Offset);
   }
-  // The first block links back to itself.
-  s.ReadBlock(kBlockBackward, block);
+  s.ReadBlock(kBlockBackward, block);  // the first block links back to itself
   EXPECT_EQ(block.Offset, 0u);
-  EXPECT_EQ(s.GetPosition(), 0u);
   s.ReadBlock(2, block);  // no such direction: nothing happens
   EXPECT_EQ(s.GetPosition(), 0u);
 }
@@ -123,10 +131,8 @@ TEST_P(RecStreamTest, UnreadableHeadersAreRefusedWithoutMovingOrAllocating) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RecBuilder b;
-    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
-    const std::uint64_t damaged = b.Add(c.damaged);
-    CRecStream& s = Open(b.bytes());
+    const std::uint64_t damaged = 80;
+    CRecStream& s = Open(HeadedThen(c.damaged));
     s.SetPosition(damaged);
     RecBlock block;
     ASSERT_TRUE(block.payload.Resize(16));
@@ -167,21 +173,9 @@ TEST_P(RecStreamTest, BackwardReadsWithoutAPlausibleBlockFail) {
       {"shorter than a header", PlainPayload(31, 1), 31},
       {"no header at all", PlainPayload(300000, 2), 300000},
       {"back link before the file",
-       [] {
-         RecBuilder b;
-         b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
-         b.Add({.type = 0xDAB1, .payload = PlainPayload(8, 1), .prev_size = 500});
-         return b.bytes();
-       }(),
-       80},
+       HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .prev_size = 500}), 80},
       {"damaged following header",
-       [] {
-         RecBuilder b;
-         b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
-         b.Add({.type = 0xDAB1, .payload = PlainPayload(8, 1), .header_size = 33});
-         return b.bytes();
-       }(),
-       80},
+       HeadedThen({.type = 0xDAB1, .payload = PlainPayload(8, 1), .header_size = 33}), 80},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -204,8 +198,7 @@ TEST_P(RecStreamTest, ScanFindsTheNearestHeaderAcrossWindows) {
   for (std::size_t payload : {kWindow - 33, kWindow - 32, kWindow - 31, kWindow - 16, kWindow + 100,
                               3 * kWindow}) {
     SCOPED_TRACE(payload);
-    RecBuilder b;
-    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+    RecBuilder b = Headed();
     b.AddRaw(PlainPayload(1000, 3));
     const std::uint64_t last = b.Add({.type = 0xCB6E, .payload = PlainPayload(payload, 4)});
     CRecStream& s = Open(b.bytes());
@@ -221,8 +214,7 @@ TEST_P(RecStreamTest, ScanFindsTheNearestHeaderAcrossWindows) {
 TEST_P(RecStreamTest, ScanGivesUpAfterTwentyMiB) {
   for (std::size_t garbage : {19u * 1048576u, 21u * 1048576u}) {
     SCOPED_TRACE(garbage);
-    RecBuilder b;
-    b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+    RecBuilder b = Headed();
     b.AddRaw(PlainPayload(garbage, 5));
     CRecStream& s = Open(b.bytes());
     s.SetPosition(s.GetFileSize());
@@ -238,8 +230,7 @@ TEST_P(RecStreamTest, ScanGivesUpAfterTwentyMiB) {
 }
 
 TEST_P(RecStreamTest, ScanTakesHeaderLikeBytesInAPayload) {
-  RecBuilder b;
-  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  RecBuilder b = Headed();
   std::vector<std::uint8_t> payload = PlainPayload(8, 2);
   RecBuilder fake;  // a 32-byte header with no payload inside the payload
   fake.Add({.type = 0xDAB1, .payload = {}});
@@ -253,26 +244,10 @@ TEST_P(RecStreamTest, ScanTakesHeaderLikeBytesInAPayload) {
   EXPECT_EQ(block.header.DataLength, 0u);
 }
 
-TEST_P(RecStreamTest, MetadataBlocksBeforeThePositionAreFoundByScanning) {
-  RecBuilder b;
-  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
-  const std::uint64_t table = b.Add({.type = 0xCB9D, .payload = PlainPayload(20, 2)});
-  const std::uint64_t metadata = b.Add({.type = 0xCB9E, .payload = PlainPayload(20, 3), .prev_size = 0});
-  const std::uint64_t data = b.Add({.type = 0xDAB1, .payload = PlainPayload(20, 4)});
-  CRecStream& s = Open(b.bytes());
-  RecBlock block;
-  s.SetPosition(data);  // its back link holds
-  s.ReadBlock(kBlockBackward, block);
-  EXPECT_EQ(block.Offset, metadata);
-  s.ReadBlock(kBlockBackward, block);  // PrevSize 0 would give the same block: ignored
-  EXPECT_EQ(block.Offset, table);
-}
-
 TEST_P(RecStreamTest, PerformanceQueriesRunOnIntoTheFileReader) {
   CRecStream& s = Open(SampleFile().bytes());
   EXPECT_EQ(s.GetAccessMode(), 3u);
   auto query = std::make_unique<PerformanceQuery>();
-  std::memset(query.get(), 0, sizeof *query);
   query->Mode = kPerformanceValueAndDescription;
   query->ByIndex = 1;
   query->WantedIndex = 2;
@@ -282,11 +257,8 @@ TEST_P(RecStreamTest, PerformanceQueriesRunOnIntoTheFileReader) {
   EXPECT_FALSE(s.GetPerformanceTable(nullptr));
 }
 
-INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
-
 TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
-  RecBuilder b;
-  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  RecBuilder b = Headed();
   for (int i = 0; i < 400; ++i) {
     b.Add({.type = 0xDAB1, .payload = PlainPayload(static_cast<std::size_t>(i) * 97 % 20000, static_cast<std::uint8_t>(i))});
   }
@@ -314,48 +286,33 @@ TEST(RecStreamWithWorker, WalksBothWaysWhileTheWorkerReadsAheadAndEvicts) {
   EXPECT_TRUE(owner.Reports().empty());
 }
 
-TEST(RecBlockChainWriter, WritesTheChainAsTheBuilderLaysItDown) {
-  rectest::FakeOwner owner;
-  rectest::MemFileSystem files;
-  for (std::uint32_t limit : {0u, 8 * kEntry}) {
-    SCOPED_TRACE(limit);
-    owner.SetCache(kEntry, limit);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    platform.start_worker = false;
-    const std::wstring name = L"w" + std::to_wstring(limit);
-    CRecStream stream(&owner, platform);
-    stream.CreateFileW(name.c_str());
-
-    const struct {
-      std::uint16_t type;
-      std::size_t size;
-    } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
-    RecBuilder expected;
-    RecBlockChainWriter writer;
-    for (const auto& spec : blocks) {
-      const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
-      expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
-      RecBlock block;
-      block.header.Type = spec.type;
-      block.header.Sequence = 5;
-      block.header.Link = 99;
-      block.header.Tag = 6;
-      ASSERT_TRUE(block.payload.Resize(payload.size()));
-      if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
-      writer.Write(stream, block);
-      EXPECT_EQ(block.Offset, expected.offsets().back());
-      EXPECT_EQ(block.Next, expected.bytes().size());
-      EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
-    }
-    EXPECT_EQ(files.Bytes(name), expected.bytes());
-    // What was written reads back through the stream as well.
-    stream.SetPosition(0);
+TEST_P(RecStreamTest, ChainWriterWritesTheChainAsTheBuilderLaysItDown) {
+  CRecStream& stream = Start([](CRecStream& s) { s.CreateFileW(L"w"); });
+  const struct {
+    std::uint16_t type;
+    std::size_t size;
+  } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
+  RecBuilder expected;
+  RecBlockChainWriter writer;
+  for (const auto& spec : blocks) {
+    const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
+    expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
     RecBlock block;
-    stream.ReadBlock(kBlockForward, block);
-    EXPECT_EQ(block.header.Link, expected.offsets()[2]);
+    block.header.Type = spec.type;
+    block.header.Sequence = 5;
+    block.header.Link = 99;
+    block.header.Tag = 6;
+    ASSERT_TRUE(block.payload.Resize(payload.size()));
+    if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
+    writer.Write(stream, block);
+    EXPECT_EQ(block.Offset, expected.offsets().back());
+    EXPECT_EQ(block.Next, expected.bytes().size());
+    EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
   }
+  EXPECT_EQ(files.Bytes(L"w"), expected.bytes());
 }
+
+INSTANTIATE_TEST_SUITE_P(CacheOffAndOn, RecStreamTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace recfilereader

@@ -20,7 +20,7 @@ TEST(CacheSettings, MissingSettingsSwitchTheCacheOffWithSmallestEntries) {
   EXPECT_EQ(ReadCacheSettings(nullptr).memory_limit, 0u);
 }
 
-TEST(CacheSettings, EntrySizeIsClampedTo512KiBAnd4MiB) {
+TEST(CacheSettings, EntrySizeAndAspectAreClamped) {
   const struct {
     std::uint64_t given, used;
   } cases[] = {{0, 524288}, {524287, 524288}, {1048576, 1048576}, {4194304, 4194304},
@@ -31,13 +31,10 @@ TEST(CacheSettings, EntrySizeIsClampedTo512KiBAnd4MiB) {
     table.SetUI8(L"CacheEntrySize", c.given);
     EXPECT_EQ(ReadCacheSettings(&table).entry_size, c.used);
   }
-}
-
-TEST(CacheSettings, AspectIsClampedToTenthAndNineTenths) {
   const struct {
     double given, used;
-  } cases[] = {{0.05, 0.1}, {1.5, 0.9}, {0.8, 0.8}, {0.1, 0.1}, {0.9, 0.9}, {-3.0, 0.1}};
-  for (const auto& c : cases) {
+  } aspects[] = {{0.05, 0.1}, {1.5, 0.9}, {0.8, 0.8}, {0.1, 0.1}, {0.9, 0.9}, {-3.0, 0.1}};
+  for (const auto& c : aspects) {
     SCOPED_TRACE(c.given);
     FakePropertyTable table;
     table.SetR8(L"CacheAspect", c.given);
@@ -45,17 +42,9 @@ TEST(CacheSettings, AspectIsClampedToTenthAndNineTenths) {
   }
 }
 
-TEST(CacheSettings, SystemLimitIsLoweredTo200MiBAndMemoryLimitKeptAsGiven) {
+TEST(CacheSettings, ValuesConvertFromOtherTypesAndTheSystemLimitIsLoweredTo200MiB) {
   FakePropertyTable table;
   table.SetUI4(L"CacheSystemMemoryLimit", 300u * 1048576u);
-  table.SetUI4(L"CacheMemoryLimit", 7);
-  const CacheSettings s = ReadCacheSettings(&table);
-  EXPECT_EQ(s.system_memory_limit, 209715200u);
-  EXPECT_EQ(s.memory_limit, 7u);
-}
-
-TEST(CacheSettings, ValuesConvertFromOtherTypes) {
-  FakePropertyTable table;
   table.SetText(L"CacheMemoryLimit", L"1000");
   table.SetR8(L"CacheIsTransparent", 0.5);  // truncates to 0
   table.SetR8(L"CacheEntrySize", 1048576.7);
@@ -65,6 +54,7 @@ TEST(CacheSettings, ValuesConvertFromOtherTypes) {
   EXPECT_FALSE(s.transparent);
   EXPECT_EQ(s.entry_size, 1048576u);
   EXPECT_DOUBLE_EQ(s.read_ahead, 0.9);
+  EXPECT_EQ(s.system_memory_limit, 209715200u);
   table.SetBool(L"CacheIsTransparent", true);
   EXPECT_TRUE(ReadCacheSettings(&table).transparent);
 }

@@ -13,24 +13,20 @@
 namespace recfilereader {
 namespace {
 
-TEST(PosixFiles, CreateWriteReadTruncateAndRefusals) {
+// Creating, writing and reading back go through the caching reader's own tests on real files;
+// here the answers it relies on at the edges.
+TEST(PosixFiles, RefusalsShortReadsAtTheEndAndTruncation) {
   rectest::TempDir dir;
   FileSystem& files = PosixFileSystem();
   const std::wstring path = (dir / "a.bin").wstring();
   std::shared_ptr<PlatformFile> file;
   EXPECT_EQ(files.Open(path, FileAccess::kRead, file), ENOENT);
   ASSERT_EQ(files.CreateNew(path, file), 0);
-  EXPECT_EQ(files.CreateNew(path, file), EEXIST);
   EXPECT_TRUE(files.IsWritable(path));
   EXPECT_FALSE(files.IsWritable((dir / "missing" / "b").wstring()));
+  EXPECT_EQ(files.Open(dir.path().wstring(), FileAccess::kRead, file), EISDIR);
 
-  const char text[] = "0123456789";
-  const IoResult w = file->WriteAt(5, text, 10);
-  EXPECT_EQ(w.bytes, 10u);
-  EXPECT_EQ(w.error, 0);
-  std::uint64_t size = 0;
-  ASSERT_EQ(file->GetSize(size), 0);
-  EXPECT_EQ(size, 15u);
+  ASSERT_EQ(file->WriteAt(5, "0123456789", 10).bytes, 10u);
   char out[20] = {};
   const IoResult r = file->ReadAt(10, out, 20);  // stops at the end without an error
   EXPECT_EQ(r.bytes, 5u);
@@ -38,13 +34,11 @@ TEST(PosixFiles, CreateWriteReadTruncateAndRefusals) {
   EXPECT_EQ(std::memcmp(out, "56789", 5), 0);
   EXPECT_EQ(file->ReadAt(100, out, 1).bytes, 0u);
   ASSERT_EQ(file->Truncate(7), 0);
+  std::uint64_t size = 0;
   ASSERT_EQ(file->GetSize(size), 0);
   EXPECT_EQ(size, 7u);
-
-  std::shared_ptr<PlatformFile> reading;
-  ASSERT_EQ(files.Open(path, FileAccess::kRead, reading), 0);
-  EXPECT_NE(reading->WriteAt(0, text, 1).error, 0);
-  EXPECT_EQ(files.Open(dir.path().wstring(), FileAccess::kRead, reading), EISDIR);
+  ASSERT_EQ(files.Open(path, FileAccess::kRead, file), 0);
+  EXPECT_NE(file->WriteAt(0, "x", 1).error, 0);
 }
 
 TEST(MemoryStatus, ParsesMemAvailableInKiB) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ class ReaderTest : public ::testing::Test {
     p.memory_status = [this]() -> std::optional<std::uint64_t> { return available_memory; };
     return p;
   }
+  // Puts `bytes` at "f" and opens it with the owner's cache settings and no worker.
+  recfilereader::CCachingFileReader& Open(std::vector<std::uint8_t> bytes) {
+    files.Add(L"f", std::move(bytes));
+    reader_ = std::make_unique<recfilereader::CCachingFileReader>(&owner, Manual());
+    reader_->OpenFile(L"f");
+    return *reader_;
+  }
   std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at,
                                  std::uint32_t count) {
     std::vector<std::uint8_t> out(count);
@@ -49,6 +57,7 @@ class ReaderTest : public ::testing::Test {
   FakeOwner owner;
   MemFileSystem files;
   std::optional<std::uint64_t> available_memory;
+  std::unique_ptr<recfilereader::CCachingFileReader> reader_;
 };
 
 // Runs `body` and returns the text of the exception of type E it throws (fails otherwise).

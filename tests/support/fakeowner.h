@@ -18,7 +18,8 @@
 
 namespace rectest {
 
-// A free-form property table: names compared exactly, values copied in and out.
+// A free-form property table: names compared exactly, values copied in and out. Readers of
+// settings only get them by name, so the table offers no enumeration.
 class FakePropertyTable final : public IObjectProperties {
  public:
   FakePropertyTable() = default;
@@ -26,21 +27,32 @@ class FakePropertyTable final : public IObjectProperties {
   FakePropertyTable& operator=(const FakePropertyTable&) = delete;
   ~FakePropertyTable();
 
-  LONG GetPropertyCount() override { return static_cast<LONG>(values_.size()); }
-  bool GetPropertyName(LONG index, wchar_t* buffer, LONG capacity) override;
+  LONG GetPropertyCount() override { return 0; }
+  bool GetPropertyName(LONG, wchar_t*, LONG) override { return false; }
   bool GetProperty(const wchar_t* name, PROPVARIANT* value) override;
   bool SetProperty(const wchar_t* name, const PROPVARIANT* value) override;
-  bool GetPropertyFlags(const wchar_t* name, ULONG* flags) override;
+  bool GetPropertyFlags(const wchar_t*, ULONG*) override { return false; }
 
-  void SetUI4(const std::wstring& name, std::uint32_t value);
-  void SetUI8(const std::wstring& name, std::uint64_t value);
-  void SetI4(const std::wstring& name, std::int32_t value);
-  void SetR8(const std::wstring& name, double value);
-  void SetBool(const std::wstring& name, bool value);
-  void SetText(const std::wstring& name, const std::wstring& value);
-  void Remove(const std::wstring& name);
+  void SetUI4(const std::wstring& name, std::uint32_t v) { Set(name, VT_UI4, &PROPVARIANT::ulVal, v); }
+  void SetUI8(const std::wstring& name, std::uint64_t v) { Set(name, VT_UI8, &PROPVARIANT::uhVal, v); }
+  void SetI4(const std::wstring& name, std::int32_t v) { Set(name, VT_I4, &PROPVARIANT::lVal, v); }
+  void SetR8(const std::wstring& name, double v) { Set(name, VT_R8, &PROPVARIANT::dblVal, v); }
+  void SetBool(const std::wstring& name, bool v) {
+    Set(name, VT_BOOL, &PROPVARIANT::boolVal, v ? VARIANT_TRUE : VARIANT_FALSE);
+  }
+  void SetText(const std::wstring& name, const std::wstring& v) {  // the table copies the text
+    Set(name, VT_LPWSTR, &PROPVARIANT::pwszVal, const_cast<wchar_t*>(v.c_str()));
+  }
 
  private:
+  template <class Member, class Value>
+  void Set(const std::wstring& name, VARTYPE type, Member PROPVARIANT::*member, Value value) {
+    PROPVARIANT v{};
+    v.vt = type;
+    v.*member = static_cast<Member>(value);
+    SetProperty(name.c_str(), &v);
+  }
+
   std::map<std::wstring, PROPVARIANT> values_;
 };
 

@@ -18,7 +18,7 @@ class MemFile final : public PlatformFile {
   IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
     if (std::function<void()> hook = files_.BeforeRead()) hook();
     Fault fault;
-    const bool faulty = files_.NextRead(fault);
+    const bool faulty = files_.Next(files_.reads_, fault);
     std::lock_guard lock(data_->mutex);
     const std::uint64_t size = data_->bytes.size();
     std::size_t n = offset >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset));
@@ -30,7 +30,7 @@ class MemFile final : public PlatformFile {
   IoResult WriteAt(std::uint64_t offset, const void* source, std::size_t count) override {
     if (!writable_) return IoResult{0, EBADF};
     Fault fault;
-    const bool faulty = files_.NextWrite(fault);
+    const bool faulty = files_.Next(files_.writes_, fault);
     const std::size_t n = faulty ? std::min(count, fault.bytes) : count;
     std::lock_guard lock(data_->mutex);
     if (data_->bytes.size() < offset + n) data_->bytes.resize(offset + n);
@@ -114,36 +114,18 @@ std::function<void()> MemFileSystem::BeforeRead() {
 
 void MemFileSystem::FailRead(int nth, Fault fault) {
   std::lock_guard lock(mutex_);
-  read_faults_[reads_ + nth] = fault;
+  reads_.faults[reads_.count + nth] = fault;
 }
 
 void MemFileSystem::FailWrite(int nth, Fault fault) {
   std::lock_guard lock(mutex_);
-  write_faults_[writes_ + nth] = fault;
+  writes_.faults[writes_.count + nth] = fault;
 }
 
-int MemFileSystem::reads() {
+bool MemFileSystem::Next(Calls& calls, Fault& fault) {
   std::lock_guard lock(mutex_);
-  return reads_;
-}
-
-int MemFileSystem::writes() {
-  std::lock_guard lock(mutex_);
-  return writes_;
-}
-
-bool MemFileSystem::NextRead(Fault& fault) {
-  std::lock_guard lock(mutex_);
-  auto it = read_faults_.find(++reads_);
-  if (it == read_faults_.end()) return false;
-  fault = it->second;
-  return true;
-}
-
-bool MemFileSystem::NextWrite(Fault& fault) {
-  std::lock_guard lock(mutex_);
-  auto it = write_faults_.find(++writes_);
-  if (it == write_faults_.end()) return false;
+  auto it = calls.faults.find(++calls.count);
+  if (it == calls.faults.end()) return false;
   fault = it->second;
   return true;
 }

@@ -42,21 +42,21 @@ class MemFileSystem final : public recfilereader::FileSystem {
   // Faults by call number (1-based), counted from now on.
   void FailRead(int nth, Fault fault);
   void FailWrite(int nth, Fault fault);
-  int reads();
-  int writes();
   // `hook` runs before every read from then on (null: none), on the reading thread.
   void SetBeforeRead(std::function<void()> hook);
 
  private:
   friend class MemFile;
   std::function<void()> BeforeRead();
-  bool NextRead(Fault& fault);
-  bool NextWrite(Fault& fault);
+  struct Calls {
+    std::map<int, Fault> faults;
+    int count = 0;
+  };
+  bool Next(Calls& calls, Fault& fault);  // counts a call; true with its fault if it has one
 
   std::mutex mutex_;
   std::map<std::wstring, std::shared_ptr<Data>> files_;
-  std::map<int, Fault> read_faults_, write_faults_;
-  int reads_ = 0, writes_ = 0;
+  Calls reads_, writes_;
   std::function<void()> before_read_;
 };
 

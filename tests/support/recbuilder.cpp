@@ -2,43 +2,30 @@
 
 namespace rectest {
 
-void RecBuilder::PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
+namespace {
+
+// Writes the low `size` bytes of `v`, least significant first, at `at` (appending at the end).
+void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, std::size_t size) {
+  if (out.size() < at + size) out.resize(at + size);
+  for (std::size_t i = 0; i < size; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-void RecBuilder::PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  PutLe16(out, static_cast<std::uint16_t>(v & 0xFFFF));
-  PutLe16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
-void RecBuilder::PutLe64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  PutLe32(out, static_cast<std::uint32_t>(v & 0xFFFFFFFF));
-  PutLe32(out, static_cast<std::uint32_t>(v >> 32));
-}
+}  // namespace
 
 std::uint64_t RecBuilder::Add(const BlockSpec& block) {
   const std::uint64_t offset = bytes_.size();
   const bool system = block.type != 0xDAB1;
-  if (system && last_system_) {
-    // Link the previous system block to this one: Link sits at byte 16 of its header.
-    std::vector<std::uint8_t> link;
-    PutLe64(link, offset);
-    for (int i = 0; i < 8; ++i) bytes_[*last_system_ + 16 + i] = link[i];
-  }
-  std::uint64_t link = block.link;
-  if (system) link = 0xE0F0E0F0E0F0E0F0ull;
-  if (block.forced_link) link = *block.forced_link;
-  PutLe16(bytes_, block.header_size.value_or(32));
-  PutLe16(bytes_, block.type);
-  PutLe64(bytes_, block.sequence);
-  PutLe32(bytes_, block.prev_size.value_or(last_total_));
-  PutLe64(bytes_, link);
-  PutLe32(bytes_, block.tag);
-  PutLe32(bytes_, block.data_length.value_or(static_cast<std::uint32_t>(block.payload.size())));
+  if (system && last_system_) PutLe(bytes_, *last_system_ + 16, offset, 8);  // link it forward
+  PutLe(bytes_, offset, block.header_size.value_or(32), 2);
+  PutLe(bytes_, offset + 2, block.type, 2);
+  PutLe(bytes_, offset + 4, block.sequence, 8);
+  PutLe(bytes_, offset + 12, block.prev_size.value_or(last_total_), 4);
+  PutLe(bytes_, offset + 16, system ? 0xE0F0E0F0E0F0E0F0ull : block.link, 8);
+  PutLe(bytes_, offset + 24, block.tag, 4);
+  PutLe(bytes_, offset + 28, block.data_length.value_or(static_cast<std::uint32_t>(block.payload.size())), 4);
   bytes_.insert(bytes_.end(), block.payload.begin(), block.payload.end());
   last_total_ = static_cast<std::uint32_t>(32 + block.payload.size());
-  if (system && !block.forced_link) last_system_ = offset;
+  if (system) last_system_ = offset;
   offsets_.push_back(offset);
   return offset;
 }

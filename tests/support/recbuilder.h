@@ -1,7 +1,8 @@
 // Builds REC files byte by byte, independently of the library's block code, so that the two
 // cannot share a mistake. Blocks chain as a writer lays them down (PrevSize = the total size of
-// the block added before, 0 for the first; system blocks linked forward through Link), and any
-// field can be forced to a damaged value. Raw bytes may be put between blocks.
+// the block added before, 0 for the first; system blocks linked forward through Link), and the
+// header size, back link and length can be forced to damaged values. Raw bytes may be put
+// between blocks.
 #ifndef RECFILEREADER_TESTS_SUPPORT_RECBUILDER_H
 #define RECFILEREADER_TESTS_SUPPORT_RECBUILDER_H
 
@@ -14,14 +15,13 @@ namespace rectest {
 struct BlockSpec {
   std::uint16_t type = 0xCBFA;
   std::uint64_t sequence = ~0ull;
-  std::uint64_t link = ~0ull;  // system blocks: replaced by the chain unless forced
+  std::uint64_t link = ~0ull;  // data blocks only: system blocks are chained
   std::uint32_t tag = ~0u;
   std::vector<std::uint8_t> payload{};
   // Forced values for damaged blocks.
   std::optional<std::uint16_t> header_size{};
   std::optional<std::uint32_t> prev_size{};
   std::optional<std::uint32_t> data_length{};  // the payload is written as given regardless
-  std::optional<std::uint64_t> forced_link{};
 };
 
 class RecBuilder {
@@ -33,10 +33,6 @@ class RecBuilder {
 
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
   const std::vector<std::uint64_t>& offsets() const { return offsets_; }
-
-  static void PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v);
-  static void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v);
-  static void PutLe64(std::vector<std::uint8_t>& out, std::uint64_t v);
 
  private:
   std::vector<std::uint8_t> bytes_;
