@@ -11,6 +11,7 @@
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "require.h"
 
 using recfilereader::ComPtr;
 
@@ -18,15 +19,6 @@ namespace {
 
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
-
-// A broken promise of the library: say which, then stop so the fuzzer keeps the input.
-#define Require(condition)                                                  \
-  do {                                                                      \
-    if (!(condition)) {                                                     \
-      std::fprintf(stderr, "broken: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                         \
-    }                                                                       \
-  } while (false)
 
 void CheckCodec(const std::uint8_t* data, std::size_t size) {
   recfilereader::PropertySetData set;

@@ -9,6 +9,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "require.h"
 
 using recfilereader::ComPtr;
 
@@ -16,15 +17,6 @@ namespace {
 
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-
-// A broken promise of the library: say which, then stop so the fuzzer keeps the input.
-#define Require(condition)                                              \
-  do {                                                                  \
-    if (!(condition)) {                                                 \
-      std::fprintf(stderr, "broken: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                     \
-    }                                                                   \
-  } while (false)
 
 void ReadStream(IStream* stream) {
   STATSTG stat{};

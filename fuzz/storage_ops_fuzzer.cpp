@@ -12,18 +12,11 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "require.h"
 
 using recfilereader::ComPtr;
 
 namespace {
-
-#define Require(condition)                                                    \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      std::fprintf(stderr, "broken: %s (line %d)\n", #condition, __LINE__);   \
-      std::abort();                                                           \
-    }                                                                         \
-  } while (false)
 
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kNew = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
