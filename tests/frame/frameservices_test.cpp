@@ -177,13 +177,13 @@ TEST(ReportToHost, FillsTheRecordAndHandsItToTheErrorManager) {
   ReportToHost(&frame.context, 3, 0x2345, std::wstring(2000, L'z'));
   ASSERT_EQ(host.errors.records.size(), 1u);
   const HostErrorRecord& record = host.errors.records[0];
-  EXPECT_EQ(record.code, ((0x0345u | (3u << 13)) << 16));
-  EXPECT_EQ(record.reserved, 0u);
-  EXPECT_EQ(record.host_handle, 77u);
-  EXPECT_EQ(std::wcslen(record.text), 1023u);
-  EXPECT_EQ(record.host_time, host.timebase.now);
-  EXPECT_GE(record.local_time.wYear, 2024);
-  EXPECT_EQ(record.one, 1u);
+  EXPECT_EQ(record.Code, ((0x0345u | (3u << 13)) << 16));
+  EXPECT_EQ(record.Reserved, 0u);
+  EXPECT_EQ(record.HostHandle, 77u);
+  EXPECT_EQ(std::wcslen(record.Text), 1023u);
+  EXPECT_EQ(record.HostTime, host.timebase.now);
+  EXPECT_GE(record.LocalTime.wYear, 2024);
+  EXPECT_EQ(record.One, 1u);
 }
 
 TEST(ReportToHost, WithoutAnErrorManagerNothingHappens) {

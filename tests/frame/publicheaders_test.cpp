@@ -198,7 +198,7 @@ class HostServicesMock final : public Recorder,
   const wchar_t* GetErrorText() override { return Hit("GetErrorText", L"No error"); }
   void Reserved() override { Hit("Reserved", 0); }
   void Report(const HostErrorRecord* record) override {
-    Hit("Report", 0, {record->code});
+    Hit("Report", 0, {record->Code});
   }
   ULONGLONG GetCurrentTime() override { return Hit<ULONGLONG>("GetCurrentTime", 1ull << 40); }
   void Start(DWORD value) override { Hit("Start", 0, {value}); }
@@ -384,7 +384,7 @@ TEST(PublicHeadersTest, SourceAndMarkerInterfacesKeepTheirSlots) {
 TEST(PublicHeadersTest, HostServiceInterfacesKeepTheirSlots) {
   HostServicesMock m;
   HostErrorRecord record{};
-  record.code = 0x20000000u;
+  record.Code = 0x20000000u;
   auto* memory = static_cast<IRCMemoryMgr*>(&m);
   auto* error = static_cast<IRecordingError*>(&m);
   auto* errors = static_cast<IExErrorMgr*>(&m);

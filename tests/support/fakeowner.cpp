@@ -38,8 +38,8 @@ void* FakeOwner::External::GetInterface(const wchar_t* name) {
 
 void FakeOwner::ErrorMgr::Report(const HostErrorRecord* record) {
   std::lock_guard lock(mutex);
-  reports.push_back(HostReport{record->code >> 29, (record->code >> 16) & 0x1FFF,
-                               record->host_handle, record->text});
+  reports.push_back(HostReport{record->Code >> 29, (record->Code >> 16) & 0x1FFF,
+                               record->HostHandle, record->Text});
 }
 
 std::vector<HostReport> FakeOwner::Reports() {

@@ -27,14 +27,14 @@ IExternalInterfaceAccess* External(IInterfaceAccess* access) {
 void FillHostErrorRecord(IInterfaceAccess* access, DWORD severity, DWORD id, std::wstring_view text,
                          HostErrorRecord& record) {
   std::memset(&record, 0, sizeof record);
-  record.code = ((id & 0x1FFFu) | (severity << 13)) << 16;
-  record.host_handle = ReadHostHandle(access);
-  record.local_time = LocalTimeNow();
-  record.host_time = HostTime(External(access));
+  record.Code = ((id & 0x1FFFu) | (severity << 13)) << 16;
+  record.HostHandle = ReadHostHandle(access);
+  record.LocalTime = LocalTimeNow();
+  record.HostTime = HostTime(External(access));
   const std::size_t length = text.size() < kMaxReportChars ? text.size() : kMaxReportChars;
-  std::wmemcpy(record.text, text.data(), length);
-  record.text[length] = L'\0';
-  record.one = 1;
+  std::wmemcpy(record.Text, text.data(), length);
+  record.Text[length] = L'\0';
+  record.One = 1;
 }
 
 void ReportToHost(IInterfaceAccess* access, DWORD severity, DWORD id, std::wstring_view text) {

@@ -93,23 +93,23 @@ struct IThreadedProcessService {
 // The record a host's error manager receives. Texts are wide characters of this platform.
 struct HostErrorRecord {
   // ((id AND 0x1FFF) OR (severity << 13)) << 16: bits 16-28 the id, 29-31 the severity.
-  DWORD code;
-  DWORD reserved;             // 0
-  DWORD host_handle;          // the host object's "Handle" property, 0 when there is none
-  wchar_t text[1024];         // at most 1,023 characters, terminated
-  DWORD padding;
-  ULONGLONG host_time;        // the host time base's time, 0 without one
-  SYSTEMTIME local_time;      // when the record was made
-  DWORD one;                  // 1
+  DWORD Code;
+  DWORD Reserved;        // 0
+  DWORD HostHandle;      // the host object's "Handle" property, 0 when there is none
+  wchar_t Text[1024];    // at most 1,023 characters, terminated
+  DWORD Padding;
+  ULONGLONG HostTime;    // the host time base's time, 0 without one
+  SYSTEMTIME LocalTime;  // when the record was made
+  DWORD One;             // 1
 };
-static_assert(offsetof(HostErrorRecord, code) == 0);
-static_assert(offsetof(HostErrorRecord, reserved) == 4);
-static_assert(offsetof(HostErrorRecord, host_handle) == 8);
-static_assert(offsetof(HostErrorRecord, text) == 12);
-static_assert(offsetof(HostErrorRecord, padding) == 12 + 1024 * sizeof(wchar_t));
-static_assert(offsetof(HostErrorRecord, host_time) == 16 + 1024 * sizeof(wchar_t));
-static_assert(offsetof(HostErrorRecord, local_time) == 24 + 1024 * sizeof(wchar_t));
-static_assert(offsetof(HostErrorRecord, one) == 40 + 1024 * sizeof(wchar_t));
+static_assert(offsetof(HostErrorRecord, Code) == 0);
+static_assert(offsetof(HostErrorRecord, Reserved) == 4);
+static_assert(offsetof(HostErrorRecord, HostHandle) == 8);
+static_assert(offsetof(HostErrorRecord, Text) == 12);
+static_assert(offsetof(HostErrorRecord, Padding) == 12 + 1024 * sizeof(wchar_t));
+static_assert(offsetof(HostErrorRecord, HostTime) == 16 + 1024 * sizeof(wchar_t));
+static_assert(offsetof(HostErrorRecord, LocalTime) == 24 + 1024 * sizeof(wchar_t));
+static_assert(offsetof(HostErrorRecord, One) == 40 + 1024 * sizeof(wchar_t));
 
 // Error manager ("IRCErrorMgr", "IExErrorMgr"; "IErrorMgr" has the same shape).
 struct IExErrorMgr {
