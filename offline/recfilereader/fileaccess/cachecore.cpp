@@ -13,7 +13,6 @@
 #include "frame/location.h"
 #include "frame/reporttohost.h"
 #include "platform/memorystatus.h"
-#include "platform/systemerror.h"
 #include "platform/textconv.h"
 
 namespace recfilereader {
@@ -23,12 +22,6 @@ constexpr const char* kSourceFile = "cachingfilereader";
 constexpr int kMaxDirectReadCalls = 4;
 constexpr std::uint64_t kMemoryCheckInterval = 500'000;  // microseconds
 constexpr std::uint64_t kMinLoadedEntries = 3;  // evictions always leave this many
-
-[[noreturn]] void ThrowSystemError(int error, const char* function,
-                                   std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(error)),
-                             {kSourceFile, function}, at);
-}
 
 // Errors after which the same read is simply tried again.
 bool IsTransient(int error) { return error == EINTR || error == EAGAIN; }
@@ -55,7 +48,7 @@ void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* des
     const IoResult r = file->ReadAt(at + done, out + done, count - done);
     done += r.bytes;
     if (r.error == 0 || call == kMaxDirectReadCalls) break;
-    if (!IsTransient(r.error)) ThrowSystemError(r.error, "CCachingFileReader::ReadValueDirect");
+    if (!IsTransient(r.error)) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::ReadValueDirect"});
   }
   if (done < count) {
     ThrowLocated<exception_rt>(L"Failed to read data from file. Requested " +
@@ -73,7 +66,7 @@ void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {
   }
   std::lock_guard file_lock(file_mutex);
   const IoResult r = file->ReadAt(offset, buffer.data(), buffer.size());
-  if (r.error != 0) ThrowSystemError(r.error, "CCachingFileReader::ReadFileChunk");
+  if (r.error != 0) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::ReadFileChunk"});
   if (r.bytes < buffer.size()) {
     ThrowLocated<exception_rt>(
         L"Failed to read data from file, requested " +

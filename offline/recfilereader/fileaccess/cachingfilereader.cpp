@@ -12,7 +12,6 @@
 #include "frame/hosthandle.h"
 #include "frame/location.h"
 #include "frame/reporttohost.h"
-#include "platform/systemerror.h"
 #include "recfilereader/properties.h"
 
 namespace recfilereader {
@@ -21,12 +20,6 @@ namespace {
 constexpr const char* kSourceFile = "cachingfilereader";
 // A copy of more than this takes long enough that the next pass reads the clock anew.
 constexpr std::uint32_t kLargeCopy = 4096;
-
-[[noreturn]] void ThrowSystemError(int error, const char* function,
-                                   std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(error)),
-                             {kSourceFile, function}, at);
-}
 
 // Open failures after which a read-only open may still succeed.
 bool IsAccessDenied(int error) { return error == EACCES || error == EPERM || error == EROFS; }
@@ -60,11 +53,11 @@ void CCachingFileReader::OpenFile(const wchar_t* path) {
     writable = false;
     error = files_.Open(name, FileAccess::kRead, file);
   }
-  if (error != 0) ThrowSystemError(error, "CCachingFileReader::OpenFile");
+  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::OpenFile"});
   core_->file = std::move(file);  // kept even when the size cannot be read, until CloseFile
   std::uint64_t size = 0;
   error = core_->file->GetSize(size);
-  if (error != 0) ThrowSystemError(error, "CCachingFileReader::OpenFile");
+  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::OpenFile"});
   core_->file_size = size;
   file_name_ = name;
   access_mode_ = writable ? 3 : 1;
@@ -77,11 +70,11 @@ void CCachingFileReader::CreateFileW(const wchar_t* path) {
   const std::wstring name(path != nullptr ? path : L"");
   std::shared_ptr<PlatformFile> file;
   int error = files_.CreateNew(name, file);
-  if (error != 0) ThrowSystemError(error, "CCachingFileReader::CreateFileW");
+  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::CreateFileW"});
   core_->file = std::move(file);
   std::uint64_t size = 0;
   error = core_->file->GetSize(size);
-  if (error != 0) ThrowSystemError(error, "CCachingFileReader::CreateFileW");
+  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::CreateFileW"});
   core_->file_size = size;
   file_name_ = name;
   access_mode_ = 3;
@@ -139,7 +132,7 @@ void CCachingFileReader::StartWorker() {
     });
   } catch (const std::system_error& e) {
     core_->cache_on = false;
-    ThrowSystemError(e.code().value(), "CCachingFileReader::InitializeCache");
+    ThrowSystemError(e.code().value(), {kSourceFile, "CCachingFileReader::InitializeCache"});
   }
   worker_done_ = std::move(done_future);
 }
@@ -259,7 +252,7 @@ void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
   if (r.error != 0 || r.bytes < count) {
     // Entries must not keep bytes that a partial write may have replaced.
     if (c.cache_on) c.UnloadRange(start, start + r.bytes);
-    if (r.error != 0) ThrowSystemError(r.error, "CCachingFileReader::WriteData");
+    if (r.error != 0) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::WriteData"});
     ThrowLocated<exception_rt>(L"Failed to write data, requested " + std::to_wstring(count) +
                                    L" bytes, written " +
                                    std::to_wstring(static_cast<std::uint32_t>(r.bytes)) + L" bytes",

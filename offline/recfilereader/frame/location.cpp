@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "frame/exceptions.h"
+#include "platform/systemerror.h"
 #include "platform/textconv.h"
 
 namespace recfilereader {
@@ -35,6 +37,10 @@ std::wstring MemoryFailureText(MemorySource source, std::size_t size, SourceTag 
   std::wstring text = L"Memory allocation of " + std::to_wstring(static_cast<std::uint32_t>(size)) +
                       L" bytes failed via " + via;
   return LocatedText(CutToBuffer(std::move(text), kMemoryTextChars), where, at);
+}
+
+void ThrowSystemError(std::uint32_t code, SourceTag where, std::source_location at) {
+  ThrowLocated<exception_rt>(SystemErrorText(code), where, at);
 }
 
 }  // namespace recfilereader

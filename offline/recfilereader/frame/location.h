@@ -5,6 +5,7 @@
 #define RECFILEREADER_FRAME_LOCATION_H
 
 #include <cstddef>
+#include <cstdint>
 #include <source_location>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ template <class Exception>
                                std::source_location at = std::source_location::current()) {
   throw Exception(LocatedText(text, where, at));
 }
+
+// Throws exception_rt whose text is the system's description of `code` (an errno value or an
+// HRESULT), with the location.
+[[noreturn]] void ThrowSystemError(std::uint32_t code, SourceTag where,
+                                   std::source_location at = std::source_location::current());
 
 // Cuts `text` so that it fits a buffer of `chars` wide characters with its terminator.
 std::wstring CutToBuffer(std::wstring text, std::size_t chars);

@@ -14,7 +14,7 @@ namespace {
 constexpr SourceTag kWhere{"audioconverter", "CAudioConverter::RawAudioToAviBlob"};
 
 void Check(int error, std::source_location at = std::source_location::current()) {
-  if (error != 0) ThrowSystemFailure(error, kWhere, at);
+  if (error != 0) ThrowSystemError(error, kWhere, at);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "frame/exceptions.h"
-#include "platform/systemerror.h"
 
 namespace recfilereader {
 namespace {
@@ -31,19 +30,15 @@ struct TaskMemFree {
 
 }  // namespace
 
-void ThrowSystemFailure(int error, SourceTag where, std::source_location at) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(error)), where, at);
-}
-
 void ReadFileToBlob(const std::string& path, PROPVARIANT& result, SourceTag where, std::source_location at) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowSystemFailure(errno, where, at);
+  if (fd < 0) ThrowSystemError(errno, where, at);
   FileCloser closer(fd);
 
   struct stat status {};
-  if (::fstat(fd, &status) != 0) ThrowSystemFailure(errno, where, at);
+  if (::fstat(fd, &status) != 0) ThrowSystemError(errno, where, at);
   const auto size = static_cast<std::uint64_t>(status.st_size);
-  if (size > std::numeric_limits<ULONG>::max()) ThrowSystemFailure(EFBIG, where, at);
+  if (size > std::numeric_limits<ULONG>::max()) ThrowSystemError(EFBIG, where, at);
 
   std::unique_ptr<std::uint8_t, TaskMemFree> bytes(static_cast<std::uint8_t*>(CoTaskMemAlloc(size)));
   if (!bytes) throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, size, where, at));
@@ -51,8 +46,8 @@ void ReadFileToBlob(const std::string& path, PROPVARIANT& result, SourceTag wher
   while (done < size) {
     const ssize_t n = ::pread(fd, bytes.get() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowSystemFailure(errno, where, at);
-    if (n == 0) ThrowSystemFailure(EIO, where, at);  // the file shrank under us
+    if (n < 0) ThrowSystemError(errno, where, at);
+    if (n == 0) ThrowSystemError(EIO, where, at);  // the file shrank under us
     done += static_cast<std::uint64_t>(n);
   }
 

@@ -11,10 +11,6 @@
 
 namespace recfilereader {
 
-// Throws exception_rt: the system text of `error` (an errno value), located at `where`.
-[[noreturn]] void ThrowSystemFailure(int error, SourceTag where,
-                                     std::source_location at = std::source_location::current());
-
 // Reads the whole file at `path` (UTF-8) into `result`, a VT_BLOB in task memory; result's
 // earlier value is released. Throws exception_rt, located at `where`, when the file cannot be
 // opened, sized or read, or the memory cannot be had. The file stays where it is.

@@ -10,7 +10,6 @@
 #include "frame/location.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
-#include "platform/systemerror.h"
 #include "platform/textconv.h"
 #include "properties/propstoragetext.h"
 
@@ -30,19 +29,19 @@ bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
 // Opens `name` and gives its size.
 ULONG OpenStreamOfSize(IStorage* storage, const std::wstring& name, ComPtr<IStream>& stream) {
   HRESULT hr = storage->OpenStream(name.c_str(), nullptr, kReadMode, 0, stream.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoadProperty);
   STATSTG stat;
   hr = stream->Stat(&stat, STATFLAG_NONAME);
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
-  if (stat.cbSize.QuadPart > 0xFFFFFFFFull) ThrowStorageFailure(STG_E_DOCFILECORRUPT, kLoadProperty);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoadProperty);
+  if (stat.cbSize.QuadPart > 0xFFFFFFFFull) ThrowSystemError(STG_E_DOCFILECORRUPT, kLoadProperty);
   return static_cast<ULONG>(stat.cbSize.QuadPart);
 }
 
 void ReadExactly(IStream* stream, void* buffer, ULONG size) {
   ULONG read = 0;
   const HRESULT hr = stream->Read(buffer, size, &read);
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoadProperty);
-  if (read != size) ThrowStorageFailure(STG_E_READFAULT, kLoadProperty);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoadProperty);
+  if (read != size) ThrowSystemError(STG_E_READFAULT, kLoadProperty);
 }
 
 // The text of a string stream: UTF-16LE units up to the terminating zero unit.
@@ -61,15 +60,15 @@ std::wstring ReadStringStream(IStorage* storage, const std::wstring& name) {
 void OpenSet(IPropertySetStorage* sets, const FMTID& fmtid, ComPtr<IPropertyStorage>& set) {
   const HRESULT hr = sets->Open(fmtid, kReadMode, set.Out());
   if (SUCCEEDED(hr)) return;
-  if (hr != STG_E_FILENOTFOUND) ThrowStorageFailure(hr, kLoad);
+  if (hr != STG_E_FILENOTFOUND) ThrowSystemError(hr, kLoad);
   ComPtr<IEnumSTATPROPSETSTG> list;
   HRESULT enum_hr = sets->Enum(list.Out());
-  if (FAILED(enum_hr)) ThrowStorageFailure(enum_hr, kLoad);
+  if (FAILED(enum_hr)) ThrowSystemError(enum_hr, kLoad);
   STATPROPSETSTG first;
   ULONG fetched = 0;
-  if (list->Next(1, &first, &fetched) != S_OK || fetched != 1) ThrowStorageFailure(hr, kLoad);
+  if (list->Next(1, &first, &fetched) != S_OK || fetched != 1) ThrowSystemError(hr, kLoad);
   enum_hr = sets->Open(first.fmtid, kReadMode, set.Out());
-  if (FAILED(enum_hr)) ThrowStorageFailure(enum_hr, kLoad);
+  if (FAILED(enum_hr)) ThrowSystemError(enum_hr, kLoad);
 }
 
 struct NamedId {
@@ -80,7 +79,7 @@ struct NamedId {
 std::vector<NamedId> ListProperties(IPropertyStorage* set) {
   ComPtr<IEnumSTATPROPSTG> list;
   HRESULT hr = set->Enum(list.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoad);
   std::vector<NamedId> result;
   STATPROPSTG entry;
   ULONG fetched = 0;
@@ -89,7 +88,7 @@ std::vector<NamedId> ListProperties(IPropertyStorage* set) {
     CoTaskMemFree(entry.lpwstrName);
     result.push_back(std::move(item));
   }
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoad);
   return result;
 }
 
@@ -99,14 +98,14 @@ void CPropStorageLoader::Load(IStorage* storage, const FMTID& fmtid, PropertyMap
   try {
     LoadAll(storage, fmtid, properties);
   } catch (const std::bad_alloc&) {
-    ThrowStorageFailure(E_OUTOFMEMORY, kLoad);
+    ThrowSystemError(E_OUTOFMEMORY, kLoad);
   }
 }
 
 void CPropStorageLoader::LoadAll(IStorage* storage, const FMTID& fmtid, PropertyMap& properties) {
   ComPtr<IPropertySetStorage> sets;
   HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
+  if (FAILED(hr)) ThrowSystemError(hr, kLoad);
   ComPtr<IPropertyStorage> set;
   OpenSet(sets.get(), fmtid, set);
   const std::vector<NamedId> listed = ListProperties(set.get());
@@ -119,7 +118,7 @@ void CPropStorageLoader::LoadAll(IStorage* storage, const FMTID& fmtid, Property
   std::vector<PROPVARIANT> read(listed.size());
   if (!listed.empty()) {
     hr = set->ReadMultiple(static_cast<ULONG>(specs.size()), specs.data(), read.data());
-    if (FAILED(hr)) ThrowStorageFailure(hr, kLoad);
+    if (FAILED(hr)) ThrowSystemError(hr, kLoad);
   }
   std::vector<PropVariantHolder> values;
   values.reserve(read.size());

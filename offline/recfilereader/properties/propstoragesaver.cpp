@@ -9,7 +9,6 @@
 #include "frame/location.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
-#include "platform/systemerror.h"
 #include "platform/textconv.h"
 #include "properties/propstoragetext.h"
 
@@ -29,7 +28,7 @@ void CPropStorageSaver::Save(IStorage* storage, const FMTID& fmtid, const Proper
   try {
     SaveAll(storage, fmtid, properties);
   } catch (const std::bad_alloc&) {
-    ThrowStorageFailure(E_OUTOFMEMORY, kSave);
+    ThrowSystemError(E_OUTOFMEMORY, kSave);
   }
 }
 
@@ -38,10 +37,10 @@ void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const Pro
   blob_streams_ = 0;
   ComPtr<IPropertySetStorage> sets;
   HRESULT hr = StgCreatePropSetStg(storage, 0, sets.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
+  if (FAILED(hr)) ThrowSystemError(hr, kSave);
   ComPtr<IPropertyStorage> set;
   hr = sets->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreateMode, set.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
+  if (FAILED(hr)) ThrowSystemError(hr, kSave);
 
   // The names and values written so far. The specs point into `names` and the plain values
   // share the memory of `values`, so nothing may reallocate: all are reserved up front.
@@ -64,13 +63,13 @@ void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const Pro
     specs.push_back(spec);
     plain.push_back(values.back().get());
     hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
-    if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
+    if (FAILED(hr)) ThrowSystemError(hr, kSave);
   }
   hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
+  if (FAILED(hr)) ThrowSystemError(hr, kSave);
   // The set would reach its stream when released too, but a failure there could not be seen.
   hr = set->Commit(STGC_DEFAULT);
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSave);
+  if (FAILED(hr)) ThrowSystemError(hr, kSave);
 }
 
 void CPropStorageSaver::SaveProperty(IStorage* storage, PROPVARIANT& value) {
@@ -125,17 +124,17 @@ void CPropStorageSaver::WriteStream(IStorage* storage, const std::wstring& name,
                                     const std::uint8_t* data, std::size_t size) {
   ComPtr<IStream> stream;
   HRESULT hr = storage->CreateStream(name.c_str(), kCreateMode, 0, 0, stream.Out());
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
+  if (FAILED(hr)) ThrowSystemError(hr, kSaveProperty);
   for (std::size_t done = 0; done < size;) {
     const ULONG piece = static_cast<ULONG>(std::min(kStreamPiece, size - done));
     ULONG written = 0;
     hr = stream->Write(data + done, piece, &written);
-    if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
-    if (written != piece) ThrowStorageFailure(STG_E_WRITEFAULT, kSaveProperty);
+    if (FAILED(hr)) ThrowSystemError(hr, kSaveProperty);
+    if (written != piece) ThrowSystemError(STG_E_WRITEFAULT, kSaveProperty);
     done += piece;
   }
   hr = stream->Commit(STGC_DEFAULT);
-  if (FAILED(hr)) ThrowStorageFailure(hr, kSaveProperty);
+  if (FAILED(hr)) ThrowSystemError(hr, kSaveProperty);
 }
 
 }  // namespace recfilereader

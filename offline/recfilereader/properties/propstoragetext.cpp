@@ -4,14 +4,9 @@
 #include <new>
 
 #include "frame/exceptions.h"
-#include "platform/systemerror.h"
 #include "platform/textconv.h"
 
 namespace recfilereader {
-
-void ThrowStorageFailure(HRESULT hr, SourceTag where, std::source_location at) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(hr)), where, at);
-}
 
 std::wstring ElementText(const char* text) { return Utf8ToWide(text); }
 std::wstring ElementText(const wchar_t* text) { return text; }

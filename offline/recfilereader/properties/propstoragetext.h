@@ -1,5 +1,4 @@
-// Helpers the property storage saver and loader share: the failure they raise for a storage
-// result, and the string elements they exchange between PROPVARIANTs and streams.
+// Helpers the property storage saver and loader share: the string elements they exchange between PROPVARIANTs and streams.
 #ifndef RECFILEREADER_PROPERTIES_PROPSTORAGETEXT_H
 #define RECFILEREADER_PROPERTIES_PROPSTORAGETEXT_H
 
@@ -10,10 +9,6 @@
 #include "recfilereader/compat.h"
 
 namespace recfilereader {
-
-// Throws exception_rt with the system text of `hr` and the location.
-[[noreturn]] void ThrowStorageFailure(HRESULT hr, SourceTag where,
-                                      std::source_location at = std::source_location::current());
 
 // A string element as wide text (narrow elements are UTF-8).
 std::wstring ElementText(const char* text);

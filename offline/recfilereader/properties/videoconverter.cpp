@@ -13,7 +13,7 @@ constexpr std::uint32_t kFrameScale = 100;
 constexpr std::uint32_t kFrameRate = 1500;  // 15 frames per second
 
 void Check(int error, std::source_location at = std::source_location::current()) {
-  if (error != 0) ThrowSystemFailure(error, kWhere, at);
+  if (error != 0) ThrowSystemError(error, kWhere, at);
 }
 
 // BITMAPINFOHEADER followed by the picture's palette.

@@ -5,7 +5,6 @@
 #include "frame/exceptions.h"
 #include "frame/location.h"
 #include "platform/storage/comobject.h"
-#include "platform/systemerror.h"
 #include "properties/lockbytestvk.h"
 #include "properties/propstorageloader.h"
 
@@ -15,11 +14,6 @@ namespace {
 constexpr SourceTag kParseConfig{"fileconfigparser", "CFileConfigParser::ParseConfigInfo"};
 constexpr SourceTag kParseDevice{"fileconfigparser", "CFileConfigParser::ParseDeviceIStorage"};
 constexpr DWORD kReadMode = STGM_READ | STGM_SHARE_EXCLUSIVE;
-
-[[noreturn]] void ThrowFailure(HRESULT hr, SourceTag where,
-                               std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(hr)), where, at);
-}
 
 // Frees the element name of one enumeration step.
 struct ElementName {
@@ -33,21 +27,21 @@ void CFileConfigParser::ParseConfigInfo(std::span<const std::uint8_t> payload, D
                                         IExMemoryMgr* memory) {
   ComPtr<ILockBytes> bytes;
   HRESULT hr = CreateDocumentLockBytes(memory, bytes.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
   ULARGE_INTEGER size{};
   size.QuadPart = payload.size();
   if (payload.size() > 0xFFFFFFFFu || FAILED(bytes->SetSize(size)))
     throw exception_rt(MemoryFailureText(MemorySource::kLockBytes, payload.size(), kParseConfig));
   ULONG written = 0;
   hr = bytes->WriteAt(ULARGE_INTEGER{}, payload.data(), static_cast<ULONG>(payload.size()), &written);
-  if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
 
   ComPtr<IStorage> root;
   hr = StgOpenStorageOnILockBytes(bytes.get(), nullptr, kReadMode, nullptr, 0, root.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
   ComPtr<IEnumSTATSTG> elements;
   hr = root->EnumElements(0, nullptr, 0, elements.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
   STATSTG element;
   ULONG fetched = 0;
   while ((hr = elements->Next(1, &element, &fetched)) == S_OK && fetched == 1) {
@@ -55,10 +49,10 @@ void CFileConfigParser::ParseConfigInfo(std::span<const std::uint8_t> payload, D
     if (element.type != STGTY_STORAGE) continue;
     ComPtr<IStorage> device;
     hr = root->OpenStorage(name.name, nullptr, kReadMode, nullptr, 0, device.Out());
-    if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+    if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
     ParseDeviceIStorage(device.get(), devices, memory);
   }
-  if (FAILED(hr)) ThrowFailure(hr, kParseConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kParseConfig);
 }
 
 void CFileConfigParser::ParseDeviceIStorage(IStorage* storage, DeviceList& devices,

@@ -6,7 +6,6 @@
 #include "frame/exceptions.h"
 #include "frame/location.h"
 #include "platform/storage/comobject.h"
-#include "platform/systemerror.h"
 #include "platform/textconv.h"
 #include "properties/lockbytestvk.h"
 #include "properties/propstoragesaver.h"
@@ -16,11 +15,6 @@ namespace {
 
 constexpr SourceTag kSaveConfig{"fileconfigsaver", "CFileConfigSaver::SaveFileConfig"};
 constexpr DWORD kCreateMode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-
-[[noreturn]] void ThrowFailure(HRESULT hr, SourceTag where,
-                               std::source_location at = std::source_location::current()) {
-  ThrowLocated<exception_rt>(SystemErrorText(static_cast<std::uint32_t>(hr)), where, at);
-}
 
 // The device's "Name" as text; empty when it has none or it is not a text.
 std::wstring DeviceName(const PropertyMap& device) {
@@ -41,11 +35,11 @@ void CFileConfigSaver::SaveFileConfig(IExMemoryMgr* memory, const DeviceList& de
                                       std::vector<std::uint8_t>& payload) {
   ComPtr<ILockBytes> bytes;
   HRESULT hr = CreateDocumentLockBytes(memory, bytes.Out());
-  if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kSaveConfig);
   {
     ComPtr<IStorage> root;
     hr = StgCreateDocfileOnILockBytes(bytes.get(), kCreateMode, 0, root.Out());
-    if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
+    if (FAILED(hr)) ThrowSystemError(hr, kSaveConfig);
     for (const PropertyMap& device : devices) {
       const std::wstring name = DeviceName(device);
       if (name.empty()) continue;
@@ -57,7 +51,7 @@ void CFileConfigSaver::SaveFileConfig(IExMemoryMgr* memory, const DeviceList& de
   }
   STATSTG stat;
   hr = bytes->Stat(&stat, STATFLAG_NONAME);
-  if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kSaveConfig);
   const std::size_t size = static_cast<std::size_t>(stat.cbSize.QuadPart);
   try {
     payload.resize(size);
@@ -66,7 +60,7 @@ void CFileConfigSaver::SaveFileConfig(IExMemoryMgr* memory, const DeviceList& de
   }
   ULONG read = 0;
   hr = bytes->ReadAt(ULARGE_INTEGER{}, payload.data(), static_cast<ULONG>(size), &read);
-  if (FAILED(hr)) ThrowFailure(hr, kSaveConfig);
+  if (FAILED(hr)) ThrowSystemError(hr, kSaveConfig);
 }
 
 }  // namespace recfilereader
