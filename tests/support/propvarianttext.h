@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/storage/propertysetvalue.h"
+#include "platform/propvariantholder.h"
 #include "platform/storage/storageinterfaces.h"
 
 namespace rectest {

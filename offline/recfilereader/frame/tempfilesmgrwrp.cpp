@@ -18,15 +18,11 @@ std::string NarrowPath(const std::wstring& path) { return WideToUtf8(path); }
 
 }  // namespace
 
-bool CTempFilesMgrWrp::NoCaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
-  return WideCompareNoCase(a, b) < 0;
-}
-
 CTempFilesMgrWrp::CTempFilesMgrWrp(IInterfaceAccess* owner)
     : registration_(owner, L"IPrivTempFilesMgr", static_cast<IPrivTempFilesMgr*>(this), false) {}
 
 CTempFilesMgrWrp::~CTempFilesMgrWrp() {
-  for (const auto& [path, unused] : files_) ::unlink(NarrowPath(path).c_str());
+  for (const std::wstring& path : files_) ::unlink(NarrowPath(path).c_str());
 }
 
 std::wstring CTempFilesMgrWrp::TempDirectory() {
@@ -65,7 +61,7 @@ bool CTempFilesMgrWrp::CreateTempFile(const wchar_t* prefix, const wchar_t* exte
     const int fd = ::open(NarrowPath(full).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     ::close(fd);
-    files_.emplace(full, true);
+    files_.insert(full);
     full.copy(path, full.size());
     path[full.size()] = L'\0';
     return true;
@@ -78,7 +74,7 @@ void CTempFilesMgrWrp::DeleteTempFile(const wchar_t* path) {
   if (path == nullptr) return;
   const auto found = files_.find(path);
   if (found == files_.end()) return;
-  ::unlink(NarrowPath(found->first).c_str());
+  ::unlink(NarrowPath(*found).c_str());
   files_.erase(found);
 }
 

@@ -3,11 +3,12 @@
 #ifndef RECFILEREADER_FRAME_TEMPFILESMGRWRP_H
 #define RECFILEREADER_FRAME_TEMPFILESMGRWRP_H
 
-#include <map>
+#include <set>
 #include <string>
 
 #include "frame/privateinterfaces.h"
 #include "frame/scopedregistration.h"
+#include "platform/textconv.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader {
@@ -33,12 +34,8 @@ class CTempFilesMgrWrp final : public IPrivTempFilesMgr {
                                    const SYSTEMTIME& time);
 
  private:
-  struct NoCaseLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const;
-  };
-
   ScopedRegistration registration_;
-  std::map<std::wstring, bool, NoCaseLess> files_;
+  std::set<std::wstring, WideNoCaseLess> files_;
 };
 
 }  // namespace recfilereader

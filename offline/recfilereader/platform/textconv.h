@@ -29,6 +29,11 @@ std::wstring WideToUpper(std::wstring_view text);
 // Compares like _wcsicmp: <0, 0, >0, after mapping both sides to lower case.
 int WideCompareNoCase(std::wstring_view a, std::wstring_view b);
 
+// Orders names as _wcsicmp does, for maps and sets keyed without regard to case.
+struct WideNoCaseLess {
+  bool operator()(std::wstring_view a, std::wstring_view b) const { return WideCompareNoCase(a, b) < 0; }
+};
+
 }  // namespace recfilereader
 
 #endif  // RECFILEREADER_PLATFORM_TEXTCONV_H

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "platform/storage/propertysetvalue.h"
+#include "platform/propvariantholder.h"
 
 namespace recfilereader {
 

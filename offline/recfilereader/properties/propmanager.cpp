@@ -11,10 +11,6 @@
 
 namespace recfilereader {
 
-bool NoCaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
-  return WideCompareNoCase(a, b) < 0;
-}
-
 CPropManager::CPropManager(const CPropManager& other)
     : IRecordingObjectProperties(), IObjectPropertyTableHash() {
   Merge(other);

@@ -10,33 +10,15 @@
 #include <map>
 #include <string>
 
+#include "platform/propvariantholder.h"
+#include "platform/textconv.h"
 #include "recfilereader/properties.h"
 
 namespace recfilereader {
 
-// Orders names as _wcsicmp does.
-struct NoCaseLess {
-  bool operator()(const std::wstring& a, const std::wstring& b) const;
-};
-
-// A PROPVARIANT that frees what it owns.
-class OwnedPropVariant {
- public:
-  OwnedPropVariant() { PropVariantInit(&value_); }
-  ~OwnedPropVariant() { PropVariantClear(&value_); }
-  OwnedPropVariant(const OwnedPropVariant&) = delete;
-  OwnedPropVariant& operator=(const OwnedPropVariant&) = delete;
-
-  PROPVARIANT& get() { return value_; }
-  const PROPVARIANT& get() const { return value_; }
-
- private:
-  PROPVARIANT value_;
-};
-
 class CPropManager : public IRecordingObjectProperties, public IObjectPropertyTableHash {
  public:
-  using Table = std::map<std::wstring, OwnedPropVariant, NoCaseLess>;
+  using Table = std::map<std::wstring, PropVariantHolder, WideNoCaseLess>;
 
   CPropManager() = default;
   // A deep copy of `other`'s entries.

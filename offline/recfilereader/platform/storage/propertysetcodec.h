@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/storage/propertysetvalue.h"
+#include "platform/propvariantholder.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader {

@@ -1,7 +1,7 @@
 // An owning PROPVARIANT: cleared when it goes, deep-copied when copied. Property-set models and
-// property maps hold their values in it so that no path can leak a value's memory.
-#ifndef RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETVALUE_H
-#define RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETVALUE_H
+// property tables hold their values in it so that no path can leak a value's memory.
+#ifndef RECFILEREADER_PLATFORM_PROPVARIANTHOLDER_H
+#define RECFILEREADER_PLATFORM_PROPVARIANTHOLDER_H
 
 #include <new>
 #include <utility>
@@ -57,4 +57,4 @@ class PropVariantHolder {
 
 }  // namespace recfilereader
 
-#endif  // RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETVALUE_H
+#endif  // RECFILEREADER_PLATFORM_PROPVARIANTHOLDER_H
