@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/memmgrcpp.h"
+#include "host/memmgrcpp.h"
+#include "recfilereader/propvariant.h"
 #include "sources/fileconfigparser.h"
 #include "sources/fileconfigsaver.h"
 

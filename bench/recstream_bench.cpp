@@ -17,6 +17,7 @@
 
 #include "container/recstream.h"
 #include "recfilereader/properties.h"
+#include "recfilereader/propvariant.h"
 
 namespace {
 

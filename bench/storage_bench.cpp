@@ -8,6 +8,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "recfilereader/propvariant.h"
 
 namespace {
 

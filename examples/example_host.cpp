@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "recfilereader/propvariant.h"
 #include "recfilereader/recfilereader.h"
 
 namespace {

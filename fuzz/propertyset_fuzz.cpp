@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "platform/storage/comobject.h"
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "recfilereader/propvariant.h"
 #include "require.h"
 
 using recfilereader::ComPtr;

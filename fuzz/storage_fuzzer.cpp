@@ -9,6 +9,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "recfilereader/propvariant.h"
 #include "require.h"
 
 using recfilereader::ComPtr;

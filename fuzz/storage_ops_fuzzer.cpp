@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "platform/storage/comobject.h"
+#include "platform/hresults.h"
 #include "platform/storage/storageinterfaces.h"
+#include "recfilereader/propvariant.h"
 #include "require.h"
 
 using recfilereader::ComPtr;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "support/recbuilder.h"
 
 namespace recfilereader {

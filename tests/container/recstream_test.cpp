@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/textconv.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <random>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/textconv.h"
 #include "readertestbase.h"
 #include "support/tempdir.h"

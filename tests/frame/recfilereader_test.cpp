@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "recfilereader/propvariant.h"
 #include "recfilereader/recfilereader.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"

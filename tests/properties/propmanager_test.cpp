@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "varhelpers.h"
 
 namespace recfilereader {

@@ -7,6 +7,7 @@
 
 #include "platform/decimal.h"
 #include "recfilereader/compat.h"
+#include "recfilereader/propvariant.h"
 
 namespace proptest {
 

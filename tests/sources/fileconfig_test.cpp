@@ -8,7 +8,7 @@
 #include "sources/fileconfigparser.h"
 #include "sources/fileconfigsaver.h"
 #include "support/propvarianttext.h"
-#include "testmemory.h"
+#include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {

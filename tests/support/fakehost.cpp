@@ -1,3 +1,4 @@
+#include "recfilereader/propvariant.h"
 #include "support/fakehost.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+#include "recfilereader/propvariant.h"
 #include "support/fakeowner.h"
 
 namespace rectest {

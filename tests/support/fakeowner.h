@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/privateinterfaces.h"
+#include "base/privateinterfaces.h"
 #include "recfilereader/base.h"
 #include "recfilereader/hostservices.h"
 #include "recfilereader/properties.h"

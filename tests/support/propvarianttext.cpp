@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 
 namespace rectest {
 namespace {

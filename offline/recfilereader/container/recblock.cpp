@@ -1,6 +1,6 @@
 #include "container/recblock.h"
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/bytes.h"
 
 namespace recfilereader {

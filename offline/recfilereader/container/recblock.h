@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "container/sharedbuffer.h"
+#include "base/sharedbuffer.h"
 
 namespace recfilereader {
 

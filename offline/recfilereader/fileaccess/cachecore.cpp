@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "frame/exceptions.h"
-#include "frame/location.h"
-#include "frame/reporttohost.h"
+#include "base/exceptions.h"
+#include "base/location.h"
+#include "host/reporttohost.h"
 #include "platform/memorystatus.h"
 #include "platform/textconv.h"
 

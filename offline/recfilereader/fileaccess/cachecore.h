@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "container/sharedbuffer.h"
+#include "base/sharedbuffer.h"
 #include "fileaccess/cachesettings.h"
 #include "fileaccess/cachingfilereaderstat.h"
 #include "fileaccess/spinrecursivemutex.h"

@@ -4,6 +4,7 @@
 
 #include "properties/propvalue.h"
 #include "recfilereader/properties.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "fileaccess/performanceentry.h"
-#include "frame/exceptions.h"
-#include "frame/hosthandle.h"
-#include "frame/location.h"
-#include "frame/reporttohost.h"
+#include "base/exceptions.h"
+#include "host/hosthandle.h"
+#include "base/location.h"
+#include "host/reporttohost.h"
 #include "recfilereader/properties.h"
 
 namespace recfilereader {

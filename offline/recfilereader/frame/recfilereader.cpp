@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
-#include "frame/guard.h"
+#include "base/guard.h"
 #include "properties/propvalue.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "container/recstream.h"
-#include "frame/extinterfaceaccess.h"
-#include "frame/interfaceregistry.h"
-#include "frame/lasterror.h"
-#include "frame/servicecontext.h"
-#include "frame/tempfilesmgrwrp.h"
+#include "host/extinterfaceaccess.h"
+#include "base/interfaceregistry.h"
+#include "base/lasterror.h"
+#include "base/servicecontext.h"
+#include "host/tempfilesmgrwrp.h"
 #include "platform/dynamiclibrary.h"
 #include "properties/recfilereaderprop.h"
 #include "recfilereader/compression.h"

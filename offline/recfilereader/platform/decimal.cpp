@@ -1,4 +1,6 @@
 #include "platform/decimal.h"
+#include "platform/hresults.h"
+#include "recfilereader/propvariant.h"
 
 #include <algorithm>
 #include <charconv>

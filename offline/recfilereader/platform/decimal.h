@@ -15,6 +15,7 @@
 
 #include <string>
 
+#include "platform/hresults.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "recfilereader/compat.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/hresults.h"
 #include "platform/textconv.h"
 #include "recfilereader/compat.h"
 

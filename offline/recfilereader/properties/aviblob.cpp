@@ -8,7 +8,8 @@
 #include <limits>
 #include <memory>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

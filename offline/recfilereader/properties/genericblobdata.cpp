@@ -1,5 +1,5 @@
-#include "frame/exceptions.h"
-#include "frame/location.h"
+#include "base/exceptions.h"
+#include "base/location.h"
 #include "properties/compositebuffer.h"
 #include "properties/genericdata.h"
 

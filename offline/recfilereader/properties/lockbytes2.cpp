@@ -1,3 +1,4 @@
+#include "platform/hresults.h"
 #include "properties/lockbytes2.h"
 
 #include <cstring>

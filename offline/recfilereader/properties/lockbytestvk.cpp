@@ -1,3 +1,4 @@
+#include "platform/hresults.h"
 #include "properties/lockbytestvk.h"
 
 #include <cstring>

@@ -5,6 +5,7 @@
 #ifndef RECFILEREADER_PROPERTIES_LOCKBYTESTVK_H
 #define RECFILEREADER_PROPERTIES_LOCKBYTESTVK_H
 
+#include "platform/hresults.h"
 #include "platform/storage/lockbytesobject.h"
 #include "platform/storage/storageinterfaces.h"
 #include "recfilereader/hostservices.h"

@@ -10,6 +10,7 @@
 #include "platform/guid.h"
 #include "platform/textconv.h"
 #include "properties/propvalue.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

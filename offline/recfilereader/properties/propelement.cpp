@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "properties/propvalue.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

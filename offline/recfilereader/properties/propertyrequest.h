@@ -9,6 +9,7 @@
 
 #include "recfilereader/compat.h"
 #include "recfilereader/properties.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

@@ -4,10 +4,11 @@
 #include <cwchar>
 #include <iterator>
 
-#include "frame/exceptions.h"
-#include "frame/guard.h"
+#include "base/exceptions.h"
+#include "base/guard.h"
 #include "platform/textconv.h"
 #include "properties/propertyhash.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

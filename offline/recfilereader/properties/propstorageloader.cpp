@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "frame/exceptions.h"
-#include "frame/location.h"
+#include "base/exceptions.h"
+#include "base/location.h"
+#include "platform/hresults.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/textconv.h"
 #include "properties/propstoragetext.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

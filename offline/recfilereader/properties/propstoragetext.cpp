@@ -3,8 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

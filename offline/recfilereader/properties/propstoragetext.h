@@ -5,7 +5,7 @@
 #include <source_location>
 #include <string>
 
-#include "frame/location.h"
+#include "base/location.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader {

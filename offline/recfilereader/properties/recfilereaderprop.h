@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "properties/directpropaccess.h"
+#include "base/directpropaccess.h"
 #include "properties/tvkpropmanager.h"
 
 namespace recfilereader {

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "frame/exceptions.h"
-#include "frame/guard.h"
+#include "base/exceptions.h"
+#include "base/guard.h"
 #include "platform/textconv.h"
 #include "properties/propertyhash.h"
 #include "properties/propvalue.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

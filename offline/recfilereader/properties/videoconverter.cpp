@@ -1,6 +1,6 @@
 #include "properties/videoconverter.h"
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/media/aviwriter.h"
 #include "platform/textconv.h"
 #include "properties/aviblob.h"

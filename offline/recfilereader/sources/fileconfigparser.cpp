@@ -2,11 +2,12 @@
 
 #include <new>
 
-#include "frame/exceptions.h"
-#include "frame/location.h"
+#include "base/exceptions.h"
+#include "base/location.h"
 #include "platform/storage/comobject.h"
 #include "properties/lockbytestvk.h"
 #include "properties/propstorageloader.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

@@ -3,8 +3,8 @@
 #include <new>
 #include <string>
 
-#include "frame/exceptions.h"
-#include "frame/location.h"
+#include "base/exceptions.h"
+#include "base/location.h"
 #include "platform/storage/comobject.h"
 #include "platform/textconv.h"
 #include "properties/lockbytestvk.h"

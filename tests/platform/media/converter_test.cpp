@@ -5,13 +5,14 @@
 #include <cstring>
 #include <functional>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/bytes.h"
 #include "platform/media/mediatestsupport.h"
 #include "platform/media/picture.h"
 #include "platform/textconv.h"
 #include "properties/audioconverter.h"
 #include "properties/videoconverter.h"
+#include "recfilereader/propvariant.h"
 #include "support/tempdir.h"
 
 namespace recfilereader {

@@ -8,7 +8,8 @@
 #include <functional>
 #include <span>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
+#include "platform/hresults.h"
 #include "platform/storage/compoundwriter.h"
 #include "rawcfb.h"
 

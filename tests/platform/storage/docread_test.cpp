@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "platform/textconv.h"
+#include "platform/hresults.h"
 #include "rawcfb.h"
 #include "storagetestutil.h"
 #include "support/tempdir.h"

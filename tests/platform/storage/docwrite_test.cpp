@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "rawcfb.h"
+#include "platform/hresults.h"
+#include "recfilereader/propvariant.h"
 #include "storagetestutil.h"
 
 namespace rectest {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/storage/propertysetcodec.h"
+#include "platform/hresults.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/storage/propertysetnames.h"
 #include "support/propvarianttext.h"

@@ -11,6 +11,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "recfilereader/propvariant.h"
 #include "storagetestutil.h"
 #include "support/propvarianttext.h"
 #include "support/tempdir.h"

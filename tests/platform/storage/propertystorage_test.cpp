@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "platform/storage/comobject.h"
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 #include "support/propvarianttext.h"
 
 namespace recfilereader {

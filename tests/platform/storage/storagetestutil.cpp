@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 #include "support/tempdir.h"
 
 namespace rectest {

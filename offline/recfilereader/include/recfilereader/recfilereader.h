@@ -12,6 +12,7 @@
 #include "recfilereader/navigation.h"
 #include "recfilereader/performance.h"
 #include "recfilereader/properties.h"
+#include "recfilereader/propvariant.h"
 #include "recfilereader/propertynames.h"
 #include "recfilereader/reader.h"
 #include "recfilereader/sources.h"

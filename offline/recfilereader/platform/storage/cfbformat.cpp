@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/bytes.h"
+#include "platform/hresults.h"
 
 namespace recfilereader::cfb {
 

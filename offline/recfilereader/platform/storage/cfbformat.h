@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/hresults.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader::cfb {

@@ -7,7 +7,8 @@
 #include <new>
 #include <utility>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
+#include "platform/hresults.h"
 #include "recfilereader/compat.h"
 
 namespace recfilereader {

@@ -5,7 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
+#include "platform/hresults.h"
 #include "platform/storage/compoundreader.h"
 #include "platform/storage/compoundwriter.h"
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/storageinterfaces.h"
 
 namespace recfilereader {

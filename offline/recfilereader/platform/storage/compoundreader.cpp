@@ -5,8 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/bytes.h"
+#include "platform/hresults.h"
 
 namespace recfilereader {
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 #include "platform/storage/compoundnode.h"
 #include "platform/storage/sectorfile.h"

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <utility>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
 #include "platform/bytes.h"
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 
 namespace recfilereader {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/compoundnode.h"
 
 namespace recfilereader {

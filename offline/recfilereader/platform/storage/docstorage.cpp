@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 #include "platform/storage/docstream.h"
 #include "platform/storage/elementmode.h"

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/hresults.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/compounddocument.h"
 #include "platform/storage/storageinterfaces.h"

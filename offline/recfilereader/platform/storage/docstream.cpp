@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/elementmode.h"
 #include "platform/storage/statstg.h"
 

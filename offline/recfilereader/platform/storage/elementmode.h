@@ -4,6 +4,7 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_ELEMENTMODE_H
 #define RECFILEREADER_PLATFORM_STORAGE_ELEMENTMODE_H
 
+#include "platform/hresults.h"
 #include "platform/storage/storageinterfaces.h"
 
 namespace recfilereader {

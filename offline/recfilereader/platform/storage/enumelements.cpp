@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 #include "platform/storage/statstg.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

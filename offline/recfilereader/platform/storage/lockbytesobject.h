@@ -7,8 +7,10 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/hresults.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

@@ -1,3 +1,4 @@
+#include "platform/hresults.h"
 #include "platform/storage/memorylockbytes.h"
 
 #include <algorithm>

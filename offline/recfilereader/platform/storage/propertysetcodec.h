@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/propvariantholder.h"
 #include "recfilereader/compat.h"
 

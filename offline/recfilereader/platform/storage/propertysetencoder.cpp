@@ -4,10 +4,12 @@
 #include <new>
 
 #include "platform/bytes.h"
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetcodepage.h"
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

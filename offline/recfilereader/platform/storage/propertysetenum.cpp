@@ -1,4 +1,6 @@
 #include "platform/storage/propertysetenum.h"
+#include "platform/hresults.h"
+#include "recfilereader/propvariant.h"
 
 #include <cstring>
 #include <memory>

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetenum.h"
 #include "platform/storage/propertysetnames.h"
 #include "platform/storage/propertystorage.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

@@ -3,6 +3,7 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 #define RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 
+#include "platform/hresults.h"
 #include "platform/storage/propertysetinterfaces.h"
 
 namespace recfilereader {

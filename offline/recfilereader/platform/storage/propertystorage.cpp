@@ -5,9 +5,11 @@
 #include <set>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodepage.h"
 #include "platform/storage/propertysetenum.h"
 #include "platform/textconv.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 namespace {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "frame/exceptions.h"
+#include "base/exceptions.h"
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 
 namespace recfilereader {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/compoundnode.h"
 #include "platform/storage/storageinterfaces.h"
 

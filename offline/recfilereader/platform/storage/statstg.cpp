@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

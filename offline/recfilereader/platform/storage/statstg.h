@@ -2,6 +2,7 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_STATSTG_H
 #define RECFILEREADER_PLATFORM_STORAGE_STATSTG_H
 
+#include "platform/hresults.h"
 #include "platform/storage/compoundnode.h"
 #include "platform/storage/storageinterfaces.h"
 

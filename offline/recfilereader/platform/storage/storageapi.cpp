@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/compounddocument.h"

@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hresults.h"
 #include "platform/storage/comobject.h"
+#include "recfilereader/propvariant.h"
 
 namespace recfilereader {
 

@@ -6,7 +6,9 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H
 #define RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H
 
+#include "platform/hresults.h"
 #include "recfilereader/compat.h"
+#include "recfilereader/propvariant.h"
 
 // 64-bit offsets and sizes, as COM spells them.
 union ULARGE_INTEGER {

@@ -1,0 +1,198 @@
+// The host services the reader resolves when it is made, and the services it supplies itself.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/extinterfaceaccess.h"
+#include "base/interfaceregistry.h"
+#include "host/reporttohost.h"
+#include "base/servicecontext.h"
+#include "host/tempfilesmgrwrp.h"
+#include "platform/autoresetevent.h"
+#include "platform/textconv.h"
+#include "support/fakehost.h"
+#include "support/tempdir.h"
+
+namespace recfilereader {
+namespace {
+
+using rectest::FakeHost;
+
+struct Frame {
+  explicit Frame(IInterfaceAccess* host) : context(registry), external(&context, host) {}
+  CInterfaceRegistry registry;
+  CServiceContext context;
+  CExtInterfaceAccess external;
+};
+
+TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
+  struct Case {
+    std::set<std::wstring> offered;
+    const char* memory;      // "host" or "own"
+    const char* processes;   // "host" or "own"
+    bool errors;
+  };
+  const Case cases[] = {
+      {{}, "own", "own", false},
+      {{L"IExMemoryMgr"}, "host", "own", false},
+      {{L"IRCMemoryMgr", L"IExMemoryMgr"}, "host", "own", false},
+      {{L"IThreadedProcessService", L"IExErrorMgr"}, "own", "host", true},
+      {{L"IRCThreadProcSvc", L"IRCErrorMgr"}, "own", "host", true},
+  };
+  for (const Case& c : cases) {
+    FakeHost host(c.offered);
+    Frame frame(&host);
+    IExternalInterfaceAccess& ext = frame.external;
+    SCOPED_TRACE(testing::Message() << c.offered.size() << " services offered");
+    EXPECT_EQ(ext.GetInterface(L"IRCMemoryMgr"),
+              std::string(c.memory) == "host" ? static_cast<void*>(static_cast<IExMemoryMgr*>(&host.memory))
+                                              : static_cast<void*>(static_cast<IExMemoryMgr*>(&frame.external.own_memory_manager())));
+    void* processes = ext.GetInterface(L"IThreadedProcessService");
+    EXPECT_EQ(processes, ext.GetInterface(L"IRCThreadProcSvc"));
+    EXPECT_EQ(processes == static_cast<IThreadedProcessService*>(&host.processes), std::string(c.processes) == "host");
+    EXPECT_NE(processes, nullptr);
+    EXPECT_EQ(ext.GetInterface(L"IExErrorMgr") != nullptr, c.errors);
+    EXPECT_EQ(ext.GetInterface(L"IRCErrorMgr"), ext.GetInterface(L"IExErrorMgr"));
+    EXPECT_EQ(ext.GetInterface(L"ITimebase"), nullptr);
+    EXPECT_EQ(ext.GetInterface(L"ISomethingElse"), nullptr);
+  }
+}
+
+TEST(ExtInterfaceAccess, AsksTheHostInTheStatedOrderAndRegistersPrivately) {
+  FakeHost host;
+  Frame frame(&host);
+  const std::vector<std::wstring> expected = {
+      L"IRCMemoryMgr", L"IExMemoryMgr", L"IRCThreadProcSvc", L"IThreadedProcessService", L"IRCErrorMgr",
+      L"IExErrorMgr", L"IErrorMgr", L"ITimebase", L"IObjectProperties"};
+  EXPECT_EQ(host.asked, expected);
+  EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", false),
+            static_cast<IExternalInterfaceAccess*>(&frame.external));
+  EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", true), nullptr);
+}
+
+TEST(MemMgrCpp, CountsReferencesAndFreesAtZero) {
+  CMemMgrCpp memory;
+  void* block = memory.Allocate(16, 0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_FALSE(memory.IsShared(block));
+  memory.Lock(block);
+  EXPECT_TRUE(memory.IsShared(block));
+  memory.Free(block);
+  EXPECT_EQ(memory.live_blocks(), 1u);
+  void* grown = memory.Reallocate(block, 1 << 20);
+  ASSERT_NE(grown, nullptr);
+  EXPECT_EQ(memory.live_blocks(), 1u) << "the record follows the block";
+  int foreign = 0;
+  EXPECT_EQ(memory.Reallocate(&foreign, 8), nullptr);
+  memory.Unlock(&foreign);  // unknown block: ignored
+  EXPECT_FALSE(memory.IsShared(&foreign));
+  memory.Unlock(grown);
+  EXPECT_EQ(memory.live_blocks(), 0u);
+  void* fresh = memory.Reallocate(nullptr, 4);
+  EXPECT_NE(fresh, nullptr);  // freed with the manager
+}
+
+class CountingProcess final : public IThreadedProcess {
+ public:
+  void Start(DWORD value) override { calls += L"S" + std::to_wstring(value); }
+  void Execute(IThreadedProcessStatus* status, IAbort* abort) override {
+    calls += L"E";
+    status->SetProgress(2500);
+    aborted = abort->IsAborted();
+  }
+  void Finish(DWORD discard) override { calls += L"F" + std::to_wstring(discard); }
+  std::wstring calls;
+  bool aborted = true;
+};
+
+TEST(TpsSameThread, RunsStartExecuteFinishOnTheCallingThreadAndNeverAborts) {
+  CTpsSameThread service;
+  CountingProcess process;
+  EXPECT_TRUE(service.RunProcess(&process, 19, 0, L"caption"));
+  EXPECT_EQ(process.calls, L"S0EF0");
+  EXPECT_FALSE(process.aborted);
+  CTpsAbortStub abort;
+  AutoResetEvent event;
+  event.Set();
+  DWORD result = 99;
+  HANDLE handle = &event;
+  EXPECT_TRUE(abort.WaitForObject(handle, 0, &result));
+  EXPECT_EQ(result, WAIT_OBJECT_0);
+  EXPECT_TRUE(abort.WaitForObjects(1, &handle, 2, &result));
+  EXPECT_EQ(result, WAIT_TIMEOUT);
+}
+
+class TempEnvironment : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("TEMP");
+    had_temp_ = old != nullptr;
+    if (had_temp_) old_temp_ = old;
+    setenv("TEMP", dir_.path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (had_temp_) setenv("TEMP", old_temp_.c_str(), 1);
+    else unsetenv("TEMP");
+  }
+  rectest::TempDir dir_;
+  bool had_temp_ = false;
+  std::string old_temp_;
+};
+
+TEST_F(TempEnvironment, TempFileNamesSpellTheLocalTimeBytesInHex) {
+  SYSTEMTIME time{2026, 12, 6, 5, 17, 8, 24, 7};
+  // 2026 = 0x07EA -> bytes ea 07; then 0c 00, 06 00, 05 00, 11 00, 08 00, 18 00, 07 00.
+  EXPECT_EQ(CTempFilesMgrWrp::TempFileName(L"audio", L"avi", time), L"audio.ea7c060501108018070.avi");
+}
+
+TEST_F(TempEnvironment, CreatedFilesAreDeletedOnRequestOrWithTheManager) {
+  CInterfaceRegistry registry;
+  CServiceContext context(registry);
+  wchar_t first[kMaxTempPath], second[kMaxTempPath];
+  {
+    CTempFilesMgrWrp manager(&context);
+    EXPECT_EQ(registry.GetInterface(L"IPrivTempFilesMgr", false), static_cast<IPrivTempFilesMgr*>(&manager));
+    ASSERT_TRUE(manager.CreateTempFile(L"video", L"avi", first, kMaxTempPath));
+    ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", second, kMaxTempPath));
+    const std::filesystem::path first_path = WideToUtf8(first);
+    EXPECT_EQ(first_path.parent_path(), dir_.path());
+    EXPECT_TRUE(std::filesystem::exists(first_path));
+    manager.DeleteTempFile(first);
+    EXPECT_FALSE(std::filesystem::exists(first_path));
+    manager.DeleteTempFile(L"/etc/hostname");  // not ours: ignored
+    EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
+    wchar_t tiny[4];
+    EXPECT_FALSE(manager.CreateTempFile(L"x", L"y", tiny, 4));
+  }
+  EXPECT_FALSE(std::filesystem::exists(WideToUtf8(second)));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+}
+
+TEST(ReportToHost, FillsTheRecordAndHandsItToTheErrorManager) {
+  FakeHost host({L"IExErrorMgr", L"ITimebase", L"IObjectProperties"});
+  host.properties.handle.vt = VT_I4;
+  host.properties.handle.lVal = 77;
+  Frame frame(&host);
+  ReportToHost(&frame.context, 3, 0x2345, std::wstring(2000, L'z'));
+  ASSERT_EQ(host.errors.records.size(), 1u);
+  const HostErrorRecord& record = host.errors.records[0];
+  EXPECT_EQ(record.Code, ((0x0345u | (3u << 13)) << 16));
+  EXPECT_EQ(record.Reserved, 0u);
+  EXPECT_EQ(record.HostHandle, 77u);
+  EXPECT_EQ(std::wcslen(record.Text), 1023u);
+  EXPECT_EQ(record.HostTime, host.timebase.now);
+  EXPECT_GE(record.LocalTime.wYear, 2024);
+  EXPECT_EQ(record.One, 1u);
+}
+
+TEST(ReportToHost, WithoutAnErrorManagerNothingHappens) {
+  FakeHost host;
+  Frame frame(&host);
+  ReportToHost(&frame.context, 1, 1, L"lost");
+  ReportToHost(nullptr, 1, 1, L"lost");
+  EXPECT_TRUE(host.errors.records.empty());
+}
+
+}  // namespace
+}  // namespace recfilereader

@@ -1,0 +1,208 @@
+// The two lock-bytes objects and the composite buffer under them.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <numeric>
+#include <vector>
+
+#include "platform/storage/comobject.h"
+#include "platform/hresults.h"
+#include "properties/compositebuffer.h"
+#include "properties/lockbytes2.h"
+#include "properties/lockbytestvk.h"
+#include "recfilereader/propvariant.h"
+#include "support/testmemory.h"
+
+namespace recfilereader {
+namespace {
+
+ULARGE_INTEGER At(ULONGLONG v) {
+  ULARGE_INTEGER u;
+  u.QuadPart = v;
+  return u;
+}
+
+class LockBytesTvkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { bytes_ = new CLockBytesTvk(&memory_); }
+  void TearDown() override {
+    bytes_->Release();
+    EXPECT_EQ(memory_.live(), 0u) << "the block goes back to the manager";
+  }
+  HRESULT Write(ULONGLONG offset, const std::vector<std::uint8_t>& data) {
+    ULONG written = 0;
+    return bytes_->WriteAt(At(offset), data.data(), static_cast<ULONG>(data.size()), &written);
+  }
+  ULONGLONG Size() {
+    STATSTG stat;
+    EXPECT_EQ(bytes_->Stat(&stat, STATFLAG_NONAME), S_OK);
+    return stat.cbSize.QuadPart;
+  }
+
+  rectest::LimitedMemory memory_;
+  CLockBytesTvk* bytes_ = nullptr;
+};
+
+TEST_F(LockBytesTvkTest, ReadAtTheEndAndBeyond) {
+  ASSERT_EQ(Write(0, {1, 2, 3, 4}), S_OK);
+  std::uint8_t buffer[8] = {};
+  ULONG read = 99;
+  struct Case {
+    ULONGLONG offset;
+    ULONG count;
+    HRESULT hr;
+    ULONG read;
+  };
+  const Case cases[] = {
+      {0, 4, S_OK, 4},             {1, 2, S_OK, 2},  {2, 8, STG_E_READFAULT, 2},
+      {4, 1, STG_E_READFAULT, 0},  {4, 0, S_OK, 0},  {5, 1, E_FAIL, 0},
+      {0x100000000ull, 1, E_FAIL, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.offset);
+    EXPECT_EQ(bytes_->ReadAt(At(c.offset), buffer, c.count, &read), c.hr);
+    EXPECT_EQ(read, c.read);
+  }
+  EXPECT_EQ(buffer[0], 3);
+  EXPECT_EQ(bytes_->ReadAt(At(0), nullptr, 1, &read), E_INVALIDARG);
+  EXPECT_EQ(bytes_->ReadAt(At(5), nullptr, 1, &read), E_FAIL) << "the offset is checked first";
+}
+
+// Capacity grows in whole mebibytes with one to spare and is kept on shrinking; growth keeps
+// the bytes and fills the gap with zeros.
+TEST_F(LockBytesTvkTest, GrowsInWholeMebibytesKeepingTheBytesAndZeroFillingTheGap) {
+  EXPECT_EQ(bytes_->capacity_units(), 0u);
+  ASSERT_EQ(bytes_->SetSize(At(1048575)), S_OK);
+  EXPECT_EQ(bytes_->capacity_units(), 1u);
+  std::vector<std::uint8_t> data(1000);
+  std::iota(data.begin(), data.end(), 0);
+  ASSERT_EQ(Write(0, data), S_OK);
+  ASSERT_EQ(bytes_->SetSize(At(1048576)), S_OK);
+  EXPECT_EQ(bytes_->capacity_units(), 1u) << "the capacity already holds it";
+  ASSERT_EQ(bytes_->SetSize(At(500)), S_OK);
+  EXPECT_EQ(Size(), 500u);
+  EXPECT_EQ(bytes_->capacity_units(), 1u) << "shrinking keeps the block";
+  ASSERT_EQ(Write(1048576, {7}), S_OK);
+  EXPECT_EQ(bytes_->capacity_units(), 2u);
+  EXPECT_EQ(Size(), 1048577u);
+  ASSERT_EQ(Write(3 * 1048576, {1}), S_OK);
+  EXPECT_EQ(bytes_->capacity_units(), 4u);
+  std::vector<std::uint8_t> back(1000);
+  ULONG read = 0;
+  ASSERT_EQ(bytes_->ReadAt(At(0), back.data(), 1000, &read), S_OK);
+  EXPECT_TRUE(std::equal(back.begin(), back.begin() + 500, data.begin()));
+  EXPECT_TRUE(std::all_of(back.begin() + 500, back.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST_F(LockBytesTvkTest, FailedGrowthChangesNothing) {
+  ASSERT_EQ(Write(0, {5, 6}), S_OK);
+  memory_.set_limit(1048576);
+  EXPECT_EQ(Write(1048576, {1}), STG_E_INSUFFICIENTMEMORY);
+  EXPECT_EQ(bytes_->SetSize(At(2000000)), STG_E_INSUFFICIENTMEMORY);
+  EXPECT_EQ(Size(), 2u);
+  EXPECT_EQ(bytes_->capacity_units(), 1u);
+  std::uint8_t back[2];
+  ULONG read = 0;
+  EXPECT_EQ(bytes_->ReadAt(At(0), back, 2, &read), S_OK);
+  EXPECT_EQ(back[1], 6);
+}
+
+// What both kinds answer alike: a write of nothing succeeds without growing, a null buffer with
+// a count is refused, regions cannot be locked, and Stat names the class.
+TEST(LockBytes, BothKindsAnswerTheSmallSlotsAlike) {
+  rectest::LimitedMemory memory;
+  const std::pair<ILockBytes*, const wchar_t*> kinds[] = {
+      {new CLockBytesTvk(&memory), L"CLockBytes"}, {new CLockBytes2(std::make_shared<CCompositeBuffer>()), L"CLockBytes2"}};
+  for (const auto& [bytes, name] : kinds) {
+    SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
+    ULONG written = 5;
+    EXPECT_EQ(bytes->WriteAt(At(10), nullptr, 0, &written), S_OK);
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(bytes->WriteAt(At(0), nullptr, 1, &written), E_INVALIDARG);
+    EXPECT_EQ(bytes->LockRegion(At(0), At(1), LOCK_WRITE), STG_E_INVALIDFUNCTION);
+    STATSTG stat;
+    ASSERT_EQ(bytes->Stat(&stat, STATFLAG_DEFAULT), S_OK);
+    EXPECT_STREQ(stat.pwcsName, name);
+    EXPECT_EQ(stat.type, STGTY_LOCKBYTES);
+    EXPECT_EQ(stat.cbSize.QuadPart, 0u) << "a write of nothing does not grow";
+    CoTaskMemFree(stat.pwcsName);
+    EXPECT_EQ(bytes->Stat(&stat, STATFLAG_NOOPEN), STG_E_INVALIDFLAG);
+    EXPECT_EQ(bytes->Stat(nullptr, STATFLAG_DEFAULT), STG_E_INVALIDPOINTER);
+    bytes->Release();
+  }
+  EXPECT_EQ(memory.live(), 0u);
+}
+
+// The real use: a compound document written on the lock bytes and opened again from them.
+TEST(LockBytes, CompoundDocumentsLiveOnBoth) {
+  rectest::LimitedMemory memory;
+  auto buffer = std::make_shared<CCompositeBuffer>();
+  ILockBytes* kinds[] = {new CLockBytesTvk(&memory), new CLockBytes2(buffer)};
+  std::vector<std::uint8_t> data(300000);
+  std::iota(data.begin(), data.end(), 1);
+  for (ILockBytes* bytes : kinds) {
+    {
+      ComPtr<IStorage> root;
+      ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, root.Out()), S_OK);
+      ComPtr<IStream> stream;
+      ASSERT_EQ(root->CreateStream(L"data", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Out()), S_OK);
+      ULONG written = 0;
+      ASSERT_EQ(stream->Write(data.data(), static_cast<ULONG>(data.size()), &written), S_OK);
+    }
+    ComPtr<IStorage> root;
+    ASSERT_EQ(StgOpenStorageOnILockBytes(bytes, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Out()), S_OK);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(root->OpenStream(L"data", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()), S_OK);
+    std::vector<std::uint8_t> back(data.size());
+    ULONG read = 0;
+    ASSERT_EQ(stream->Read(back.data(), static_cast<ULONG>(back.size()), &read), S_OK);
+    EXPECT_EQ(back, data);
+  }
+  EXPECT_GT(buffer->GetSize(), data.size());
+  for (ILockBytes* bytes : kinds) bytes->Release();
+  EXPECT_EQ(memory.live(), 0u);
+}
+
+TEST(LockBytes2, ResultsOfItsSlots) {
+  auto buffer = std::make_shared<CCompositeBuffer>();
+  auto* bytes = new CLockBytes2(buffer);
+  ULONG done = 0;
+  const std::uint8_t data[] = {1, 2, 3};
+  ASSERT_EQ(bytes->WriteAt(At(1048575), data, 3, &done), S_OK);
+  EXPECT_EQ(done, 3u);
+  EXPECT_EQ(buffer->GetSize(), 1048578u) << "writing past the end resizes first";
+  std::uint8_t back[4] = {};
+  EXPECT_EQ(bytes->ReadAt(At(1048576), back, 4, &done), S_OK);
+  EXPECT_EQ(done, 2u);
+  EXPECT_EQ(back[1], 3);
+  EXPECT_EQ(bytes->ReadAt(At(1048578), back, 1, &done), S_OK);
+  EXPECT_EQ(done, 0u);
+  EXPECT_EQ(bytes->ReadAt(At(1048579), back, 1, &done), E_INVALIDARG);
+  EXPECT_EQ(bytes->ReadAt(At(0), nullptr, 1, &done), E_INVALIDARG);
+  EXPECT_EQ(bytes->SetSize(At(5)), S_OK);
+  EXPECT_EQ(buffer->GetPageCount(), 1u);
+  bytes->Release();
+  EXPECT_EQ(buffer.use_count(), 1) << "the lock bytes gave back their share";
+}
+
+// Crossing pages is shown through CLockBytes2 above; here the bounds and what growth adds.
+TEST(CompositeBuffer, RefusesRangesPastTheSizeAndGrowthAddsZeros) {
+  CCompositeBuffer buffer;
+  const std::uint8_t data[] = {0xA, 0xB, 0xC};
+  ASSERT_TRUE(buffer.Resize(1048578));
+  ASSERT_TRUE(buffer.Write(1048575, data, 3));
+  EXPECT_FALSE(buffer.Write(1048576, data, 3)) << "past the size";
+  EXPECT_FALSE(buffer.Read(1048579, nullptr, 0));
+  ASSERT_TRUE(buffer.Resize(1048575));
+  ASSERT_TRUE(buffer.Resize(1048578));
+  std::uint8_t back[3] = {1, 1, 1};
+  ASSERT_TRUE(buffer.Read(1048575, back, 3));
+  EXPECT_EQ(back[0], 0) << "bytes a growth adds read as zero";
+  ASSERT_TRUE(buffer.Resize(0));
+  EXPECT_EQ(buffer.GetPageCount(), 0u);
+}
+
+}  // namespace
+}  // namespace recfilereader
