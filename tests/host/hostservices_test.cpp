@@ -10,6 +10,7 @@
 #include "base/servicecontext.h"
 #include "host/tempfilesmgrwrp.h"
 #include "platform/autoresetevent.h"
+#include "platform/localtime.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
 #include "support/tempdir.h"
@@ -146,27 +147,60 @@ TEST_F(TempEnvironment, TempFileNamesSpellTheLocalTimeBytesInHex) {
   EXPECT_EQ(CTempFilesMgrWrp::TempFileName(L"audio", L"avi", time), L"audio.ea7c060501108018070.avi");
 }
 
-TEST_F(TempEnvironment, CreatedFilesAreDeletedOnRequestOrWithTheManager) {
+std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::path(WideToUtf8(path)).filename(); }
+
+// Two managers (two readers) never share a path, not even within one millisecond, while one
+// manager replaces its own file of the same name. Each keeps its files in a private 0700
+// directory inside the temporary folder, gone with the manager.
+TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
   CInterfaceRegistry registry;
   CServiceContext context(registry);
-  wchar_t first[kMaxTempPath], second[kMaxTempPath];
+  wchar_t first[kMaxTempPath], second[kMaxTempPath], again[kMaxTempPath];
   {
-    CTempFilesMgrWrp manager(&context);
+    CTempFilesMgrWrp manager(&context), other(nullptr);
     EXPECT_EQ(registry.GetInterface(L"IPrivTempFilesMgr", false), static_cast<IPrivTempFilesMgr*>(&manager));
-    ASSERT_TRUE(manager.CreateTempFile(L"video", L"avi", first, kMaxTempPath));
-    ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", second, kMaxTempPath));
-    const std::filesystem::path first_path = WideToUtf8(first);
-    EXPECT_EQ(first_path.parent_path(), dir_.path());
-    EXPECT_TRUE(std::filesystem::exists(first_path));
+    bool same_millisecond = false;
+    for (int i = 0; i < 1000 && !same_millisecond; ++i) {
+      ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", first, kMaxTempPath));
+      ASSERT_TRUE(other.CreateTempFile(L"audio", L"avi", second, kMaxTempPath));
+      ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", again, kMaxTempPath));
+      same_millisecond = FileName(first) == FileName(second) && FileName(first) == FileName(again);
+    }
+    ASSERT_TRUE(same_millisecond);
+    EXPECT_NE(std::wstring(first), std::wstring(second));
+    EXPECT_EQ(std::wstring(first), std::wstring(again));
+    const std::filesystem::path mine = WideToUtf8(first);
+    EXPECT_EQ(mine.parent_path().parent_path(), dir_.path());
+    EXPECT_EQ(std::filesystem::status(mine.parent_path()).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(std::filesystem::exists(WideToUtf8(second)));
     manager.DeleteTempFile(first);
-    EXPECT_FALSE(std::filesystem::exists(first_path));
+    EXPECT_FALSE(std::filesystem::exists(mine));
     manager.DeleteTempFile(L"/etc/hostname");  // not ours: ignored
     EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
     wchar_t tiny[4];
     EXPECT_FALSE(manager.CreateTempFile(L"x", L"y", tiny, 4));
   }
-  EXPECT_FALSE(std::filesystem::exists(WideToUtf8(second)));
   EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+}
+
+// Another local user who plants a link at the name the clock predicts gets nothing written
+// through it.
+TEST_F(TempEnvironment, LinksPlantedAtThePredictedNameAreNotFollowed) {
+  const auto victim = dir_ / "victim";
+  rectest::WriteFileBytes(victim, {1, 2, 3});
+  CTempFilesMgrWrp manager(nullptr);
+  wchar_t path[kMaxTempPath];
+  bool planted_in_time = false;
+  for (int i = 0; i < 1000 && !planted_in_time; ++i) {
+    const auto trap = dir_ / WideToUtf8(CTempFilesMgrWrp::TempFileName(L"video", L"avi", LocalTimeNow()));
+    std::error_code planted_before;
+    std::filesystem::create_symlink(victim, trap, planted_before);
+    ASSERT_TRUE(manager.CreateTempFile(L"video", L"avi", path, kMaxTempPath));
+    planted_in_time = FileName(path) == trap.filename();
+  }
+  ASSERT_TRUE(planted_in_time);
+  EXPECT_EQ(rectest::ReadFileBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(WideToUtf8(path))));
 }
 
 TEST(ReportToHost, FillsTheRecordAndHandsItToTheErrorManager) {
