@@ -10,6 +10,7 @@
 #include "recfilereader/recfilereader.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
+#include "failingallocations.h"
 
 namespace recfilereader {
 namespace {
@@ -55,19 +56,33 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
   EXPECT_EQ(reader->GetInterface(L"IRecordingPosition"), reader->GetInterface(L"IRecordingPositionEx"));
 }
 
-TEST(RecFileReader, SharesTheHostsMemoryManagerOrOffersItsOwn) {
+// However early memory runs out, nothing escapes what the host calls: a lookup, the memory
+// manager the reader shares, ending the reader.
+TEST(RecFileReader, NoExceptionReachesTheHostWhenMemoryRunsOut) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   rectest::FakeHost host({L"IExMemoryMgr"});
-  ReaderPtr with_host = MakeReader(&host);
-  EXPECT_EQ(with_host->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
-
-  ReaderPtr alone = MakeReader();
-  auto* own = static_cast<IExMemoryMgr*>(alone->GetInterface(L"IExMemoryMgr"));
-  ASSERT_NE(own, nullptr);
-  void* block = own->Allocate(64, 0);
-  ASSERT_NE(block, nullptr);
-  std::memset(block, 0xAB, 64);
-  own->Free(block);
+  EXPECT_EQ(MakeReader(&host)->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
+  for (long allowed = 0; allowed < 4; ++allowed) {
+    IInterfaceAccess* reader = MakeReader().release();
+    auto* memory = static_cast<IExMemoryMgr*>(reader->GetInterface(L"IExMemoryMgr"));
+    void* block = memory->Allocate(16, 0);
+    ASSERT_NE(block, nullptr);
+    void* found = nullptr;
+    bool escaped = false;
+    rectest::FailAllocationsAfter(allowed);
+    try {
+      found = reader->GetInterface(L"IRecordingReaderEx");
+      block = memory->Reallocate(block, 1 << 20);  // moves the block, and its record
+      memory->Free(memory->Allocate(32, 0));
+      static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+    } catch (...) {
+      escaped = true;
+    }
+    rectest::FailAllocationsAfter(-1);
+    EXPECT_FALSE(escaped) << allowed;
+    EXPECT_NE(found, nullptr) << allowed;
+    EXPECT_NE(block, nullptr) << allowed;
+  }
 }
 
 TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {

@@ -1,0 +1,20 @@
+#include "failingallocations.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+thread_local long allocations_left = -1;  // -1: not armed
+}  // namespace
+
+void rectest::FailAllocationsAfter(long allowed) { allocations_left = allowed; }
+
+// Both ends replaced together, so that blocks from malloc go back to free.
+void* operator new(std::size_t size) {
+  if (allocations_left == 0) throw std::bad_alloc();
+  if (allocations_left > 0) --allocations_left;
+  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
