@@ -127,26 +127,17 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
   reader->Destroy();
 }
 
+// The counters themselves are the caching file reader's; here only the chain that reaches them.
 TEST(RecFileReader, PerformanceQueriesReachTheCacheCountersThroughTheBlockStream) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   ReaderPtr reader = MakeReader();
   auto* table = static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"));
-  const wchar_t* const names[] = {
-      L"Cache::CurrentCacheSize", L"Cache::ValidCacheEntries", L"Cache::CacheEntrySize", L"Cache::Transparent",
-      L"CachingFileReader::CacheAccess", L"CachingFileReader::CacheHit", L"CachingFileReader::CacheFail",
-      L"CachingFileReader::UpdateByServiceRequest", L"CachingFileReader::UpdateByTimeout"};
-  const ULONG types[] = {7, 7, 9, 6, 9, 12, 12, 9, 9};
   auto query = std::make_unique<PerformanceQuery>();
-  for (ULONG index = 0; index < 9; ++index) {
-    *query = PerformanceQuery{};
-    query->Mode = kPerformanceValueAndDescription;
-    query->ByIndex = 1;
-    query->WantedIndex = index;
-    ASSERT_TRUE(table->GetPerformanceTable(query.get())) << index;
-    EXPECT_STREQ(query->Name, names[index]);
-    EXPECT_EQ(query->ValueType, types[index]);
-    EXPECT_EQ(query->Answered, 1u);
-  }
+  query->Mode = kPerformanceValueAndDescription;
+  query->ByIndex = 1;
+  query->WantedIndex = 8;
+  ASSERT_TRUE(table->GetPerformanceTable(query.get()));
+  EXPECT_STREQ(query->Name, L"CachingFileReader::UpdateByTimeout");
   *query = PerformanceQuery{};
   query->ByIndex = 1;
   query->WantedIndex = 9;

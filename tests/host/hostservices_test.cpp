@@ -28,48 +28,39 @@ struct Frame {
 };
 
 TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
-  struct Case {
+  const struct {
     std::set<std::wstring> offered;
-    const char* memory;      // "host" or "own"
-    const char* processes;   // "host" or "own"
-    bool errors;
+    bool host_memory, host_processes, errors;
+  } cases[] = {
+      {{}, false, false, false},
+      {{L"IExMemoryMgr"}, true, false, false},
+      {{L"IRCMemoryMgr", L"IExMemoryMgr"}, true, false, false},
+      {{L"IThreadedProcessService", L"IExErrorMgr"}, false, true, true},
+      {{L"IRCThreadProcSvc", L"IRCErrorMgr"}, false, true, true},
   };
-  const Case cases[] = {
-      {{}, "own", "own", false},
-      {{L"IExMemoryMgr"}, "host", "own", false},
-      {{L"IRCMemoryMgr", L"IExMemoryMgr"}, "host", "own", false},
-      {{L"IThreadedProcessService", L"IExErrorMgr"}, "own", "host", true},
-      {{L"IRCThreadProcSvc", L"IRCErrorMgr"}, "own", "host", true},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FakeHost host(c.offered);
     Frame frame(&host);
     IExternalInterfaceAccess& ext = frame.external;
     SCOPED_TRACE(testing::Message() << c.offered.size() << " services offered");
-    EXPECT_EQ(ext.GetInterface(L"IRCMemoryMgr"),
-              std::string(c.memory) == "host" ? static_cast<void*>(static_cast<IExMemoryMgr*>(&host.memory))
-                                              : static_cast<void*>(static_cast<IExMemoryMgr*>(&frame.external.own_memory_manager())));
+    IExMemoryMgr* memory = c.host_memory ? static_cast<IExMemoryMgr*>(&host.memory) : &frame.external.own_memory_manager();
+    EXPECT_EQ(ext.GetInterface(L"IRCMemoryMgr"), memory);
     void* processes = ext.GetInterface(L"IThreadedProcessService");
     EXPECT_EQ(processes, ext.GetInterface(L"IRCThreadProcSvc"));
-    EXPECT_EQ(processes == static_cast<IThreadedProcessService*>(&host.processes), std::string(c.processes) == "host");
+    EXPECT_EQ(processes == static_cast<IThreadedProcessService*>(&host.processes), c.host_processes);
     EXPECT_NE(processes, nullptr);
     EXPECT_EQ(ext.GetInterface(L"IExErrorMgr") != nullptr, c.errors);
     EXPECT_EQ(ext.GetInterface(L"IRCErrorMgr"), ext.GetInterface(L"IExErrorMgr"));
     EXPECT_EQ(ext.GetInterface(L"ITimebase"), nullptr);
     EXPECT_EQ(ext.GetInterface(L"ISomethingElse"), nullptr);
+    if (c.offered.empty()) {  // asked for everything, in the order that settles preferences
+      EXPECT_EQ(host.asked, (std::vector<std::wstring>{L"IRCMemoryMgr", L"IExMemoryMgr", L"IRCThreadProcSvc",
+                                                       L"IThreadedProcessService", L"IRCErrorMgr", L"IExErrorMgr",
+                                                       L"IErrorMgr", L"ITimebase", L"IObjectProperties"}));
+    }
+    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", false), &ext);
+    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", true), nullptr);
   }
-}
-
-TEST(ExtInterfaceAccess, AsksTheHostInTheStatedOrderAndRegistersPrivately) {
-  FakeHost host;
-  Frame frame(&host);
-  const std::vector<std::wstring> expected = {
-      L"IRCMemoryMgr", L"IExMemoryMgr", L"IRCThreadProcSvc", L"IThreadedProcessService", L"IRCErrorMgr",
-      L"IExErrorMgr", L"IErrorMgr", L"ITimebase", L"IObjectProperties"};
-  EXPECT_EQ(host.asked, expected);
-  EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", false),
-            static_cast<IExternalInterfaceAccess*>(&frame.external));
-  EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", true), nullptr);
 }
 
 TEST(MemMgrCpp, CountsReferencesAndFreesAtZero) {
@@ -124,21 +115,12 @@ TEST(TpsSameThread, RunsStartExecuteFinishOnTheCallingThreadAndNeverAborts) {
   EXPECT_EQ(result, WAIT_TIMEOUT);
 }
 
+// Points TEMP at a fresh folder for one test.
 class TempEnvironment : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TEMP");
-    had_temp_ = old != nullptr;
-    if (had_temp_) old_temp_ = old;
-    setenv("TEMP", dir_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_temp_) setenv("TEMP", old_temp_.c_str(), 1);
-    else unsetenv("TEMP");
-  }
+  TempEnvironment() { setenv("TEMP", dir_.path().c_str(), 1); }
+  ~TempEnvironment() override { unsetenv("TEMP"); }
   rectest::TempDir dir_;
-  bool had_temp_ = false;
-  std::string old_temp_;
 };
 
 TEST_F(TempEnvironment, TempFileNamesSpellTheLocalTimeBytesInHex) {
@@ -151,56 +133,47 @@ std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::pa
 
 // Two managers (two readers) never share a path, not even within one millisecond, while one
 // manager replaces its own file of the same name. Each keeps its files in a private 0700
-// directory inside the temporary folder, gone with the manager.
+// directory inside the temporary folder, gone with the manager, so a link another local user
+// plants at the name the clock predicts is never written through.
 TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
   CInterfaceRegistry registry;
   CServiceContext context(registry);
+  const auto victim = dir_ / "victim";
+  rectest::WriteFileBytes(victim, {1, 2, 3});
   wchar_t first[kMaxTempPath], second[kMaxTempPath], again[kMaxTempPath];
+  std::filesystem::path mine, theirs;
   {
     CTempFilesMgrWrp manager(&context), other(nullptr);
     EXPECT_EQ(registry.GetInterface(L"IPrivTempFilesMgr", false), static_cast<IPrivTempFilesMgr*>(&manager));
     bool same_millisecond = false;
     for (int i = 0; i < 1000 && !same_millisecond; ++i) {
+      const auto trap = dir_ / WideToUtf8(CTempFilesMgrWrp::TempFileName(L"audio", L"avi", LocalTimeNow()));
+      std::error_code planted_before;
+      std::filesystem::create_symlink(victim, trap, planted_before);
       ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", first, kMaxTempPath));
       ASSERT_TRUE(other.CreateTempFile(L"audio", L"avi", second, kMaxTempPath));
       ASSERT_TRUE(manager.CreateTempFile(L"audio", L"avi", again, kMaxTempPath));
-      same_millisecond = FileName(first) == FileName(second) && FileName(first) == FileName(again);
+      same_millisecond = FileName(first) == trap.filename() && FileName(second) == trap.filename() &&
+                         FileName(again) == trap.filename();
     }
     ASSERT_TRUE(same_millisecond);
     EXPECT_NE(std::wstring(first), std::wstring(second));
     EXPECT_EQ(std::wstring(first), std::wstring(again));
-    const std::filesystem::path mine = WideToUtf8(first);
-    EXPECT_EQ(mine.parent_path().parent_path(), dir_.path());
-    EXPECT_EQ(std::filesystem::status(mine.parent_path()).permissions(), std::filesystem::perms::owner_all);
-    EXPECT_TRUE(std::filesystem::exists(WideToUtf8(second)));
+    EXPECT_EQ(rectest::ReadFileBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
+    mine = std::filesystem::path(WideToUtf8(first)).parent_path();
+    theirs = std::filesystem::path(WideToUtf8(second)).parent_path();
+    EXPECT_EQ(mine.parent_path(), dir_.path());
+    EXPECT_EQ(std::filesystem::status(mine).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(WideToUtf8(second))));
     manager.DeleteTempFile(first);
-    EXPECT_FALSE(std::filesystem::exists(mine));
+    EXPECT_FALSE(std::filesystem::exists(WideToUtf8(first)));
     manager.DeleteTempFile(L"/etc/hostname");  // not ours: ignored
     EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
     wchar_t tiny[4];
     EXPECT_FALSE(manager.CreateTempFile(L"x", L"y", tiny, 4));
   }
-  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
-}
-
-// Another local user who plants a link at the name the clock predicts gets nothing written
-// through it.
-TEST_F(TempEnvironment, LinksPlantedAtThePredictedNameAreNotFollowed) {
-  const auto victim = dir_ / "victim";
-  rectest::WriteFileBytes(victim, {1, 2, 3});
-  CTempFilesMgrWrp manager(nullptr);
-  wchar_t path[kMaxTempPath];
-  bool planted_in_time = false;
-  for (int i = 0; i < 1000 && !planted_in_time; ++i) {
-    const auto trap = dir_ / WideToUtf8(CTempFilesMgrWrp::TempFileName(L"video", L"avi", LocalTimeNow()));
-    std::error_code planted_before;
-    std::filesystem::create_symlink(victim, trap, planted_before);
-    ASSERT_TRUE(manager.CreateTempFile(L"video", L"avi", path, kMaxTempPath));
-    planted_in_time = FileName(path) == trap.filename();
-  }
-  ASSERT_TRUE(planted_in_time);
-  EXPECT_EQ(rectest::ReadFileBytes(victim), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(WideToUtf8(path))));
+  EXPECT_FALSE(std::filesystem::exists(mine));
+  EXPECT_FALSE(std::filesystem::exists(theirs));
 }
 
 TEST(ReportToHost, FillsTheRecordAndHandsItToTheErrorManager) {
