@@ -218,10 +218,7 @@ TEST_P(RecStreamTest, ChainWriterWritesTheChainAsTheBuilderLaysItDown) {
     const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
     expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
     RecBlock block;
-    block.header.Type = spec.type;
-    block.header.Sequence = 5;
-    block.header.Link = 99;
-    block.header.Tag = 6;
+    block.header = {.Type = spec.type, .Sequence = 5, .Link = 99, .Tag = 6};
     ASSERT_TRUE(block.payload.Resize(payload.size()));
     if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
     writer.Write(stream, block);

@@ -1,5 +1,6 @@
-#include "failingallocations.h"
-
+// Allocation-failure injection for the frame tests: replaces operator new in this test program.
+// From FailAllocationsAfter(n) on, operator new on the calling thread fails once n more
+// allocations have succeeded; n = -1 lets every allocation through again.
 #include <cstdlib>
 #include <new>
 
@@ -7,7 +8,9 @@ namespace {
 thread_local long allocations_left = -1;  // -1: not armed
 }  // namespace
 
-void rectest::FailAllocationsAfter(long allowed) { allocations_left = allowed; }
+namespace rectest {
+void FailAllocationsAfter(long allowed) { allocations_left = allowed; }
+}  // namespace rectest
 
 // Both ends replaced together, so that blocks from malloc go back to free.
 void* operator new(std::size_t size) {
