@@ -109,7 +109,12 @@ class PosixFiles final : public FileSystem {
       ::close(fd);
       return error;
     }
-    file = std::make_shared<PosixFile>(fd);
+    try {
+      file = std::make_shared<PosixFile>(fd);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
     return 0;
   }
 
