@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "base/exceptions.h"
-#include "platform/textconv.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"
 #include "support/recbuilder.h"
