@@ -24,26 +24,19 @@ TEST(InterfaceRegistry, FirstPointerOfANameWinsAndPrivateEntriesStayHidden) {
   EXPECT_EQ(registry.GetInterface(L"IPrivInterfaceMgr", true), nullptr);
 }
 
-TEST(InterfaceRegistry, SamePointerAndNameTwiceIsOneRegistration) {
+TEST(InterfaceRegistry, UnregisterRemovesTheNewestRegistrationOfThePointerOnePerCall) {
   CInterfaceRegistry registry;
   const std::size_t own = registry.size();
-  registry.RegisterInterface(L"IThing", &a, true);
-  registry.RegisterInterface(L"IThing", &a, true);
-  EXPECT_EQ(registry.size(), own + 1);
-  registry.UnregisterInterface(&a);
-  EXPECT_EQ(registry.GetInterface(L"IThing", false), nullptr);
-  EXPECT_EQ(registry.size(), own);
-  registry.UnregisterInterface(&a);  // nothing left: no effect
-  EXPECT_EQ(registry.size(), own);
-}
-
-TEST(InterfaceRegistry, UnregisterRemovesTheNewestRegistrationOfThePointer) {
-  CInterfaceRegistry registry;
   registry.RegisterInterface(L"IFirst", &a, true);
   registry.RegisterInterface(L"ISecond", &a, true);
+  registry.RegisterInterface(L"ISecond", &a, true);  // the same pointer and name again: no change
+  EXPECT_EQ(registry.size(), own + 2);
   registry.UnregisterInterface(&a);
   EXPECT_EQ(registry.GetInterface(L"ISecond", false), nullptr);
   EXPECT_EQ(registry.GetInterface(L"IFirst", false), &a);
+  registry.UnregisterInterface(&a);
+  registry.UnregisterInterface(&a);  // nothing left: no effect
+  EXPECT_EQ(registry.size(), own);
 }
 
 TEST(InterfaceRegistry, ScopedRegistrationLastsAsLongAsItsOwner) {

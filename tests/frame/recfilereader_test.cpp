@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "recfilereader/propvariant.h"
 #include "recfilereader/recfilereader.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
+
+namespace rectest {
+void FailAllocationsAfter(long allowed);  // failingallocations.cpp: -1 lets everything through
+}  // namespace rectest
 
 namespace recfilereader {
 namespace {
@@ -41,10 +44,9 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
        {L"IInterfaceAccess", L"IObjectDestroy", L"IPerformanceTable", L"IRecordingSupport", L"IRecordingReader",
         L"IRecordingReaderEx", L"IRecordingData", L"IRecordingDataEx", L"IRecordingNavigate", L"IRecordingPosition",
         L"IRecordingPositionEx", L"IRecordingPositionCmp", L"IRecordingEdit", L"IRecordingSave",
-        L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError"}) {
+        L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError", L"IObjectProperties"}) {
     EXPECT_NE(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
-  EXPECT_NE(reader->GetInterface(L"IObjectProperties"), nullptr);
   for (const wchar_t* name : {L"IPrivSetLastError", L"IDirectPropAccess", L"IPrivTempFilesMgr",
                               L"IPrivInterfaceMgr", L"IExternalInterfaceAccess", L"INothing", L"irecordingreader"}) {
     EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
@@ -55,33 +57,44 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
   EXPECT_EQ(reader->GetInterface(L"IRecordingPosition"), reader->GetInterface(L"IRecordingPositionEx"));
 }
 
-TEST(RecFileReader, SharesTheHostsMemoryManagerOrOffersItsOwn) {
+// However early memory runs out, nothing escapes what the host calls: a lookup, the memory
+// manager the reader shares, ending the reader.
+TEST(RecFileReader, NoExceptionReachesTheHostWhenMemoryRunsOut) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   rectest::FakeHost host({L"IExMemoryMgr"});
-  ReaderPtr with_host = MakeReader(&host);
-  EXPECT_EQ(with_host->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
-
-  ReaderPtr alone = MakeReader();
-  auto* own = static_cast<IExMemoryMgr*>(alone->GetInterface(L"IExMemoryMgr"));
-  ASSERT_NE(own, nullptr);
-  void* block = own->Allocate(64, 0);
-  ASSERT_NE(block, nullptr);
-  std::memset(block, 0xAB, 64);
-  own->Free(block);
+  EXPECT_EQ(MakeReader(&host)->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
+  for (long allowed = 0; allowed < 4; ++allowed) {
+    IInterfaceAccess* reader = MakeReader().release();
+    auto* memory = static_cast<IExMemoryMgr*>(reader->GetInterface(L"IExMemoryMgr"));
+    void* block = memory->Allocate(16, 0);
+    ASSERT_NE(block, nullptr);
+    void* found = nullptr;
+    bool escaped = false;
+    rectest::FailAllocationsAfter(allowed);
+    try {
+      found = reader->GetInterface(L"IRecordingReaderEx");
+      block = memory->Reallocate(block, 1 << 20);  // moves the block, and its record
+      memory->Free(memory->Allocate(32, 0));
+      static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+    } catch (...) {
+      escaped = true;
+    }
+    rectest::FailAllocationsAfter(-1);
+    EXPECT_FALSE(escaped) << allowed;
+    EXPECT_NE(found, nullptr) << allowed;
+    EXPECT_NE(block, nullptr) << allowed;
+  }
 }
 
 TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   ReaderPtr reader = MakeReader();
   auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
-  auto* save = static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"));
-  EXPECT_EQ(save->SaveRecording(), 0);
+  EXPECT_EQ(static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"))->SaveRecording(), 0);
   EXPECT_EQ(error->GetErrorCode(), 10);
   EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
-  auto* recording = static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"));
-  EXPECT_EQ(recording->Close(), 1);
+  EXPECT_EQ(static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"))->Close(), 1);
   EXPECT_EQ(error->GetErrorCode(), 0);
-  EXPECT_STREQ(error->GetErrorText(), L"No error");
 }
 
 TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheState) {
@@ -91,47 +104,34 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->GetPropertyCount(), 18);
   EXPECT_EQ(reader->context().properties(), table);
-  ASSERT_NE(reader->context().direct_properties(), nullptr);
-
+  IDirectPropAccess* direct = reader->context().direct_properties();
+  ASSERT_NE(direct, nullptr);
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_UI8;
-  value.uhVal = 1234;
-  ASSERT_TRUE(reader->context().direct_properties()->SetDirectProperty(kDirectEndTimestamp, &value));
-  value.vt = VT_I4;
-  value.lVal = 1;
-  ASSERT_TRUE(reader->context().direct_properties()->SetDirectProperty(kDirectCanExtractRecPart, &value));
+  value.uhVal = 1234;  // a timestamp, and converted a set flag
+  ASSERT_TRUE(direct->SetDirectProperty(kDirectEndTimestamp, &value));
+  ASSERT_TRUE(direct->SetDirectProperty(kDirectCanExtractRecPart, &value));
   EXPECT_EQ(reader->Close(), 1);
-  PropVariantInit(&value);
-  ASSERT_TRUE(table->GetProperty(L"EndTimestamp", &value));
-  EXPECT_EQ(value.vt, VT_UI8);
-  EXPECT_EQ(value.uhVal, 0u);
-  PropVariantClear(&value);
-  ASSERT_TRUE(table->GetProperty(L"CanExtractRecPart", &value));
-  EXPECT_EQ(value.lVal, 0);
+  for (const wchar_t* name : {L"EndTimestamp", L"CanExtractRecPart"}) {
+    PropVariantInit(&value);
+    ASSERT_TRUE(table->GetProperty(name, &value));
+    EXPECT_EQ(value.uhVal, 0u) << WideToUtf8(name);  // the whole value, whatever its type
+  }
   reader->Destroy();
 }
 
+// The counters themselves are the caching file reader's; here only the chain that reaches them.
 TEST(RecFileReader, PerformanceQueriesReachTheCacheCountersThroughTheBlockStream) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   ReaderPtr reader = MakeReader();
   auto* table = static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"));
-  const wchar_t* const names[] = {
-      L"Cache::CurrentCacheSize", L"Cache::ValidCacheEntries", L"Cache::CacheEntrySize", L"Cache::Transparent",
-      L"CachingFileReader::CacheAccess", L"CachingFileReader::CacheHit", L"CachingFileReader::CacheFail",
-      L"CachingFileReader::UpdateByServiceRequest", L"CachingFileReader::UpdateByTimeout"};
-  const ULONG types[] = {7, 7, 9, 6, 9, 12, 12, 9, 9};
   auto query = std::make_unique<PerformanceQuery>();
-  for (ULONG index = 0; index < 9; ++index) {
-    *query = PerformanceQuery{};
-    query->Mode = kPerformanceValueAndDescription;
-    query->ByIndex = 1;
-    query->WantedIndex = index;
-    ASSERT_TRUE(table->GetPerformanceTable(query.get())) << index;
-    EXPECT_STREQ(query->Name, names[index]);
-    EXPECT_EQ(query->ValueType, types[index]);
-    EXPECT_EQ(query->Answered, 1u);
-  }
+  query->Mode = kPerformanceValueAndDescription;
+  query->ByIndex = 1;
+  query->WantedIndex = 8;
+  ASSERT_TRUE(table->GetPerformanceTable(query.get()));
+  EXPECT_STREQ(query->Name, L"CachingFileReader::UpdateByTimeout");
   *query = PerformanceQuery{};
   query->ByIndex = 1;
   query->WantedIndex = 9;
@@ -155,13 +155,7 @@ TEST(RecFileReader, LoadsTheCompressionLibraryAndReleasesItWhenDestroyed) {
     EXPECT_EQ(created(), created_before + 1);
     ICompressionAlgo* algo = reader->compression();
     ASSERT_NE(algo, nullptr);
-    unsigned char payload[] = {1, 2, 3, 4};
-    DataPackageRecord record{};
-    record.Data = payload;
-    record.DataSize = sizeof payload;
-    record.Descriptor.PackageFlags = 1;
-    EXPECT_EQ(algo->DecompressPackage(&record, L""), kCompressionOk);
-    EXPECT_EQ(payload[0], 4);
+    DataPackageRecord record{};  // the library's own answer shows the interface is the one asked for
     record.Descriptor.PackageFlags = 2;
     EXPECT_EQ(algo->DecompressPackage(&record, L""), kCompressionUnknownMethod);
     reader->Destroy();

@@ -19,7 +19,7 @@ void CInterfaceRegistry::RegisterInterface(const wchar_t* name, void* pointer, b
   std::lock_guard lock(mutex_);
   const auto newest = FindNewest(pointer);
   if (newest != registrations_.end() && newest->name == name) return;
-  if (by_name_.contains(name)) return;
+  if (by_name_.contains(std::wstring_view(name))) return;
   registrations_.push_front(Registration{name, pointer, is_public});
   by_name_.emplace(registrations_.front().name, registrations_.begin());
 }
@@ -36,7 +36,7 @@ void CInterfaceRegistry::UnregisterInterface(void* pointer) {
 void* CInterfaceRegistry::GetInterface(const wchar_t* name, bool public_only) {
   if (name == nullptr) return nullptr;
   std::lock_guard lock(mutex_);
-  const auto found = by_name_.find(name);
+  const auto found = by_name_.find(std::wstring_view(name));
   if (found == by_name_.end()) return nullptr;
   const Registration& registration = *found->second;
   return (!public_only || registration.is_public) ? registration.pointer : nullptr;

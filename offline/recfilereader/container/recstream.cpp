@@ -83,22 +83,40 @@ void CRecStream::ReadBlockBackward(RecBlock& block) {
   if (end == file_.GetFileSize()) {
     start = FindPreviousBlock();  // the file's end has no following block to link back
   } else {
-    std::uint8_t raw[kBlockHeaderSize];
-    file_.ReadData(raw, kBlockHeaderSize);
-    file_.SetPosition(end);
-    const RecBlockHeader following = RecBlockHeader::DecodeFrom(raw);
+    const RecBlockHeader following = ReadHeaderAt(end);
     if (!following.IsReadable()) throw exception_rec_corrupted();
     if (following.Type == kBlockMetadataTable || following.Type == kBlockMetadata) {
       start = FindPreviousBlock();  // metadata blocks' back links are not kept up
     } else {
       start = end - following.PrevSize;
+      if (static_cast<std::int64_t>(start) < 0) throw exception_rec_corrupted();
+      // At the file's start the first block links back to itself, which ends a walk there.
+      // Anywhere else a link must name a block ending here, or a damaged link (too short to
+      // span a header, into a payload, onto an older block) would hold the walk in place.
+      if (end != 0 && !EndsAt(start, end)) {
+        file_.SetPosition(end);
+        start = FindPreviousBlock();
+      }
     }
   }
-  if (static_cast<std::int64_t>(start) < 0) throw exception_rec_corrupted();
   file_.SetPosition(start);
   ReadBlockForward(block);
   file_.SetPosition(start);
   restore.Done();
+}
+
+RecBlockHeader CRecStream::ReadHeaderAt(std::uint64_t offset) {
+  std::uint8_t raw[kBlockHeaderSize];
+  file_.SetPosition(offset);
+  file_.ReadData(raw, kBlockHeaderSize);
+  file_.SetPosition(offset);
+  return RecBlockHeader::DecodeFrom(raw);
+}
+
+bool CRecStream::EndsAt(std::uint64_t start, std::uint64_t end) {
+  if (start > end || end - start < kBlockHeaderSize) return false;
+  const RecBlockHeader header = ReadHeaderAt(start);
+  return header.IsReadable() && header.TotalSize() == end - start;
 }
 
 std::uint64_t CRecStream::FindPreviousBlock() {

@@ -48,8 +48,9 @@ class CRecStream final : public IPerformanceTable,
   // Reads the block at the position. Unreadable header: exception_rec_corrupted
   // "Recording is corrupted, offset = <offset>".
   void ReadBlockForward(RecBlock& block);
-  // Reads the block that ends at the position: from its back link, or by scanning at the end
-  // of the file and before metadata blocks. No plausible block: exception_rec_corrupted.
+  // Reads the block that ends at the position: from its back link when that names a block
+  // ending there, else (and at the end of the file and before metadata blocks) by scanning.
+  // Except at offset 0 it always moves. No plausible block: exception_rec_corrupted.
   void ReadBlockBackward(RecBlock& block);
   // The offset of the nearest header-like bytes below the position (a candidate only: the
   // forward read validates it). Moves the position.
@@ -58,6 +59,11 @@ class CRecStream final : public IPerformanceTable,
   CCachingFileReader& file() { return file_; }
 
  private:
+  // The header at `offset`; leaves the position there.
+  RecBlockHeader ReadHeaderAt(std::uint64_t offset);
+  // True when a readable block starts at `start` and ends exactly at `end`.
+  bool EndsAt(std::uint64_t start, std::uint64_t end);
+
   CCachingFileReader file_;
   std::vector<std::uint8_t> scan_;  // the backward scan's window, kept for the next scan
 };

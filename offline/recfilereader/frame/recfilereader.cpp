@@ -22,9 +22,17 @@ CRecFileReader::CRecFileReader(IInterfaceAccess* host)
   LoadCompressionLibrary();
 }
 
+// Each step of ending the reader stands alone: one that fails (memory running out, say) must
+// neither skip the others nor leave the destructor.
 CRecFileReader::~CRecFileReader() {
-  CloseRecording();
-  last_error_.SetLastError(0, L"");
+  Contained(false, [&] {
+    CloseRecording();
+    return true;
+  });
+  Contained(false, [&] {
+    last_error_.SetLastError(kErrorNone, L"");
+    return true;
+  });
   UnloadCompressionLibrary();
 }
 
@@ -84,10 +92,13 @@ void CRecFileReader::LoadCompressionLibrary() {
     compression_ = static_cast<ICompressionAlgo*>(compression_access_->GetInterface(L"ICompressionAlgo"));
 }
 
-void CRecFileReader::UnloadCompressionLibrary() {
+void CRecFileReader::UnloadCompressionLibrary() noexcept {
   if (compression_access_ != nullptr) {
-    auto* destroy = static_cast<IObjectDestroy*>(compression_access_->GetInterface(L"IObjectDestroy"));
-    if (destroy != nullptr) destroy->Destroy();
+    Contained(false, [&] {
+      auto* destroy = static_cast<IObjectDestroy*>(compression_access_->GetInterface(L"IObjectDestroy"));
+      if (destroy != nullptr) destroy->Destroy();
+      return true;
+    });
   }
   compression_access_ = nullptr;
   compression_ = nullptr;
@@ -110,7 +121,9 @@ R CRecFileReader::Unavailable(R failure) {
   return Guard(last_error_, failure, [&]() -> R { throw exception_rt(kNotImplementedText); });
 }
 
-void* CRecFileReader::GetInterface(const wchar_t* name) { return registry_.GetInterface(name, true); }
+void* CRecFileReader::GetInterface(const wchar_t* name) {
+  return Contained<void*>(nullptr, [&] { return registry_.GetInterface(name, true); });
+}
 
 void CRecFileReader::Destroy() { delete this; }
 

@@ -98,7 +98,7 @@ class CRecFileReader final : public IInterfaceAccess,
   void SetDirect(LONG number, bool value);
   void SetDirect(LONG number, ULONGLONG value);
   void LoadCompressionLibrary();
-  void UnloadCompressionLibrary();
+  void UnloadCompressionLibrary() noexcept;
   void CloseRecording();
   // Runs a guarded body that reports an operation this build does not offer yet.
   template <class R>

@@ -1,5 +1,7 @@
 #include "host/extinterfaceaccess.h"
 
+#include <string_view>
+
 namespace recfilereader {
 
 CExtInterfaceAccess::CExtInterfaceAccess(IInterfaceAccess* owner, IInterfaceAccess* host)
@@ -36,7 +38,7 @@ void CExtInterfaceAccess::FillTable() {
 
 void* CExtInterfaceAccess::GetInterface(const wchar_t* name) {
   if (name == nullptr) return nullptr;
-  const auto found = table_.find(name);
+  const auto found = table_.find(std::wstring_view(name));
   return found != table_.end() ? found->second : nullptr;
 }
 

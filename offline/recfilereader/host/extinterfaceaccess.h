@@ -33,7 +33,7 @@ class CExtInterfaceAccess final : public IExternalInterfaceAccess {
   void Enter(const wchar_t* name, void* pointer);
 
   ScopedRegistration registration_;
-  std::map<std::wstring, void*> table_;
+  std::map<std::wstring, void*, std::less<>> table_;  // looked up by view: no allocation
   IInterfaceAccess* host_;
   CMemMgrCpp memory_;
   CTpsSameThread same_thread_;

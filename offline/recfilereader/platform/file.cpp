@@ -94,18 +94,37 @@ class PosixFiles final : public FileSystem {
   }
 
  private:
+  // Opens without blocking, so that a named pipe without a writer cannot hold the caller, and
+  // keeps only regular files: a pipe, device or folder holds no recording. The descriptor
+  // blocks again afterwards, as positioned reads and writes of a regular file expect.
   static int OpenWith(const std::wstring& path, int flags, std::shared_ptr<PlatformFile>& file) {
+    const std::string narrow = WideToUtf8(path);
     int fd;
     do {
-      fd = ::open(WideToUtf8(path).c_str(), flags, 0666);
+      fd = ::open(narrow.c_str(), flags | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return errno;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a folder is no file to read
+    const int error = RequireRegularBlockingFile(fd);
+    if (error != 0) {
       ::close(fd);
-      return EISDIR;
+      return error;
     }
-    file = std::make_shared<PosixFile>(fd);
+    try {
+      file = std::make_shared<PosixFile>(fd);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    return 0;
+  }
+
+  static int RequireRegularBlockingFile(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EINVAL;
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) return errno;
     return 0;
   }
 };

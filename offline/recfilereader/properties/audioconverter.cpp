@@ -26,10 +26,10 @@ void CAudioConverter::RawAudioToAviBlob(const WAVEFORMATEX& format, const PROPVA
     data = std::span<const std::uint8_t>(samples.blob.pBlobData, samples.blob.cbSize);
   }
 
-  const std::string path = WideToUtf8(temp_path);
+  const AviTempFile file(WideToUtf8(temp_path), kWhere);
   {
     AviWriter avi;
-    Check(avi.Create(path));
+    Check(avi.CreateOn(file.fd()));
     // One sample is one block of all channels; the writer refuses a zero block size or rate.
     AviStreamSettings stream;
     stream.type = kStreamTypeAudio;
@@ -46,7 +46,7 @@ void CAudioConverter::RawAudioToAviBlob(const WAVEFORMATEX& format, const PROPVA
     Check(avi.Write(data, 0));
     Check(avi.Close());
   }
-  ReadFileToBlob(path, result, kWhere);
+  file.ReadToBlob(result);
 }
 
 }  // namespace recfilereader

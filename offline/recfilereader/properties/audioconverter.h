@@ -13,7 +13,8 @@ namespace recfilereader {
 class CAudioConverter {
  public:
   // `samples` is a VT_BLOB of interleaved samples; any other type counts as no samples.
-  // `temp_path` names the file to write (created or replaced); it is left for the caller to
+  // `temp_path` names the file to write (created or emptied; a symbolic link there is refused);
+  // the file is written and read back through one descriptor and left for the caller to
   // delete. `result` (initialised) receives the AVI file's bytes as a VT_BLOB in task memory.
   // Throws exception_rt with the system text when the format cannot make a stream, or the
   // file cannot be written or read back.

@@ -14,30 +14,31 @@
 namespace recfilereader {
 namespace {
 
-class FileCloser {
- public:
-  explicit FileCloser(int fd) : fd_(fd) {}
-  ~FileCloser() { ::close(fd_); }
-  FileCloser(const FileCloser&) = delete;
-  FileCloser& operator=(const FileCloser&) = delete;
-
- private:
-  int fd_;
-};
-
 struct TaskMemFree {
   void operator()(void* block) const { CoTaskMemFree(block); }
 };
 
 }  // namespace
 
-void ReadFileToBlob(const std::string& path, PROPVARIANT& result, SourceTag where, std::source_location at) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowSystemError(errno, where, at);
-  FileCloser closer(fd);
-
+// Opened without blocking, so that a pipe planted at the name cannot hold the reader; the flag
+// changes nothing for the regular file that is kept.
+AviTempFile::AviTempFile(const std::string& path, SourceTag where, std::source_location at)
+    : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)), where_(where) {
+  if (fd_ < 0) ThrowSystemError(errno, where, at);
   struct stat status {};
-  if (::fstat(fd, &status) != 0) ThrowSystemError(errno, where, at);
+  const int error = ::fstat(fd_, &status) != 0 ? errno : S_ISREG(status.st_mode) ? 0 : EINVAL;
+  if (error != 0) {
+    ::close(fd_);
+    ThrowSystemError(error, where, at);
+  }
+}
+
+AviTempFile::~AviTempFile() { ::close(fd_); }
+
+void AviTempFile::ReadToBlob(PROPVARIANT& result, std::source_location at) const {
+  const SourceTag where = where_;
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0) ThrowSystemError(errno, where, at);
   const auto size = static_cast<std::uint64_t>(status.st_size);
   if (size > std::numeric_limits<ULONG>::max()) ThrowSystemError(EFBIG, where, at);
 
@@ -45,7 +46,7 @@ void ReadFileToBlob(const std::string& path, PROPVARIANT& result, SourceTag wher
   if (!bytes) throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, size, where, at));
   std::uint64_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd, bytes.get() + done, size - done, static_cast<off_t>(done));
+    const ssize_t n = ::pread(fd_, bytes.get() + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowSystemError(errno, where, at);
     if (n == 0) ThrowSystemError(EIO, where, at);  // the file shrank under us

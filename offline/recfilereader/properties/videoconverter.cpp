@@ -36,10 +36,10 @@ void CVideoConverter::RawVideoToAviBlob(const std::vector<Picture>& frames, PROP
                                         std::wstring_view temp_path) {
   if (frames.empty()) ThrowLocated<exception_rt>(L"No video frames to convert", kWhere);
 
-  const std::string path = WideToUtf8(temp_path);
+  const AviTempFile file(WideToUtf8(temp_path), kWhere);
   {
     AviWriter avi;
-    Check(avi.Create(path));
+    Check(avi.CreateOn(file.fd()));
     AviStreamSettings stream;
     stream.type = kStreamTypeVideo;
     stream.scale = kFrameScale;
@@ -54,7 +54,7 @@ void CVideoConverter::RawVideoToAviBlob(const std::vector<Picture>& frames, PROP
     }
     Check(avi.Close());
   }
-  ReadFileToBlob(path, result, kWhere);
+  file.ReadToBlob(result);
 }
 
 }  // namespace recfilereader

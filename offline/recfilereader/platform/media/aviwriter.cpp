@@ -98,13 +98,23 @@ bool IsUsableVideoFormat(std::span<const std::uint8_t> format) {
 }  // namespace
 
 AviWriter::~AviWriter() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && owns_fd_) ::close(fd_);
 }
 
 int AviWriter::Create(const std::string& path) {
   if (fd_ >= 0) return EINVAL;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  owns_fd_ = true;
   return fd_ < 0 ? errno : 0;
+}
+
+int AviWriter::CreateOn(int fd) {
+  if (fd_ >= 0) return EINVAL;
+  if (fd < 0) return EBADF;
+  if (::ftruncate(fd, 0) != 0) return errno;
+  fd_ = fd;
+  owns_fd_ = false;
+  return 0;
 }
 
 int AviWriter::CreateStream(const AviStreamSettings& settings) {
@@ -201,6 +211,7 @@ int AviWriter::Close() {
 
   const int fd = fd_;
   fd_ = -1;
+  if (!owns_fd_) return 0;
   return ::close(fd) != 0 ? errno : 0;
 }
 

@@ -6,8 +6,8 @@
 //
 // Every operation returns 0 or an errno value, as the platform's AVI calls return a result
 // code: callers turn a failure into their own located exception. The writer is not
-// thread-safe; it owns its file descriptor and closes it (without completing the file) when
-// destroyed before Close.
+// thread-safe; a file it created itself it closes (without completing it) when destroyed
+// before Close.
 #ifndef RECFILEREADER_PLATFORM_MEDIA_AVIWRITER_H
 #define RECFILEREADER_PLATFORM_MEDIA_AVIWRITER_H
 
@@ -55,8 +55,12 @@ class AviWriter {
   AviWriter(const AviWriter&) = delete;
   AviWriter& operator=(const AviWriter&) = delete;
 
-  // Creates the file at `path` (UTF-8), replacing an existing one.
+  // Creates the file at `path` (UTF-8), replacing an existing one; a symbolic link there is
+  // refused (ELOOP).
   [[nodiscard]] int Create(const std::string& path);
+  // Writes the file into `fd`, emptied first: a descriptor open for writing that the caller
+  // owns and keeps open after Close, so it can read back the very file that was written.
+  [[nodiscard]] int CreateOn(int fd);
   // Declares the one stream. EINVAL for a second stream, an unknown type or a zero scale or rate.
   [[nodiscard]] int CreateStream(const AviStreamSettings& settings);
   // Sets the stream format: a WAVEFORMATEX for audio, a BITMAPINFOHEADER plus palette for
@@ -81,6 +85,7 @@ class AviWriter {
   int WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) const;
 
   int fd_ = -1;
+  bool owns_fd_ = true;
   bool has_stream_ = false;
   AviStreamSettings settings_;
   std::vector<std::uint8_t> format_;
