@@ -167,10 +167,10 @@ CMetadataExtractor::CMetadataExtractor(IInterfaceAccess* access)
 void CMetadataExtractor::Report(const std::wstring& text) { ReportToHost(access_, 0, 0, text); }
 
 template <class Step>
-bool CMetadataExtractor::RunStep(const std::wstring& status, Step&& step) {
+bool CMetadataExtractor::RunStep(const std::wstring& status, Step&& step, bool report_success) {
   try {
     step();
-    Report(status + L"OK");
+    if (report_success) Report(status + L"OK");
     return true;
   } catch (const wexception& e) {
     Report(status + e.wtext());
@@ -322,10 +322,13 @@ void CMetadataExtractor::ReadMarkerDocument(const CGenericData& blob, MarkerSet&
     const auto marker = markers.find(*timestamp);
     if (marker == markers.end()) continue;
     // One marker that cannot be read does not keep the others from being read.
-    RunStep(L"Reading marker properties... ", [&] {
-      const ComPtr<IStorage> storage = OpenSubStorage(root.get(), name.name, kReadMarkers);
-      CPropStorageLoader(memory_).Load(storage.get(), kMetadataFormatId, marker->second);
-    });
+    RunStep(
+        L"Reading marker properties... ",
+        [&] {
+          const ComPtr<IStorage> storage = OpenSubStorage(root.get(), name.name, kReadMarkers);
+          CPropStorageLoader(memory_).Load(storage.get(), kMetadataFormatId, marker->second);
+        },
+        false);
   }
   if (FAILED(hr)) ThrowSystemError(static_cast<std::uint32_t>(hr), kReadMarkers);
 }

@@ -60,10 +60,10 @@ class CMetadataExtractor {
   void SaveMarkerProperties(MetadataList& list, const MarkerSet& markers);
 
  private:
-  // Runs one reading step: reports `status` followed by "OK" or the failure's text. True when
-  // the step succeeded.
+  // Runs one reading step: reports `status` followed by the failure's text, or by "OK" when
+  // `report_success`. True when the step succeeded.
   template <class Step>
-  bool RunStep(const std::wstring& status, Step&& step);
+  bool RunStep(const std::wstring& status, Step&& step, bool report_success = true);
   void Report(const std::wstring& text);
 
   void ReadFromStorage(const GenericDataList& data, CPropManager& recording);
