@@ -28,7 +28,7 @@ namespace recfilereader {
 namespace {
 
 constexpr const char* kFile = "metadataextractor";
-constexpr SourceTag kOpenDocument{kFile, "CMetadataExtractor::OpenDocument"};
+constexpr SourceTag kLoadStorage{kFile, "CMetadataExtractor::LoadStorage"};
 constexpr SourceTag kSaveStorage{kFile, "CMetadataExtractor::SaveStorage"};
 constexpr SourceTag kSaveMarkers{kFile, "CMetadataExtractor::SaveMarkerProperties"};
 constexpr SourceTag kReadMarkers{kFile, "CMetadataExtractor::ExtractMarkerProperties"};
@@ -209,8 +209,8 @@ void CMetadataExtractor::ExtractRecProperties(const MetadataList& list, CPropMan
 
 PropertyMap CMetadataExtractor::LoadStorage(const GenericDataList& data, const wchar_t* name) {
   const CGenericData& blob = RequireKind(data, gdt_blob, L"gdt_blob");
-  const ComPtr<IStorage> root = OpenDocument(BufferOf(blob), kReadMode, kOpenDocument);
-  const ComPtr<IStorage> storage = OpenSubStorage(root.get(), name, kOpenDocument);
+  const ComPtr<IStorage> root = OpenDocument(BufferOf(blob), kReadMode, kLoadStorage);
+  const ComPtr<IStorage> storage = OpenSubStorage(root.get(), name, kLoadStorage);
   PropertyMap properties;
   CPropStorageLoader(memory_).Load(storage.get(), kMetadataFormatId, properties);
   return properties;

@@ -29,12 +29,10 @@ std::shared_ptr<CGenericData> MakeData(std::uint32_t kind) {
   }
 }
 
-MetadataElement& ElementFor(MetadataList& list, std::uint32_t type, std::uint64_t id) {
-  std::vector<MetadataElement>& elements = list[type];
-  const auto it = std::find_if(elements.begin(), elements.end(),
-                               [id](const MetadataElement& e) { return e.id == id; });
-  if (it != elements.end()) return *it;
-  return elements.emplace_back(MetadataElement{.type = type, .id = id, .data = {}});
+std::size_t ElementCount(const MetadataList& list) {
+  std::size_t count = 0;
+  for (const auto& [type, elements] : list) count += elements.size();
+  return count;
 }
 
 }  // namespace
@@ -121,6 +119,22 @@ void CMetadataLoader::LoadMetadataItem(CRecStream& stream, std::uint64_t offset,
     element.data.push_back(std::move(object));
   }
   stream.SetPosition(entry);
+}
+
+MetadataElement& CMetadataLoader::ElementFor(MetadataList& list, std::uint32_t type, std::uint64_t id) {
+  // The index makes a section of many identifiers linear; it is rebuilt when it does not
+  // describe `list`, which the caller may have changed since the last item.
+  if (indexed_ != &list || ElementCount(list) != positions_.size()) {
+    positions_.clear();
+    for (const auto& [list_type, elements] : list) {
+      for (std::size_t i = 0; i < elements.size(); ++i) positions_.emplace(std::pair{list_type, elements[i].id}, i);
+    }
+    indexed_ = &list;
+  }
+  std::vector<MetadataElement>& elements = list[type];
+  const auto [it, added] = positions_.emplace(std::pair{type, id}, elements.size());
+  if (added) elements.push_back(MetadataElement{.type = type, .id = id, .data = {}});
+  return elements[it->second];
 }
 
 std::uint32_t CMetadataLoader::ConvertMetadataType(std::uint32_t code) {

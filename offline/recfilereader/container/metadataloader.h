@@ -9,6 +9,8 @@
 #define RECFILEREADER_CONTAINER_METADATALOADER_H
 
 #include <cstdint>
+#include <map>
+#include <utility>
 
 #include "container/metadatalist.h"
 #include "container/recblock.h"
@@ -38,12 +40,17 @@ class CMetadataLoader {
 
  private:
   void LoadReferenceRecords(CRecStream& stream, MetadataList& list);
+  // The element of `list` for the type and identifier, appended when there is none.
+  MetadataElement& ElementFor(MetadataList& list, std::uint32_t type, std::uint64_t id);
   // Counts `bytes` as read; exception_rec_corrupted once more than the file holds was read.
   void Charge(CRecStream& stream, std::uint64_t bytes);
 
   RecBlock block_;           // reused for every block this loader reads
   MetadataList working_;     // what Load collects before it hands it over
   std::uint64_t charged_ = 0;
+  // (type, identifier) -> position in its type's elements, for the list last loaded into.
+  std::map<std::pair<std::uint32_t, std::uint64_t>, std::size_t> positions_;
+  const MetadataList* indexed_ = nullptr;
 };
 
 }  // namespace recfilereader
