@@ -40,6 +40,7 @@ std::size_t ElementCount(const MetadataList& list) {
 void CMetadataLoader::Load(CRecStream& stream, std::uint64_t offset, MetadataList& list) {
   const std::uint64_t entry = stream.GetPosition();
   working_.clear();
+  indexed_ = nullptr;
   charged_ = 0;
   stream.SetPosition(offset);
   stream.ReadBlockForward(block_);
