@@ -27,14 +27,15 @@ struct Access final : IInterfaceAccess {
     if (std::wstring(name) == L"IPrivTempFilesMgr") return static_cast<IPrivTempFilesMgr*>(&temp);
     return owner.GetInterface(name);
   }
-  Texts Reports() {
-    Texts texts;
-    for (const auto& report : owner.Reports()) texts.push_back(report.text);
-    return texts;
-  }
   rectest::FakeOwner owner;
   CTempFilesMgrWrp temp{nullptr};
 };
+
+Texts Reports(Access& access) {
+  Texts texts;
+  for (const auto& report : access.owner.Reports()) texts.push_back(report.text);
+  return texts;
+}
 
 template <class T>
 std::shared_ptr<CGenericData> Data(const Bytes& bytes) {
@@ -102,7 +103,7 @@ TEST(MetadataExtractor, SavedPropertiesReadBackInTheCurrentFormAndOlefileAgrees)
   markers_back.erase(77);  // named by no storage, it stays empty
   for (auto& [timestamp, properties] : markers_back) EXPECT_EQ(Described(properties), Described(markers.at(timestamp)));
   // The current form never falls back to the old items, whatever the options ask.
-  EXPECT_EQ(access.Reports(), (Texts{L"Reading recording properties (from storage)... OK",
+  EXPECT_EQ(Reports(access), (Texts{L"Reading recording properties (from storage)... OK",
                                      L"Reading system properties... OK", L"Reading marker properties... OK"}));
   const std::string recording_doc = OlefileStreams(*list.at(0).front().data.front());
   if (recording_doc.empty()) GTEST_SKIP() << "python3-olefile is not installed";
@@ -156,7 +157,7 @@ TEST(MetadataExtractor, OldRecordingsAreReadStepByStepAsTheOptionsAsk) {
     Access access;
     CPropManager recording;
     CMetadataExtractor(&access).ExtractRecProperties(list, recording, c.options);
-    Texts reports = access.Reports();
+    Texts reports = Reports(access);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front().rfind(L"Reading recording properties (from storage)... 0x80030002", 0), 0u) << reports.front();
     EXPECT_EQ(Texts(reports.begin() + 1, reports.end()), c.reports);
@@ -193,7 +194,7 @@ TEST(MetadataExtractor, MissingOrDamagedItemsAreReportedAndPassedOver) {
   list[3][0].data = {Document({{L"abc", {{L"A", Lpwstr(L"a")}}}, {L"999", {{L"B", Lpwstr(L"b")}}}, {L"12", {{L"C", Lpwstr(L"c")}}}})};
   extractor.ExtractMarkerProperties(list, markers);
   const std::wstring no_blob = L"Failed to find data of type \"gdt_blob\" within data list";
-  Texts reports = access.Reports();
+  Texts reports = Reports(access);
   ASSERT_EQ(reports.size(), 8u);
   EXPECT_EQ(reports[6].rfind(L"Reading marker properties... ", 0), 0u);  // a blob that is no document
   reports[6] = L"";
