@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "properties/propvalue.h"
-#include "varhelpers.h"
+#include "support/propvarianttext.h"
 
 namespace recfilereader {
 namespace {
 
-using namespace proptest;
+using namespace rectest;
 
 constexpr const wchar_t* kNames[] = {
     L"SupportedFileExt",   L"SupportedFileDesc",   L"BeginTimestamp",    L"EndTimestamp",
@@ -58,14 +58,14 @@ TEST(RecFileReaderPropTest, DefaultsReadInTheirOwnTypes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
-    Var value = WStr(L"replaced");
-    ASSERT_TRUE(table.GetProperty(c.name, &value.v));
-    EXPECT_EQ(value.v.vt, c.type);
-    EXPECT_EQ(GetPropWString(value.v), c.text);
+    PropVariantHolder value = Lpwstr(L"replaced");
+    ASSERT_TRUE(table.GetProperty(c.name, &value.get()));
+    EXPECT_EQ(value->vt, c.type);
+    EXPECT_EQ(GetPropWString(value.get()), c.text);
   }
-  Var aspect;
-  table.GetProperty(L"CacheAspect", &aspect.v);
-  EXPECT_EQ(aspect.v.dblVal, 0.8);
+  PropVariantHolder aspect;
+  table.GetProperty(L"CacheAspect", &aspect.get());
+  EXPECT_EQ(aspect->dblVal, 0.8);
 }
 
 TEST(RecFileReaderPropTest, FlagsAndDescriptions) {
@@ -102,43 +102,43 @@ TEST(RecFileReaderPropTest, FlagsAndDescriptions) {
 // Each writable setting lands in its own member, converted as the element matrix converts.
 TEST(RecFileReaderPropTest, WritableSettingsConvert) {
   CRecFileReaderProp table;
-  EXPECT_TRUE(table.SetProperty(L"CacheMemoryLimit", WStr(L"1000").p()));
+  EXPECT_TRUE(table.SetProperty(L"CacheMemoryLimit", &Lpwstr(L"1000").get()));
   EXPECT_EQ(table.cache_memory_limit(), 1000u);
-  EXPECT_TRUE(table.SetProperty(L"CacheIsTransparent", Bool(true).p()));
+  EXPECT_TRUE(table.SetProperty(L"CacheIsTransparent", &Bool(true).get()));
   EXPECT_TRUE(table.cache_is_transparent());
-  EXPECT_TRUE(table.SetProperty(L"CacheAspect", Str("0.25").p()));
+  EXPECT_TRUE(table.SetProperty(L"CacheAspect", &Lpstr("0.25").get()));
   EXPECT_EQ(table.cache_aspect(), 0.25);
-  EXPECT_TRUE(table.SetProperty(L"DontDecompressPackets", I4(-3).p()));
+  EXPECT_TRUE(table.SetProperty(L"DontDecompressPackets", &I4(-3).get()));
   EXPECT_TRUE(table.dont_decompress_packets());
-  EXPECT_TRUE(table.SetProperty(L"CacheSystemMemoryLimit", UI8(0x100000005ull).p()));
+  EXPECT_TRUE(table.SetProperty(L"CacheSystemMemoryLimit", &UI8(0x100000005ull).get()));
   EXPECT_EQ(table.cache_system_memory_limit(), 5u);
-  EXPECT_FALSE(table.SetProperty(L"CacheEntrySize", FileTime(1).p()));
+  EXPECT_FALSE(table.SetProperty(L"CacheEntrySize", &FileTime(1).get()));
   EXPECT_EQ(table.cache_entry_size(), 0u);  // a refused value zeroes the setting, as the conversion does
 }
 
 TEST(RecFileReaderPropTest, ReadOnlyAndUnknownNamesRefuseWrites) {
   CRecFileReaderProp table;
-  ASSERT_TRUE(table.SetDirectProperty(kDirectEndOfFile, I4(1).p()));
+  ASSERT_TRUE(table.SetDirectProperty(kDirectEndOfFile, &I4(1).get()));
   for (const wchar_t* name : {L"EndOfFile", L"SupportedFileExt", L"DataChanged", L"NoSuchProperty"}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
-    EXPECT_FALSE(table.SetProperty(name, I4(0).p()));
+    EXPECT_FALSE(table.SetProperty(name, &I4(0).get()));
   }
-  Var value;
-  ASSERT_TRUE(table.GetProperty(L"EndOfFile", &value.v));
-  EXPECT_EQ(value.v.lVal, 1);
-  EXPECT_FALSE(table.SetProperty(nullptr, &value.v));
+  PropVariantHolder value;
+  ASSERT_TRUE(table.GetProperty(L"EndOfFile", &value.get()));
+  EXPECT_EQ(value->lVal, 1);
+  EXPECT_FALSE(table.SetProperty(nullptr, &value.get()));
   EXPECT_FALSE(table.SetProperty(L"CacheAspect", nullptr));
-  EXPECT_FALSE(table.GetProperty(L"NoSuchProperty", &value.v));
-  EXPECT_FALSE(table.GetProperty(nullptr, &value.v));
+  EXPECT_FALSE(table.GetProperty(L"NoSuchProperty", &value.get()));
+  EXPECT_FALSE(table.GetProperty(nullptr, &value.get()));
 }
 
 TEST(RecFileReaderPropTest, HashOfTheDefaultTableCountsOnlyWritableEntries) {
   CRecFileReaderProp table;
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF86u);
-  table.SetDirectProperty(kDirectEndOfFile, I4(1).p());  // the reader moving: unhashed, not dirty
-  table.SetDirectProperty(kDirectBeginTimestamp, UI8(12345).p());
+  table.SetDirectProperty(kDirectEndOfFile, &I4(1).get());  // the reader moving: unhashed, not dirty
+  table.SetDirectProperty(kDirectBeginTimestamp, &UI8(12345).get());
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF86u);
-  ASSERT_TRUE(table.SetProperty(L"CacheAspect", R8(0.5).p()));
+  ASSERT_TRUE(table.SetProperty(L"CacheAspect", &R8(0.5).get()));
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF8Cu);
 }
 
@@ -146,29 +146,29 @@ TEST(RecFileReaderPropTest, DirectAccessByNumberKeepsEachEntrysType) {
   CRecFileReaderProp table;
   struct Case {
     LONG index;
-    Var value;
+    PropVariantHolder value;
     VARTYPE type;
     const wchar_t* text;
   };
   std::vector<Case> cases = {{kDirectBeginTimestamp, UI8(1ull << 40), VT_UI8, L"1099511627776"},
-                             {kDirectDataPackagesVersion, WStr(L"2"), VT_I4, L"2"},
+                             {kDirectDataPackagesVersion, Lpwstr(L"2"), VT_I4, L"2"},
                              {kDirectCanExtractRecPart, Bool(true), VT_I4, L"1"}};
   for (Case& c : cases) {
     SCOPED_TRACE(c.index);
-    EXPECT_TRUE(table.SetDirectProperty(c.index, &c.value.v));
-    Var back;
-    ASSERT_TRUE(table.GetDirectProperty(c.index, &back.v));
-    EXPECT_EQ(back.v.vt, c.type);
-    EXPECT_EQ(GetPropWString(back.v), c.text);
+    EXPECT_TRUE(table.SetDirectProperty(c.index, &c.value.get()));
+    PropVariantHolder back;
+    ASSERT_TRUE(table.GetDirectProperty(c.index, &back.get()));
+    EXPECT_EQ(back->vt, c.type);
+    EXPECT_EQ(GetPropWString(back.get()), c.text);
   }
-  Var through_table, wrong;
-  ASSERT_TRUE(table.GetProperty(L"BeginTimestamp", &through_table.v));
-  EXPECT_EQ(through_table.v.uhVal, 1ull << 40);
-  EXPECT_FALSE(table.SetDirectProperty(10, I4(1).p()));
-  EXPECT_FALSE(table.SetDirectProperty(-1, I4(1).p()));
+  PropVariantHolder through_table, wrong;
+  ASSERT_TRUE(table.GetProperty(L"BeginTimestamp", &through_table.get()));
+  EXPECT_EQ(through_table->uhVal, 1ull << 40);
+  EXPECT_FALSE(table.SetDirectProperty(10, &I4(1).get()));
+  EXPECT_FALSE(table.SetDirectProperty(-1, &I4(1).get()));
   EXPECT_FALSE(table.SetDirectProperty(0, nullptr));
-  EXPECT_FALSE(table.GetDirectProperty(10, &wrong.v));
-  EXPECT_EQ(wrong.v.vt, VT_EMPTY);
+  EXPECT_FALSE(table.GetDirectProperty(10, &wrong.get()));
+  EXPECT_EQ(wrong->vt, VT_EMPTY);
 }
 
 TEST(RecFileReaderPropTest, InterfacesByExactName) {
