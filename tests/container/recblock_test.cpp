@@ -8,20 +8,6 @@
 namespace recfilereader {
 namespace {
 
-TEST(RecBlock, FreshBlockHasTheUnsetValues) {
-  const RecBlock block;
-  EXPECT_EQ(block.header.HeaderSize, 32);
-  EXPECT_EQ(block.header.Type, 0xCBFA);
-  EXPECT_EQ(block.header.Sequence, ~0ull);
-  EXPECT_EQ(block.header.PrevSize, 0xB0F0B0F0u);
-  EXPECT_EQ(block.header.Link, ~0ull);
-  EXPECT_EQ(block.header.Tag, ~0u);
-  EXPECT_EQ(block.header.DataLength, 0u);
-  EXPECT_EQ(block.payload.size(), 0u);
-  EXPECT_EQ(block.Offset, ~0ull);
-  EXPECT_EQ(block.Next, ~0ull);
-}
-
 TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   rectest::RecBuilder builder;
   builder.Add({.type = 0xDAB1, .sequence = 0x0102030405060708ull, .link = 0x1112131415161718ull,
@@ -39,14 +25,6 @@ TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   std::uint8_t encoded[32];
   h.EncodeTo(encoded);
   EXPECT_TRUE(std::equal(encoded, encoded + 32, bytes.begin()));
-}
-
-TEST(RecBlock, KnownTypesAreExactlyTheTwelve) {
-  int known = 0;
-  for (std::uint32_t t = 0; t <= 0xFFFF; ++t) known += IsKnownBlockType(static_cast<std::uint16_t>(t));
-  EXPECT_EQ(known, 12);
-  EXPECT_TRUE(IsKnownBlockType(0xCB9E));
-  EXPECT_FALSE(IsKnownBlockType(0xCB03));
 }
 
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {

@@ -13,21 +13,53 @@ namespace {
 
 using namespace rectest;
 
-constexpr const wchar_t* kNames[] = {
-    L"SupportedFileExt",   L"SupportedFileDesc",   L"BeginTimestamp",    L"EndTimestamp",
-    L"EndOfFile",          L"BeginOfFile",         L"CanChangeRecProp",  L"CanChangeMarkers",
-    L"CanChangeMarkerProp", L"CanExtractRecPart",  L"DataPackagesVersion", L"DataChanged",
-    L"CacheEntrySize",     L"CacheMemoryLimit",    L"CacheSystemMemoryLimit", L"CacheIsTransparent",
-    L"CacheAspect",        L"DontDecompressPackets"};
-
-TEST(RecFileReaderPropTest, EighteenEntriesInOrder) {
+// The table a host enumerates: order, type, default, flags and descriptor of every entry.
+TEST(RecFileReaderPropTest, EntriesInOrderWithTheirDefaults) {
+  struct Entry {
+    const wchar_t* name;
+    VARTYPE type;
+    const wchar_t* text;
+    ULONG flags;  // 1: read-only
+    ULONG descriptor_read_only;
+  } entries[] = {
+      {L"SupportedFileExt", VT_LPWSTR, L"rec", 1, 0}, {L"SupportedFileDesc", VT_LPWSTR, L"TVK recording", 1, 0},
+      {L"BeginTimestamp", VT_UI8, L"0", 1, 1},       {L"EndTimestamp", VT_UI8, L"0", 1, 1},
+      {L"EndOfFile", VT_I4, L"0", 1, 1},             {L"BeginOfFile", VT_I4, L"0", 1, 1},
+      {L"CanChangeRecProp", VT_I4, L"0", 1, 1},      {L"CanChangeMarkers", VT_I4, L"0", 1, 1},
+      {L"CanChangeMarkerProp", VT_I4, L"0", 1, 1},   {L"CanExtractRecPart", VT_I4, L"0", 1, 1},
+      {L"DataPackagesVersion", VT_I4, L"0", 1, 1},   {L"DataChanged", VT_I4, L"0", 1, 1},
+      {L"CacheEntrySize", VT_UI4, L"2097152", 0, 0}, {L"CacheMemoryLimit", VT_UI4, L"0", 0, 0},
+      {L"CacheSystemMemoryLimit", VT_UI4, L"209715200", 0, 0}, {L"CacheIsTransparent", VT_I4, L"0", 0, 0},
+      {L"CacheAspect", VT_R8, L"0.800000", 0, 0},    {L"DontDecompressPackets", VT_I4, L"0", 0, 0},
+  };
   CRecFileReaderProp table;
   ASSERT_EQ(table.GetPropertyCount(), 18);
   for (LONG i = 0; i < 18; ++i) {
+    const Entry& e = entries[i];
+    SCOPED_TRACE(testing::PrintToString(std::wstring(e.name)));
     wchar_t name[64];
     ASSERT_TRUE(table.GetPropertyName(i, name, 64));
-    EXPECT_STREQ(name, kNames[i]);
+    EXPECT_STREQ(name, e.name);
+    PropVariantHolder value = Lpwstr(L"replaced");
+    ASSERT_TRUE(table.GetProperty(e.name, &value.get()));
+    EXPECT_EQ(value.vt(), e.type);
+    EXPECT_EQ(GetPropWString(value.get()), e.text);
+    ULONG flags = 99;
+    ASSERT_TRUE(table.GetPropertyFlags(e.name, &flags));
+    EXPECT_EQ(flags, e.flags);
+    PropertyInfo info{};
+    ASSERT_TRUE(table.GetPropertyInfo(e.name, &info));
+    EXPECT_EQ(info.Flags, e.flags);
+    EXPECT_EQ(info.Descriptor.ReadOnly, e.descriptor_read_only);
+    EXPECT_EQ(info.Descriptor.Size, 56u);
+    EXPECT_EQ(info.Descriptor.Style, 64);
+    EXPECT_EQ(info.Descriptor.Minimum, 0.0);
+    EXPECT_STREQ(info.Category, L"Miscellaneous");
+    EXPECT_STREQ(info.Description, L"No description for this property available.");
   }
+  PropVariantHolder aspect;
+  ASSERT_TRUE(table.GetProperty(L"cacheaspect", &aspect.get())) << "names ignore case";
+  EXPECT_EQ(aspect->dblVal, 0.8);
   wchar_t name[64] = L"stale";
   EXPECT_FALSE(table.GetPropertyName(18, name, 64));
   EXPECT_STREQ(name, L"");
@@ -35,63 +67,6 @@ TEST(RecFileReaderPropTest, EighteenEntriesInOrder) {
   EXPECT_FALSE(table.GetPropertyName(0, name, 0));
   EXPECT_TRUE(table.GetPropertyName(17, name, 1));
   EXPECT_STREQ(name, L"");
-}
-
-TEST(RecFileReaderPropTest, DefaultsReadInTheirOwnTypes) {
-  CRecFileReaderProp table;
-  struct Case {
-    const wchar_t* name;
-    VARTYPE type;
-    const wchar_t* text;
-  } cases[] = {
-      {L"SupportedFileExt", VT_LPWSTR, L"rec"},
-      {L"SupportedFileDesc", VT_LPWSTR, L"TVK recording"},
-      {L"BeginTimestamp", VT_UI8, L"0"},
-      {L"EndOfFile", VT_I4, L"0"},
-      {L"DataPackagesVersion", VT_I4, L"0"},
-      {L"CacheEntrySize", VT_UI4, L"2097152"},
-      {L"CacheMemoryLimit", VT_UI4, L"0"},
-      {L"CacheSystemMemoryLimit", VT_UI4, L"209715200"},
-      {L"CacheIsTransparent", VT_I4, L"0"},
-      {L"CacheAspect", VT_R8, L"0.800000"},
-      {L"dontdecompresspackets", VT_I4, L"0"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
-    PropVariantHolder value = Lpwstr(L"replaced");
-    ASSERT_TRUE(table.GetProperty(c.name, &value.get()));
-    EXPECT_EQ(value->vt, c.type);
-    EXPECT_EQ(GetPropWString(value.get()), c.text);
-  }
-  PropVariantHolder aspect;
-  table.GetProperty(L"CacheAspect", &aspect.get());
-  EXPECT_EQ(aspect->dblVal, 0.8);
-}
-
-TEST(RecFileReaderPropTest, FlagsAndDescriptions) {
-  CRecFileReaderProp table;
-  struct Case {
-    const wchar_t* name;
-    ULONG flags;
-    ULONG descriptor_read_only;
-  } cases[] = {
-      {L"SupportedFileExt", 1, 0}, {L"BeginTimestamp", 1, 1}, {L"CacheAspect", 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
-    ULONG flags = 99;
-    ASSERT_TRUE(table.GetPropertyFlags(c.name, &flags));
-    EXPECT_EQ(flags, c.flags);
-    PropertyInfo info{};
-    ASSERT_TRUE(table.GetPropertyInfo(c.name, &info));
-    EXPECT_EQ(info.Flags, c.flags);
-    EXPECT_EQ(info.Descriptor.Size, 56u);
-    EXPECT_EQ(info.Descriptor.ReadOnly, c.descriptor_read_only);
-    EXPECT_EQ(info.Descriptor.Style, 64);
-    EXPECT_EQ(info.Descriptor.Minimum, 0.0);
-    EXPECT_STREQ(info.Category, L"Miscellaneous");
-    EXPECT_STREQ(info.Description, L"No description for this property available.");
-  }
   ULONG flags = 99;
   EXPECT_FALSE(table.GetPropertyFlags(L"NoSuchProperty", &flags));
   EXPECT_EQ(flags, 0u);
