@@ -1,5 +1,6 @@
 #include "support/propvarianttext.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -71,21 +72,30 @@ std::string ElementText(VARTYPE element, const void* slot) {
   }
 }
 
-template <class T, class Fill>
-PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items, Fill fill) {
+// A vector whose elements are the low bytes of `items` (pointers, GUIDs and detached values
+// whole): the vector owns what they point to.
+template <class T>
+PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items) {
   PropVariantHolder h = Typed(static_cast<VARTYPE>(VT_VECTOR | element));
   const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
   h->caub.cElems = static_cast<ULONG>(items.size());
   h->caub.pElems = static_cast<UCHAR*>(CoTaskMemAlloc(slot * items.size()));
   std::memset(h->caub.pElems, 0, slot * items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) fill(h->caub.pElems + slot * i, items[i]);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    std::memcpy(h->caub.pElems + slot * i, &items[i], std::min(slot, sizeof(T)));
+  }
   return h;
 }
 
-template <class Char>
-Char* Copy(std::basic_string_view<Char> s) {
-  auto* p = static_cast<Char*>(CoTaskMemAlloc((s.size() + 1) * sizeof(Char)));
-  std::memcpy(p, s.data(), s.size() * sizeof(Char));
+char* Copy(std::string_view s) {
+  auto* p = static_cast<char*>(CoTaskMemAlloc(s.size() + 1));
+  std::memcpy(p, s.data(), s.size());
+  p[s.size()] = 0;
+  return p;
+}
+wchar_t* Copy(std::wstring_view s) {
+  auto* p = static_cast<wchar_t*>(CoTaskMemAlloc((s.size() + 1) * sizeof(wchar_t)));
+  std::wmemcpy(p, s.data(), s.size());
   p[s.size()] = 0;
   return p;
 }
@@ -150,14 +160,12 @@ PropVariantHolder ClipData(LONG format, const std::vector<std::uint8_t>& data) {
   return h;
 }
 PropVariantHolder LpwstrVector(const std::vector<std::wstring>& items) {
-  return Vector(VT_LPWSTR, items, [](void* slot, const std::wstring& s) {
-    *static_cast<wchar_t**>(slot) = Copy(std::wstring_view(s));
-  });
+  std::vector<wchar_t*> copies;
+  for (const std::wstring& item : items) copies.push_back(Copy(item));
+  return Vector(VT_LPWSTR, copies);
 }
 PropVariantHolder FixedVector(VARTYPE element, const std::vector<std::uint64_t>& items) {
-  return Vector(element, items, [size = FixedSize(element)](void* slot, std::uint64_t v) {
-    std::memcpy(slot, &v, size);
-  });
+  return Vector(element, items);
 }
 
 std::vector<TypedValue> EveryType() {
@@ -199,22 +207,13 @@ std::vector<TypedValue> EveryType() {
                  {"vector error", VT_ERROR, {0x80004005}}, {"vector bool", VT_BOOL, {0xFFFF, 0, 0xFFFF}},
                  {"vector filetime", VT_FILETIME, {0x01D9A1B2C3D4E5F6ull}}};
   for (const auto& s : vectors) v.push_back({s.label, FixedVector(s.element, s.items)});
-  v.push_back({"vector lpstr", Vector<std::string>(VT_LPSTR, {"a", "bcd", "", "\xC3\xA9t\xC3\xA9"},
-                                                   [](void* slot, const std::string& s) {
-                                                     *static_cast<char**>(slot) = Copy(std::string_view(s));
-                                                   })});
+  v.push_back({"vector lpstr", Vector<char*>(VT_LPSTR, {Copy("a"), Copy("bcd"), Copy(""), Copy("\xC3\xA9t\xC3\xA9")})});
   v.push_back({"vector lpwstr", LpwstrVector({L"x", L"", L"\u65E5\u672C"})});
-  v.push_back({"vector bstr", Vector<std::wstring>(VT_BSTR, {L"one", L"two"}, [](void* slot, const std::wstring& s) {
-                 *static_cast<BSTR*>(slot) = CopyBstr(s);
-               })});
-  v.push_back({"vector clsid", Vector<GUID>(VT_CLSID, {g, GUID_NULL}, [](void* slot, const GUID& guid) {
-                 *static_cast<GUID*>(slot) = guid;
-               })});
-  const std::vector<PropVariantHolder> variants = {Fixed(VT_I4, 5), Lpstr("heading"), FixedVector(VT_I2, {1, 2, 3}),
-                                                   Dec(L"1.5")};
-  v.push_back({"vector variant", Vector(VT_VARIANT, variants, [](void* slot, const PropVariantHolder& item) {
-                 PropVariantCopy(static_cast<PROPVARIANT*>(slot), &item.get());
-               })});
+  v.push_back({"vector bstr", Vector<BSTR>(VT_BSTR, {CopyBstr(L"one"), CopyBstr(L"two")})});
+  v.push_back({"vector clsid", Vector<GUID>(VT_CLSID, {g, GUID_NULL})});
+  v.push_back({"vector variant", Vector<PROPVARIANT>(VT_VARIANT, {Fixed(VT_I4, 5).Detach(), Lpstr("heading").Detach(),
+                                                                  FixedVector(VT_I2, {1, 2, 3}).Detach(),
+                                                                  Dec(L"1.5").Detach()})});
   return v;
 }
 

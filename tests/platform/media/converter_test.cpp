@@ -17,15 +17,13 @@
 namespace recfilereader {
 namespace {
 
-using mediatest::Pcm;
-
 using mediatest::HaveTool;
+using mediatest::Pcm;
 using mediatest::ProbeStream;
 using mediatest::ProbeValue;
 using mediatest::RunCapture;
-using rectest::TempDir;
-
 using rectest::PropVariantHolder;
+using rectest::TempDir;
 
 std::vector<std::uint8_t> BlobBytes(const PropVariantHolder& v) {
   return {v->blob.pBlobData, v->blob.pBlobData + v->blob.cbSize};
