@@ -22,6 +22,7 @@ TEST(SharedBuffer, ResizeKeepsTheBytesAndCopiesShareThem) {
   buffer.data()[0] = 7;
   EXPECT_EQ(copy.data()[0], 7);
   buffer.Release();
+  EXPECT_TRUE(buffer.empty());
   EXPECT_EQ(copy.use_count(), 1);
   EXPECT_EQ(copy.data()[0], 7);
 }

@@ -27,6 +27,16 @@ TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   EXPECT_TRUE(std::equal(encoded, encoded + 32, bytes.begin()));
 }
 
+// The scan over damaged bytes takes a header only with a type a writer lays down: exactly these.
+TEST(RecBlock, KnownTypesAreExactlyTheTwelve) {
+  int known = 0;
+  for (std::uint32_t t = 0; t <= 0xFFFF; ++t) known += IsKnownBlockType(static_cast<std::uint16_t>(t));
+  EXPECT_EQ(known, 12);
+  for (int t : {0xCBBF, 0xCBF1, 0xCB01, 0xCB02, 0xCBFA, 0xDAB1, 0xCB0F, 0xCB6E, 0xCB61, 0xCB9D, 0xCB9E, 0xCBEF}) {
+    EXPECT_TRUE(IsKnownBlockType(static_cast<std::uint16_t>(t))) << std::hex << t;
+  }
+}
+
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {
   RecBlock block;
   block.header.Type = kBlockData;

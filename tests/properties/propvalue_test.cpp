@@ -258,21 +258,13 @@ TEST(PropFormatTest, NarrowAndWideForms) {
     PropVariantHolder value;
     const char* narrow;
   };
-  std::vector<Case> cases;
-  cases.push_back({I2(-32768), "-32768"});
-  cases.push_back({UI1(200), "200"});
-  cases.push_back({UI2(65535), "65535"});
-  cases.push_back({Int(-1), "-1"});
-  cases.push_back({UInt(4000000000u), "4000000000"});
-  cases.push_back({UI8(18446744073709551615ull), "18446744073709551615"});
-  cases.push_back({Bool(false), "false"});
-  cases.push_back({Err(0x1), "0x00000001"});
-  cases.push_back({R8(1.0 / 3.0), "0.333333"});
-  cases.push_back({Dec(L"0.0001"), "0.0001"});
-  cases.push_back({Lpwstr(L"\u00E9"), "\xC3\xA9"});
-  cases.push_back({Typed(VT_LPSTR), ""});
-  cases.push_back({FileTime(0x1dd84dca2347000), "Saturday, December 5, 2026 5:18:24 PM"});
-  cases.push_back({Typed(VT_DATE), ""});
+  Case cases[] = {
+      {I2(-32768), "-32768"}, {UI1(200), "200"}, {UI2(65535), "65535"}, {Int(-1), "-1"},
+      {UInt(4000000000u), "4000000000"}, {UI8(18446744073709551615ull), "18446744073709551615"},
+      {Bool(false), "false"}, {Err(0x1), "0x00000001"}, {R8(1.0 / 3.0), "0.333333"}, {Dec(L"0.0001"), "0.0001"},
+      {Lpwstr(L"\u00E9"), "\xC3\xA9"}, {Typed(VT_LPSTR), ""}, {Typed(VT_DATE), ""},
+      {FileTime(0x1dd84dca2347000), "Saturday, December 5, 2026 5:18:24 PM"},
+  };
   for (Case& c : cases) {
     SCOPED_TRACE(c.narrow);
     std::string narrow = "stale";
