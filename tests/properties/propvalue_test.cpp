@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -132,28 +133,36 @@ TEST(PropConvertTest, StringTargetReleasesItsEarlierText) {
   EXPECT_STREQ(target->pwszVal, L"9");
 }
 
-TEST(PropConvertTest, NativeValueLandsInItsOwnTypeOrTheExistingOne) {
+// A native value written into an empty or null value takes the writer's own type; into any
+// other value it converts to that value's type (a DECIMAL's element is the whole value, so its
+// type must survive); a refused write leaves zero.
+TEST(PropConvertTest, WritersKeepTheExistingTypeOrChooseTheirOwn) {
   double half = 2.5;
-  PropVariantHolder empty;
-  ASSERT_TRUE(ConvertPropValue(half, empty.get(), true));
-  EXPECT_EQ(empty->vt, VT_R8);
-  EXPECT_EQ(empty->dblVal, 2.5);
-
-  PropVariantHolder short_value = I2(0);
-  ASSERT_TRUE(ConvertPropValue(half, short_value.get(), true));
-  EXPECT_EQ(short_value->vt, VT_I2);
-  EXPECT_EQ(short_value->iVal, 2);
-
-  PropVariantHolder null_value = Typed(VT_NULL);
   ULONG count = 7;
-  ASSERT_TRUE(ConvertPropValue(count, null_value.get(), true));
-  EXPECT_EQ(null_value->vt, VT_UI4);
-
-  PropVariantHolder decimal = Dec(L"0");  // the element is the whole value: its type must survive
   LONG number = -3;
-  ASSERT_TRUE(ConvertPropValue(number, decimal.get(), true));
-  EXPECT_EQ(decimal->vt, VT_DECIMAL);
-  EXPECT_EQ(DecimalToString(PropVariantGetDecimal(decimal.get())), L"-3");
+  const struct {
+    const char* name;
+    PropVariantHolder value;
+    std::function<bool(PROPVARIANT&)> write;
+    bool written;
+    PropVariantHolder expected;
+  } cases[] = {
+      {"double into empty", {}, [&](PROPVARIANT& v) { return ConvertPropValue(half, v, true); }, true, R8(2.5)},
+      {"double into I2", I2(0), [&](PROPVARIANT& v) { return ConvertPropValue(half, v, true); }, true, I2(2)},
+      {"ULONG into null", Typed(VT_NULL), [&](PROPVARIANT& v) { return ConvertPropValue(count, v, true); }, true,
+       UI4(7)},
+      {"LONG into DECIMAL", Dec(L"0"), [&](PROPVARIANT& v) { return ConvertPropValue(number, v, true); }, true,
+       Dec(L"-3")},
+      {"flag into empty is I4 (choice)", {}, [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, I4(1)},
+      {"flag into BOOL", Bool(false), [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, Bool(true)},
+      {"UI8 refused by FILETIME", FileTime(3), [](PROPVARIANT& v) { return SetPropUI8(v, 1); }, false, FileTime(0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropVariantHolder value = c.value;
+    EXPECT_EQ(c.write(value.get()), c.written);
+    EXPECT_EQ(Describe(value.get()), Describe(c.expected.get()));
+  }
 }
 
 TEST(PropConvertTest, ReadingGivesFalseAndZeroForRefusedValues) {
@@ -301,23 +310,6 @@ TEST(PropAccessorTest, ReadersStartFromZero) {
   EXPECT_EQ(GetPropLong(FileTime(1).get()), 0);
   EXPECT_EQ(GetPropDouble(UI8(18446744073709551615ull).get()), 18446744073709551616.0);
   EXPECT_EQ(GetPropUI8(Lpstr("18446744073709551615").get()), 9223372036854775807ull);  // _atoi64 saturates
-}
-
-TEST(PropAccessorTest, WritersChooseTheirOwnTypeForEmptyValues) {
-  PropVariantHolder flag;
-  EXPECT_TRUE(SetPropBool(flag.get(), true));
-  EXPECT_EQ(flag->vt, VT_I4);
-  EXPECT_EQ(flag->lVal, 1);
-  PropVariantHolder existing = Bool(false);
-  EXPECT_TRUE(SetPropBool(existing.get(), true));
-  EXPECT_EQ(existing->boolVal, VARIANT_TRUE);
-  PropVariantHolder wide;
-  EXPECT_TRUE(SetPropUI8(wide.get(), 1ull << 40));
-  EXPECT_EQ(wide->vt, VT_UI8);
-  EXPECT_EQ(wide->uhVal, 1ull << 40);
-  PropVariantHolder refused = FileTime(3);
-  EXPECT_FALSE(SetPropUI8(refused.get(), 1));
-  EXPECT_EQ(refused->filetime.dwLowDateTime, 0u);
 }
 
 }  // namespace
