@@ -207,12 +207,8 @@ TEST(PropElementTest, AddressingAndGrowth) {
   EXPECT_EQ(PropElementPtr(scalar.get(), 0, false), &scalar->lVal);
   EXPECT_EQ(PropElementPtr(scalar.get(), 1, false), nullptr);
   void* third = PropElementPtr(scalar.get(), 2, true);
-  ASSERT_NE(third, nullptr);
-  EXPECT_EQ(scalar->vt, VT_VECTOR | VT_I4);
-  ASSERT_EQ(scalar->cal.cElems, 3u);
+  ASSERT_EQ(Describe(scalar.get()), "VECTOR|3 [0x7, 0x0, 0x0]");
   EXPECT_EQ(third, &scalar->cal.pElems[2]);
-  EXPECT_EQ(scalar->cal.pElems[0], 7);
-  EXPECT_EQ(scalar->cal.pElems[1], 0);
   EXPECT_EQ(PropElementPtr(scalar.get(), 3, false), nullptr);
 
   PropVariantHolder decimal = Dec(L"1");
@@ -233,10 +229,8 @@ TEST(PropElementTest, AddressingAndGrowth) {
 TEST(PropElementTest, GrowingAScalarGuidMovesTheGuidIntoTheVector) {
   PropVariantHolder guid = Clsid(kSampleGuid);
   ASSERT_NE(PropElementPtr(guid.get(), 1, true), nullptr);
-  ASSERT_EQ(guid->vt, VT_VECTOR | VT_CLSID);
-  ASSERT_EQ(guid->cauuid.cElems, 2u);
-  EXPECT_EQ(guid->cauuid.pElems[0], kSampleGuid);
-  EXPECT_EQ(guid->cauuid.pElems[1], GUID_NULL);
+  ASSERT_EQ(Describe(guid.get()),
+            "VECTOR|72 [{71CCAC61-82F1-415D-A1A0-2685B38C3C44}, {00000000-0000-0000-0000-000000000000}]");
   std::wstring text;
   FormatPropElementW(&guid->cauuid.pElems[0], guid->vt, text);  // a vector element is the GUID
   EXPECT_EQ(text, L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
@@ -245,11 +239,7 @@ TEST(PropElementTest, GrowingAScalarGuidMovesTheGuidIntoTheVector) {
 TEST(PropElementTest, WritingPastAScalarStringMakesAVectorWithNullGaps) {
   PropVariantHolder value = Lpwstr(L"first");
   ASSERT_TRUE(SetPropWString(value.get(), L"third", 2));
-  ASSERT_EQ(value->vt, VT_VECTOR | VT_LPWSTR);
-  ASSERT_EQ(value->calpwstr.cElems, 3u);
-  EXPECT_STREQ(value->calpwstr.pElems[0], L"first");
-  EXPECT_EQ(value->calpwstr.pElems[1], nullptr);
-  EXPECT_STREQ(value->calpwstr.pElems[2], L"third");
+  EXPECT_EQ(Describe(value.get()), "VECTOR|31 [\"first\", null, \"third\"]");
   EXPECT_EQ(GetPropWString(value.get(), 1), L"");
   EXPECT_EQ(GetPropWString(value.get(), 2), L"third");
   EXPECT_EQ(GetPropWString(value.get(), 3), L"");

@@ -39,14 +39,12 @@ TEST(TVKPropManagerTest, ListProperty) {
   TestTable table;
   PropVariantHolder value;
   ASSERT_TRUE(table.GetProperty(L"names", &value.get()));
-  ASSERT_EQ(value->vt, VT_VECTOR | VT_LPWSTR);
-  ASSERT_EQ(value->calpwstr.cElems, 2u);
-  EXPECT_STREQ(value->calpwstr.pElems[1], L"two");
+  EXPECT_EQ(Describe(value.get()), "VECTOR|31 [\"one\", \"two\"]");
   EXPECT_FALSE(table.SetProperty(L"Names", &Lpwstr(L"x").get()));
   table.names = {L"only"};
   PropVariantHolder single;
   ASSERT_TRUE(table.GetProperty(L"Names", &single.get()));
-  EXPECT_EQ(single->vt, VT_LPWSTR);
+  EXPECT_EQ(Describe(single.get()), "31 \"only\"");
 
   EXPECT_EQ(table.GetPropertyCount(), 4);
   table.list = nullptr;
