@@ -8,20 +8,6 @@
 namespace recfilereader {
 namespace {
 
-TEST(RecBlock, FreshBlockHasTheUnsetValues) {
-  const RecBlock block;
-  EXPECT_EQ(block.header.HeaderSize, 32);
-  EXPECT_EQ(block.header.Type, 0xCBFA);
-  EXPECT_EQ(block.header.Sequence, ~0ull);
-  EXPECT_EQ(block.header.PrevSize, 0xB0F0B0F0u);
-  EXPECT_EQ(block.header.Link, ~0ull);
-  EXPECT_EQ(block.header.Tag, ~0u);
-  EXPECT_EQ(block.header.DataLength, 0u);
-  EXPECT_EQ(block.payload.size(), 0u);
-  EXPECT_EQ(block.Offset, ~0ull);
-  EXPECT_EQ(block.Next, ~0ull);
-}
-
 TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   rectest::RecBuilder builder;
   builder.Add({.type = 0xDAB1, .sequence = 0x0102030405060708ull, .link = 0x1112131415161718ull,
@@ -41,12 +27,14 @@ TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
   EXPECT_TRUE(std::equal(encoded, encoded + 32, bytes.begin()));
 }
 
+// The scan over damaged bytes takes a header only with a type a writer lays down: exactly these.
 TEST(RecBlock, KnownTypesAreExactlyTheTwelve) {
   int known = 0;
   for (std::uint32_t t = 0; t <= 0xFFFF; ++t) known += IsKnownBlockType(static_cast<std::uint16_t>(t));
   EXPECT_EQ(known, 12);
-  EXPECT_TRUE(IsKnownBlockType(0xCB9E));
-  EXPECT_FALSE(IsKnownBlockType(0xCB03));
+  for (int t : {0xCBBF, 0xCBF1, 0xCB01, 0xCB02, 0xCBFA, 0xDAB1, 0xCB0F, 0xCB6E, 0xCB61, 0xCB9D, 0xCB9E, 0xCBEF}) {
+    EXPECT_TRUE(IsKnownBlockType(static_cast<std::uint16_t>(t))) << std::hex << t;
+  }
 }
 
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {

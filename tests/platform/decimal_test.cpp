@@ -41,12 +41,9 @@ struct TextCase {
 TEST(DecimalTest, ParsesEnglishText) {
   // 79228162514264337593543950335 = 2^96 - 1; 10^20 = 0x5_6BC75E2D_63100000.
   const TextCase cases[] = {
-      {L"1.50", S_OK, 0, 0, 150, 2, false},
-      {L"  -1,234.5e2 ", S_OK, 0, 0, 123450, 0, true},
-      {L"(12)", S_OK, 0, 0, 12, 0, true},
-      {L"12-", S_OK, 0, 0, 12, 0, true},
-      {L"$5", S_OK, 0, 0, 5, 0, false},
-      {L".25", S_OK, 0, 0, 25, 2, false},
+      {L"1.50", S_OK, 0, 0, 150, 2, false},  {L"  -1,234.5e2 ", S_OK, 0, 0, 123450, 0, true},
+      {L"(12)", S_OK, 0, 0, 12, 0, true},    {L"12-", S_OK, 0, 0, 12, 0, true},
+      {L"$5", S_OK, 0, 0, 5, 0, false},      {L".25", S_OK, 0, 0, 25, 2, false},
       {L"-0", S_OK, 0, 0, 0, 0, false},
       {L"1e20", S_OK, 5, 0x6BC75E2D, 0x63100000, 0, false},
       {L"79228162514264337593543950335", S_OK, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0, false},
@@ -56,12 +53,9 @@ TEST(DecimalTest, ParsesEnglishText) {
       {L"0.1234567890123456789012345678901", S_OK, 0x03FD35EB, 0x6D797A91, 0xBE38F34F, 28, false},
       {L"0.00000000000000000000000000005", S_OK, 0, 0, 0, 28, false},  // half to even: 0
       {L"79228162514264337593543950336", DISP_E_OVERFLOW, 0, 0, 0, 0, false},
-      {L"1e29", DISP_E_OVERFLOW, 0, 0, 0, 0, false},
-      {L"", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
-      {L"abc", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
-      {L"1e", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
-      {L"--1", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
-      {L"(12", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
+      {L"1e29", DISP_E_OVERFLOW, 0, 0, 0, 0, false},       {L"", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
+      {L"abc", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},   {L"1e", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
+      {L"--1", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},   {L"(12", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
       {L"&H10", DISP_E_TYPEMISMATCH, 0, 0, 0, 0, false},
   };
   for (const TextCase& c : cases) {
@@ -82,13 +76,10 @@ TEST(DecimalTest, FromDoubleKeepsFifteenSignificantDigits) {
     BYTE scale;
     bool negative;
   } cases[] = {
-      {0.1, S_OK, 0, 1, 1, false},
-      {-2.5, S_OK, 0, 25, 1, true},
-      {100.0, S_OK, 0, 100, 0, false},
+      {0.1, S_OK, 0, 1, 1, false}, {-2.5, S_OK, 0, 25, 1, true}, {100.0, S_OK, 0, 100, 0, false},
       {1.0 / 3.0, S_OK, 0x00012F2A, 0x36ECD555, 15, false},  // 333333333333333
       {123456789012345678.0, S_OK, 0x01B69B4B, 0xA630F490, 0, false},  // 123456789012346000
-      {1e-30, S_OK, 0, 0, 28, false},
-      {8e28, DISP_E_OVERFLOW, 0, 0, 0, false},
+      {1e-30, S_OK, 0, 0, 28, false}, {8e28, DISP_E_OVERFLOW, 0, 0, 0, false},
       {std::numeric_limits<double>::quiet_NaN(), DISP_E_OVERFLOW, 0, 0, 0, false},
   };
   for (const Case& c : cases) {
@@ -169,10 +160,7 @@ TEST(DecimalTest, TextDropsTrailingFractionZeros) {
     DECIMAL value;
     const wchar_t* text;
   } cases[] = {
-      {Small(150, 2), L"1.5"},
-      {Small(5, 3, true), L"-0.005"},
-      {Small(0, 4, true), L"0"},
-      {Small(1200, 2), L"12"},
+      {Small(150, 2), L"1.5"}, {Small(5, 3, true), L"-0.005"}, {Small(0, 4, true), L"0"}, {Small(1200, 2), L"12"},
       {Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0), L"79228162514264337593543950335"},
       {Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 28), L"7.9228162514264337593543950335"},
   };

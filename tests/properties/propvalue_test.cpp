@@ -3,51 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "platform/guid.h"
+#include "platform/decimal.h"
 #include "platform/textconv.h"
-#include "varhelpers.h"
+#include "support/propvarianttext.h"
 
 namespace recfilereader {
 namespace {
 
-using namespace proptest;
+using namespace rectest;
 
 struct MatrixCase {
   const char* name;
   VARTYPE target;
-  Var source;
+  PropVariantHolder source;
   bool converted;
-  Var expected;  // the target element afterwards (a zero value of the target type when refused)
+  PropVariantHolder expected;  // the target element afterwards (a zero value of the target type when refused)
 };
-
-void ExpectSameElement(const PROPVARIANT& actual, const PROPVARIANT& expected) {
-  ASSERT_EQ(actual.vt, expected.vt);
-  switch (expected.vt) {
-    case VT_LPSTR:
-      ASSERT_EQ(actual.pszVal == nullptr, expected.pszVal == nullptr);
-      if (expected.pszVal != nullptr) { EXPECT_STREQ(actual.pszVal, expected.pszVal); }
-      break;
-    case VT_LPWSTR:
-      ASSERT_EQ(actual.pwszVal == nullptr, expected.pwszVal == nullptr);
-      if (expected.pwszVal != nullptr) { EXPECT_STREQ(actual.pwszVal, expected.pwszVal); }
-      break;
-    case VT_CLSID:
-      ASSERT_EQ(actual.puuid == nullptr, expected.puuid == nullptr);
-      if (expected.puuid != nullptr) { EXPECT_EQ(GuidToString(*actual.puuid), GuidToString(*expected.puuid)); }
-      break;
-    case VT_DECIMAL:
-      EXPECT_EQ(DecimalToString(PropVariantGetDecimal(actual)), DecimalToString(PropVariantGetDecimal(expected)));
-      EXPECT_EQ(PropVariantGetDecimal(actual).scale, PropVariantGetDecimal(expected).scale);
-      break;
-    default:
-      EXPECT_EQ(std::memcmp(&actual.cVal, &expected.cVal, PropElementSize(expected.vt)), 0)
-          << "got " << GetPropWString(actual) << ", want " << GetPropWString(expected);
-  }
-}
 
 // One element of each source into a fresh zero value of its target type: every row of the
 // conversion matrix, with one case per distinct rule (refusal, wrap, saturation, rounding, text).
@@ -58,14 +34,13 @@ TEST(PropConvertTest, ElementMatrix) {
       {"UI1 <- BOOL true is -1", VT_UI1, Bool(true), true, UI1(255)},
       {"I2 <- R8 truncates toward zero", VT_I2, R8(-2.9), true, I2(-2)},
       {"UI2 <- R8 beyond 32 bits: x86 overflow pattern", VT_UI2, R8(1e10), true, UI2(0)},
-      {"I2 <- LPSTR keeps the low bits", VT_I2, Str("70000"), true, I2(4464)},
-      {"I2 <- null LPSTR", VT_I2, Str(nullptr), true, I2(0)},
+      {"I2 <- LPSTR keeps the low bits", VT_I2, Lpstr("70000"), true, I2(4464)},
+      {"I2 <- null LPSTR", VT_I2, Typed(VT_LPSTR), true, I2(0)},
       {"I1 <- DECIMAL rounds half to even", VT_I1, Dec(L"2.5"), true, I1(2)},
       {"UI1 <- ERROR refused", VT_UI1, Err(5), false, UI1(0)},
       {"I4 <- ERROR copied", VT_I4, Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E))},
-      {"I4 <- R8 truncates", VT_I4, R8(-3.99), true, I4(-3)},
-      {"I4 <- LPWSTR blanks, sign and leading digits", VT_I4, WStr(L"  -42abc"), true, I4(-42)},
-      {"I4 <- LPWSTR saturates as atoi does", VT_I4, WStr(L"99999999999"), true, I4(std::numeric_limits<LONG>::max())},
+      {"I4 <- LPWSTR blanks, sign and leading digits", VT_I4, Lpwstr(L"  -42abc"), true, I4(-42)},
+      {"I4 <- LPWSTR saturates as atoi does", VT_I4, Lpwstr(L"99999999999"), true, I4(std::numeric_limits<LONG>::max())},
       {"I4 <- DECIMAL rounds, not truncates", VT_I4, Dec(L"3.5"), true, I4(4)},
       {"INT <- DECIMAL refused", VT_INT, Dec(L"3"), false, Int(0)},
       {"UI4 <- R8 -1 wraps", VT_UI4, R8(-1.0), true, UI4(4294967295u)},
@@ -75,18 +50,18 @@ TEST(PropConvertTest, ElementMatrix) {
       {"I8 <- UI4 zero-extends", VT_I8, UI4(0xFFFFFFFF), true, I8(4294967295ll)},
       {"I8 <- I4 sign-extends", VT_I8, I4(-1), true, I8(-1)},
       {"I8 <- ERROR refused", VT_I8, Err(1), false, I8(0)},
-      {"UI8 <- LPSTR negative wraps", VT_UI8, Str("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)},
+      {"UI8 <- LPSTR negative wraps", VT_UI8, Lpstr("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)},
       {"UI8 <- R8 upper half converts exactly (choice)", VT_UI8, R8(1.5e19), true, UI8(15000000000000000000ull)},
-      {"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, WStr(L"99999999999999999999"), true,
+      {"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, Lpwstr(L"99999999999999999999"), true,
        I8(std::numeric_limits<LONGLONG>::max())},
       {"UI8 <- DECIMAL", VT_UI8, Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)},
-      {"I4 <- EMPTY refused", VT_I4, Var(VT_EMPTY), false, I4(0)},
+      {"I4 <- EMPTY refused", VT_I4, Typed(VT_EMPTY), false, I4(0)},
       // Real and boolean targets.
       {"R8 <- UI8 max is unsigned", VT_R8, UI8(std::numeric_limits<ULONGLONG>::max()), true, R8(18446744073709551616.0)},
       {"R8 <- I8 negative is signed", VT_R8, I8(-3), true, R8(-3.0)},
-      {"R8 <- null LPWSTR", VT_R8, WStr(nullptr), true, R8(0.0)},
-      {"R8 <- LPSTR with exponent and tail", VT_R8, Str(" 2.5e3xyz"), true, R8(2500.0)},
-      {"R8 <- LPWSTR hexadecimal", VT_R8, WStr(L"0x10"), true, R8(16.0)},
+      {"R8 <- null LPWSTR", VT_R8, Typed(VT_LPWSTR), true, R8(0.0)},
+      {"R8 <- LPSTR with exponent and tail", VT_R8, Lpstr(" 2.5e3xyz"), true, R8(2500.0)},
+      {"R8 <- LPWSTR hexadecimal", VT_R8, Lpwstr(L"0x10"), true, R8(16.0)},
       {"R4 <- R8 rounds to nearest", VT_R4, R8(0.1), true, R4(0.1f)},
       {"R8 <- DECIMAL", VT_R8, Dec(L"0.1"), true, R8(0.1)},
       {"R8 <- ERROR refused", VT_R8, Err(1), false, R8(0.0)},
@@ -95,21 +70,21 @@ TEST(PropConvertTest, ElementMatrix) {
       {"BOOL <- I8 high bits only", VT_BOOL, I8(1ll << 32), true, Bool(true)},
       {"BOOL <- ERROR failure code", VT_BOOL, Err(0x80004005), true, Bool(false)},
       {"BOOL <- ERROR success code", VT_BOOL, Err(1), true, Bool(true)},
-      {"BOOL <- LPSTR FALSE", VT_BOOL, Str("FALSE"), true, Bool(false)},
-      {"BOOL <- LPSTR 0", VT_BOOL, Str("0"), true, Bool(false)},
-      {"BOOL <- LPSTR 7", VT_BOOL, Str("7"), true, Bool(true)},
-      {"BOOL <- LPSTR other word", VT_BOOL, Str("falsehood"), true, Bool(true)},
-      {"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, WStr(L" 0"), true, Bool(true)},
-      {"BOOL <- null LPWSTR", VT_BOOL, WStr(nullptr), true, Bool(false)},
+      {"BOOL <- LPSTR FALSE", VT_BOOL, Lpstr("FALSE"), true, Bool(false)},
+      {"BOOL <- LPSTR 0", VT_BOOL, Lpstr("0"), true, Bool(false)},
+      {"BOOL <- LPSTR 7", VT_BOOL, Lpstr("7"), true, Bool(true)},
+      {"BOOL <- LPSTR other word", VT_BOOL, Lpstr("falsehood"), true, Bool(true)},
+      {"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, Lpwstr(L" 0"), true, Bool(true)},
+      {"BOOL <- null LPWSTR", VT_BOOL, Typed(VT_LPWSTR), true, Bool(false)},
       {"BOOL <- DECIMAL", VT_BOOL, Dec(L"0.5"), true, Bool(true)},
       {"BOOL <- FILETIME refused", VT_BOOL, FileTime(1), false, Bool(false)},
       // Status, DECIMAL and opaque targets.
-      {"ERROR <- LPSTR with 0x", VT_ERROR, Str("0x8007000E"), true, Err(0x8007000E)},
-      {"ERROR <- LPWSTR without 0x", VT_ERROR, WStr(L"8007000e"), true, Err(0x8007000E)},
+      {"ERROR <- LPSTR with 0x", VT_ERROR, Lpstr("0x8007000E"), true, Err(0x8007000E)},
+      {"ERROR <- LPWSTR without 0x", VT_ERROR, Lpwstr(L"8007000e"), true, Err(0x8007000E)},
       {"ERROR <- UINT copied", VT_ERROR, UInt(0xDEADBEEF), true, Err(0xDEADBEEF)},
       {"ERROR <- I2 refused", VT_ERROR, I2(5), false, Err(0)},
-      {"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, WStr(L"1.50"), true, Dec(L"1.50")},
-      {"DECIMAL <- LPSTR", VT_DECIMAL, Str("-12.25"), true, Dec(L"-12.25")},
+      {"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, Lpwstr(L"1.50"), true, Dec(L"1.50")},
+      {"DECIMAL <- LPSTR", VT_DECIMAL, Lpstr("-12.25"), true, Dec(L"-12.25")},
       {"DECIMAL <- BOOL true is -1", VT_DECIMAL, Bool(true), true, Dec(L"-1")},
       {"DECIMAL <- R8 15 digits", VT_DECIMAL, R8(1.0 / 3.0), true, Dec(L"0.333333333333333")},
       {"DECIMAL <- UI8", VT_DECIMAL, UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")},
@@ -117,195 +92,185 @@ TEST(PropConvertTest, ElementMatrix) {
       {"DECIMAL <- INT refused", VT_DECIMAL, Int(1), false, Dec(L"0")},
       {"FILETIME <- FILETIME", VT_FILETIME, FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)},
       {"FILETIME <- UI8 refused", VT_FILETIME, UI8(5), false, FileTime(0)},
-      {"CLSID <- LPWSTR", VT_CLSID, WStr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Guid(kSampleGuid)},
-      {"CLSID <- LPSTR", VT_CLSID, Str("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Guid(kSampleGuid)},
-      {"CLSID <- CLSID", VT_CLSID, Guid(kSampleGuid), true, Guid(kSampleGuid)},
-      {"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, WStr(L"nonsense"), true, Guid(GUID_NULL)},
-      {"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Var(VT_CLSID)},
-      {"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Var(VT_UNKNOWN)},
-      {"DATE target outside the matrix", VT_DATE, I4(1), false, Var(VT_DATE)},
+      {"CLSID <- LPWSTR", VT_CLSID, Lpwstr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Clsid(kSampleGuid)},
+      {"CLSID <- LPSTR", VT_CLSID, Lpstr("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Clsid(kSampleGuid)},
+      {"CLSID <- CLSID", VT_CLSID, Clsid(kSampleGuid), true, Clsid(kSampleGuid)},
+      {"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, Lpwstr(L"nonsense"), true, Clsid(GUID_NULL)},
+      {"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Typed(VT_CLSID)},
+      {"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Typed(VT_UNKNOWN)},
+      {"DATE target outside the matrix", VT_DATE, I4(1), false, Typed(VT_DATE)},
       // String targets take the formatted text (the formats themselves: PropFormatTest).
-      {"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, WStr(L"-5")},
-      {"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, WStr(L"0x8007000e")},
-      {"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true, WStr(L"-9223372036854775808")},
-      {"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, WStr(L"-1.5")},
-      {"LPWSTR <- CLSID", VT_LPWSTR, Guid(kSampleGuid), true, WStr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")},
-      {"LPWSTR <- null CLSID", VT_LPWSTR, Var(VT_CLSID), true, WStr(L"")},
-      {"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, WStr(L"")},
-      {"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Str("h\xC3\xA9llo"), true, WStr(L"h\u00E9llo")},
-      {"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, WStr(nullptr), true, WStr(nullptr)},
-      {"LPSTR <- LPWSTR UTF-8", VT_LPSTR, WStr(L"h\u00E9llo"), true, Str("h\xC3\xA9llo")},
-      {"LPSTR <- null LPWSTR is empty text", VT_LPSTR, WStr(nullptr), true, Str("")},
-      {"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Str("-0.500000")},
+      {"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, Lpwstr(L"-5")},
+      {"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, Lpwstr(L"0x8007000e")},
+      {"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true, Lpwstr(L"-9223372036854775808")},
+      {"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, Lpwstr(L"-1.5")},
+      {"LPWSTR <- CLSID", VT_LPWSTR, Clsid(kSampleGuid), true, Lpwstr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")},
+      {"LPWSTR <- null CLSID", VT_LPWSTR, Typed(VT_CLSID), true, Lpwstr(L"")},
+      {"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, Lpwstr(L"")},
+      {"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Lpstr("h\xC3\xA9llo"), true, Lpwstr(L"h\u00E9llo")},
+      {"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, Typed(VT_LPWSTR), true, Typed(VT_LPWSTR)},
+      {"LPSTR <- LPWSTR UTF-8", VT_LPSTR, Lpwstr(L"h\u00E9llo"), true, Lpstr("h\xC3\xA9llo")},
+      {"LPSTR <- null LPWSTR is empty text", VT_LPSTR, Typed(VT_LPWSTR), true, Lpstr("")},
+      {"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Lpstr("-0.500000")},
   };
   for (MatrixCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Var target(c.target);
-    if (c.target == VT_DECIMAL) PropVariantSetDecimal(target.v, DECIMAL{});
-    void* target_element = PropElementPtr(target.v, 0, false);
-    const void* source_element = PropElementPtr(c.source.v, 0, false);
+    PropVariantHolder target = Typed(c.target);
+    if (c.target == VT_DECIMAL) PropVariantSetDecimal(target.get(), DECIMAL{});
+    void* target_element = PropElementPtr(target.get(), 0, false);
+    const void* source_element = PropElementPtr(c.source.get(), 0, false);
     ASSERT_NE(target_element, nullptr);
     ASSERT_NE(source_element, nullptr);
-    EXPECT_EQ(ConvertPropElement(target_element, target.v.vt, source_element, c.source.v.vt), c.converted);
-    ExpectSameElement(target.v, c.expected.v);
+    EXPECT_EQ(ConvertPropElement(target_element, target->vt, source_element, c.source->vt), c.converted);
+    EXPECT_EQ(Describe(target.get()), Describe(c.expected.get()));
   }
 }
 
 TEST(PropConvertTest, StringTargetReleasesItsEarlierText) {
-  Var target = WStr(L"old text");  // a leak would show under the address sanitizer
-  Var source = I4(9);
-  ASSERT_TRUE(ConvertPropElement(&target.v.pwszVal, target.v.vt, &source.v.lVal, VT_I4));
-  EXPECT_STREQ(target.v.pwszVal, L"9");
+  PropVariantHolder target = Lpwstr(L"old text");  // a leak would show under the address sanitizer
+  PropVariantHolder source = I4(9);
+  ASSERT_TRUE(ConvertPropElement(&target->pwszVal, target->vt, &source->lVal, VT_I4));
+  EXPECT_STREQ(target->pwszVal, L"9");
 }
 
-TEST(PropConvertTest, NativeValueLandsInItsOwnTypeOrTheExistingOne) {
+// A native value written into an empty or null value takes the writer's own type; into any
+// other value it converts to that value's type (a DECIMAL's element is the whole value, so its
+// type must survive); a refused write leaves zero.
+TEST(PropConvertTest, WritersKeepTheExistingTypeOrChooseTheirOwn) {
   double half = 2.5;
-  Var empty;
-  ASSERT_TRUE(ConvertPropValue(half, empty.v, true));
-  EXPECT_EQ(empty.v.vt, VT_R8);
-  EXPECT_EQ(empty.v.dblVal, 2.5);
-
-  Var short_value = I2(0);
-  ASSERT_TRUE(ConvertPropValue(half, short_value.v, true));
-  EXPECT_EQ(short_value.v.vt, VT_I2);
-  EXPECT_EQ(short_value.v.iVal, 2);
-
-  Var null_value(VT_NULL);
   ULONG count = 7;
-  ASSERT_TRUE(ConvertPropValue(count, null_value.v, true));
-  EXPECT_EQ(null_value.v.vt, VT_UI4);
-
-  Var decimal = Dec(L"0");  // the element is the whole value: its type must survive
   LONG number = -3;
-  ASSERT_TRUE(ConvertPropValue(number, decimal.v, true));
-  EXPECT_EQ(decimal.v.vt, VT_DECIMAL);
-  EXPECT_EQ(DecimalToString(PropVariantGetDecimal(decimal.v)), L"-3");
+  const struct {
+    const char* name;
+    PropVariantHolder value;
+    std::function<bool(PROPVARIANT&)> write;
+    bool written;
+    PropVariantHolder expected;
+  } cases[] = {
+      {"double into empty", {}, [&](PROPVARIANT& v) { return ConvertPropValue(half, v, true); }, true, R8(2.5)},
+      {"double into I2", I2(0), [&](PROPVARIANT& v) { return ConvertPropValue(half, v, true); }, true, I2(2)},
+      {"ULONG into null", Typed(VT_NULL), [&](PROPVARIANT& v) { return ConvertPropValue(count, v, true); }, true,
+       UI4(7)},
+      {"LONG into DECIMAL", Dec(L"0"), [&](PROPVARIANT& v) { return ConvertPropValue(number, v, true); }, true,
+       Dec(L"-3")},
+      {"flag into empty is I4 (choice)", {}, [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, I4(1)},
+      {"flag into BOOL", Bool(false), [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, Bool(true)},
+      {"UI8 refused by FILETIME", FileTime(3), [](PROPVARIANT& v) { return SetPropUI8(v, 1); }, false, FileTime(0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropVariantHolder value = c.value;
+    EXPECT_EQ(c.write(value.get()), c.written);
+    EXPECT_EQ(Describe(value.get()), Describe(c.expected.get()));
+  }
 }
 
 TEST(PropConvertTest, ReadingGivesFalseAndZeroForRefusedValues) {
-  Var time = FileTime(0x1dd84dca2347000);
+  PropVariantHolder time = FileTime(0x1dd84dca2347000);
   LONG number = 99;
-  EXPECT_FALSE(ConvertPropValue(number, time.v, false));
+  EXPECT_FALSE(ConvertPropValue(number, time.get(), false));
   EXPECT_EQ(number, 0);
 
-  Var digits = WStr(L"12xyz");
-  EXPECT_TRUE(ConvertPropValue(number, digits.v, false));
+  PropVariantHolder digits = Lpwstr(L"12xyz");
+  EXPECT_TRUE(ConvertPropValue(number, digits.get(), false));
   EXPECT_EQ(number, 12);
 
-  Var empty_vector(VT_VECTOR | VT_I4);  // no element 0: nothing converts, nothing is touched
+  PropVariantHolder empty_vector = Typed(VT_VECTOR | VT_I4);  // no element 0: nothing converts, nothing is touched
   number = 5;
-  EXPECT_FALSE(ConvertPropValue(number, empty_vector.v, false));
+  EXPECT_FALSE(ConvertPropValue(number, empty_vector.get(), false));
   EXPECT_EQ(number, 5);
 }
 
 TEST(PropConvertTest, StringFormWritesOnly) {
-  Var value;
+  PropVariantHolder value;
   const void* text = L"abc";
-  EXPECT_FALSE(ConvertPropValue(value.v, text, 0, false, VT_LPWSTR));
-  EXPECT_EQ(value.v.vt, VT_EMPTY);
-  ASSERT_TRUE(ConvertPropValue(value.v, text, 0, true, VT_EMPTY));  // empty type means wide
-  EXPECT_EQ(value.v.vt, VT_LPWSTR);
-  EXPECT_STREQ(value.v.pwszVal, L"abc");
+  EXPECT_FALSE(ConvertPropValue(value.get(), text, 0, false, VT_LPWSTR));
+  EXPECT_EQ(value->vt, VT_EMPTY);
+  ASSERT_TRUE(ConvertPropValue(value.get(), text, 0, true, VT_EMPTY));  // empty type means wide
+  EXPECT_EQ(value->vt, VT_LPWSTR);
+  EXPECT_STREQ(value->pwszVal, L"abc");
 
-  Var narrow;
+  PropVariantHolder narrow;
   const void* narrow_text = "12";
-  ASSERT_TRUE(ConvertPropValue(narrow.v, narrow_text, 0, true, VT_LPSTR));
-  EXPECT_EQ(narrow.v.vt, VT_LPSTR);
-  EXPECT_STREQ(narrow.v.pszVal, "12");
+  ASSERT_TRUE(ConvertPropValue(narrow.get(), narrow_text, 0, true, VT_LPSTR));
+  EXPECT_EQ(narrow->vt, VT_LPSTR);
+  EXPECT_STREQ(narrow->pszVal, "12");
 
-  Var number = I4(0);  // into an existing type: the text converts
-  ASSERT_TRUE(ConvertPropValue(number.v, narrow_text, 0, true, VT_LPSTR));
-  EXPECT_EQ(number.v.lVal, 12);
+  PropVariantHolder number = I4(0);  // into an existing type: the text converts
+  ASSERT_TRUE(ConvertPropValue(number.get(), narrow_text, 0, true, VT_LPSTR));
+  EXPECT_EQ(number->lVal, 12);
 }
 
 TEST(PropElementTest, AddressingAndGrowth) {
-  Var scalar = I4(7);
-  EXPECT_EQ(PropElementPtr(scalar.v, -1, true), nullptr);
-  EXPECT_EQ(PropElementPtr(scalar.v, 0, false), &scalar.v.lVal);
-  EXPECT_EQ(PropElementPtr(scalar.v, 1, false), nullptr);
-  void* third = PropElementPtr(scalar.v, 2, true);
-  ASSERT_NE(third, nullptr);
-  EXPECT_EQ(scalar.v.vt, VT_VECTOR | VT_I4);
-  ASSERT_EQ(scalar.v.cal.cElems, 3u);
-  EXPECT_EQ(third, &scalar.v.cal.pElems[2]);
-  EXPECT_EQ(scalar.v.cal.pElems[0], 7);
-  EXPECT_EQ(scalar.v.cal.pElems[1], 0);
-  EXPECT_EQ(PropElementPtr(scalar.v, 3, false), nullptr);
+  PropVariantHolder scalar = I4(7);
+  EXPECT_EQ(PropElementPtr(scalar.get(), -1, true), nullptr);
+  EXPECT_EQ(PropElementPtr(scalar.get(), 0, false), &scalar->lVal);
+  EXPECT_EQ(PropElementPtr(scalar.get(), 1, false), nullptr);
+  void* third = PropElementPtr(scalar.get(), 2, true);
+  ASSERT_EQ(Describe(scalar.get()), "VECTOR|3 [0x7, 0x0, 0x0]");
+  EXPECT_EQ(third, &scalar->cal.pElems[2]);
+  EXPECT_EQ(PropElementPtr(scalar.get(), 3, false), nullptr);
 
-  Var decimal = Dec(L"1");
-  EXPECT_EQ(PropElementPtr(decimal.v, 0, false), static_cast<void*>(&decimal.v));
-  EXPECT_EQ(PropElementPtr(decimal.v, 1, true), nullptr);  // no vector of DECIMAL (choice)
+  PropVariantHolder decimal = Dec(L"1");
+  EXPECT_EQ(PropElementPtr(decimal.get(), 0, false), static_cast<void*>(&decimal.get()));
+  EXPECT_EQ(PropElementPtr(decimal.get(), 1, true), nullptr);  // no vector of DECIMAL (choice)
 
   LONG referenced = 4;
-  Var byref(VT_BYREF | VT_I4);
-  byref.v.byref = &referenced;
-  EXPECT_EQ(PropElementPtr(byref.v, 0, false), &referenced);
-  EXPECT_EQ(PropElementPtr(byref.v, 1, true), nullptr);
-  byref.v.vt = VT_EMPTY;
+  PropVariantHolder byref = Typed(VT_BYREF | VT_I4);
+  byref->byref = &referenced;
+  EXPECT_EQ(PropElementPtr(byref.get(), 0, false), &referenced);
+  EXPECT_EQ(PropElementPtr(byref.get(), 1, true), nullptr);
+  byref->vt = VT_EMPTY;
 
-  Var empty;
-  EXPECT_EQ(PropElementPtr(empty.v, 1, true), nullptr);  // no element size: no growth
+  PropVariantHolder empty;
+  EXPECT_EQ(PropElementPtr(empty.get(), 1, true), nullptr);  // no element size: no growth
 }
 
 TEST(PropElementTest, GrowingAScalarGuidMovesTheGuidIntoTheVector) {
-  Var guid = Guid(kSampleGuid);
-  ASSERT_NE(PropElementPtr(guid.v, 1, true), nullptr);
-  ASSERT_EQ(guid.v.vt, VT_VECTOR | VT_CLSID);
-  ASSERT_EQ(guid.v.cauuid.cElems, 2u);
-  EXPECT_EQ(guid.v.cauuid.pElems[0], kSampleGuid);
-  EXPECT_EQ(guid.v.cauuid.pElems[1], GUID_NULL);
+  PropVariantHolder guid = Clsid(kSampleGuid);
+  ASSERT_NE(PropElementPtr(guid.get(), 1, true), nullptr);
+  ASSERT_EQ(Describe(guid.get()),
+            "VECTOR|72 [{71CCAC61-82F1-415D-A1A0-2685B38C3C44}, {00000000-0000-0000-0000-000000000000}]");
   std::wstring text;
-  FormatPropElementW(&guid.v.cauuid.pElems[0], guid.v.vt, text);  // a vector element is the GUID
+  FormatPropElementW(&guid->cauuid.pElems[0], guid->vt, text);  // a vector element is the GUID
   EXPECT_EQ(text, L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
 }
 
 TEST(PropElementTest, WritingPastAScalarStringMakesAVectorWithNullGaps) {
-  Var value = WStr(L"first");
-  ASSERT_TRUE(SetPropWString(value.v, L"third", 2));
-  ASSERT_EQ(value.v.vt, VT_VECTOR | VT_LPWSTR);
-  ASSERT_EQ(value.v.calpwstr.cElems, 3u);
-  EXPECT_STREQ(value.v.calpwstr.pElems[0], L"first");
-  EXPECT_EQ(value.v.calpwstr.pElems[1], nullptr);
-  EXPECT_STREQ(value.v.calpwstr.pElems[2], L"third");
-  EXPECT_EQ(GetPropWString(value.v, 1), L"");
-  EXPECT_EQ(GetPropWString(value.v, 2), L"third");
-  EXPECT_EQ(GetPropWString(value.v, 3), L"");
+  PropVariantHolder value = Lpwstr(L"first");
+  ASSERT_TRUE(SetPropWString(value.get(), L"third", 2));
+  EXPECT_EQ(Describe(value.get()), "VECTOR|31 [\"first\", null, \"third\"]");
+  EXPECT_EQ(GetPropWString(value.get(), 1), L"");
+  EXPECT_EQ(GetPropWString(value.get(), 2), L"third");
+  EXPECT_EQ(GetPropWString(value.get(), 3), L"");
 }
 
 TEST(PropElementTest, GrowthBeyondAMillionElementsIsRefused) {
-  Var value = I4(1);
-  EXPECT_EQ(PropElementPtr(value.v, 1 << 20, true), nullptr);
-  EXPECT_EQ(value.v.vt, VT_I4);
-  EXPECT_NE(PropElementPtr(value.v, (1 << 20) - 1, true), nullptr);
+  PropVariantHolder value = I4(1);
+  EXPECT_EQ(PropElementPtr(value.get(), 1 << 20, true), nullptr);
+  EXPECT_EQ(value->vt, VT_I4);
+  EXPECT_NE(PropElementPtr(value.get(), (1 << 20) - 1, true), nullptr);
 }
 
 TEST(PropFormatTest, NarrowAndWideForms) {
   struct Case {
-    Var value;
+    PropVariantHolder value;
     const char* narrow;
   };
-  std::vector<Case> cases;
-  cases.push_back({I2(-32768), "-32768"});
-  cases.push_back({UI1(200), "200"});
-  cases.push_back({UI2(65535), "65535"});
-  cases.push_back({Int(-1), "-1"});
-  cases.push_back({UInt(4000000000u), "4000000000"});
-  cases.push_back({UI8(18446744073709551615ull), "18446744073709551615"});
-  cases.push_back({Bool(false), "false"});
-  cases.push_back({Err(0x1), "0x00000001"});
-  cases.push_back({R8(1.0 / 3.0), "0.333333"});
-  cases.push_back({Dec(L"0.0001"), "0.0001"});
-  cases.push_back({WStr(L"\u00E9"), "\xC3\xA9"});
-  cases.push_back({Str(nullptr), ""});
-  cases.push_back({FileTime(0x1dd84dca2347000), "Saturday, December 5, 2026 5:18:24 PM"});
-  cases.push_back({Var(VT_DATE), ""});
+  Case cases[] = {
+      {I2(-32768), "-32768"}, {UI1(200), "200"}, {UI2(65535), "65535"}, {Int(-1), "-1"},
+      {UInt(4000000000u), "4000000000"}, {UI8(18446744073709551615ull), "18446744073709551615"},
+      {Bool(false), "false"}, {Err(0x1), "0x00000001"}, {R8(1.0 / 3.0), "0.333333"}, {Dec(L"0.0001"), "0.0001"},
+      {Lpwstr(L"\u00E9"), "\xC3\xA9"}, {Typed(VT_LPSTR), ""}, {Typed(VT_DATE), ""},
+      {FileTime(0x1dd84dca2347000), "Saturday, December 5, 2026 5:18:24 PM"},
+  };
   for (Case& c : cases) {
     SCOPED_TRACE(c.narrow);
     std::string narrow = "stale";
-    FormatPropElement(PropElementPtr(c.value.v, 0, false), c.value.v.vt, narrow);
+    FormatPropElement(PropElementPtr(c.value.get(), 0, false), c.value->vt, narrow);
     EXPECT_EQ(narrow, c.narrow);
     std::wstring wide = L"stale";
-    FormatPropElementW(PropElementPtr(c.value.v, 0, false), c.value.v.vt, wide);
+    FormatPropElementW(PropElementPtr(c.value.get(), 0, false), c.value->vt, wide);
     EXPECT_EQ(wide, Utf8ToWide(c.narrow));
   }
 }
@@ -330,28 +295,11 @@ TEST(PropFormatTest, ParseHexCode) {
 
 // The readers go through their own native type: what the element matrix does not show.
 TEST(PropAccessorTest, ReadersStartFromZero) {
-  EXPECT_FALSE(GetPropBool(R8(0.5).v));  // read through LONG: 0.5 truncates to 0
-  EXPECT_EQ(GetPropULong(R8(-1.0).v), 4294967295u);
-  EXPECT_EQ(GetPropLong(FileTime(1).v), 0);
-  EXPECT_EQ(GetPropDouble(UI8(18446744073709551615ull).v), 18446744073709551616.0);
-  EXPECT_EQ(GetPropUI8(Str("18446744073709551615").v), 9223372036854775807ull);  // _atoi64 saturates
-}
-
-TEST(PropAccessorTest, WritersChooseTheirOwnTypeForEmptyValues) {
-  Var flag;
-  EXPECT_TRUE(SetPropBool(flag.v, true));
-  EXPECT_EQ(flag.v.vt, VT_I4);
-  EXPECT_EQ(flag.v.lVal, 1);
-  Var existing = Bool(false);
-  EXPECT_TRUE(SetPropBool(existing.v, true));
-  EXPECT_EQ(existing.v.boolVal, VARIANT_TRUE);
-  Var wide;
-  EXPECT_TRUE(SetPropUI8(wide.v, 1ull << 40));
-  EXPECT_EQ(wide.v.vt, VT_UI8);
-  EXPECT_EQ(wide.v.uhVal, 1ull << 40);
-  Var refused = FileTime(3);
-  EXPECT_FALSE(SetPropUI8(refused.v, 1));
-  EXPECT_EQ(refused.v.filetime.dwLowDateTime, 0u);
+  EXPECT_FALSE(GetPropBool(R8(0.5).get()));  // read through LONG: 0.5 truncates to 0
+  EXPECT_EQ(GetPropULong(R8(-1.0).get()), 4294967295u);
+  EXPECT_EQ(GetPropLong(FileTime(1).get()), 0);
+  EXPECT_EQ(GetPropDouble(UI8(18446744073709551615ull).get()), 18446744073709551616.0);
+  EXPECT_EQ(GetPropUI8(Lpstr("18446744073709551615").get()), 9223372036854775807ull);  // _atoi64 saturates
 }
 
 }  // namespace

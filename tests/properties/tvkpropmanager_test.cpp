@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "varhelpers.h"
+#include "support/propvarianttext.h"
 
 namespace recfilereader {
 namespace {
 
-using namespace proptest;
+using namespace rectest;
 
 // A small declared table whose members a test can change behind the table's back.
 class TestTable final : public CTVKPropManager {
@@ -37,16 +37,14 @@ class TestTable final : public CTVKPropManager {
 // while absent.
 TEST(TVKPropManagerTest, ListProperty) {
   TestTable table;
-  Var value;
-  ASSERT_TRUE(table.GetProperty(L"names", &value.v));
-  ASSERT_EQ(value.v.vt, VT_VECTOR | VT_LPWSTR);
-  ASSERT_EQ(value.v.calpwstr.cElems, 2u);
-  EXPECT_STREQ(value.v.calpwstr.pElems[1], L"two");
-  EXPECT_FALSE(table.SetProperty(L"Names", WStr(L"x").p()));
+  PropVariantHolder value;
+  ASSERT_TRUE(table.GetProperty(L"names", &value.get()));
+  EXPECT_EQ(Describe(value.get()), "VECTOR|31 [\"one\", \"two\"]");
+  EXPECT_FALSE(table.SetProperty(L"Names", &Lpwstr(L"x").get()));
   table.names = {L"only"};
-  Var single;
-  ASSERT_TRUE(table.GetProperty(L"Names", &single.v));
-  EXPECT_EQ(single.v.vt, VT_LPWSTR);
+  PropVariantHolder single;
+  ASSERT_TRUE(table.GetProperty(L"Names", &single.get()));
+  EXPECT_EQ(Describe(single.get()), "31 \"only\"");
 
   EXPECT_EQ(table.GetPropertyCount(), 4);
   table.list = nullptr;
@@ -54,7 +52,7 @@ TEST(TVKPropManagerTest, ListProperty) {
   wchar_t name[16];
   ASSERT_TRUE(table.GetPropertyName(0, name, 16));
   EXPECT_STREQ(name, L"Fixed");
-  EXPECT_FALSE(table.GetProperty(L"Names", &value.v));
+  EXPECT_FALSE(table.GetProperty(L"Names", &value.get()));
 }
 
 TEST(TVKPropManagerTest, HashIsCachedUntilASuccessfulSet) {
@@ -63,25 +61,25 @@ TEST(TVKPropManagerTest, HashIsCachedUntilASuccessfulSet) {
   EXPECT_EQ(initial, 0xFFFFFFFEu);  // only Level (1) counts
   table.level = 2;                  // behind the table's back: the cached hash stays
   EXPECT_EQ(table.GetTableHash(), initial);
-  EXPECT_FALSE(table.SetProperty(L"Fixed", I4(3).p()));  // refused: still clean
+  EXPECT_FALSE(table.SetProperty(L"Fixed", &I4(3).get()));  // refused: still clean
   EXPECT_EQ(table.GetTableHash(), initial);
   EXPECT_EQ(table.fixed, 5);
-  EXPECT_TRUE(table.SetProperty(L"Hidden", I4(0).p()));  // any successful set dirties it
+  EXPECT_TRUE(table.SetProperty(L"Hidden", &I4(0).get()));  // any successful set dirties it
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFFFDu);
   EXPECT_EQ(table.changed, std::vector<std::wstring>{L"Hidden"});
 }
 
 TEST(TVKPropManagerTest, SetConvertsIntoTheMemberUnlessTheHookRefuses) {
   TestTable table;
-  Var text = WStr(L"42");
+  PropVariantHolder text = Lpwstr(L"42");
   table.allow_set = false;
-  EXPECT_FALSE(table.SetProperty(L"Level", &text.v));
+  EXPECT_FALSE(table.SetProperty(L"Level", &text.get()));
   EXPECT_EQ(table.level, 1);
   EXPECT_TRUE(table.changed.empty());
   table.allow_set = true;
-  ASSERT_TRUE(table.SetProperty(L"Level", &text.v));
+  ASSERT_TRUE(table.SetProperty(L"Level", &text.get()));
   EXPECT_EQ(table.level, 42);
-  EXPECT_STREQ(text.v.pwszVal, L"42");  // the caller's value is not cleared, not copied into
+  EXPECT_STREQ(text->pwszVal, L"42");  // the caller's value is not cleared, not copied into
 }
 
 }  // namespace

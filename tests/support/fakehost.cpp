@@ -1,51 +1,14 @@
 #include "recfilereader/propvariant.h"
 #include "support/fakehost.h"
 
-#include <cstdlib>
 #include <cwchar>
 
 namespace rectest {
-
-void* FakeMemoryMgr::Allocate(std::size_t size, DWORD) {
-  void* block = std::malloc(size == 0 ? 1 : size);
-  ++allocations;
-  live.insert(block);
-  return block;
-}
-
-void* FakeMemoryMgr::Reallocate(void* block, std::size_t size) {
-  if (block == nullptr) return Allocate(size, 0);
-  live.erase(block);
-  void* moved = std::realloc(block, size);
-  live.insert(moved);
-  return moved;
-}
-
-void FakeMemoryMgr::Free(void* block) {
-  ++frees;
-  live.erase(block);
-  std::free(block);
-}
-
-bool FakeHostProperties::GetPropertyName(LONG index, wchar_t* buffer, LONG capacity) {
-  if (index != 0 || buffer == nullptr || capacity < 7) return false;
-  std::wcscpy(buffer, L"Handle");
-  return true;
-}
 
 bool FakeHostProperties::GetProperty(const wchar_t* name, PROPVARIANT* value) {
   if (name == nullptr || std::wcscmp(name, L"Handle") != 0 || handle.vt == VT_EMPTY) return false;
   PropVariantClear(value);
   return PropVariantCopy(value, &handle) == S_OK;
-}
-
-bool FakeThreadedProcessService::RunProcess(IThreadedProcess* process, DWORD, DWORD, const wchar_t* caption) {
-  ++runs;
-  captions.emplace_back(caption ? caption : L"");
-  process->Start(0);
-  process->Execute(this, this);
-  process->Finish(0);
-  return true;
 }
 
 void* FakeHost::GetInterface(const wchar_t* name) {

@@ -4,6 +4,7 @@
 #define RECFILEREADER_TESTS_SUPPORT_FAKEHOST_H
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -15,14 +16,12 @@
 
 namespace rectest {
 
+// Memory from malloc; tests only compare its address with what the reader hands out.
 class FakeMemoryMgr final : public IRCMemoryMgr {
  public:
-  void* Allocate(std::size_t size, DWORD flags) override;
-  void* Reallocate(void* block, std::size_t size) override;
-  void Free(void* block) override;
-  int allocations = 0;
-  int frees = 0;
-  std::set<void*> live;
+  void* Allocate(std::size_t size, DWORD) override { return std::malloc(size == 0 ? 1 : size); }
+  void* Reallocate(void* block, std::size_t size) override { return std::realloc(block, size); }
+  void Free(void* block) override { std::free(block); }
 };
 
 class FakeErrorMgr final : public IRCErrorMgr {
@@ -42,31 +41,19 @@ class FakeTimebase final : public ITimebase {
 // Host object properties holding just "Handle".
 class FakeHostProperties final : public IObjectProperties {
  public:
-  LONG GetPropertyCount() override { return 1; }
-  bool GetPropertyName(LONG index, wchar_t* buffer, LONG capacity) override;
+  // The reader only asks for "Handle" by name.
+  LONG GetPropertyCount() override { return 0; }
+  bool GetPropertyName(LONG, wchar_t*, LONG) override { return false; }
   bool GetProperty(const wchar_t* name, PROPVARIANT* value) override;
   bool SetProperty(const wchar_t*, const PROPVARIANT*) override { return false; }
-  bool GetPropertyFlags(const wchar_t*, ULONG* flags) override { *flags = 1; return true; }
+  bool GetPropertyFlags(const wchar_t*, ULONG*) override { return false; }
   PROPVARIANT handle{};
 };
 
-class FakeThreadedProcessService final : public IThreadedProcessService, public IThreadedProcessStatus,
-                                         public IAbort {
+// Tests only compare its address with the service the reader hands out.
+class FakeThreadedProcessService final : public IThreadedProcessService {
  public:
-  bool RunProcess(IThreadedProcess* process, DWORD options, DWORD flags, const wchar_t* caption) override;
-  void SetProgress(LONG progress) override { progress_values.push_back(progress); }
-  void SetStatusText(const wchar_t* text) override { status_texts.emplace_back(text ? text : L""); }
-  void Notify(DWORD) override {}
-  void Refresh() override {}
-  bool IsAborted() override { return abort_now; }
-  bool Sleep(DWORD) override { return !abort_now; }
-  bool WaitForObject(HANDLE, DWORD, DWORD* result) override { *result = WAIT_TIMEOUT; return true; }
-  bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD* result) override { *result = WAIT_TIMEOUT; return true; }
-  int runs = 0;
-  bool abort_now = false;
-  std::vector<std::wstring> captions;
-  std::vector<LONG> progress_values;
-  std::vector<std::wstring> status_texts;
+  bool RunProcess(IThreadedProcess*, DWORD, DWORD, const wchar_t*) override { return false; }
 };
 
 class FakeHost final : public IInterfaceAccess {

@@ -3,21 +3,18 @@
 
 namespace rectest {
 
-FakePropertyTable::~FakePropertyTable() {
-  for (auto& [name, value] : values_) PropVariantClear(&value);
-}
-
 bool FakePropertyTable::GetProperty(const wchar_t* name, PROPVARIANT* value) {
   auto it = values_.find(name);
   if (it == values_.end()) return false;
   PropVariantClear(value);
-  return PropVariantCopy(value, &it->second) == S_OK;
+  return PropVariantCopy(value, &it->second.get()) == S_OK;
 }
 
 bool FakePropertyTable::SetProperty(const wchar_t* name, const PROPVARIANT* value) {
-  PROPVARIANT& slot = values_[name];
-  PropVariantClear(&slot);
-  return PropVariantCopy(&slot, value) == S_OK;
+  recfilereader::PropVariantHolder copy;
+  if (PropVariantCopy(&copy.get(), value) != S_OK) return false;
+  values_[name] = std::move(copy);
+  return true;
 }
 
 FakeOwner::FakeOwner() { host_properties_.SetUI4(L"Handle", host_handle); }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/privateinterfaces.h"
+#include "platform/propvariantholder.h"
 #include "recfilereader/base.h"
 #include "recfilereader/hostservices.h"
 #include "recfilereader/properties.h"
@@ -22,11 +23,6 @@ namespace rectest {
 // settings only get them by name, so the table offers no enumeration.
 class FakePropertyTable final : public IObjectProperties {
  public:
-  FakePropertyTable() = default;
-  FakePropertyTable(const FakePropertyTable&) = delete;
-  FakePropertyTable& operator=(const FakePropertyTable&) = delete;
-  ~FakePropertyTable();
-
   LONG GetPropertyCount() override { return 0; }
   bool GetPropertyName(LONG, wchar_t*, LONG) override { return false; }
   bool GetProperty(const wchar_t* name, PROPVARIANT* value) override;
@@ -53,7 +49,7 @@ class FakePropertyTable final : public IObjectProperties {
     SetProperty(name.c_str(), &v);
   }
 
-  std::map<std::wstring, PROPVARIANT> values_;
+  std::map<std::wstring, recfilereader::PropVariantHolder> values_;
 };
 
 struct HostReport {

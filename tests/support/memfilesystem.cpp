@@ -16,10 +16,15 @@ class MemFile final : public PlatformFile {
       : files_(files), data_(std::move(data)), writable_(writable) {}
 
   IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
-    if (std::function<void()> hook = files_.BeforeRead()) hook();
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(files_.mutex_);
+      hook = files_.before_read_;
+    }
+    if (hook) hook();  // outside the lock: it may hold this thread
+    std::lock_guard lock(files_.mutex_);
     Fault fault;
-    const bool faulty = files_.Next(files_.reads_, fault);
-    std::lock_guard lock(data_->mutex);
+    const bool faulty = MemFileSystem::Next(files_.reads_, fault);
     const std::uint64_t size = data_->bytes.size();
     std::size_t n = offset >= size ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset));
     if (faulty) n = std::min(n, fault.bytes);
@@ -29,24 +34,24 @@ class MemFile final : public PlatformFile {
 
   IoResult WriteAt(std::uint64_t offset, const void* source, std::size_t count) override {
     if (!writable_) return IoResult{0, EBADF};
+    std::lock_guard lock(files_.mutex_);
     Fault fault;
-    const bool faulty = files_.Next(files_.writes_, fault);
+    const bool faulty = MemFileSystem::Next(files_.writes_, fault);
     const std::size_t n = faulty ? std::min(count, fault.bytes) : count;
-    std::lock_guard lock(data_->mutex);
     if (data_->bytes.size() < offset + n) data_->bytes.resize(offset + n);
     if (n > 0) std::memcpy(data_->bytes.data() + offset, source, n);
     return IoResult{n, faulty ? fault.error : 0};
   }
 
   int GetSize(std::uint64_t& size) override {
-    std::lock_guard lock(data_->mutex);
+    std::lock_guard lock(files_.mutex_);
     size = data_->bytes.size();
     return 0;
   }
 
   int Truncate(std::uint64_t size) override {
     if (!writable_) return EBADF;
-    std::lock_guard lock(data_->mutex);
+    std::lock_guard lock(files_.mutex_);
     data_->bytes.resize(size);
     return 0;
   }
@@ -93,23 +98,13 @@ std::shared_ptr<MemFileSystem::Data> MemFileSystem::Add(const std::wstring& path
 }
 
 std::vector<std::uint8_t> MemFileSystem::Bytes(const std::wstring& path) {
-  std::shared_ptr<Data> data;
-  {
-    std::lock_guard lock(mutex_);
-    data = files_.at(path);
-  }
-  std::lock_guard lock(data->mutex);
-  return data->bytes;
+  std::lock_guard lock(mutex_);
+  return files_.at(path)->bytes;
 }
 
 void MemFileSystem::SetBeforeRead(std::function<void()> hook) {
   std::lock_guard lock(mutex_);
   before_read_ = std::move(hook);
-}
-
-std::function<void()> MemFileSystem::BeforeRead() {
-  std::lock_guard lock(mutex_);
-  return before_read_;
 }
 
 void MemFileSystem::FailRead(int nth, Fault fault) {
@@ -123,7 +118,6 @@ void MemFileSystem::FailWrite(int nth, Fault fault) {
 }
 
 bool MemFileSystem::Next(Calls& calls, Fault& fault) {
-  std::lock_guard lock(mutex_);
   auto it = calls.faults.find(++calls.count);
   if (it == calls.faults.end()) return false;
   fault = it->second;

@@ -23,8 +23,7 @@ struct Fault {
 
 class MemFileSystem final : public recfilereader::FileSystem {
  public:
-  struct Data {
-    std::mutex mutex;
+  struct Data {  // guarded by the file system's mutex
     std::vector<std::uint8_t> bytes;
     bool read_only = false;      // IsWritable says no
     bool deny_writing = false;   // opening for writing fails with EACCES
@@ -47,12 +46,12 @@ class MemFileSystem final : public recfilereader::FileSystem {
 
  private:
   friend class MemFile;
-  std::function<void()> BeforeRead();
   struct Calls {
     std::map<int, Fault> faults;
     int count = 0;
   };
-  bool Next(Calls& calls, Fault& fault);  // counts a call; true with its fault if it has one
+  // Counts a call and gives its fault, if any; the caller holds mutex_.
+  static bool Next(Calls& calls, Fault& fault);
 
   std::mutex mutex_;
   std::map<std::wstring, std::shared_ptr<Data>> files_;

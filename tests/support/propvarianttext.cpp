@@ -1,9 +1,10 @@
 #include "support/propvarianttext.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 
+#include "platform/decimal.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 
@@ -34,12 +35,6 @@ std::size_t FixedSize(VARTYPE element) {
   }
 }
 
-std::uint64_t Bits(const void* slot, std::size_t size) {
-  std::uint64_t v = 0;
-  std::memcpy(&v, slot, size);
-  return v;
-}
-
 std::string GuidText(const GUID& g) {
   char b[64];
   std::snprintf(b, sizeof b, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1,
@@ -50,8 +45,10 @@ std::string GuidText(const GUID& g) {
 
 std::string ElementText(VARTYPE element, const void* slot) {
   if (const std::size_t size = FixedSize(element); size != 0) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, slot, size);
     char b[32];
-    std::snprintf(b, sizeof b, "0x%" PRIx64, Bits(slot, size));
+    std::snprintf(b, sizeof b, "0x%" PRIx64, bits);
     return b;
   }
   switch (element) {
@@ -75,61 +72,73 @@ std::string ElementText(VARTYPE element, const void* slot) {
   }
 }
 
-std::string TypeName(VARTYPE vt) {
-  std::string prefix = (vt & VT_VECTOR) != 0 ? "VECTOR|" : "";
-  return prefix + std::to_string(vt & VT_TYPEMASK);
-}
-
-template <class T, class Fill>
-PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items, Fill fill) {
-  PropVariantHolder h;
+// A vector whose elements are the low bytes of `items` (pointers, GUIDs and detached values
+// whole): the vector owns what they point to.
+template <class T>
+PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items) {
+  PropVariantHolder h = Typed(static_cast<VARTYPE>(VT_VECTOR | element));
   const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
-  h->vt = static_cast<VARTYPE>(VT_VECTOR | element);
   h->caub.cElems = static_cast<ULONG>(items.size());
   h->caub.pElems = static_cast<UCHAR*>(CoTaskMemAlloc(slot * items.size()));
   std::memset(h->caub.pElems, 0, slot * items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) fill(h->caub.pElems + slot * i, items[i]);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    std::memcpy(h->caub.pElems + slot * i, &items[i], std::min(slot, sizeof(T)));
+  }
   return h;
 }
 
-char* CopyNarrow(std::string_view s) {
+char* Copy(std::string_view s) {
   auto* p = static_cast<char*>(CoTaskMemAlloc(s.size() + 1));
   std::memcpy(p, s.data(), s.size());
   p[s.size()] = 0;
   return p;
 }
-wchar_t* CopyWide(std::wstring_view s) {
+wchar_t* Copy(std::wstring_view s) {
   auto* p = static_cast<wchar_t*>(CoTaskMemAlloc((s.size() + 1) * sizeof(wchar_t)));
   std::wmemcpy(p, s.data(), s.size());
   p[s.size()] = 0;
   return p;
 }
+BSTR CopyBstr(std::wstring_view s) { return SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); }
+
+CLSID* NewGuid(const GUID& guid) {
+  auto* p = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
+  *p = guid;
+  return p;
+}
 
 }  // namespace
 
-PropVariantHolder Lpstr(std::string_view utf8) {
+PropVariantHolder Fixed(VARTYPE vt, std::uint64_t bits) {
+  PropVariantHolder h = Typed(vt);
+  std::memcpy(&h->cVal, &bits, FixedSize(vt));
+  return h;
+}
+PropVariantHolder Dec(const wchar_t* text) {
   PropVariantHolder h;
-  h->vt = VT_LPSTR;
-  h->pszVal = CopyNarrow(utf8);
+  DECIMAL d{};
+  recfilereader::VarDecFromStr(text, recfilereader::kLocaleEnglishUs, 0, &d);
+  PropVariantSetDecimal(h.get(), d);
+  return h;
+}
+PropVariantHolder Lpstr(std::string_view utf8) {
+  PropVariantHolder h = Typed(VT_LPSTR);
+  h->pszVal = Copy(utf8);
   return h;
 }
 PropVariantHolder Lpwstr(std::wstring_view text) {
-  PropVariantHolder h;
-  h->vt = VT_LPWSTR;
-  h->pwszVal = CopyWide(text);
+  PropVariantHolder h = Typed(VT_LPWSTR);
+  h->pwszVal = Copy(text);
   return h;
 }
 PropVariantHolder Bstr(std::wstring_view text) {
-  PropVariantHolder h;
-  h->vt = VT_BSTR;
-  h->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  PropVariantHolder h = Typed(VT_BSTR);
+  h->bstrVal = CopyBstr(text);
   return h;
 }
 PropVariantHolder Blob(const std::vector<std::uint8_t>& bytes) {
-  PropVariantHolder h;
-  h->vt = VT_BLOB;
+  PropVariantHolder h = Typed(VT_BLOB);
   h->blob.cbSize = static_cast<ULONG>(bytes.size());
-  h->blob.pBlobData = nullptr;
   if (!bytes.empty()) {
     h->blob.pBlobData = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size()));
     std::memcpy(h->blob.pBlobData, bytes.data(), bytes.size());
@@ -137,15 +146,12 @@ PropVariantHolder Blob(const std::vector<std::uint8_t>& bytes) {
   return h;
 }
 PropVariantHolder Clsid(const GUID& guid) {
-  PropVariantHolder h;
-  h->vt = VT_CLSID;
-  h->puuid = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
-  *h->puuid = guid;
+  PropVariantHolder h = Typed(VT_CLSID);
+  h->puuid = NewGuid(guid);
   return h;
 }
 PropVariantHolder ClipData(LONG format, const std::vector<std::uint8_t>& data) {
-  PropVariantHolder h;
-  h->vt = VT_CF;
+  PropVariantHolder h = Typed(VT_CF);
   h->pclipdata = static_cast<CLIPDATA*>(CoTaskMemAlloc(sizeof(CLIPDATA)));
   h->pclipdata->cbSize = static_cast<ULONG>(data.size() + 4);
   h->pclipdata->ulClipFmt = format;
@@ -153,76 +159,33 @@ PropVariantHolder ClipData(LONG format, const std::vector<std::uint8_t>& data) {
   if (!data.empty()) std::memcpy(h->pclipdata->pClipData, data.data(), data.size());
   return h;
 }
-PropVariantHolder LpstrVector(const std::vector<std::string>& items) {
-  return Vector<std::string>(VT_LPSTR, items, [](void* slot, const std::string& s) {
-    *static_cast<char**>(slot) = CopyNarrow(s);
-  });
-}
 PropVariantHolder LpwstrVector(const std::vector<std::wstring>& items) {
-  return Vector<std::wstring>(VT_LPWSTR, items, [](void* slot, const std::wstring& s) {
-    *static_cast<wchar_t**>(slot) = CopyWide(s);
-  });
-}
-PropVariantHolder BstrVector(const std::vector<std::wstring>& items) {
-  return Vector<std::wstring>(VT_BSTR, items, [](void* slot, const std::wstring& s) {
-    *static_cast<BSTR*>(slot) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-  });
-}
-PropVariantHolder Fixed(VARTYPE vt, std::uint64_t bits) {
-  PropVariantHolder h;
-  h->vt = vt;
-  std::memcpy(&h->cVal, &bits, FixedSize(vt));
-  return h;
+  std::vector<wchar_t*> copies;
+  for (const std::wstring& item : items) copies.push_back(Copy(item));
+  return Vector(VT_LPWSTR, copies);
 }
 PropVariantHolder FixedVector(VARTYPE element, const std::vector<std::uint64_t>& items) {
-  const std::size_t size = FixedSize(element);
-  return Vector<std::uint64_t>(element, items, [size](void* slot, const std::uint64_t& v) {
-    std::memcpy(slot, &v, size);
-  });
-}
-PropVariantHolder VariantVector(const std::vector<PropVariantHolder>& items) {
-  PropVariantHolder h;
-  h->vt = VT_VECTOR | VT_VARIANT;
-  h->capropvar.cElems = static_cast<ULONG>(items.size());
-  h->capropvar.pElems = static_cast<PROPVARIANT*>(CoTaskMemAlloc(sizeof(PROPVARIANT) * items.size()));
-  for (std::size_t i = 0; i < items.size(); ++i) PropVariantCopy(&h->capropvar.pElems[i], &items[i].get());
-  return h;
-}
-PropVariantHolder Decimal(BYTE scale, BYTE sign, ULONG hi, ULONGLONG low) {
-  PropVariantHolder h;
-  DECIMAL d{};
-  d.scale = scale;
-  d.sign = sign;
-  d.Hi32 = hi;
-  d.Lo32 = static_cast<ULONG>(low);
-  d.Mid32 = static_cast<ULONG>(low >> 32);
-  PropVariantSetDecimal(h.get(), d);
-  return h;
+  return Vector(element, items);
 }
 
 std::vector<TypedValue> EveryType() {
   const GUID g = {0x01234567, 0x89AB, 0xCDEF, {1, 2, 3, 4, 5, 6, 7, 8}};
   std::vector<TypedValue> v;
   v.push_back({"empty", PropVariantHolder()});
-  v.push_back({"null", Fixed(VT_NULL, 0)});
-  v.push_back({"i1", Fixed(VT_I1, 0xFB)});
-  v.push_back({"ui1", Fixed(VT_UI1, 200)});
-  v.push_back({"i2", Fixed(VT_I2, 0xFED4)});
-  v.push_back({"ui2", Fixed(VT_UI2, 60000)});
-  v.push_back({"i4", Fixed(VT_I4, 0xFFFEEE90)});
-  v.push_back({"ui4", Fixed(VT_UI4, 4000000000u)});
-  v.push_back({"int", Fixed(VT_INT, 0x80000000u)});
-  v.push_back({"uint", Fixed(VT_UINT, 7)});
-  v.push_back({"i8", Fixed(VT_I8, 0x8000000000000001ull)});
-  v.push_back({"ui8", Fixed(VT_UI8, 0x0123456789ABCDEFull)});
-  v.push_back({"r4", Fixed(VT_R4, 0x3FC00000)});
-  v.push_back({"r8", Fixed(VT_R8, 0xC002000000000000ull)});
-  v.push_back({"cy", Fixed(VT_CY, 123456789)});
-  v.push_back({"date", Fixed(VT_DATE, 0x40E5F4C000000000ull)});
-  v.push_back({"error", Fixed(VT_ERROR, 0x80030002)});
-  v.push_back({"bool", Fixed(VT_BOOL, 0xFFFF)});
-  v.push_back({"filetime", Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull)});
-  v.push_back({"decimal", Decimal(4, 0x80, 0x12345678, 0x9ABCDEF012345678ull)});
+  const struct {
+    const char* label;
+    VARTYPE vt;
+    std::uint64_t bits;
+  } scalars[] = {{"null", VT_NULL, 0}, {"i1", VT_I1, 0xFB}, {"ui1", VT_UI1, 200}, {"i2", VT_I2, 0xFED4},
+                 {"ui2", VT_UI2, 60000}, {"i4", VT_I4, 0xFFFEEE90}, {"ui4", VT_UI4, 4000000000u},
+                 {"int", VT_INT, 0x80000000u}, {"uint", VT_UINT, 7}, {"i8", VT_I8, 0x8000000000000001ull},
+                 {"ui8", VT_UI8, 0x0123456789ABCDEFull}, {"r4", VT_R4, 0x3FC00000},
+                 {"r8", VT_R8, 0xC002000000000000ull}, {"cy", VT_CY, 123456789},
+                 {"date", VT_DATE, 0x40E5F4C000000000ull}, {"error", VT_ERROR, 0x80030002},
+                 {"bool", VT_BOOL, 0xFFFF}, {"filetime", VT_FILETIME, 0x01D9A1B2C3D4E5F6ull}};
+  for (const auto& s : scalars) v.push_back({s.label, Fixed(s.vt, s.bits)});
+  v.push_back({"decimal", PropVariantHolder()});
+  PropVariantSetDecimal(v.back().value.get(), DECIMAL{0, 4, 0x80, 0x12345678, 0x12345678, 0x9ABCDEF0});
   v.push_back({"lpstr", Lpstr("caf\xC3\xA9")});
   v.push_back({"lpstr empty", Lpstr("")});
   v.push_back({"lpwstr", Lpwstr(L"wide \u2713 \U0001F600")});
@@ -231,45 +194,32 @@ std::vector<TypedValue> EveryType() {
   v.push_back({"blob empty", Blob({})});
   v.push_back({"cf", ClipData(-1, {9, 8, 7})});
   v.push_back({"clsid", Clsid(g)});
-  v.push_back({"vector i1", FixedVector(VT_I1, {1, 0xFF, 3})});
-  v.push_back({"vector ui1", FixedVector(VT_UI1, {1, 2, 3, 4, 5})});
-  v.push_back({"vector i2", FixedVector(VT_I2, {1, 2, 3})});
-  v.push_back({"vector ui2", FixedVector(VT_UI2, {65535})});
-  v.push_back({"vector i4", FixedVector(VT_I4, {1, 0xFFFFFFFF})});
-  v.push_back({"vector ui4", FixedVector(VT_UI4, {})});
-  v.push_back({"vector i8", FixedVector(VT_I8, {~0ull, 5})});
-  v.push_back({"vector ui8", FixedVector(VT_UI8, {1})});
-  v.push_back({"vector r4", FixedVector(VT_R4, {0x3F800000})});
-  v.push_back({"vector r8", FixedVector(VT_R8, {0x3FF0000000000000ull})});
-  v.push_back({"vector cy", FixedVector(VT_CY, {10000})});
-  v.push_back({"vector date", FixedVector(VT_DATE, {0})});
-  v.push_back({"vector error", FixedVector(VT_ERROR, {0x80004005})});
-  v.push_back({"vector bool", FixedVector(VT_BOOL, {0xFFFF, 0, 0xFFFF})});
-  v.push_back({"vector filetime", FixedVector(VT_FILETIME, {0x01D9A1B2C3D4E5F6ull})});
-  v.push_back({"vector lpstr", LpstrVector({"a", "bcd", "", "\xC3\xA9t\xC3\xA9"})});
+  const struct {
+    const char* label;
+    VARTYPE element;
+    std::vector<std::uint64_t> items;
+  } vectors[] = {{"vector i1", VT_I1, {1, 0xFF, 3}}, {"vector ui1", VT_UI1, {1, 2, 3, 4, 5}},
+                 {"vector i2", VT_I2, {1, 2, 3}}, {"vector ui2", VT_UI2, {65535}},
+                 {"vector i4", VT_I4, {1, 0xFFFFFFFF}}, {"vector ui4", VT_UI4, {}},
+                 {"vector i8", VT_I8, {~0ull, 5}}, {"vector ui8", VT_UI8, {1}},
+                 {"vector r4", VT_R4, {0x3F800000}}, {"vector r8", VT_R8, {0x3FF0000000000000ull}},
+                 {"vector cy", VT_CY, {10000}}, {"vector date", VT_DATE, {0}},
+                 {"vector error", VT_ERROR, {0x80004005}}, {"vector bool", VT_BOOL, {0xFFFF, 0, 0xFFFF}},
+                 {"vector filetime", VT_FILETIME, {0x01D9A1B2C3D4E5F6ull}}};
+  for (const auto& s : vectors) v.push_back({s.label, FixedVector(s.element, s.items)});
+  v.push_back({"vector lpstr", Vector<char*>(VT_LPSTR, {Copy("a"), Copy("bcd"), Copy(""), Copy("\xC3\xA9t\xC3\xA9")})});
   v.push_back({"vector lpwstr", LpwstrVector({L"x", L"", L"\u65E5\u672C"})});
-  v.push_back({"vector bstr", BstrVector({L"one", L"two"})});
-  v.push_back({"vector clsid", [&] {
-                 PropVariantHolder h;
-                 h->vt = VT_VECTOR | VT_CLSID;
-                 h->cauuid.cElems = 2;
-                 h->cauuid.pElems = static_cast<CLSID*>(CoTaskMemAlloc(2 * sizeof(CLSID)));
-                 h->cauuid.pElems[0] = g;
-                 h->cauuid.pElems[1] = GUID_NULL;
-                 return h;
-               }()});
-  std::vector<PropVariantHolder> variants;
-  variants.push_back(Fixed(VT_I4, 5));
-  variants.push_back(Lpstr("heading"));
-  variants.push_back(FixedVector(VT_I2, {1, 2, 3}));
-  variants.push_back(Decimal(1, 0, 0, 15));
-  v.push_back({"vector variant", VariantVector(variants)});
+  v.push_back({"vector bstr", Vector<BSTR>(VT_BSTR, {CopyBstr(L"one"), CopyBstr(L"two")})});
+  v.push_back({"vector clsid", Vector<GUID>(VT_CLSID, {g, GUID_NULL})});
+  v.push_back({"vector variant", Vector<PROPVARIANT>(VT_VARIANT, {Fixed(VT_I4, 5).Detach(), Lpstr("heading").Detach(),
+                                                                  FixedVector(VT_I2, {1, 2, 3}).Detach(),
+                                                                  Dec(L"1.5").Detach()})});
   return v;
 }
 
 std::string Describe(const PROPVARIANT& value) {
   const VARTYPE vt = value.vt;
-  std::string text = TypeName(vt) + " ";
+  std::string text = ((vt & VT_VECTOR) != 0 ? "VECTOR|" : "") + std::to_string(vt & VT_TYPEMASK) + " ";
   if ((vt & VT_VECTOR) != 0) {
     const VARTYPE element = vt & VT_TYPEMASK;
     const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
@@ -296,11 +246,6 @@ std::string Describe(const PROPVARIANT& value) {
     case VT_CF: return text + (value.pclipdata ? ElementText(VT_CF, value.pclipdata) : "null");
     default: return text + ElementText(vt, &value.cVal);
   }
-}
-
-std::string OlefileClsid(const GUID& g) {
-  const std::string braced = GuidText(g);
-  return braced.substr(1, braced.size() - 2);
 }
 
 std::string OlefileLine(std::uint32_t id, const PROPVARIANT& value) {
@@ -332,26 +277,27 @@ std::string OlefileLine(std::uint32_t id, const PROPVARIANT& value) {
       const std::size_t data = value.pclipdata->cbSize - 4;
       return prefix + "x " + Hex(format, 4) + Hex(value.pclipdata->pClipData, data);
     }
-    case VT_CLSID: return prefix + "g " + OlefileClsid(*value.puuid);
+    case VT_CLSID: {
+      const std::string braced = GuidText(*value.puuid);
+      return prefix + "g " + braced.substr(1, braced.size() - 2);
+    }
     default: return {};
   }
 }
 
 MemoryDocument::MemoryDocument() {
-  if (FAILED(CreateILockBytesOnHGlobal(nullptr, 1, &bytes_))) return;
-  if (FAILED(StgCreateDocfileOnILockBytes(bytes_, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                          0, &root_)))
+  if (SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, 1, &bytes_)) &&
+      FAILED(StgCreateDocfileOnILockBytes(bytes_, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &root_)))
     root_ = nullptr;
 }
 
 MemoryDocument::MemoryDocument(const std::vector<std::uint8_t>& bytes) {
-  if (FAILED(CreateILockBytesOnHGlobal(nullptr, 1, &bytes_))) return;
   ULONG written = 0;
-  if (!bytes.empty() && FAILED(bytes_->WriteAt(ULARGE_INTEGER{}, bytes.data(),
-                                               static_cast<ULONG>(bytes.size()), &written)))
+  if (FAILED(CreateILockBytesOnHGlobal(nullptr, 1, &bytes_)) ||
+      (!bytes.empty() &&
+       FAILED(bytes_->WriteAt(ULARGE_INTEGER{}, bytes.data(), static_cast<ULONG>(bytes.size()), &written))))
     return;
-  if (FAILED(StgOpenStorageOnILockBytes(bytes_, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr,
-                                        0, &root_)))
+  if (FAILED(StgOpenStorageOnILockBytes(bytes_, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &root_)))
     root_ = nullptr;
 }
 
@@ -363,15 +309,11 @@ MemoryDocument::~MemoryDocument() {
 std::vector<std::uint8_t> MemoryDocument::Finish() {
   if (root_ != nullptr) root_->Release();
   root_ = nullptr;
-  return LockBytesContent(bytes_);
-}
-
-std::vector<std::uint8_t> LockBytesContent(ILockBytes* bytes) {
   STATSTG stat;
-  if (FAILED(bytes->Stat(&stat, STATFLAG_NONAME))) return {};
+  if (FAILED(bytes_->Stat(&stat, STATFLAG_NONAME))) return {};
   std::vector<std::uint8_t> content(static_cast<std::size_t>(stat.cbSize.QuadPart));
   ULONG read = 0;
-  bytes->ReadAt(ULARGE_INTEGER{}, content.data(), static_cast<ULONG>(content.size()), &read);
+  bytes_->ReadAt(ULARGE_INTEGER{}, content.data(), static_cast<ULONG>(content.size()), &read);
   content.resize(read);
   return content;
 }

@@ -11,7 +11,6 @@ namespace {
 
 int g_created = 0;
 int g_destroyed = 0;
-IInterfaceAccess* g_reader = nullptr;
 
 class TestCompression final : public IInterfaceAccess, public IObjectDestroy, public ICompressionAlgo {
  public:
@@ -40,12 +39,10 @@ class TestCompression final : public IInterfaceAccess, public IObjectDestroy, pu
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) IInterfaceAccess* CreateCompressionAlgo(IInterfaceAccess* reader) {
+extern "C" __attribute__((visibility("default"))) IInterfaceAccess* CreateCompressionAlgo(IInterfaceAccess*) {
   ++g_created;
-  g_reader = reader;
   return new TestCompression;
 }
 
 extern "C" __attribute__((visibility("default"))) int TestCompressionCreated() { return g_created; }
 extern "C" __attribute__((visibility("default"))) int TestCompressionDestroyed() { return g_destroyed; }
-extern "C" __attribute__((visibility("default"))) IInterfaceAccess* TestCompressionReader() { return g_reader; }

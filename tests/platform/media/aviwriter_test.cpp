@@ -24,19 +24,28 @@ std::string FourCCAt(const std::vector<std::uint8_t>& file, std::size_t offset) 
                      file.begin() + static_cast<std::ptrdiff_t>(offset + 4));
 }
 
+// A chunk's fourcc and size; size 0 checks a fourcc alone (list and stream types).
 struct ChunkAt {
   std::size_t offset;
   const char* id;
   std::uint32_t size;
 };
+struct FieldAt {
+  std::size_t offset;
+  std::uint32_t value;  // little-endian 32 bits
+};
 
-void ExpectChunks(const std::vector<std::uint8_t>& file, std::initializer_list<ChunkAt> chunks) {
+void ExpectLayout(const std::vector<std::uint8_t>& file, std::size_t size, std::initializer_list<ChunkAt> chunks,
+                  std::initializer_list<FieldAt> fields) {
+  ASSERT_EQ(file.size(), size);
   for (const ChunkAt& chunk : chunks) {
     SCOPED_TRACE(chunk.id);
-    ASSERT_LE(chunk.offset + 8, file.size());
     EXPECT_EQ(FourCCAt(file, chunk.offset), chunk.id);
-    EXPECT_EQ(LoadLe32(&file[chunk.offset + 4]), chunk.size);
+    if (chunk.size != 0) {
+      EXPECT_EQ(LoadLe32(&file[chunk.offset + 4]), chunk.size);
+    }
   }
+  for (const FieldAt& field : fields) EXPECT_EQ(LoadLe32(&file[field.offset]), field.value) << field.offset;
 }
 
 // An audio stream counted in blocks, as the audio converter makes it.
@@ -49,95 +58,67 @@ AviStreamSettings AudioStream(const WAVEFORMATEX& format) {
   return stream;
 }
 
-std::vector<std::uint8_t> WriteAudio(const std::filesystem::path& path, const WAVEFORMATEX& format,
-                                     std::size_t sample_bytes) {
-  AviWriter avi;
-  EXPECT_EQ(avi.Create(path.string()), 0);
-  EXPECT_EQ(avi.CreateStream(AudioStream(format)), 0);
-  EXPECT_EQ(avi.SetFormat(format.Encode()), 0);
-  EXPECT_EQ(avi.Write(std::vector<std::uint8_t>(sample_bytes, 0x55), 0), 0);
-  EXPECT_EQ(avi.Close(), 0);
-  return ReadFileBytes(path);
-}
-
-TEST(AviWriter, AudioFileHasTheLayoutOfThePlatformWriter) {
+// Files of the same input as the platform's AVI services wrote them, offset by offset.
+TEST(AviWriter, FilesHaveTheLayoutOfThePlatformWriter) {
   TempDir dir;
-  const auto file = WriteAudio(dir / "a.avi", Pcm(1, 8000, 16), 16000);
-  ASSERT_EQ(file.size(), 18080u);
-  ExpectChunks(file, {{0x000, "RIFF", 18072}, {0x00C, "LIST", 170}, {0x018, "avih", 56},
-                      {0x058, "LIST", 94},    {0x064, "strh", 56},  {0x0A4, "strf", 18},
-                      {0x0BE, "JUNK", 1838},  {0x7F4, "LIST", 16012}, {0x800, "00wb", 16000},
-                      {0x4688, "idx1", 16}});
-  EXPECT_EQ(FourCCAt(file, 0x7FC), "movi");
-  // idx1: the chunk's header lies 4 bytes after the 'movi' fourcc; audio is always a key frame.
-  EXPECT_EQ(FourCCAt(file, 0x4690), "00wb");
-  EXPECT_EQ(LoadLe32(&file[0x4694]), 0x10u);
-  EXPECT_EQ(LoadLe32(&file[0x4698]), 4u);
-  EXPECT_EQ(LoadLe32(&file[0x469C]), 16000u);
-  // avih: 125 µs per sample, 16000 bytes/s, index present, 8000 samples, one stream.
-  EXPECT_EQ(LoadLe32(&file[0x020]), 125u);
-  EXPECT_EQ(LoadLe32(&file[0x024]), 16000u);
-  EXPECT_EQ(LoadLe32(&file[0x02C]) & 0x10, 0x10u);
-  EXPECT_EQ(LoadLe32(&file[0x030]), 8000u);
-  EXPECT_EQ(LoadLe32(&file[0x038]), 1u);
-  // strh: scale = block size, rate = bytes per second, length in blocks, sample size.
-  EXPECT_EQ(FourCCAt(file, 0x06C), "auds");
-  EXPECT_EQ(LoadLe32(&file[0x06C + 20]), 2u);
-  EXPECT_EQ(LoadLe32(&file[0x06C + 24]), 16000u);
-  EXPECT_EQ(LoadLe32(&file[0x06C + 32]), 8000u);
-  EXPECT_EQ(LoadLe32(&file[0x06C + 44]), 2u);
-}
+  auto write = [&](const AviStreamSettings& stream, const std::vector<std::uint8_t>& format,
+                   std::vector<std::vector<std::uint8_t>> chunks, std::uint32_t flags) {
+    AviWriter avi;
+    EXPECT_EQ(avi.Create((dir / "x.avi").string()), 0);
+    EXPECT_EQ(avi.CreateStream(stream), 0);
+    EXPECT_EQ(avi.SetFormat(format), 0);
+    for (const auto& chunk : chunks) EXPECT_EQ(avi.Write(chunk, flags), 0);
+    EXPECT_EQ(avi.Close(), 0);
+    return ReadFileBytes(dir / "x.avi");
+  };
+  auto audio = [&](const WAVEFORMATEX& format, std::size_t bytes) {
+    const auto encoded = format.Encode();
+    return write(AudioStream(format), {encoded.begin(), encoded.end()}, {std::vector<std::uint8_t>(bytes, 0x55)}, 0);
+  };
+  // avih: 125 us per sample, 16000 bytes/s, index present, 8000 samples, one stream; strh: scale =
+  // block size, rate = bytes per second, length in blocks, sample size. idx1: the chunk's header
+  // lies 4 bytes after the 'movi' fourcc; audio is always a key frame.
+  const auto mono = audio(Pcm(1, 8000, 16), 16000);
+  ExpectLayout(mono, 18080,
+               {{0x000, "RIFF", 18072}, {0x00C, "LIST", 170}, {0x018, "avih", 56}, {0x058, "LIST", 94},
+                {0x064, "strh", 56}, {0x06C, "auds", 0}, {0x0A4, "strf", 18}, {0x0BE, "JUNK", 1838},
+                {0x7F4, "LIST", 16012}, {0x7FC, "movi", 0}, {0x800, "00wb", 16000}, {0x4688, "idx1", 16},
+                {0x4690, "00wb", 0}},
+               {{0x020, 125}, {0x024, 16000}, {0x030, 8000}, {0x038, 1}, {0x06C + 20, 2},
+                {0x06C + 24, 16000}, {0x06C + 32, 8000}, {0x06C + 44, 2}, {0x4694, 0x10}, {0x4698, 4},
+                {0x469C, 16000}});
+  ASSERT_GE(mono.size(), 0x30u);
+  EXPECT_EQ(LoadLe32(&mono[0x02C]) & 0x10, 0x10u) << "index present";
+  // An odd-sized chunk keeps its size and is padded with a zero after its last sample byte.
+  ExpectLayout(audio(Pcm(1, 8000, 8), 8001), 0x800 + 8 + 8002 + 24,
+               {{0x000, "RIFF", 0x800 + 8002 + 24}, {0x7F4, "LIST", 4 + 8 + 8002}, {0x800, "00wb", 8001},
+                {0x800 + 8 + 8002, "idx1", 16}},
+               {{0x800 + 8 + 7998, 0x00555555}});
 
-TEST(AviWriter, OddSizedChunkIsPaddedButKeepsItsSize) {
-  TempDir dir;
-  const auto file = WriteAudio(dir / "a.avi", Pcm(1, 8000, 8), 8001);
-  ExpectChunks(file, {{0x7F4, "LIST", 4 + 8 + 8002}, {0x800, "00wb", 8001}, {0x800 + 8 + 8002, "idx1", 16}});
-  EXPECT_EQ(file[0x800 + 8 + 8001], 0);
-  EXPECT_EQ(LoadLe32(&file[4]), file.size() - 8);
-}
-
-TEST(AviWriter, VideoFileHasTheLayoutOfThePlatformWriter) {
-  TempDir dir;
-  const auto path = dir / "v.avi";
   BITMAPINFOHEADER header;
   header.biWidth = 160;
   header.biHeight = 120;
   header.biBitCount = 24;
   header.biSizeImage = 57600;
-  {
-    AviWriter avi;
-    ASSERT_EQ(avi.Create(path.string()), 0);
-    AviStreamSettings stream;
-    stream.type = kStreamTypeVideo;
-    stream.scale = 100;
-    stream.rate = 1500;
-    stream.quality = 0xFFFFFFFF;
-    stream.name = "Video Stream";
-    ASSERT_EQ(avi.CreateStream(stream), 0);
-    ASSERT_EQ(avi.SetFormat(header.Encode()), 0);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(avi.Write(std::vector<std::uint8_t>(57600, 0x20), kAviIndexKeyFrame), 0);
-    ASSERT_EQ(avi.Close(), 0);
-  }
-  const auto file = ReadFileBytes(path);
-  ASSERT_EQ(file.size(), 174928u);
-  ExpectChunks(file, {{0x000, "RIFF", 174920}, {0x00C, "LIST", 214}, {0x058, "LIST", 138},
-                      {0x0A4, "strf", 40},     {0x0D4, "strn", 14},  {0x0EA, "JUNK", 1794},
-                      {0x7F4, "LIST", 172828}, {0x800, "00db", 57600}, {0xE908, "00db", 57600},
-                      {0x1CA10, "00db", 57600}, {0x2AB18, "idx1", 48}});
-  EXPECT_EQ(std::string(file.begin() + 0xDC, file.begin() + 0xDC + 14), std::string("Video Stream\0\0", 14));
-  // avih: 66667 µs per frame, 864000 bytes/s, 3 frames of 160 x 120.
-  EXPECT_EQ(LoadLe32(&file[0x020]), 66667u);
-  EXPECT_EQ(LoadLe32(&file[0x024]), 864000u);
-  EXPECT_EQ(LoadLe32(&file[0x030]), 3u);
-  EXPECT_EQ(LoadLe32(&file[0x040]), 160u);
-  EXPECT_EQ(LoadLe32(&file[0x044]), 120u);
-  // strh: quality -1, rcFrame 0,0,160,120.
-  EXPECT_EQ(LoadLe32(&file[0x06C + 40]), 0xFFFFFFFFu);
-  EXPECT_EQ(LoadLe16(&file[0x06C + 52]), 160u);
-  EXPECT_EQ(LoadLe16(&file[0x06C + 54]), 120u);
-  // Index offsets run from the 'movi' fourcc.
-  EXPECT_EQ(LoadLe32(&file[0x2AB20 + 8]), 4u);
-  EXPECT_EQ(LoadLe32(&file[0x2AB20 + 16 + 8]), 0xE908u - 0x7FCu);
+  AviStreamSettings stream;
+  stream.type = kStreamTypeVideo;
+  stream.scale = 100;
+  stream.rate = 1500;
+  stream.quality = 0xFFFFFFFF;
+  stream.name = "Video Stream";
+  const auto encoded = header.Encode();
+  const auto video = write(stream, {encoded.begin(), encoded.end()},
+                           std::vector<std::vector<std::uint8_t>>(3, std::vector<std::uint8_t>(57600, 0x20)),
+                           kAviIndexKeyFrame);
+  // avih: 66667 us per frame, 864000 bytes/s, 3 frames of 160 x 120; strh: quality -1, rcFrame
+  // 0,0,160,120; index offsets run from the 'movi' fourcc.
+  ExpectLayout(video, 174928,
+               {{0x000, "RIFF", 174920}, {0x00C, "LIST", 214}, {0x058, "LIST", 138}, {0x0A4, "strf", 40},
+                {0x0D4, "strn", 14}, {0x0EA, "JUNK", 1794}, {0x7F4, "LIST", 172828},
+                {0x800, "00db", 57600}, {0xE908, "00db", 57600}, {0x1CA10, "00db", 57600}, {0x2AB18, "idx1", 48}},
+               {{0x020, 66667}, {0x024, 864000}, {0x030, 3}, {0x040, 160}, {0x044, 120}, {0x06C + 40, 0xFFFFFFFF},
+                {0x06C + 52, 160 | 120 << 16}, {0x2AB20 + 8, 4}, {0x2AB20 + 16 + 8, 0xE908 - 0x7FC}});
+  EXPECT_EQ(std::string(video.begin() + 0xDC, video.begin() + 0xDC + 14), std::string("Video Stream\0\0", 14));
 }
 
 TEST(AviWriter, RefusesStreamsAndFormatsNoPlayerCouldUse) {

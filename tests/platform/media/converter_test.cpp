@@ -2,45 +2,32 @@
 // report and decode must be what went in.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
-#include "base/exceptions.h"
 #include "platform/bytes.h"
 #include "platform/media/mediatestsupport.h"
 #include "platform/media/picture.h"
 #include "platform/textconv.h"
 #include "properties/audioconverter.h"
 #include "properties/videoconverter.h"
-#include "recfilereader/propvariant.h"
+#include "support/propvarianttext.h"
 #include "support/tempdir.h"
+#include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {
 
-using mediatest::Pcm;
-
 using mediatest::HaveTool;
+using mediatest::Pcm;
 using mediatest::ProbeStream;
 using mediatest::ProbeValue;
 using mediatest::RunCapture;
+using rectest::PropVariantHolder;
 using rectest::TempDir;
 
-// A value that frees what it holds: empty, or a VT_BLOB of `bytes`.
-struct Blob {
-  PROPVARIANT v;
-  Blob() { PropVariantInit(&v); }
-  explicit Blob(const std::vector<std::uint8_t>& bytes) : Blob() {
-    v.vt = VT_BLOB;
-    v.blob.cbSize = static_cast<ULONG>(bytes.size());
-    v.blob.pBlobData = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size()));
-    std::memcpy(v.blob.pBlobData, bytes.data(), bytes.size());
-  }
-  ~Blob() { PropVariantClear(&v); }
-  Blob(const Blob&) = delete;
-  Blob& operator=(const Blob&) = delete;
-  std::vector<std::uint8_t> bytes() const { return {v.blob.pBlobData, v.blob.pBlobData + v.blob.cbSize}; }
-};
+std::vector<std::uint8_t> BlobBytes(const PropVariantHolder& v) {
+  return {v->blob.pBlobData, v->blob.pBlobData + v->blob.cbSize};
+}
 
 std::vector<std::uint8_t> Ramp(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);
@@ -49,9 +36,9 @@ std::vector<std::uint8_t> Ramp(std::size_t size) {
 }
 
 // The AVI bytes of `result` written out, so that the peer can read them.
-std::filesystem::path SaveBlob(const TempDir& dir, Blob& result) {
+std::filesystem::path SaveBlob(const TempDir& dir, const PropVariantHolder& result) {
   const auto path = dir / "peer.avi";
-  rectest::WriteFileBytes(path, result.bytes());
+  rectest::WriteFileBytes(path, BlobBytes(result));
   return path;
 }
 
@@ -83,10 +70,10 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto samples = Ramp(c.bytes);
-    Blob input(samples), result;
-    CAudioConverter::RawAudioToAviBlob(c.format, input.v, result.v, (dir_ / "temp.avi").wstring());
-    ASSERT_EQ(result.v.vt, VT_BLOB);
-    EXPECT_EQ(rectest::ReadFileBytes(dir_ / "temp.avi"), result.bytes()) << "the temporary file stays";
+    PropVariantHolder input = rectest::Blob(samples), result;
+    CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), (dir_ / "temp.avi").wstring());
+    ASSERT_EQ(result.vt(), VT_BLOB);
+    EXPECT_EQ(rectest::ReadFileBytes(dir_ / "temp.avi"), BlobBytes(result)) << "the temporary file stays";
     const auto avi = SaveBlob(dir_, result);
     const auto probe = ProbeStream(avi);
     ASSERT_TRUE(probe);
@@ -114,84 +101,79 @@ Picture TestFrame(std::uint32_t width, std::uint32_t height, std::uint8_t seed) 
   return picture;
 }
 
-// Top-down rows of `width` * `bytes_per_pixel` bytes, as ffmpeg writes raw video.
-std::vector<std::uint8_t> TopDownPixels(const Picture& picture, std::size_t bytes_per_pixel) {
+// Top-down BGR bytes of every pixel, as ffmpeg decodes raw video.
+std::vector<std::uint8_t> TopDownBgr(const Picture& picture) {
   std::vector<std::uint8_t> out;
   for (std::uint32_t y = picture.height(); y-- > 0;) {
     const auto row = picture.row(y);
-    out.insert(out.end(), row.begin(), row.begin() + static_cast<std::ptrdiff_t>(picture.width() * bytes_per_pixel));
+    for (std::uint32_t x = 0; x < picture.width(); ++x) {
+      if (picture.bits_per_pixel() == 24) {
+        out.insert(out.end(), row.begin() + 3 * x, row.begin() + 3 * x + 3);
+      } else {
+        const RgbQuad color = picture.palette()[row[x]];
+        out.insert(out.end(), {color.blue, color.green, color.red});
+      }
+    }
   }
   return out;
 }
 
-// Three frames of the first frame's size at 15 per second; a frame of another size is left out.
+// Frames of the first frame's size at 15 per second; a frame of another size is left out.
 TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
-  const std::vector<Picture> frames = {TestFrame(160, 120, 0), TestFrame(8, 8, 1), TestFrame(160, 120, 50),
-                                       TestFrame(160, 120, 100)};
-  Blob result;
-  CVideoConverter::RawVideoToAviBlob(frames, result.v, (dir_ / "temp.avi").wstring());
-  const auto avi = SaveBlob(dir_, result);
-
-  const auto probe = ProbeStream(avi);
-  ASSERT_TRUE(probe);
-  EXPECT_EQ(ProbeValue(*probe, "codec_name"), "rawvideo");
-  EXPECT_EQ(ProbeValue(*probe, "width"), "160");
-  EXPECT_EQ(ProbeValue(*probe, "height"), "120");
-  EXPECT_EQ(ProbeValue(*probe, "r_frame_rate"), "15/1");
-  EXPECT_EQ(ProbeValue(*probe, "nb_read_frames"), "3");
-  EXPECT_EQ(ProbeValue(*probe, "TAG:title"), "Video Stream");
-
-  const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f rawvideo -pix_fmt bgr24 -");
-  ASSERT_TRUE(decoded);
-  std::vector<std::uint8_t> expected;
-  for (const Picture& frame : frames) {
-    if (frame.width() != 160) continue;
-    const auto rows = TopDownPixels(frame, 3);
-    expected.insert(expected.end(), rows.begin(), rows.end());
-  }
-  EXPECT_EQ(std::vector<std::uint8_t>(decoded->begin(), decoded->end()), expected);
-}
-
-TEST_F(AviPeer, PalettizedFrameKeepsItsPalette) {
-  // 161 pixels wide: rows are padded to 164 bytes.
-  Picture frame(161, 3, 8);
-  for (std::size_t i = 0; i < frame.palette().size(); ++i) {
-    frame.palette()[i] = RgbQuad{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
-                                 static_cast<std::uint8_t>(i * 3), 0};
+  Picture palettized(161, 3, 8);  // 161 pixels wide: rows are padded to 164 bytes
+  for (std::size_t i = 0; i < palettized.palette().size(); ++i) {
+    palettized.palette()[i] = RgbQuad{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                                      static_cast<std::uint8_t>(i * 3), 0};
   }
   for (std::uint32_t y = 0; y < 3; ++y) {
-    for (std::uint32_t x = 0; x < 161; ++x) frame.row(y)[x] = static_cast<std::uint8_t>(x + 40 * y);
+    for (std::uint32_t x = 0; x < 161; ++x) palettized.row(y)[x] = static_cast<std::uint8_t>(x + 40 * y);
   }
-  Blob result;
-  CVideoConverter::RawVideoToAviBlob({frame}, result.v, (dir_ / "temp.avi").wstring());
-  const auto avi = SaveBlob(dir_, result);
-
-  const auto probe = ProbeStream(avi);
-  ASSERT_TRUE(probe);
-  EXPECT_EQ(ProbeValue(*probe, "pix_fmt"), "pal8");
-  const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f rawvideo -pix_fmt bgr24 -");
-  ASSERT_TRUE(decoded);
-  std::vector<std::uint8_t> expected;  // top-down BGR of each pixel's palette entry
-  for (std::uint32_t y = 3; y-- > 0;) {
-    for (std::uint32_t x = 0; x < 161; ++x) {
-      const RgbQuad color = frame.palette()[frame.row(y)[x]];
-      expected.insert(expected.end(), {color.blue, color.green, color.red});
+  struct Case {
+    const char* name;
+    std::vector<Picture> frames;
+    const char* pix_fmt;
+    const char* frame_count;
+  };
+  const Case cases[] = {
+      {"true colour", {TestFrame(160, 120, 0), TestFrame(8, 8, 1), TestFrame(160, 120, 50), TestFrame(160, 120, 100)},
+       "bgr24", "3"},
+      {"palettized", {palettized}, "pal8", "1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropVariantHolder result;
+    CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), (dir_ / "temp.avi").wstring());
+    const auto avi = SaveBlob(dir_, result);
+    const auto probe = ProbeStream(avi);
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(ProbeValue(*probe, "codec_name"), "rawvideo");
+    EXPECT_EQ(ProbeValue(*probe, "pix_fmt"), c.pix_fmt);
+    EXPECT_EQ(ProbeValue(*probe, "width"), std::to_string(c.frames[0].width()));
+    EXPECT_EQ(ProbeValue(*probe, "height"), std::to_string(c.frames[0].height()));
+    EXPECT_EQ(ProbeValue(*probe, "r_frame_rate"), "15/1");
+    EXPECT_EQ(ProbeValue(*probe, "nb_read_frames"), c.frame_count);
+    EXPECT_EQ(ProbeValue(*probe, "TAG:title"), "Video Stream");
+    const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f rawvideo -pix_fmt bgr24 -");
+    ASSERT_TRUE(decoded);
+    std::vector<std::uint8_t> expected;
+    for (const Picture& frame : c.frames) {
+      if (frame.width() != c.frames[0].width()) continue;
+      const auto pixels = TopDownBgr(frame);
+      expected.insert(expected.end(), pixels.begin(), pixels.end());
     }
+    EXPECT_EQ(std::vector<std::uint8_t>(decoded->begin(), decoded->end()), expected);
   }
-  EXPECT_EQ(std::vector<std::uint8_t>(decoded->begin(), decoded->end()), expected);
 }
 
 // The failure texts: the system's text first, then where it arose.
 TEST(AviConverters, FailuresAreLocatedRunTimeErrors) {
   TempDir dir;
-  const auto temp = (dir / "temp.avi").wstring();
-  Blob samples(Ramp(100)), result;
+  const auto temp = (dir / "temp.avi").wstring(), missing_folder = (dir / "none" / "t.avi").wstring();
+  PropVariantHolder samples = rectest::Blob(Ramp(100)), result;
   WAVEFORMATEX no_block = Pcm(1, 8000, 16);
   no_block.nBlockAlign = 0;
-  const std::wstring audio_where =
-      L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
-  const std::wstring video_where =
-      L" (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: ";
+  const std::wstring audio_where = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
+  const std::wstring video_where = L" (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: ";
   struct Case {
     const char* name;
     std::function<void()> run;
@@ -199,35 +181,27 @@ TEST(AviConverters, FailuresAreLocatedRunTimeErrors) {
   };
   const std::vector<Case> cases = {
       {"zero block align",
-       [&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.v, result.v, temp); },
+       [&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
        L"0x00000016 Invalid argument" + audio_where},
       {"folder missing",
-       [&] {
-         CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.v, result.v,
-                                            (dir / "none" / "t.avi").wstring());
-       },
+       [&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },
        L"0x00000002 No such file or directory" + audio_where},
-      {"no frames", [&] { CVideoConverter::RawVideoToAviBlob({}, result.v, temp); },
+      {"no frames", [&] { CVideoConverter::RawVideoToAviBlob({}, result.get(), temp); },
        L"No video frames to convert" + video_where},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    try {
-      c.run();
-      ADD_FAILURE() << "no exception";
-    } catch (const exception_rt& e) {
-      EXPECT_EQ(e.wtext().substr(0, c.text_start.size()), c.text_start) << WideToUtf8(e.wtext());
-    }
-    EXPECT_EQ(result.v.vt, VT_EMPTY);
+    const std::wstring text = rectest::RaisedText(c.run);
+    EXPECT_EQ(text.substr(0, c.text_start.size()), c.text_start) << WideToUtf8(text);
+    EXPECT_EQ(result.vt(), VT_EMPTY);
   }
 }
 
 TEST(AviConverters, AudioWithoutSamplesIsAnEmptyStream) {
   TempDir dir;
-  Blob no_samples, result;
-  no_samples.v.vt = VT_I4;  // not a blob: no samples
-  CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), no_samples.v, result.v, (dir / "t.avi").wstring());
-  const auto avi = result.bytes();
+  PropVariantHolder result;  // samples that are no blob
+  CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), rectest::I4(0).get(), result.get(), (dir / "t.avi").wstring());
+  const auto avi = BlobBytes(result);
   ASSERT_GE(avi.size(), 0x800u + 8);
   EXPECT_EQ(LoadLe32(&avi[0x06C + 32]), 0u) << "stream length";
   EXPECT_EQ(std::string(avi.begin() + 0x800, avi.begin() + 0x804), "00wb");
