@@ -23,14 +23,14 @@ constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
 // Little-endian stream builder, independent of the library's byte helpers.
 struct Bytes {
   std::vector<std::uint8_t> b;
-  Bytes& u8(unsigned v) { b.push_back(static_cast<std::uint8_t>(v)); return *this; }
-  Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8); }
-  Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-  Bytes& raw(std::string_view s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-  Bytes& pad() { while (b.size() % 4) b.push_back(0); return *this; }
-  Bytes& guid(const GUID& g) {
-    u32(g.Data1).u16(g.Data2).u16(g.Data3);
-    for (auto x : g.Data4) u8(x);
+  Bytes& U8(unsigned v) { b.push_back(static_cast<std::uint8_t>(v)); return *this; }
+  Bytes& U16(unsigned v) { return U8(v & 0xFF).U8(v >> 8); }
+  Bytes& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+  Bytes& Raw(std::string_view s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+  Bytes& Pad() { while (b.size() % 4) b.push_back(0); return *this; }
+  Bytes& Guid(const GUID& g) {
+    U32(g.Data1).U16(g.Data2).U16(g.Data3);
+    for (auto x : g.Data4) U8(x);
     return *this;
   }
   std::size_t size() const { return b.size(); }
@@ -40,20 +40,20 @@ struct Bytes {
 std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>& values,
                                      const FMTID& fmtid = kDeviceFmtid) {
   Bytes s;
-  s.u16(0xFFFE).u16(0).u32(0x00020106).guid(GUID_NULL).u32(1).guid(fmtid).u32(0x30);
+  s.U16(0xFFFE).U16(0).U32(0x00020106).Guid(GUID_NULL).U32(1).Guid(fmtid).U32(0x30);
   std::size_t size = 8 + 8 * values.size();
   for (const auto& v : values) size += v.second.size();
-  s.u32(static_cast<std::uint32_t>(size)).u32(static_cast<std::uint32_t>(values.size()));
+  s.U32(static_cast<std::uint32_t>(size)).U32(static_cast<std::uint32_t>(values.size()));
   std::size_t offset = 8 + 8 * values.size();
   for (const auto& v : values) {
-    s.u32(v.first).u32(static_cast<std::uint32_t>(offset));
+    s.U32(v.first).U32(static_cast<std::uint32_t>(offset));
     offset += v.second.size();
   }
   for (const auto& v : values) s.b.insert(s.b.end(), v.second.b.begin(), v.second.b.end());
   return s.b;
 }
 
-Bytes CodePage(unsigned cp) { return Bytes().u16(VT_I2).u16(0).u16(cp).u16(0); }
+Bytes CodePage(unsigned cp) { return Bytes().U16(VT_I2).U16(0).U16(cp).U16(0); }
 
 const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) {
   static const PROPVARIANT empty{};
@@ -82,16 +82,16 @@ TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
 TEST(PropertySetDecode, HandBuiltAnsiSetWithDictionary) {
   const auto stream = OneSection({
       {PID_CODEPAGE, CodePage(1252)},
-      {PID_LOCALE, Bytes().u16(VT_UI4).u16(0).u32(0x0409)},
-      {PID_DICTIONARY, Bytes().u32(2).u32(3).u32(7).raw(std::string("Handle\0", 7))
-                           .u32(4).u32(5).raw(std::string("Gr\xFC\xDF\0", 5)).pad()},
-      {3, Bytes().u16(VT_I4).u16(0).u32(static_cast<std::uint32_t>(-42))},
-      {4, Bytes().u16(VT_LPSTR).u16(0).u32(6).raw(std::string("Gr\xFC\xDF" "e\0", 6)).pad()},
-      {5, Bytes().u16(VT_VECTOR | VT_I2).u16(0).u32(3).u16(1).u16(2).u16(0xFFFF).pad()},
-      {6, Bytes().u16(VT_BOOL).u16(0).u16(0xFFFF).u16(0)},
+      {PID_LOCALE, Bytes().U16(VT_UI4).U16(0).U32(0x0409)},
+      {PID_DICTIONARY, Bytes().U32(2).U32(3).U32(7).Raw(std::string("Handle\0", 7))
+                           .U32(4).U32(5).Raw(std::string("Gr\xFC\xDF\0", 5)).Pad()},
+      {3, Bytes().U16(VT_I4).U16(0).U32(static_cast<std::uint32_t>(-42))},
+      {4, Bytes().U16(VT_LPSTR).U16(0).U32(6).Raw(std::string("Gr\xFC\xDF" "e\0", 6)).Pad()},
+      {5, Bytes().U16(VT_VECTOR | VT_I2).U16(0).U32(3).U16(1).U16(2).U16(0xFFFF).Pad()},
+      {6, Bytes().U16(VT_BOOL).U16(0).U16(0xFFFF).U16(0)},
       // Office writes vectors of narrow strings without padding between the elements.
-      {7, Bytes().u16(VT_VECTOR | VT_LPSTR).u16(0).u32(3).u32(6).raw(std::string("Title\0", 6))
-              .u32(2).raw(std::string("a\0", 2)).u32(4).raw(std::string("xyz\0", 4)).pad()},
+      {7, Bytes().U16(VT_VECTOR | VT_LPSTR).U16(0).U32(3).U32(6).Raw(std::string("Title\0", 6))
+              .U32(2).Raw(std::string("a\0", 2)).U32(4).Raw(std::string("xyz\0", 4)).Pad()},
   });
   PropertySetData set;
   ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
@@ -121,9 +121,9 @@ TEST(PropertySetDecode, UnicodeDictionaryInCharactersOrBytes) {
     const std::uint32_t unit = length_in_bytes ? 2 : 1;
     const auto stream = OneSection({
         {PID_CODEPAGE, CodePage(1200)},
-        {PID_DICTIONARY, Bytes().u32(2).u32(3).u32(4 * unit).raw(utf16(std::string("abc\0", 4)))
-                             .u32(7).u32(6 * unit).raw(utf16(std::string("Class\0", 6))).pad()},
-        {3, Bytes().u16(VT_BSTR).u16(0).u32(6).raw(utf16(std::string("hi\0", 3))).pad()},
+        {PID_DICTIONARY, Bytes().U32(2).U32(3).U32(4 * unit).Raw(utf16(std::string("abc\0", 4)))
+                             .U32(7).U32(6 * unit).Raw(utf16(std::string("Class\0", 6))).Pad()},
+        {3, Bytes().U16(VT_BSTR).U16(0).U32(6).Raw(utf16(std::string("hi\0", 3))).Pad()},
     });
     PropertySetData set;
     ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
@@ -150,7 +150,7 @@ TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
     const std::string text = c.bytes + '\0';
     const auto stream = OneSection({
         {PID_CODEPAGE, CodePage(c.code_page)},
-        {2, Bytes().u16(VT_LPSTR).u16(0).u32(static_cast<std::uint32_t>(text.size())).raw(text).pad()},
+        {2, Bytes().U16(VT_LPSTR).U16(0).U32(static_cast<std::uint32_t>(text.size())).Raw(text).Pad()},
     });
     PropertySetData set;
     ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
@@ -205,9 +205,9 @@ TEST(PropertySetEncode, SmallAnsiSetInBelievedNativeOrderWithLocale0409) {
   ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
   const auto expected = OneSection({
       {PID_CODEPAGE, CodePage(1252)},
-      {PID_LOCALE, Bytes().u16(VT_UI4).u16(0).u32(0x0409)},
-      {PID_DICTIONARY, Bytes().u32(1).u32(3).u32(7).raw(std::string("Handle\0", 7)).pad()},
-      {3, Bytes().u16(VT_I4).u16(0).u32(7)},
+      {PID_LOCALE, Bytes().U16(VT_UI4).U16(0).U32(0x0409)},
+      {PID_DICTIONARY, Bytes().U32(1).U32(3).U32(7).Raw(std::string("Handle\0", 7)).Pad()},
+      {3, Bytes().U16(VT_I4).U16(0).U32(7)},
   });
   EXPECT_EQ(bytes, expected);
 }
@@ -235,7 +235,7 @@ TEST(PropertySetEncode, TextBeyondTheCodePageMakesAUnicodeSet) {
 // Damaged streams: each case breaks one field; the decoder must refuse cleanly.
 TEST(PropertySetDecode, DamagedFieldsAreRefused) {
   const auto valid = OneSection({{PID_CODEPAGE, CodePage(1252)},
-                                 {3, Bytes().u16(VT_LPSTR).u16(0).u32(2).raw(std::string("a\0", 2)).pad()}});
+                                 {3, Bytes().U16(VT_LPSTR).U16(0).U32(2).Raw(std::string("a\0", 2)).Pad()}});
   struct Case {
     const char* label;
     std::size_t offset;
@@ -273,10 +273,10 @@ TEST(PropertySetDecode, DamagedFieldsAreRefused) {
 // Element counts far beyond the data must not be allocated.
 TEST(PropertySetDecode, HugeCountsAreRefusedBeforeAllocating) {
   const Bytes huge_vectors[] = {
-      Bytes().u16(VT_VECTOR | VT_I8).u16(0).u32(0xFFFFFFFF),
-      Bytes().u16(VT_VECTOR | VT_VARIANT).u16(0).u32(0x40000000),
-      Bytes().u16(VT_BLOB).u16(0).u32(0xFFFFFFFF),
-      Bytes().u16(VT_CF).u16(0).u32(0x7FFFFFFF),
+      Bytes().U16(VT_VECTOR | VT_I8).U16(0).U32(0xFFFFFFFF),
+      Bytes().U16(VT_VECTOR | VT_VARIANT).U16(0).U32(0x40000000),
+      Bytes().U16(VT_BLOB).U16(0).U32(0xFFFFFFFF),
+      Bytes().U16(VT_CF).U16(0).U32(0x7FFFFFFF),
   };
   for (const Bytes& value : huge_vectors) {
     PropertySetData set;
@@ -284,7 +284,7 @@ TEST(PropertySetDecode, HugeCountsAreRefusedBeforeAllocating) {
               STG_E_INVALIDHEADER);
   }
   PropertySetData set;
-  EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().u32(0xFFFFFFFF)}}), &set),
+  EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().U32(0xFFFFFFFF)}}), &set),
             STG_E_INVALIDHEADER);
 }
 

@@ -245,12 +245,12 @@ HRESULT CPropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPV
 }
 
 HRESULT CPropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
-                                        const PROPVARIANT* values, PROPID firstNameId) {
+                                        const PROPVARIANT* values, PROPID first_name_id) {
   if (!Writable()) return STG_E_ACCESSDENIED;
   if (count == 0) return S_OK;
   if (specs == nullptr || values == nullptr) return STG_E_INVALIDPARAMETER;
   try {
-    return WriteWithNames(count, specs, values, firstNameId);
+    return WriteWithNames(count, specs, values, first_name_id);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -258,7 +258,7 @@ HRESULT CPropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
 
 // All specs are checked and staged before the set changes, so a failing call changes nothing.
 HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
-                                         const PROPVARIANT* values, PROPID firstNameId) {
+                                         const PROPVARIANT* values, PROPID first_name_id) {
   PropertySection& set = section();
   struct Staged {
     PROPID id;
@@ -306,9 +306,9 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
       staged.push_back({*id, std::nullopt, PropVariantHolder(value)});
       continue;
     }
-    if (firstNameId < PID_FIRST_USABLE || firstNameId >= kFirstReservedId)
+    if (first_name_id < PID_FIRST_USABLE || first_name_id >= kFirstReservedId)
       return STG_E_INVALIDPARAMETER;
-    PROPID next = firstNameId;
+    PROPID next = first_name_id;
     while (set.values.count(next) != 0 || set.names.count(next) != 0 || taken.count(next) != 0) {
       if (++next >= kFirstReservedId) return STG_E_INVALIDPARAMETER;
     }

@@ -39,12 +39,12 @@ class CPropertyStorage final : public IPropertyStorage {
 
   HRESULT ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVARIANT* values) override;
   HRESULT WriteMultiple(ULONG count, const PROPSPEC* specs, const PROPVARIANT* values,
-                        PROPID firstNameId) override;
+                        PROPID first_name_id) override;
   HRESULT DeleteMultiple(ULONG count, const PROPSPEC* specs) override;
   HRESULT ReadPropertyNames(ULONG count, const PROPID* ids, LPOLESTR* names) override;
   HRESULT WritePropertyNames(ULONG count, const PROPID* ids, const LPOLESTR* names) override;
   HRESULT DeletePropertyNames(ULONG count, const PROPID* ids) override;
-  HRESULT Commit(DWORD commitFlags) override;
+  HRESULT Commit(DWORD commit_flags) override;
   HRESULT Revert() override;
   HRESULT Enum(IEnumSTATPROPSTG** enumerator) override;
   HRESULT SetTimes(const FILETIME* ctime, const FILETIME* atime, const FILETIME* mtime) override;
@@ -57,7 +57,7 @@ class CPropertyStorage final : public IPropertyStorage {
 
   HRESULT Load();
   HRESULT WriteWithNames(ULONG count, const PROPSPEC* specs, const PROPVARIANT* values,
-                         PROPID firstNameId);
+                         PROPID first_name_id);
   PropertySection& section() { return data_.sections[section_index_]; }
   std::optional<PROPID> FindName(const std::wstring& name) const;
   // The key a name is looked up by: itself, or lower-cased when case does not count.
