@@ -144,17 +144,48 @@ TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
       {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},       // through iconv
       {932, "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},    // double-byte
       {12345, "x\xFF", "x\xEF\xBF\xBD"},                  // no such code page
+      {0, "Gr\xFC\xDF", "Gr\xC3\xBC\xC3\x9F"},  // no code page property: read as 1252
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code_page);
     const std::string text = c.bytes + '\0';
-    const auto stream = OneSection({
-        {PID_CODEPAGE, CodePage(c.code_page)},
-        {2, Bytes().U16(VT_LPSTR).U16(0).U32(static_cast<std::uint32_t>(text.size())).Raw(text).Pad()},
-    });
+    const Bytes value = Bytes().U16(VT_LPSTR).U16(0).U32(static_cast<std::uint32_t>(text.size())).Raw(text).Pad();
+    const auto stream = c.code_page != 0 ? OneSection({{PID_CODEPAGE, CodePage(c.code_page)}, {2, value}})
+                                         : OneSection({{2, value}});
     PropertySetData set;
     ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
     EXPECT_EQ(Describe(ValueOf(set, 2)), "30 \"" + c.utf8 + "\"");
+    EXPECT_EQ(set.sections[0].code_page.value_or(0), c.code_page) << "absent stays absent";
+  }
+}
+
+// Office leaves the strings of its heading pairs unpadded; where the value must end (the next
+// property or the section's end) tells the two layouts apart.
+TEST(PropertySetDecode, VectorsOfVariantsReadPaddedOrUnpaddedByWhereTheyEnd) {
+  const std::string sheets("Worksheets\0", 11);
+  const Bytes unpadded = Bytes().U16(VT_VECTOR | VT_VARIANT).U16(0).U32(2).U16(VT_LPSTR).U16(0)
+                             .U32(11).Raw(sheets).U16(VT_I4).U16(0).U32(3).Pad();
+  const Bytes padded = Bytes().U16(VT_VECTOR | VT_VARIANT).U16(0).U32(2).U16(VT_LPSTR).U16(0)
+                           .U32(11).Raw(sheets).Pad().U16(VT_I4).U16(0).U32(3);
+  const Bytes wide = Bytes().U16(VT_VECTOR | VT_VARIANT).U16(0).U32(2).U16(VT_LPWSTR).U16(0)
+                         .U32(2).Raw(std::string("A\0\0\0", 4)).U16(VT_I4).U16(0).U32(1).Pad();
+  const Bytes titles = Bytes().U16(VT_VECTOR | VT_LPSTR).U16(0).U32(2).U32(6).Raw(std::string("Sheet\0", 6))
+                           .U32(3).Raw(std::string("ab\0", 3)).Pad();
+  const std::pair<Bytes, std::string> cases[] = {
+      {unpadded, "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
+      {padded, "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
+      {wide, "VECTOR|12 [31 \"A\", 3 0x1]"},
+      {titles, "VECTOR|30 [\"Sheet\", \"ab\"]"},
+  };
+  for (const auto& [value, expected] : cases) {
+    SCOPED_TRACE(expected);
+    for (bool last : {false, true}) {  // ended by the next property or by the section
+      auto values = std::vector<std::pair<PROPID, Bytes>>{{PID_CODEPAGE, CodePage(1252)}, {12, value}};
+      if (!last) values.push_back({13, Bytes().U16(VT_I4).U16(0).U32(0)});
+      PropertySetData set;
+      ASSERT_EQ(DecodePropertySet(OneSection(values), &set), S_OK);
+      EXPECT_EQ(Describe(ValueOf(set, 12)), expected);
+    }
   }
 }
 
@@ -232,8 +263,9 @@ TEST(PropertySetEncode, TextBeyondTheCodePageMakesAUnicodeSet) {
   EXPECT_EQ(ChooseCodePage(set.sections[0], 1252), 1252);
 }
 
-// Damaged streams: each case breaks one field; the decoder must refuse cleanly.
-TEST(PropertySetDecode, DamagedFieldsAreRefused) {
+// Hostile fields, many of them chosen so that an offset plus a length or a count times a size
+// would wrap in 32 or 64 bits. Damage to the frame refuses the stream.
+TEST(PropertySetDecode, DamagedFramesAreRefused) {
   const auto valid = OneSection({{PID_CODEPAGE, CodePage(1252)},
                                  {3, Bytes().U16(VT_LPSTR).U16(0).U32(2).Raw(std::string("a\0", 2)).Pad()}});
   struct Case {
@@ -247,12 +279,16 @@ TEST(PropertySetDecode, DamagedFieldsAreRefused) {
       {"version 2", 2, 2, 2},
       {"no sections", 24, 0, 4},
       {"section count past the data", 24, 0x10000000, 4},
+      {"section count wrapping", 24, 0xFFFFFFFF, 4},
       {"section offset past the end", 44, 0x1000, 4},
+      {"section offset wrapping", 44, 0xFFFFFFFC, 4},
       {"section size below its header", 48, 4, 4},
       {"section size past the end", 48, 0x100000, 4},
+      {"section size wrapping", 48, 0xFFFFFFFF, 4},
       {"property count past the section", 52, 0x20000000, 4},
+      {"property count wrapping", 52, 0xFFFFFFFF, 4},
       {"value offset past the section", 68, 0x800, 4},
-      {"string size past the section", 84, 0xFFFFFFF0, 4},
+      {"value offset wrapping", 68, 0xFFFFFFFE, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -263,6 +299,8 @@ TEST(PropertySetDecode, DamagedFieldsAreRefused) {
     EXPECT_TRUE(set.sections.empty());
   }
   PropertySetData set;
+  EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().U32(0xFFFFFFFF)}}), &set),
+            STG_E_INVALIDHEADER);
   EXPECT_EQ(DecodePropertySet(std::vector<std::uint8_t>(), &set), S_OK) << "an empty stream is an empty set";
   EXPECT_TRUE(set.sections.empty());
   std::vector<std::uint8_t> bytes{1};
@@ -270,22 +308,76 @@ TEST(PropertySetDecode, DamagedFieldsAreRefused) {
   EXPECT_TRUE(bytes.empty()) << "and writes back as one";
 }
 
-// Element counts far beyond the data must not be allocated.
-TEST(PropertySetDecode, HugeCountsAreRefusedBeforeAllocating) {
-  const Bytes huge_vectors[] = {
+// A damaged value (counts and sizes beyond its place, arrays that cannot be, vectors that end
+// elsewhere either way) is kept aside, nothing is allocated for it, and it is written back
+// byte for byte.
+TEST(PropertySetDecode, DamagedValuesAreKeptAsTheyAre) {
+  const Bytes damaged[] = {
+      Bytes().U16(VT_LPSTR).U16(0).U32(0xFFFFFFF0),
+      Bytes().U16(VT_LPWSTR).U16(0).U32(0x80000000),
       Bytes().U16(VT_VECTOR | VT_I8).U16(0).U32(0xFFFFFFFF),
       Bytes().U16(VT_VECTOR | VT_VARIANT).U16(0).U32(0x40000000),
       Bytes().U16(VT_BLOB).U16(0).U32(0xFFFFFFFF),
       Bytes().U16(VT_CF).U16(0).U32(0x7FFFFFFF),
+      Bytes().U16(VT_ARRAY | VT_I4).U16(0).U32(VT_I4).U32(32),
+      Bytes().U16(VT_ARRAY | VT_I4).U16(0).U32(VT_I2).U32(1).U32(1).U32(0).U32(5),
+      Bytes().U16(VT_ARRAY | VT_UI1).U16(0).U32(VT_UI1).U32(4).U32(0x10000).U32(0).U32(0x10000)
+          .U32(0).U32(0x10000).U32(0).U32(0x10000).U32(0),  // 2^64 elements
+      Bytes().U16(VT_ARRAY | VT_VARIANT).U16(0).U32(VT_VARIANT).U32(2).U32(0xFFFFFFFF).U32(0)
+          .U32(0xFFFFFFFF).U32(0),
+      // A vector of strings that ends neither padded nor unpadded where its place ends.
+      Bytes().U16(VT_VECTOR | VT_LPSTR).U16(0).U32(1).U32(2).Raw(std::string("a\0", 2)).Pad().U32(0),
   };
-  for (const Bytes& value : huge_vectors) {
+  for (const Bytes& value : damaged) {
+    SCOPED_TRACE(testing::PrintToString(value.b));
+    const auto stream = OneSection({{PID_CODEPAGE, CodePage(1252)}, {2, Bytes(value).Pad()}});
     PropertySetData set;
-    EXPECT_EQ(DecodePropertySet(OneSection({{PID_CODEPAGE, CodePage(1200)}, {2, value}}), &set),
-              STG_E_INVALIDHEADER);
+    ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+    EXPECT_EQ(set.sections[0].values.count(2), 0u);
+    EXPECT_EQ(set.sections[0].damaged[2], Bytes(value).Pad().b);
+    std::vector<std::uint8_t> back;
+    ASSERT_EQ(EncodePropertySet(set, &back), S_OK);
+    EXPECT_EQ(back, stream);
   }
+}
+
+// Arrays of a version-1 set: several dimensions with their lowest indices, strings, variants,
+// decimals and packed booleans read, copy and write back byte for byte.
+TEST(PropertySetRoundTrip, ArraysOfVersion1Sets) {
+  auto stream = OneSection({
+      {PID_CODEPAGE, CodePage(1252)},
+      {2, Bytes().U16(VT_ARRAY | VT_I4).U16(0).U32(VT_I4).U32(2).U32(3).U32(1).U32(2).U32(0xFFFFFFFF)
+              .U32(1).U32(2).U32(3).U32(4).U32(5).U32(6)},
+      {3, Bytes().U16(VT_ARRAY | VT_BSTR).U16(0).U32(VT_BSTR).U32(1).U32(2).U32(0)
+              .U32(3).Raw(std::string("ab\0", 3)).Pad().U32(2).Raw(std::string("c\0", 2)).Pad()},
+      {4, Bytes().U16(VT_ARRAY | VT_VARIANT).U16(0).U32(VT_VARIANT).U32(1).U32(2).U32(0)
+              .U16(VT_I2).U16(0).U16(7).U16(0).U16(VT_LPSTR).U16(0).U32(2).Raw(std::string("x\0", 2)).Pad()},
+      {5, Bytes().U16(VT_ARRAY | VT_DECIMAL).U16(0).U32(VT_DECIMAL).U32(1).U32(1).U32(0)
+              .U16(0).U8(2).U8(0x80).U32(0).U32(5).U32(1234)},
+      {6, Bytes().U16(VT_ARRAY | VT_BOOL).U16(0).U32(VT_BOOL).U32(1).U32(3).U32(0)
+              .U16(0xFFFF).U16(0).U16(0xFFFF).Pad()},
+  });
+  stream[2] = 1;  // version 1
   PropertySetData set;
-  EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().U32(0xFFFFFFFF)}}), &set),
-            STG_E_INVALIDHEADER);
+  ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
+  const SAFEARRAY* ints = ValueOf(set, 2).parray;
+  ASSERT_EQ(ValueOf(set, 2).vt, VT_ARRAY | VT_I4);
+  ASSERT_EQ(ints->cDims, 2);
+  EXPECT_EQ(ints->rgsabound[0].cElements, 3u);
+  EXPECT_EQ(ints->rgsabound[0].lLbound, 1);
+  EXPECT_EQ(static_cast<const LONG*>(ints->pvData)[5], 6);
+  EXPECT_STREQ(static_cast<BSTR*>(ValueOf(set, 3).parray->pvData)[1], L"c");
+  const auto* variants = static_cast<const PROPVARIANT*>(ValueOf(set, 4).parray->pvData);
+  EXPECT_EQ(Describe(variants[0]) + Describe(variants[1]), "2 0x730 \"x\"");
+  EXPECT_EQ(static_cast<const DECIMAL*>(ValueOf(set, 5).parray->pvData)->Mid32, 1234u);
+  PropertySetData copy;
+  copy.version = 1;
+  copy.sections.emplace_back().fmtid = kDeviceFmtid;
+  copy.sections[0].code_page = 1252;
+  for (const auto& [id, value] : set.sections[0].values) copy.sections[0].values[id] = PropVariantHolder(value.get());
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(copy, &bytes), S_OK);
+  EXPECT_EQ(bytes, stream);
 }
 
 // Every prefix and every single-byte change of a stream holding every type decodes or fails

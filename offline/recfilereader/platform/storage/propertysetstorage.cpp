@@ -36,7 +36,7 @@ void AppendSetsOfStream(IStorage* storage, const STATSTG& element,
     std::memset(&stat, 0, sizeof stat);
     stat.fmtid = fmtid;
     stat.clsid = data.clsid;
-    if (section != nullptr && section->code_page != 1200) stat.grfFlags |= PROPSETFLAG_ANSI;
+    if (section != nullptr && section->code_page.value_or(1252) != 1200) stat.grfFlags |= PROPSETFLAG_ANSI;
     stat.mtime = element.mtime;
     stat.ctime = element.ctime;
     stat.atime = element.atime;

@@ -148,7 +148,7 @@ HRESULT CPropertyStorage::Load() {
     data_ = std::move(data);
     name_index_valid_ = false;
     section_index_ = index;
-    preferred_code_page_ = section().code_page;
+    preferred_code_page_ = section().code_page.value_or(kCodePageWestern);
     dirty_ = false;
     return S_OK;
   } catch (const std::bad_alloc&) {
