@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Prints the properties of one property-set stream as an independent reader (olefile) sees
-them, one per line: "<id> <kind> <value>", sorted by id. Kinds: c code page (unsigned),
+"""Prints the properties of one section (the first unless a third argument names another) of
+a property-set stream as an independent reader (olefile) sees them, one per line:
+"<id> <kind> <value>", sorted by id. Kinds: c code page (unsigned),
 i integer, b boolean, s text as UTF-8 hex, f double as little-endian IEEE hex, x bytes as hex,
 g class identifier.
 Values olefile cannot decode are left out. Exit code 3 when olefile is not installed."""
+import io
 import struct
 import sys
 
@@ -33,9 +35,14 @@ def value_types(data):
 def main():
     # The stream path may spell control characters as escapes ("\\x05SummaryInformation").
     path, stream = sys.argv[1], sys.argv[2].encode().decode("unicode_escape")
+    section = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     ole = olefile.OleFileIO(path)
+    data = ole.openstream(stream.split("/")).read()
+    # olefile reads the first section only: name the wanted one first.
+    data = data[:28] + data[28 + 20 * section:48 + 20 * section] + data[48:]
+    ole.openstream = lambda name: io.BytesIO(data)
     props = ole.getproperties(stream.split("/"), convert_time=False, no_conversion=None)
-    types = value_types(ole.openstream(stream.split("/")).read())
+    types = value_types(data)
     code_page = props.get(1, 1200) & 0xFFFF
     codec = CODECS.get(code_page, "cp%d" % code_page)
     for pid in sorted(props):

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/storage/comobject.h"
@@ -22,15 +23,18 @@ namespace {
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-// olefile's lines for one stream; skipped (empty, *skip set) when olefile is missing.
+// olefile's lines for one section of a stream; skipped (empty, *skip set) when olefile is
+// missing.
 std::set<std::string> OlefileView(const std::filesystem::path& file, const std::string& stream,
-                                  bool* skip) {
+                                  bool* skip, int section = 0) {
   const std::string python = rectest::PythonWithOlefile();
   *skip = python.empty();
   if (*skip) return {};
   int status = 0;
   const std::string out = rectest::RunCommand(
-      python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "'", &status);
+      python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "' " +
+          std::to_string(section),
+      &status);
   EXPECT_EQ(status, 0) << out;
   std::set<std::string> lines;
   std::istringstream in(out);
@@ -158,6 +162,43 @@ TEST(PropertySetPeers, AnsiSetWeWriteReadsInOlefile) {
 // olefile reads narrow strings of Unicode sets as raw bytes, so only ASCII-free checks there.
 TEST(PropertySetPeers, UnicodeSetWeWriteReadsInOlefile) {
   CheckWrittenSetAgainstOlefile(PROPSETFLAG_DEFAULT, ValuesOlefileKnows(), "1200");
+}
+
+// The document summary and the user-defined properties share one stream: after both were
+// created, in either order, olefile reads each as its section.
+TEST(PropertySetPeers, DocumentSummaryAndUserDefinedSectionsReadInOlefile) {
+  for (bool user_defined_first : {false, true}) {
+    SCOPED_TRACE(user_defined_first);
+    rectest::MemoryDocument doc;
+    ASSERT_TRUE(doc.ok());
+    const PropVariantHolder category = rectest::Lpstr("cat"), owner = rectest::Lpstr("me");
+    PROPSPEC by_id{PRSPEC_PROPID, {2}}, by_name{PRSPEC_LPWSTR, {}};
+    by_name.lpwstr = const_cast<wchar_t*>(L"Owner");
+    const std::tuple<FMTID, PROPSPEC, const PropVariantHolder*> writes[] = {
+        {FMTID_DocSummaryInformation, by_id, &category}, {FMTID_UserDefinedProperties, by_name, &owner}};
+    {
+      ComPtr<IPropertySetStorage> sets;
+      ASSERT_EQ(StgCreatePropSetStg(doc.root(), 0, sets.Out()), S_OK);
+      for (int i = 0; i < 2; ++i) {
+        const auto& [fmtid, spec, value] = writes[user_defined_first ? 1 - i : i];
+        ComPtr<IPropertyStorage> set;
+        ASSERT_EQ(sets->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreate, set.Out()), S_OK);
+        ASSERT_EQ(set->WriteMultiple(1, &spec, &value->get(), 3), S_OK);
+      }
+    }
+    rectest::TempDir dir;
+    rectest::WriteFileBytes(dir / "ours.cfb", doc.Finish());
+    const std::string stream = "\\x05DocumentSummaryInformation";
+    bool skip = false;
+    const std::set<std::string> common{"1 c 1252", "2147483648 i 1033"};
+    auto expected = common;
+    expected.insert(rectest::OlefileLine(2, category.get()));
+    EXPECT_EQ(OlefileView(dir / "ours.cfb", stream, &skip, 0), expected);
+    if (skip) GTEST_SKIP() << "python3-olefile is not installed";
+    expected = common;
+    expected.insert(rectest::OlefileLine(3, owner.get()));
+    EXPECT_EQ(OlefileView(dir / "ours.cfb", stream, &skip, 1), expected);
+  }
 }
 
 }  // namespace

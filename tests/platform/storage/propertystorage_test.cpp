@@ -8,6 +8,8 @@
 #include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "platform/storage/propertysetnames.h"
+#include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "support/propvarianttext.h"
@@ -170,46 +172,95 @@ TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
             STG_E_INVALIDFLAG);
 }
 
-// Each set is the stream its identifier names; a stream that is no property set is neither
-// listed nor opened.
+// Each set is the stream its identifier names. A stream that is no property set is neither
+// listed nor opened, an empty stream is no set, a section without properties has no code page.
 TEST_F(PropertyStorageTest, SetsAreListedAndDeletedAndDamagedSetsRefused) {
   CreateSet();
-  {
-    ComPtr<IPropertyStorage> summary;
-    ASSERT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, 0, kCreate, summary.Out()), S_OK);
-    ComPtr<IStream> stream;
-    EXPECT_EQ(doc_.root()->OpenStream(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", nullptr, kRead, 0, stream.Out()), S_OK);
-  }
-  PutStream(L"\005DocumentSummaryInformation", "not a property set", 18);
+  ComPtr<IStream> stream;
+  EXPECT_EQ(doc_.root()->OpenStream(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", nullptr, kRead, 0, stream.Out()), S_OK);
+  stream.Reset();
+  PutStream(L"\005SummaryInformation", "", 0);
+  PutStream(FmtIdToPropStgName(IID_IPropertySetStorage).c_str(), "not a property set", 18);
+  PropertySetData empty;
+  empty.sections.emplace_back().fmtid = FMTID_DocSummaryInformation;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(empty, &bytes), S_OK);
+  bytes.resize(56);  // the section without its code page
+  bytes[48] = 8;
+  bytes[52] = 0;
+  PutStream(L"\005DocumentSummaryInformation", bytes.data(), static_cast<ULONG>(bytes.size()));
   ComPtr<IPropertyStorage> set;
-  EXPECT_EQ(sets_->Open(FMTID_DocSummaryInformation, kRead, set.Out()), STG_E_INVALIDHEADER);
+  EXPECT_EQ(sets_->Open(IID_IPropertySetStorage, kRead, set.Out()), STG_E_INVALIDHEADER);
   ULONG fetched = 0;
   ComPtr<IEnumSTATPROPSETSTG> list;
   ASSERT_EQ(sets_->Enum(list.Out()), S_OK);
   STATPROPSETSTG stat[3];
   ASSERT_EQ(list->Next(3, stat, &fetched), S_FALSE);
   ASSERT_EQ(fetched, 2u);
-  EXPECT_EQ(stat[0].fmtid, FMTID_SummaryInformation);
-  EXPECT_EQ(stat[0].grfFlags & PROPSETFLAG_ANSI, 0u);
-  EXPECT_EQ(stat[1].fmtid, kDeviceFmtid);
+  EXPECT_EQ(stat[0].fmtid, kDeviceFmtid);
+  EXPECT_EQ(stat[1].fmtid, FMTID_DocSummaryInformation);
+  ASSERT_EQ(sets_->Open(FMTID_DocSummaryInformation, kRead, set.Out()), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).hr, S_FALSE);
   ASSERT_EQ(sets_->Delete(FMTID_SummaryInformation), S_OK);
   EXPECT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), STG_E_FILENOTFOUND);
 }
 
-// A damaged dictionary that gives one name to two identifiers: the name finds the one with
-// a value.
-TEST_F(PropertyStorageTest, NameSharedByTwoIdentifiersFindsTheOneWithAValue) {
+// The document summary stream holds the document summary and, as its second section, the
+// user-defined properties: creating, writing or deleting one set keeps the other.
+TEST_F(PropertyStorageTest, DocumentSummaryAndUserDefinedSetsKeepEachOther) {
+  const PROPSPEC category = ById(2), owner = ByName(L"Owner");
+  auto write = [&](const FMTID& fmtid, const PROPSPEC& spec, const char* text) {
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets_->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreate, set.Out()), S_OK);
+    ASSERT_EQ(WriteOne(set.get(), spec, rectest::Lpstr(text)), S_OK);
+  };
+  auto read = [&](const FMTID& fmtid, const PROPSPEC& spec) {
+    ComPtr<IPropertyStorage> set;
+    const HRESULT hr = sets_->Open(fmtid, kRead, set.Out());
+    return FAILED(hr) ? std::to_string(hr) : ReadOne(set.get(), spec).text;
+  };
+  write(FMTID_UserDefinedProperties, owner, "me");
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "0 ") << "an empty first section";
+  write(FMTID_DocSummaryInformation, category, "cat");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  write(FMTID_DocSummaryInformation, category, "new");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  ASSERT_EQ(sets_->Delete(FMTID_UserDefinedProperties), S_OK);
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "30 \"new\"");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), std::to_string(STG_E_FILENOTFOUND));
+  write(FMTID_UserDefinedProperties, owner, "you");
+  ASSERT_EQ(sets_->Delete(FMTID_DocSummaryInformation), S_OK);
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"you\"");
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), std::to_string(STG_E_FILENOTFOUND));
+}
+
+// A damaged dictionary that gives one name to two identifiers: the name finds the one with a
+// value. A damaged value is not listed, reading it says so, and writing the set keeps it.
+TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
   PropertySetData data;
   data.sections.emplace_back();
   data.sections[0].fmtid = FMTID_SummaryInformation;
   data.sections[0].names = {{3, L"Title"}, {4, L"TITLE"}};
   data.sections[0].values[4] = rectest::Fixed(VT_I4, 9);
+  const std::vector<std::uint8_t> damaged = {VT_LPSTR, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF};
+  data.sections[0].damaged[5] = damaged;
   std::vector<std::uint8_t> bytes;
   ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
   PutStream(L"\005SummaryInformation", bytes.data(), static_cast<ULONG>(bytes.size()));
-  ComPtr<IPropertyStorage> set;
-  ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), S_OK);
-  EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
+  {
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Out()), S_OK);
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
+    EXPECT_EQ(ReadOne(set.get(), ById(5)).hr, STG_E_DOCFILECORRUPT);
+    EXPECT_EQ(Listed(set.get()), (std::vector<std::pair<std::wstring, PROPID>>{{L"TITLE", 4}}));
+    ASSERT_EQ(WriteOne(set.get(), ByName(L"Added"), rectest::Fixed(VT_I4, 1)), S_OK);
+  }
+  ComPtr<IStream> stream;
+  ASSERT_EQ(doc_.root()->OpenStream(L"\005SummaryInformation", nullptr, kRead, 0, stream.Out()), S_OK);
+  ASSERT_EQ(ReadWholeStream(stream.get(), &bytes), S_OK);
+  ASSERT_EQ(DecodePropertySet(bytes, &data), S_OK);
+  EXPECT_EQ(data.sections[0].damaged[5], damaged);
+  EXPECT_EQ(data.sections[0].values.size(), 2u);
 }
 
 }  // namespace

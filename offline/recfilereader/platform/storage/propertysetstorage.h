@@ -3,6 +3,8 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 #define RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 
+#include <string>
+
 #include "platform/hresults.h"
 #include "platform/storage/propertysetinterfaces.h"
 
@@ -29,6 +31,7 @@ class CPropertySetStorage final : public IPropertySetStorage {
 
  private:
   ~CPropertySetStorage();
+  HRESULT DeleteSection(const std::wstring& name, const FMTID& fmtid);
 
   ULONG references_ = 1;
   IStorage* storage_;
