@@ -337,8 +337,10 @@ std::optional<std::vector<std::uint8_t>> EncodeSection(const PropertySection& se
     const PROPVARIANT& value = entry.second.get();
     if (!add(entry.first, [&](Writer& w) { w.Typed(value); })) return std::nullopt;
   }
-  for (const auto& [id, raw] : section.damaged) {
-    if (section.values.count(id) == 0) add(id, [&](Writer& w) { w.Bytes(raw.data(), raw.size()); });
+  for (const auto& entry : section.damaged) {
+    const std::vector<std::uint8_t>& raw = entry.second;
+    if (section.values.count(entry.first) == 0)
+      add(entry.first, [&](Writer& w) { w.Bytes(raw.data(), raw.size()); });
   }
   Writer w(code_page);
   const std::size_t table = 8 + 8 * entries.size();
