@@ -59,19 +59,39 @@ void ReadEverything(IPropertyStorage* set) {
   }
 }
 
+// The number of properties the set `fmtid` lists, or -1 when it does not open.
+int CountListed(IPropertySetStorage* sets, const FMTID& fmtid) {
+  ComPtr<IPropertyStorage> set;
+  if (FAILED(sets->Open(fmtid, kRead, set.Out()))) return -1;
+  ComPtr<IEnumSTATPROPSTG> list;
+  Require(set->Enum(list.Out()) == S_OK);
+  STATPROPSTG entry;
+  ULONG fetched = 0;
+  int count = 0;
+  for (; list->Next(1, &entry, &fetched) == S_OK; ++count) CoTaskMemFree(entry.lpwstrName);
+  return count;
+}
+
 void CheckStorage(const std::uint8_t* data, std::size_t size) {
   ComPtr<ILockBytes> bytes;
   Require(CreateILockBytesOnHGlobal(nullptr, 1, bytes.Out()) == S_OK);
   ComPtr<IStorage> root;
   Require(StgCreateDocfileOnILockBytes(bytes.get(), kCreate, 0, root.Out()) == S_OK);
-  {
+  for (const wchar_t* name : {L"\005SummaryInformation", L"\005DocumentSummaryInformation"}) {
     ComPtr<IStream> stream;
-    Require(root->CreateStream(L"\005SummaryInformation", kCreate, 0, 0, stream.Out()) == S_OK);
+    Require(root->CreateStream(name, kCreate, 0, 0, stream.Out()) == S_OK);
     ULONG written = 0;
     Require(stream->Write(data, static_cast<ULONG>(size), &written) == S_OK);
   }
   ComPtr<IPropertySetStorage> sets;
   Require(StgCreatePropSetStg(root.get(), 0, sets.Out()) == S_OK);
+  // Creating the user-defined properties keeps a document summary that was there.
+  const int summary = CountListed(sets.get(), FMTID_DocSummaryInformation);
+  {
+    ComPtr<IPropertyStorage> user_defined;
+    Require(sets->Create(FMTID_UserDefinedProperties, nullptr, 0, kCreate, user_defined.Out()) == S_OK);
+  }
+  Require(summary < 0 || CountListed(sets.get(), FMTID_DocSummaryInformation) == summary);
   ComPtr<IPropertyStorage> set;
   if (FAILED(sets->Open(FMTID_SummaryInformation, kCreate & ~STGM_CREATE, set.Out()))) return;
   ReadEverything(set.get());

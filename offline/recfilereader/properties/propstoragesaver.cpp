@@ -64,8 +64,6 @@ void CPropStorageSaver::SaveAll(IStorage* storage, const FMTID& fmtid, const Pro
     spec.lpwstr = names.back().data();
     specs.push_back(spec);
     plain.push_back(values.back().get());
-    hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
-    if (FAILED(hr)) ThrowSystemError(hr, kSave);
   }
   hr = set->WriteMultiple(static_cast<ULONG>(specs.size()), specs.data(), plain.data(), kFirstNameId);
   if (FAILED(hr)) ThrowSystemError(hr, kSave);

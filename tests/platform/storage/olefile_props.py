@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Prints the properties of one property-set stream as an independent reader (olefile) sees
-them, one per line: "<id> <kind> <value>", sorted by id. Kinds: c code page (unsigned),
-i integer, b boolean, s text as UTF-8 hex, f double as little-endian IEEE hex, x bytes as hex,
-g class identifier.
-Values olefile cannot decode are left out. Exit code 3 when olefile is not installed."""
+"""Prints one section (the first, or the one a third argument names) of a property-set stream
+as olefile sees it, a line "<id> <kind> <value>" per property by id. Kinds: c code page, i integer,
+b boolean, s text as UTF-8 hex, f double as IEEE hex, x bytes as hex, g class identifier. Values
+olefile cannot decode are left out. Exit code 3 when olefile is not installed."""
+import io
 import struct
 import sys
 
@@ -13,29 +13,28 @@ except ImportError:
     sys.exit(3)
 
 CODECS = {1200: "utf-16-le", 65001: "utf-8"}
-VT_BLOB = 0x41
-VT_CF = 0x47
-VT_CLSID = 0x48
+VT_BLOB, VT_CF, VT_CLSID = 0x41, 0x47, 0x48
 
 
 def value_types(data):
     """Type word of each property of the first section, by id (olefile gives values only)."""
-    offset = struct.unpack_from("<I", data, 0x2C)[0]
-    count = struct.unpack_from("<I", data, offset + 4)[0]
-    types = {}
-    for i in range(count):
-        pid, at = struct.unpack_from("<II", data, offset + 8 + 8 * i)
-        if pid not in (0,):
-            types[pid] = struct.unpack_from("<H", data, offset + at)[0]
-    return types
+    start = struct.unpack_from("<I", data, 0x2C)[0]
+    count = struct.unpack_from("<I", data, start + 4)[0]
+    pairs = (struct.unpack_from("<II", data, start + 8 + 8 * i) for i in range(count))
+    return {pid: struct.unpack_from("<H", data, start + at)[0] for pid, at in pairs if pid != 0}
 
 
-def main():
+if __name__ == "__main__":
     # The stream path may spell control characters as escapes ("\\x05SummaryInformation").
     path, stream = sys.argv[1], sys.argv[2].encode().decode("unicode_escape")
+    section = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     ole = olefile.OleFileIO(path)
+    data = ole.openstream(stream.split("/")).read()
+    # olefile reads the first section only: name the wanted one first.
+    data = data[:28] + data[28 + 20 * section:48 + 20 * section] + data[48:]
+    ole.openstream = lambda name: io.BytesIO(data)
     props = ole.getproperties(stream.split("/"), convert_time=False, no_conversion=None)
-    types = value_types(ole.openstream(stream.split("/")).read())
+    types = value_types(data)
     code_page = props.get(1, 1200) & 0xFFFF
     codec = CODECS.get(code_page, "cp%d" % code_page)
     for pid in sorted(props):
@@ -59,7 +58,3 @@ def main():
             print("%d s %s" % (pid, text.encode("utf-8").hex()))
         elif isinstance(value, str):
             print("%d s %s" % (pid, value.split("\0", 1)[0].encode("utf-8").hex()))
-
-
-if __name__ == "__main__":
-    main()

@@ -22,15 +22,18 @@ namespace {
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-// olefile's lines for one stream; skipped (empty, *skip set) when olefile is missing.
+// olefile's lines for one section of a stream; skipped (empty, *skip set) when olefile is
+// missing.
 std::set<std::string> OlefileView(const std::filesystem::path& file, const std::string& stream,
-                                  bool* skip) {
+                                  bool* skip, int section = 0) {
   const std::string python = rectest::PythonWithOlefile();
   *skip = python.empty();
   if (*skip) return {};
   int status = 0;
   const std::string out = rectest::RunCommand(
-      python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "'", &status);
+      python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "' " +
+          std::to_string(section),
+      &status);
   EXPECT_EQ(status, 0) << out;
   std::set<std::string> lines;
   std::istringstream in(out);
@@ -93,71 +96,83 @@ TEST(PropertySetPeers, SummarySetsOfRealDocumentsReadAsOlefileReadsThem) {
   EXPECT_GE(files, 6);
 }
 
-// A set as a device configuration holds it, written through our property storage and our
-// compound document, then read by olefile.
-void CheckWrittenSetAgainstOlefile(DWORD flags, const std::vector<PropVariantHolder>& values,
-                                   const std::string& expected_code_page) {
+// One set to write by name through our property storage and our compound document, and where
+// olefile finds it.
+struct WrittenSet {
+  FMTID fmtid;
+  DWORD flags;
+  std::vector<PropVariantHolder> values;
+  std::string code_page;
+  const char* stream;
+  int section;
+};
+
+// Writes `sets` in this order into one document; olefile must read each with its values.
+void CheckWrittenSetsAgainstOlefile(const std::vector<WrittenSet>& sets) {
   rectest::MemoryDocument doc;
   ASSERT_TRUE(doc.ok());
-  const FMTID fmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
-  // The locale every set written here carries.
-  std::set<std::string> expected{"1 c " + expected_code_page, "2147483648 i 1033"};
+  std::vector<std::set<std::string>> expected;
   {
-    ComPtr<IPropertySetStorage> sets;
-    ASSERT_EQ(StgCreatePropSetStg(doc.root(), 0, sets.Out()), S_OK);
-    ComPtr<IPropertyStorage> set;
-    ASSERT_EQ(sets->Create(fmtid, nullptr, flags, kCreate, set.Out()), S_OK);
-    std::vector<std::wstring> names;
-    for (std::size_t i = 0; i < values.size(); ++i) names.push_back(L"p" + std::to_wstring(100 + i));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      PROPSPEC spec{};
-      spec.ulKind = PRSPEC_LPWSTR;
-      spec.lpwstr = names[i].data();
-      ASSERT_EQ(set->WriteMultiple(1, &spec, &values[i].get(), 3), S_OK);
-      const std::string line = rectest::OlefileLine(static_cast<PROPID>(3 + i), values[i].get());
-      if (!line.empty()) expected.insert(line);
+    ComPtr<IPropertySetStorage> storage;
+    ASSERT_EQ(StgCreatePropSetStg(doc.root(), 0, storage.Out()), S_OK);
+    for (const WrittenSet& written : sets) {
+      // The locale every set written here carries.
+      expected.push_back({"1 c " + written.code_page, "2147483648 i 1033"});
+      ComPtr<IPropertyStorage> set;
+      ASSERT_EQ(storage->Create(written.fmtid, nullptr, written.flags, kCreate, set.Out()), S_OK);
+      for (std::size_t i = 0; i < written.values.size(); ++i) {
+        std::wstring name = L"p" + std::to_wstring(100 + i);
+        PROPSPEC spec{PRSPEC_LPWSTR, {}};
+        spec.lpwstr = name.data();
+        ASSERT_EQ(set->WriteMultiple(1, &spec, &written.values[i].get(), 3), S_OK);
+        const std::string line = rectest::OlefileLine(static_cast<PROPID>(3 + i), written.values[i].get());
+        if (!line.empty()) expected.back().insert(line);
+      }
     }
-    ASSERT_EQ(set->Commit(STGC_DEFAULT), S_OK);
   }
   rectest::TempDir dir;
   rectest::WriteFileBytes(dir / "ours.cfb", doc.Finish());
-  bool skip = false;
-  const auto seen = OlefileView(dir / "ours.cfb", "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", &skip);
-  if (skip) GTEST_SKIP() << "python3-olefile is not installed";
-  EXPECT_EQ(seen, expected);
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    bool skip = false;
+    const auto seen = OlefileView(dir / "ours.cfb", sets[i].stream, &skip, sets[i].section);
+    if (skip) GTEST_SKIP() << "python3-olefile is not installed";
+    EXPECT_EQ(seen, expected[i]) << i;
+  }
 }
 
 std::vector<PropVariantHolder> ValuesOlefileKnows() {
   using namespace rectest;
-  std::vector<PropVariantHolder> v;
-  v.push_back(Fixed(VT_I2, 0xFF85));
-  v.push_back(Fixed(VT_UI2, 65000));
-  v.push_back(Fixed(VT_UI1, 250));
-  v.push_back(Fixed(VT_I4, 0xFFFFFFFE));
-  v.push_back(Fixed(VT_UI4, 3000000000u));
-  v.push_back(Fixed(VT_ERROR, 0x80030002));
-  v.push_back(Fixed(VT_BOOL, 0xFFFF));
-  v.push_back(Fixed(VT_BOOL, 0));
-  v.push_back(Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull));
-  v.push_back(Lpwstr(L"\u65E5\u672C\u8A9E"));
-  v.push_back(Blob({0, 1, 2, 0xFF}));
-  v.push_back(ClipData(3, {7, 7, 7, 7, 7}));
-  v.push_back(Clsid({0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}}));
-  v.push_back(FixedVector(VT_I2, {1, 2, 3}));  // olefile skips vectors and 64-bit values
-  v.push_back(Fixed(VT_UI8, 5));
-  return v;
+  return {Fixed(VT_I2, 0xFF85), Fixed(VT_UI2, 65000), Fixed(VT_UI1, 250), Fixed(VT_I4, 0xFFFFFFFE),
+          Fixed(VT_UI4, 3000000000u), Fixed(VT_ERROR, 0x80030002), Fixed(VT_BOOL, 0xFFFF),
+          Fixed(VT_BOOL, 0), Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull), Lpwstr(L"\u65E5\u672C\u8A9E"),
+          Blob({0, 1, 2, 0xFF}), ClipData(3, {7, 7, 7, 7, 7}),
+          Clsid({0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}}),
+          FixedVector(VT_I2, {1, 2, 3}), Fixed(VT_UI8, 5)};  // olefile skips vectors and 64-bit values
 }
 
-TEST(PropertySetPeers, AnsiSetWeWriteReadsInOlefile) {
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr const char* kDeviceStream = "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc";
+
+// olefile reads narrow strings of Unicode sets as raw bytes, so those are checked in the ANSI
+// set only.
+TEST(PropertySetPeers, SetsWeWriteReadInOlefile) {
   auto values = ValuesOlefileKnows();
   values.push_back(rectest::Lpstr("Gr\xC3\xBC\xC3\x9F" "e"));
   values.push_back(rectest::Bstr(L"\u20AC 5"));
-  CheckWrittenSetAgainstOlefile(PROPSETFLAG_ANSI, values, "1252");
+  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, PROPSETFLAG_ANSI, values, "1252", kDeviceStream, 0}});
+  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, 0, ValuesOlefileKnows(), "1200", kDeviceStream, 0}});
 }
 
-// olefile reads narrow strings of Unicode sets as raw bytes, so only ASCII-free checks there.
-TEST(PropertySetPeers, UnicodeSetWeWriteReadsInOlefile) {
-  CheckWrittenSetAgainstOlefile(PROPSETFLAG_DEFAULT, ValuesOlefileKnows(), "1200");
+// The document summary and the user-defined properties share one stream: after both were
+// created, in either order, olefile reads each as its section.
+TEST(PropertySetPeers, DocumentSummaryAndUserDefinedSectionsReadInOlefile) {
+  const char* stream = "\\x05DocumentSummaryInformation";
+  std::vector<WrittenSet> sets{
+      {FMTID_DocSummaryInformation, PROPSETFLAG_ANSI, {rectest::Lpstr("cat")}, "1252", stream, 0},
+      {FMTID_UserDefinedProperties, 0, {rectest::Lpwstr(L"me"), rectest::Fixed(VT_I4, 7)}, "1200", stream, 1}};
+  CheckWrittenSetsAgainstOlefile(sets);
+  std::reverse(sets.begin(), sets.end());
+  CheckWrittenSetsAgainstOlefile(sets);
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/storage/comobject.h"
 #include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
 #include "platform/storage/propertysetinterfaces.h"
+#include "platform/storage/propertysetnames.h"
+#include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "support/propvarianttext.h"
@@ -23,23 +26,14 @@ constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
+PROPSPEC ById(PROPID id) { return PROPSPEC{PRSPEC_PROPID, {id}}; }
 PROPSPEC ByName(const wchar_t* name) {
-  PROPSPEC spec{};
-  spec.ulKind = PRSPEC_LPWSTR;
+  PROPSPEC spec{PRSPEC_LPWSTR, {}};
   spec.lpwstr = const_cast<wchar_t*>(name);
   return spec;
 }
-PROPSPEC ById(PROPID id) {
-  PROPSPEC spec{};
-  spec.ulKind = PRSPEC_PROPID;
-  spec.propid = id;
-  return spec;
-}
 
-struct Read {
-  HRESULT hr;
-  std::string text;
-};
+struct Read { HRESULT hr; std::string text; };
 Read ReadOne(IPropertyStorage* set, const PROPSPEC& spec) {
   PROPVARIANT value;
   const HRESULT hr = set->ReadMultiple(1, &spec, &value);
@@ -53,10 +47,11 @@ HRESULT WriteOne(IPropertyStorage* set, const PROPSPEC& spec, const PropVariantH
   return set->WriteMultiple(1, &spec, &value.get(), first);
 }
 
-std::vector<std::pair<std::wstring, PROPID>> Listed(IPropertyStorage* set) {
+using Names = std::vector<std::pair<std::wstring, PROPID>>;
+Names Listed(IPropertyStorage* set) {
   ComPtr<IEnumSTATPROPSTG> list;
   EXPECT_EQ(set->Enum(list.Out()), S_OK);
-  std::vector<std::pair<std::wstring, PROPID>> out;
+  Names out;
   STATPROPSTG entry;
   ULONG fetched = 0;
   while (list->Next(1, &entry, &fetched) == S_OK) {
@@ -84,15 +79,23 @@ class PropertyStorageTest : public ::testing::Test {
   }
 
   // Puts `bytes` as the stream `name`, past the property-set layer.
-  void PutStream(const wchar_t* name, const void* bytes, ULONG size) {
+  void PutStream(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
     ComPtr<IStream> stream;
-    ASSERT_EQ(doc_.root()->CreateStream(name, kCreate, 0, 0, stream.Out()), S_OK);
+    ASSERT_EQ(doc_.root()->CreateStream(name.c_str(), kCreate, 0, 0, stream.Out()), S_OK);
     ULONG written = 0;
-    ASSERT_EQ(stream->Write(bytes, size, &written), S_OK);
+    if (bytes.empty()) return;
+    ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+  }
+
+  ComPtr<IStream> OpenStream(const wchar_t* name) {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(doc_.root()->OpenStream(name, nullptr, kRead, 0, stream.Out()), S_OK);
+    return stream;
   }
 
   MemoryDocument doc_;
   ComPtr<IPropertySetStorage> sets_;
+  std::vector<std::uint8_t> bytes_;
 };
 
 TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWithoutCase) {
@@ -102,8 +105,7 @@ TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWi
                                       rectest::Lpstr("Cam")};
   const PROPVARIANT plain[] = {values[0].get(), values[1].get(), values[2].get()};
   ASSERT_EQ(set->WriteMultiple(3, specs, plain, 3), S_OK);
-  EXPECT_EQ(Listed(set.get()), (std::vector<std::pair<std::wstring, PROPID>>{
-                                   {L"Name", 3}, {L"Handle", 4}, {L"Class", 5}}));
+  EXPECT_EQ(Listed(set.get()), (Names{{L"Name", 3}, {L"Handle", 4}, {L"Class", 5}}));
   // The same name in other case is the same property.
   ASSERT_EQ(WriteOne(set.get(), ByName(L"HANDLE"), rectest::Fixed(VT_I4, 8)), S_OK);
   EXPECT_EQ(ReadOne(set.get(), ByName(L"handle")).text, "3 0x8");
@@ -114,11 +116,7 @@ TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWi
   // Ids already in use are skipped for a new name.
   ASSERT_EQ(WriteOne(set.get(), ById(6), rectest::Fixed(VT_I4, 1)), S_OK);
   ASSERT_EQ(WriteOne(set.get(), ByName(L"Later"), rectest::Fixed(VT_I4, 2), 4), S_OK);
-  PROPID id = 7;
-  LPOLESTR name = nullptr;
-  ASSERT_EQ(set->ReadPropertyNames(1, &id, &name), S_OK);
-  EXPECT_STREQ(name, L"Later");
-  CoTaskMemFree(name);
+  EXPECT_EQ(Listed(set.get()).back(), (Names::value_type{L"Later", 7}));
 }
 
 // Commit and release both write the set; revert drops what was written since.
@@ -170,46 +168,88 @@ TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
             STG_E_INVALIDFLAG);
 }
 
-// Each set is the stream its identifier names; a stream that is no property set is neither
-// listed nor opened.
+// Each set is the stream its identifier names. A stream that is no property set is neither
+// listed nor opened, an empty stream is no set, a section without properties has no code page.
 TEST_F(PropertyStorageTest, SetsAreListedAndDeletedAndDamagedSetsRefused) {
   CreateSet();
-  {
-    ComPtr<IPropertyStorage> summary;
-    ASSERT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, 0, kCreate, summary.Out()), S_OK);
-    ComPtr<IStream> stream;
-    EXPECT_EQ(doc_.root()->OpenStream(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc", nullptr, kRead, 0, stream.Out()), S_OK);
-  }
-  PutStream(L"\005DocumentSummaryInformation", "not a property set", 18);
+  OpenStream(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");
   ComPtr<IPropertyStorage> set;
-  EXPECT_EQ(sets_->Open(FMTID_DocSummaryInformation, kRead, set.Out()), STG_E_INVALIDHEADER);
+  ASSERT_EQ(sets_->Create(FMTID_DocSummaryInformation, nullptr, 0, kCreate, set.Out()), S_OK);
+  set.Reset();  // written
+  EXPECT_EQ(ReadWholeStream(OpenStream(L"\005DocumentSummaryInformation").get(), &bytes_), S_OK);
+  PutStream(L"\005SummaryInformation", {});
+  PutStream(FmtIdToPropStgName(IID_IPropertySetStorage), {'n', 'o', 't', ' ', 'a', ' ', 's', 'e', 't'});
+  bytes_.resize(56);  // the set cut to a section without properties (no code page)
+  bytes_[48] = 8;
+  bytes_[52] = 0;
+  PutStream(L"\005DocumentSummaryInformation", bytes_);
+  EXPECT_EQ(sets_->Open(IID_IPropertySetStorage, kRead, set.Out()), STG_E_INVALIDHEADER);
   ULONG fetched = 0;
   ComPtr<IEnumSTATPROPSETSTG> list;
   ASSERT_EQ(sets_->Enum(list.Out()), S_OK);
   STATPROPSETSTG stat[3];
   ASSERT_EQ(list->Next(3, stat, &fetched), S_FALSE);
-  ASSERT_EQ(fetched, 2u);
-  EXPECT_EQ(stat[0].fmtid, FMTID_SummaryInformation);
-  EXPECT_EQ(stat[0].grfFlags & PROPSETFLAG_ANSI, 0u);
-  EXPECT_EQ(stat[1].fmtid, kDeviceFmtid);
+  EXPECT_EQ(std::make_tuple(fetched, stat[0].fmtid, stat[1].fmtid),
+            std::make_tuple(2u, kDeviceFmtid, FMTID_DocSummaryInformation));
+  ASSERT_EQ(sets_->Open(FMTID_DocSummaryInformation, kRead, set.Out()), S_OK);
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).hr, S_FALSE);
   ASSERT_EQ(sets_->Delete(FMTID_SummaryInformation), S_OK);
   EXPECT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), STG_E_FILENOTFOUND);
 }
 
-// A damaged dictionary that gives one name to two identifiers: the name finds the one with
-// a value.
-TEST_F(PropertyStorageTest, NameSharedByTwoIdentifiersFindsTheOneWithAValue) {
+// The document summary stream holds the document summary and, as its second section, the
+// user-defined properties: creating, writing or deleting one set keeps the other.
+TEST_F(PropertyStorageTest, DocumentSummaryAndUserDefinedSetsKeepEachOther) {
+  const PROPSPEC category = ById(2), owner = ByName(L"Owner");
+  auto write = [&](const FMTID& fmtid, const PROPSPEC& spec, const char* text) {
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets_->Create(fmtid, nullptr, PROPSETFLAG_ANSI, kCreate, set.Out()), S_OK);
+    ASSERT_EQ(WriteOne(set.get(), spec, rectest::Lpstr(text)), S_OK);
+  };
+  auto read = [&](const FMTID& fmtid, const PROPSPEC& spec) {
+    ComPtr<IPropertyStorage> set;
+    const HRESULT hr = sets_->Open(fmtid, kRead, set.Out());
+    return FAILED(hr) ? std::to_string(hr) : ReadOne(set.get(), spec).text;
+  };
+  write(FMTID_UserDefinedProperties, owner, "me");
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "0 ") << "an empty first section";
+  write(FMTID_DocSummaryInformation, category, "cat");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  write(FMTID_DocSummaryInformation, category, "new");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  ASSERT_EQ(sets_->Delete(FMTID_UserDefinedProperties), S_OK);
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "30 \"new\"");
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), std::to_string(STG_E_FILENOTFOUND));
+  write(FMTID_UserDefinedProperties, owner, "you");
+  ASSERT_EQ(sets_->Delete(FMTID_DocSummaryInformation), S_OK);
+  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"you\"");
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), std::to_string(STG_E_FILENOTFOUND));
+}
+
+// A damaged dictionary that gives one name to two identifiers: the name finds the one with a
+// value. A damaged value is not listed, reading it says so, and writing the set keeps it.
+TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
   PropertySetData data;
-  data.sections.emplace_back();
-  data.sections[0].fmtid = FMTID_SummaryInformation;
-  data.sections[0].names = {{3, L"Title"}, {4, L"TITLE"}};
-  data.sections[0].values[4] = rectest::Fixed(VT_I4, 9);
-  std::vector<std::uint8_t> bytes;
-  ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
-  PutStream(L"\005SummaryInformation", bytes.data(), static_cast<ULONG>(bytes.size()));
-  ComPtr<IPropertyStorage> set;
-  ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), S_OK);
-  EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
+  PropertySection& section = data.sections.emplace_back();
+  section.fmtid = FMTID_SummaryInformation;
+  section.names = {{3, L"Title"}, {4, L"TITLE"}};
+  section.values[4] = rectest::Fixed(VT_I4, 9);
+  const std::vector<std::uint8_t> damaged = {VT_LPSTR, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF};
+  section.damaged[5] = damaged;
+  ASSERT_EQ(EncodePropertySet(data, &bytes_), S_OK);
+  PutStream(L"\005SummaryInformation", bytes_);
+  {
+    ComPtr<IPropertyStorage> set;
+    ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Out()), S_OK);
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
+    EXPECT_EQ(ReadOne(set.get(), ById(5)).hr, STG_E_DOCFILECORRUPT);
+    EXPECT_EQ(Listed(set.get()), (Names{{L"TITLE", 4}}));
+    ASSERT_EQ(WriteOne(set.get(), ByName(L"Added"), rectest::Fixed(VT_I4, 1)), S_OK);
+  }
+  ASSERT_EQ(ReadWholeStream(OpenStream(L"\005SummaryInformation").get(), &bytes_), S_OK);
+  ASSERT_EQ(DecodePropertySet(bytes_, &data), S_OK);
+  EXPECT_EQ(data.sections[0].damaged[5], damaged);
+  EXPECT_EQ(data.sections[0].values.size(), 2u);
 }
 
 }  // namespace

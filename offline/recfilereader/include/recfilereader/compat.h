@@ -201,6 +201,24 @@ enum VARENUM : VARTYPE {
 
 struct PROPVARIANT;
 
+// A VT_ARRAY value: cDims dimensions, each with its element count and lowest index
+// (rgsabound holds cDims entries: the descriptor is allocated to hold them all), and the
+// elements, in the order a property set stores them, at pvData (cbElements bytes each). The
+// element type is the value's vt without VT_ARRAY; fFeatures and cLocks are 0. Descriptor and
+// elements are task memory.
+struct SAFEARRAYBOUND {
+  ULONG cElements;
+  LONG lLbound;
+};
+struct SAFEARRAY {
+  USHORT cDims;
+  USHORT fFeatures;
+  ULONG cbElements;
+  ULONG cLocks;
+  void* pvData;
+  SAFEARRAYBOUND rgsabound[1];
+};
+
 // Counted arrays of a VT_VECTOR value: element count, then the array in task memory.
 template <class T>
 struct CountedArray {
@@ -285,6 +303,7 @@ struct PROPVARIANT {
     CALPSTR calpstr;
     CALPWSTR calpwstr;
     CAPROPVARIANT capropvar;
+    SAFEARRAY* parray;
     void* byref;
   };
 };

@@ -57,6 +57,7 @@ inline void FreeArray(CountedArray<T>& a) {
 inline void ClearClipData(CLIPDATA& c) { CoTaskMemFree(c.pClipData); }
 
 inline HRESULT ClearVector(PROPVARIANT* pv);
+inline HRESULT ClearArray(PROPVARIANT* pv);
 
 inline HRESULT ClearScalar(PROPVARIANT* pv) {
   switch (pv->vt) {
@@ -90,8 +91,9 @@ inline HRESULT PropVariantClear(PROPVARIANT* pv) {
   if (pv == nullptr) return S_OK;
   HRESULT hr = S_OK;
   if ((pv->vt & VT_BYREF) == 0) {
-    hr = (pv->vt & VT_VECTOR) != 0 ? recfilereader_compat_detail::ClearVector(pv)
-                                   : recfilereader_compat_detail::ClearScalar(pv);
+    hr = (pv->vt & VT_VECTOR) != 0  ? recfilereader_compat_detail::ClearVector(pv)
+         : (pv->vt & VT_ARRAY) != 0 ? recfilereader_compat_detail::ClearArray(pv)
+                                    : recfilereader_compat_detail::ClearScalar(pv);
   } else if ((pv->vt & ~(VT_BYREF | VT_TYPEMASK)) != 0) {
     hr = DISP_E_BADVARTYPE;
   }
@@ -132,6 +134,51 @@ inline HRESULT ClearVector(PROPVARIANT* pv) {
     default:
       return DISP_E_BADVARTYPE;
   }
+}
+
+// VT_ARRAY values: the element types an array may hold, and how many elements it has.
+inline bool IsArrayElementType(VARTYPE element) {
+  switch (element) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_BOOL: case VT_I4: case VT_UI4:
+    case VT_INT: case VT_UINT: case VT_ERROR: case VT_R4: case VT_R8: case VT_CY: case VT_DATE:
+    case VT_DECIMAL: case VT_BSTR: case VT_VARIANT:
+      return true;
+    default:
+      return false;
+  }
+}
+inline std::size_t ArrayElementSize(VARTYPE element) {
+  if (!IsArrayElementType(element)) return 0;
+  if (element == VT_DECIMAL) return sizeof(DECIMAL);
+  if (element == VT_VARIANT) return sizeof(PROPVARIANT);
+  if (element == VT_BSTR) return sizeof(BSTR);
+  if (element == VT_I1 || element == VT_UI1) return 1;
+  if (element == VT_I2 || element == VT_UI2 || element == VT_BOOL) return 2;
+  return element == VT_R8 || element == VT_CY || element == VT_DATE ? 8 : 4;
+}
+inline std::size_t ArrayElementCount(const SAFEARRAY& array) {
+  const SAFEARRAYBOUND* bounds = array.rgsabound;  // cDims entries
+  std::size_t count = 1;
+  for (USHORT i = 0; i < array.cDims; ++i) count *= bounds[i].cElements;
+  return count;
+}
+inline std::size_t ArrayDescriptorSize(USHORT dimensions) {
+  return offsetof(SAFEARRAY, rgsabound) + sizeof(SAFEARRAYBOUND) * (dimensions == 0 ? 1 : dimensions);
+}
+
+inline HRESULT ClearArray(PROPVARIANT* pv) {
+  const VARTYPE element = pv->vt & VT_TYPEMASK;
+  if ((pv->vt & VT_VECTOR) != 0 || !IsArrayElementType(element)) return DISP_E_BADVARTYPE;
+  SAFEARRAY* array = pv->parray;
+  if (array == nullptr) return S_OK;
+  const std::size_t count = array->pvData != nullptr ? ArrayElementCount(*array) : 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (element == VT_BSTR) SysFreeString(static_cast<BSTR*>(array->pvData)[i]);
+    if (element == VT_VARIANT) PropVariantClear(&static_cast<PROPVARIANT*>(array->pvData)[i]);
+  }
+  CoTaskMemFree(array->pvData);
+  CoTaskMemFree(array);
+  return S_OK;
 }
 
 inline std::size_t VectorElementSize(VARTYPE element) {
@@ -299,6 +346,47 @@ inline HRESULT CopyScalar(PROPVARIANT& target, const PROPVARIANT& source) {
 
 }  // namespace recfilereader_compat_detail
 
+namespace recfilereader_compat_detail {
+
+inline HRESULT CopyArray(PROPVARIANT& target, const PROPVARIANT& source) {
+  const VARTYPE element = source.vt & VT_TYPEMASK;
+  if ((source.vt & VT_VECTOR) != 0 || !IsArrayElementType(element)) return DISP_E_BADVARTYPE;
+  target.vt = source.vt;
+  if (source.parray == nullptr) return S_OK;
+  const SAFEARRAY& from = *source.parray;
+  auto* array = static_cast<SAFEARRAY*>(DuplicateBytes(&from, ArrayDescriptorSize(from.cDims)));
+  if (array == nullptr) {
+    PropVariantInit(&target);
+    return E_OUTOFMEMORY;
+  }
+  array->pvData = nullptr;
+  target.parray = array;
+  if (from.pvData == nullptr) return S_OK;
+  const std::size_t count = ArrayElementCount(from);
+  array->pvData = CoTaskMemAlloc(count * from.cbElements);
+  bool ok = array->pvData != nullptr;
+  const bool owns_memory = element == VT_BSTR || element == VT_VARIANT;
+  if (ok) std::memset(array->pvData, 0, count * from.cbElements);  // clears as empty elements
+  if (ok && !owns_memory) std::memcpy(array->pvData, from.pvData, count * from.cbElements);
+  for (std::size_t i = 0; ok && owns_memory && i < count; ++i) {
+    if (element == VT_BSTR) {
+      const BSTR s = static_cast<const BSTR*>(from.pvData)[i];
+      BSTR& copy = static_cast<BSTR*>(array->pvData)[i];
+      ok = s == nullptr || (copy = SysAllocStringLen(s, SysStringLen(s))) != nullptr;
+    } else {
+      ok = SUCCEEDED(PropVariantCopy(&static_cast<PROPVARIANT*>(array->pvData)[i],
+                                     &static_cast<const PROPVARIANT*>(from.pvData)[i]));
+    }
+  }
+  if (!ok) {
+    PropVariantClear(&target);
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+}  // namespace recfilereader_compat_detail
+
 // Deep copy into `target`, which is overwritten without being cleared (as COM does). On
 // failure `target` is left VT_EMPTY.
 inline HRESULT PropVariantCopy(PROPVARIANT* target, const PROPVARIANT* source) {
@@ -309,6 +397,7 @@ inline HRESULT PropVariantCopy(PROPVARIANT* target, const PROPVARIANT* source) {
     return S_OK;
   }
   if ((source->vt & VT_VECTOR) != 0) return recfilereader_compat_detail::CopyVector(*target, *source);
+  if ((source->vt & VT_ARRAY) != 0) return recfilereader_compat_detail::CopyArray(*target, *source);
   return recfilereader_compat_detail::CopyScalar(*target, *source);
 }
 

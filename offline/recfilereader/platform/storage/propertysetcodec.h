@@ -36,11 +36,16 @@ constexpr std::uint32_t kDefaultLocale = 0x0409;
 // are UTF-8, whatever the code page the section is stored in.
 struct PropertySection {
   FMTID fmtid{};
-  std::uint16_t code_page = 1200;
+  // None when the section has no code page property; its narrow text then reads as 1252, and
+  // it is written with the code page it is written in.
+  std::optional<std::uint16_t> code_page;
   std::optional<std::uint32_t> locale;
   std::optional<std::uint32_t> behavior;  // bit 0: names are case-sensitive
   std::map<PROPID, std::wstring> names;   // the dictionary
   std::map<PROPID, PropVariantHolder> values;
+  // Values that do not decode within their place in the section, byte for byte from their
+  // type word on, so that writing the set back keeps them as they were.
+  std::map<PROPID, std::vector<std::uint8_t>> damaged;
 };
 
 struct PropertySetData {
@@ -50,15 +55,16 @@ struct PropertySetData {
   std::vector<PropertySection> sections;
 };
 
-// Reads a property-set stream. S_OK; STG_E_INVALIDHEADER when the header or a section's frame
-// is damaged; E_OUTOFMEMORY. Values of types this implementation does not hold (arrays,
-// non-simple references) and values that are damaged are left out; an empty stream is a set
-// without sections.
+// Reads a property-set stream. S_OK; STG_E_INVALIDHEADER when the header, a section's frame
+// or its dictionary is damaged; E_OUTOFMEMORY. Values of types this implementation does not
+// hold (non-simple references) are left out, damaged values are kept aside; an empty stream is
+// a set without sections.
 HRESULT DecodePropertySet(std::span<const std::uint8_t> bytes, PropertySetData* set);
 
-// Writes a property-set stream. A section whose names or narrow strings its code page cannot
-// represent is written as a Unicode (1200) section instead. S_OK; STG_E_INVALIDPARAMETER
-// when a value's type cannot be stored; E_OUTOFMEMORY.
+// Writes a property-set stream, every section with its code page (1252 when it has none). A
+// section whose names or narrow strings its code page cannot represent is written as a Unicode
+// (1200) section instead. S_OK; STG_E_INVALIDPARAMETER when a value's type cannot be stored
+// or the stream would pass 4 GiB; E_OUTOFMEMORY.
 HRESULT EncodePropertySet(const PropertySetData& set, std::vector<std::uint8_t>* bytes);
 
 // True when a value of this type (with its elements) can be stored in a simple property set.

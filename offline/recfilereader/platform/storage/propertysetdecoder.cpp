@@ -23,9 +23,12 @@ constexpr std::size_t kMissingPaddingTolerance = 3;
 
 enum class Decoded { kOk, kUnsupported, kDamaged };
 
-// How the strings of a vector are laid out. Writers pad every string element to 4 bytes; some
-// office writers do not, so a vector that does not parse padded is tried unpadded.
+// How the elements of a vector or array are laid out. Writers pad every string and variant
+// element to 4 bytes; office writers leave their heading pairs unpadded. Which one a value
+// uses shows in where it ends (see DecodeValue).
 enum class StringLayout { kPadded, kUnpadded };
+// The most dimensions an array may have.
+constexpr std::uint32_t kMostArrayDimensions = 31;
 
 struct Mode {
   StringLayout layout = StringLayout::kPadded;
@@ -110,29 +113,67 @@ std::size_t MinElementBytes(VARTYPE element) {
     case VT_I2: case VT_UI2: case VT_BOOL: return 2;
     case VT_I4: case VT_UI4: case VT_ERROR: case VT_R4: return 4;
     case VT_I8: case VT_UI8: case VT_CY: case VT_R8: case VT_DATE: case VT_FILETIME: return 8;
-    case VT_CLSID: return 16;
+    case VT_CLSID: case VT_DECIMAL: return 16;
     case VT_BSTR: case VT_LPSTR: case VT_LPWSTR: case VT_CF: case VT_VARIANT: return 4;
-    default: return 0;  // not allowed in a vector
+    default: return 0;  // not allowed in a vector or array
   }
 }
+
+// True when a value is a vector or array whose elements may be laid out either way.
+bool MayBeUnpadded(VARTYPE type) {
+  if ((type & (VT_VECTOR | VT_ARRAY)) == 0) return false;
+  switch (type & VT_TYPEMASK) {
+    case VT_BSTR: case VT_LPSTR: case VT_LPWSTR: case VT_CF: case VT_VARIANT: return true;
+    default: return false;
+  }
+}
+
+std::size_t RoundUp4(std::size_t n) { return n + (4 - n % 4) % 4; }
 
 class ValueDecoder {
  public:
   explicit ValueDecoder(std::uint16_t code_page) : code_page_(code_page) {}
 
+  // The value of one property, which must end where `size` says (the next property's offset
+  // or the section's end; `bytes` may lack the last padding). Elements of vectors and arrays
+  // that may be unpadded are read padded when that ends there, else unpadded when that does;
+  // a value that ends elsewhere either way is damaged.
+  Decoded Value(std::span<const std::uint8_t> bytes, std::size_t size, PropVariantHolder& out) {
+    ByteReader peek(bytes);
+    if (!MayBeUnpadded(peek.U16())) {
+      ByteReader r(bytes);
+      return Typed(r, out, Mode{}, false);
+    }
+    bool unsupported = true;
+    for (StringLayout layout : {StringLayout::kPadded, StringLayout::kUnpadded}) {
+      ByteReader r(bytes);
+      out.Reset();
+      const Decoded result = Typed(r, out, Mode{layout, false}, false);
+      if (result == Decoded::kOk && RoundUp4(r.position()) >= size) return result;
+      unsupported = unsupported && result == Decoded::kUnsupported;
+    }
+    out.Reset();
+    return unsupported ? Decoded::kUnsupported : Decoded::kDamaged;
+  }
+
+ private:
   // A typed value: type word, two padding bytes, the data, padding to 4.
   Decoded Typed(ByteReader& r, PropVariantHolder& out, Mode mode, bool inside_vector) {
     const std::size_t start = r.position();
     const VARTYPE type = r.U16();
     r.Skip(2);
     if (!r.ok()) return Decoded::kDamaged;
+    const VARTYPE element = type & VT_TYPEMASK;
     Decoded result;
     if ((type & VT_VECTOR) != 0) {
-      const VARTYPE element = type & VT_TYPEMASK;
       // A vector of variants inside a vector of variants would let the input nest without end.
       if ((type & ~(VT_VECTOR | VT_TYPEMASK)) != 0 || (inside_vector && element == VT_VARIANT))
         return Decoded::kUnsupported;
-      result = VectorWithRetry(r, element, out, mode);
+      result = Vector(r, element, out, mode);
+    } else if ((type & VT_ARRAY) != 0) {
+      // So would an array inside a vector or array.
+      if ((type & ~(VT_ARRAY | VT_TYPEMASK)) != 0 || inside_vector) return Decoded::kUnsupported;
+      result = Array(r, element, out, mode);
     } else {
       result = Scalar(r, type, out, mode);
     }
@@ -143,7 +184,6 @@ class ValueDecoder {
     return result;
   }
 
- private:
   Decoded Scalar(ByteReader& r, VARTYPE type, PropVariantHolder& out, Mode mode) {
     PROPVARIANT& pv = out.get();
     switch (type) {
@@ -152,14 +192,7 @@ class ValueDecoder {
         return Decoded::kOk;
       case VT_DECIMAL: {
         DECIMAL d{};
-        r.Skip(2);
-        d.scale = r.U8();
-        d.sign = r.U8();
-        d.Hi32 = r.U32();
-        const std::uint64_t low = r.U64();
-        if (!r.ok()) return Decoded::kDamaged;
-        d.Lo32 = static_cast<ULONG>(low);
-        d.Mid32 = static_cast<ULONG>(low >> 32);
+        if (Element(r, VT_DECIMAL, &d, mode) != Decoded::kOk) return Decoded::kDamaged;
         PropVariantSetDecimal(pv, d);
         return Decoded::kOk;
       }
@@ -213,6 +246,25 @@ class ValueDecoder {
         if (!r.ok()) return Decoded::kDamaged;
         std::memcpy(slot, &ft, sizeof ft);
         return Decoded::kOk;
+      }
+      case VT_DECIMAL: {
+        DECIMAL d{};
+        r.Skip(2);
+        d.scale = r.U8();
+        d.sign = r.U8();
+        d.Hi32 = r.U32();
+        const std::uint64_t low = r.U64();
+        if (!r.ok()) return Decoded::kDamaged;
+        d.Lo32 = static_cast<ULONG>(low);
+        d.Mid32 = static_cast<ULONG>(low >> 32);
+        std::memcpy(slot, &d, sizeof d);
+        return Decoded::kOk;
+      }
+      case VT_VARIANT: {
+        PropVariantHolder item;
+        const Decoded result = Typed(r, item, mode, true);
+        if (result == Decoded::kOk) *static_cast<PROPVARIANT*>(slot) = item.Detach();
+        return result;
       }
       case VT_CLSID: {
         GUID g;
@@ -271,9 +323,8 @@ class ValueDecoder {
   bool UnicodeString(ByteReader& r, std::wstring* text, Mode mode) {
     const std::size_t start = r.position();
     const std::uint32_t length = r.U32();
-    const std::uint64_t size = std::uint64_t{length} * 2;
-    if (!r.ok() || size > r.remaining()) return false;
-    const auto bytes = r.Bytes(static_cast<std::size_t>(size));
+    if (!r.ok() || length > r.remaining() / 2) return false;
+    const auto bytes = r.Bytes(std::size_t{length} * 2);
     if (mode.strict && !Terminated(bytes, 2)) return false;
     *text = NarrowText(bytes, kCodePageUnicode);
     SkipPadding(r, start, mode);
@@ -297,35 +348,12 @@ class ValueDecoder {
     return Decoded::kOk;
   }
 
-  // Vectors of strings are tried as written by the book (padded, terminated), then unpadded,
-  // then padded without insisting on terminators.
-  Decoded VectorWithRetry(ByteReader& r, VARTYPE element, PropVariantHolder& out, Mode mode) {
-    const bool has_strings = element == VT_BSTR || element == VT_LPSTR ||
-                             element == VT_LPWSTR || element == VT_VARIANT;
-    if (!has_strings || mode.strict) return Vector(r, element, out, mode);
-    const Mode attempts[] = {{StringLayout::kPadded, true},
-                             {StringLayout::kUnpadded, true},
-                             {StringLayout::kPadded, false}};
-    Decoded result = Decoded::kDamaged;
-    for (const Mode& attempt : attempts) {
-      ByteReader trial = r;
-      out.Reset();
-      result = Vector(trial, element, out, attempt);
-      if (result != Decoded::kDamaged) {
-        r = trial;
-        return result;
-      }
-    }
-    out.Reset();
-    return result;
-  }
-
   Decoded Vector(ByteReader& r, VARTYPE element, PropVariantHolder& out, Mode mode) {
     const std::size_t min_bytes = MinElementBytes(element);
     const std::size_t slot_bytes = recfilereader_compat_detail::VectorElementSize(element);
     if (min_bytes == 0 || slot_bytes == 0) return Decoded::kUnsupported;
     const std::uint32_t count = r.U32();
-    if (!r.ok() || std::uint64_t{count} * min_bytes > r.remaining()) return Decoded::kDamaged;
+    if (!r.ok() || count > r.remaining() / min_bytes) return Decoded::kDamaged;
     PROPVARIANT& pv = out.get();
     pv.vt = static_cast<VARTYPE>(VT_VECTOR | element);
     pv.caub.cElems = 0;
@@ -336,15 +364,50 @@ class ValueDecoder {
     pv.caub.pElems = array;
     pv.caub.cElems = count;
     for (std::uint32_t i = 0; i < count; ++i) {
-      void* slot = array + slot_bytes * i;
-      Decoded result;
-      if (element == VT_VARIANT) {
-        PropVariantHolder item;
-        result = Typed(r, item, mode, true);
-        if (result == Decoded::kOk) *static_cast<PROPVARIANT*>(slot) = item.Detach();
-      } else {
-        result = Element(r, element, slot, mode);
-      }
+      const Decoded result = Element(r, element, array + slot_bytes * i, mode);
+      if (result != Decoded::kOk) return result;
+    }
+    return Decoded::kOk;
+  }
+
+  // An array: its element type again, the number of dimensions, (size, lowest index) per
+  // dimension, then the elements of all dimensions packed.
+  Decoded Array(ByteReader& r, VARTYPE element, PropVariantHolder& out, Mode mode) {
+    const std::size_t min_bytes = MinElementBytes(element);
+    const std::size_t slot_bytes = recfilereader_compat_detail::ArrayElementSize(element);
+    if (min_bytes == 0 || slot_bytes == 0) return Decoded::kUnsupported;
+    const std::uint32_t stored_type = r.U32();
+    const std::uint32_t dimensions = r.U32();
+    if (!r.ok() || stored_type != element || dimensions == 0 ||
+        dimensions > kMostArrayDimensions || !r.Have(8 * std::size_t{dimensions}))
+      return Decoded::kDamaged;
+    PROPVARIANT& pv = out.get();
+    auto* array = static_cast<SAFEARRAY*>(
+        AllocateOrThrow(recfilereader_compat_detail::ArrayDescriptorSize(
+            static_cast<USHORT>(dimensions))));
+    std::memset(array, 0, recfilereader_compat_detail::ArrayDescriptorSize(
+                              static_cast<USHORT>(dimensions)));
+    pv.vt = static_cast<VARTYPE>(VT_ARRAY | element);
+    pv.parray = array;
+    array->cDims = static_cast<USHORT>(dimensions);
+    array->cbElements = static_cast<ULONG>(slot_bytes);
+    SAFEARRAYBOUND* bounds = array->rgsabound;
+    // The element count is checked against the bytes that remain at every step, so that the
+    // product can never wrap.
+    std::uint64_t count = 1;
+    for (std::uint32_t i = 0; i < dimensions; ++i) {
+      bounds[i].cElements = r.U32();
+      bounds[i].lLbound = static_cast<LONG>(r.U32());
+      const std::uint32_t size = bounds[i].cElements;
+      if (size != 0 && count > r.remaining() / min_bytes / size) return Decoded::kDamaged;
+      count *= size;
+    }
+    if (count * min_bytes > r.remaining()) return Decoded::kDamaged;
+    auto* elements = static_cast<std::uint8_t*>(AllocateOrThrow(slot_bytes * count));
+    std::memset(elements, 0, slot_bytes * count);  // every slot clears as empty
+    array->pvData = elements;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      const Decoded result = Element(r, element, elements + slot_bytes * i, mode);
       if (result != Decoded::kOk) return result;
     }
     return Decoded::kOk;
@@ -376,7 +439,7 @@ class DictionaryDecoder {
     const bool unicode = code_page_ == kCodePageUnicode;
     if (!unicode && mode.layout == StringLayout::kUnpadded) return false;  // same as padded
     const std::uint32_t count = r.U32();
-    if (!r.ok() || std::uint64_t{count} * 8 > r.remaining()) return false;
+    if (!r.ok() || count > r.remaining() / 8) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::size_t start = r.position();
       const PROPID id = r.U32();
@@ -425,44 +488,62 @@ struct PropertyRef {
   std::uint32_t offset;
 };
 
-HRESULT DecodeSection(std::span<const std::uint8_t> bytes, PropertySection* section) {
+// `bytes` holds the section as far as the stream has it, `size` is the section's own size,
+// which may reach up to 3 bytes further.
+HRESULT DecodeSection(std::span<const std::uint8_t> bytes, std::size_t size,
+                      PropertySection* section) {
   ByteReader r(bytes);
-  r.Skip(4);  // the size, already applied to `bytes`
+  r.Skip(4);  // the size, given as `size`
   const std::uint32_t count = r.U32();
-  if (!r.ok() || std::uint64_t{count} * 8 > r.remaining()) return STG_E_INVALIDHEADER;
+  if (!r.ok() || count > r.remaining() / 8) return STG_E_INVALIDHEADER;
   std::vector<PropertyRef> refs(count);
-  for (PropertyRef& ref : refs) {
-    ref.id = r.U32();
-    ref.offset = r.U32();
+  std::vector<std::uint32_t> offsets(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    refs[i].id = r.U32();
+    refs[i].offset = offsets[i] = r.U32();
+    if (refs[i].offset >= bytes.size()) return STG_E_INVALIDHEADER;
   }
-  auto value_reader = [&](const PropertyRef& ref) {
-    return ref.offset < bytes.size() ? ByteReader(bytes.subspan(ref.offset))
-                                     : ByteReader(std::span<const std::uint8_t>());
+  std::sort(offsets.begin(), offsets.end());
+  // A value reaches up to the next value or the end of the section.
+  auto value_size = [&](const PropertyRef& ref) -> std::size_t {
+    const auto next = std::upper_bound(offsets.begin(), offsets.end(), ref.offset);
+    return (next != offsets.end() ? std::size_t{*next} : size) - ref.offset;
+  };
+  auto value_bytes = [&](const PropertyRef& ref) {
+    return bytes.subspan(ref.offset, std::min(value_size(ref), bytes.size() - ref.offset));
   };
   // The code page decides how the dictionary and all narrow strings read, so it comes first.
-  section->code_page = kCodePageUnicode;
+  section->code_page.reset();
   for (const PropertyRef& ref : refs) {
     if (ref.id != PID_CODEPAGE) continue;
-    ByteReader vr = value_reader(ref);
+    ByteReader vr(value_bytes(ref));
     const VARTYPE type = vr.U16();
     vr.Skip(2);
     // Read unsigned: 65001 does not fit the signed 16-bit type the value is stored as.
     const std::uint16_t code_page = vr.U16();
     if (vr.ok() && type == VT_I2) section->code_page = code_page;
   }
-  ValueDecoder values(section->code_page);
+  // Without one, narrow text is read as the western code page, as other readers do.
+  const std::uint16_t code_page = section->code_page.value_or(kCodePageWestern);
+  ValueDecoder values(code_page);
   for (const PropertyRef& ref : refs) {
     if (ref.id == PID_CODEPAGE) continue;
-    ByteReader vr = value_reader(ref);
     if (ref.id == PID_DICTIONARY) {
-      if (!DictionaryDecoder(section->code_page).Decode(vr, &section->names))
+      if (!DictionaryDecoder(code_page).Decode(ByteReader(value_bytes(ref)), &section->names))
         return STG_E_INVALIDHEADER;
       continue;
     }
     PropVariantHolder value;
-    const Decoded result = values.Typed(vr, value, Mode{}, false);
-    if (result == Decoded::kDamaged) return STG_E_INVALIDHEADER;
+    const Decoded result = values.Value(value_bytes(ref), value_size(ref), value);
     if (result == Decoded::kUnsupported) continue;
+    // Of duplicate identifiers, the last one read counts.
+    section->values.erase(ref.id);
+    section->damaged.erase(ref.id);
+    if (result == Decoded::kDamaged) {
+      const auto raw = value_bytes(ref);
+      section->damaged[ref.id].assign(raw.begin(), raw.end());
+      continue;
+    }
     const bool is_ulong = value.vt() == VT_UI4 || value.vt() == VT_I4;
     if (ref.id == PID_LOCALE && is_ulong) section->locale = value->ulVal;
     else if (ref.id == PID_BEHAVIOR && is_ulong) section->behavior = value->ulVal;
@@ -485,8 +566,7 @@ HRESULT DecodeSets(std::span<const std::uint8_t> bytes, PropertySetData* set) {
   for (auto& b : clsid.Data4) b = r.U8();
   set->clsid = clsid;
   const std::uint32_t count = r.U32();
-  if (!r.ok() || set->version > 1 || count == 0 ||
-      std::uint64_t{count} * kSectionRefSize > r.remaining())
+  if (!r.ok() || set->version > 1 || count == 0 || count > r.remaining() / kSectionRefSize)
     return STG_E_INVALIDHEADER;
   static_assert(kHeaderSize == 4 + 4 + 16 + 4);
   set->sections.resize(count);
@@ -498,12 +578,13 @@ HRESULT DecodeSets(std::span<const std::uint8_t> bytes, PropertySetData* set) {
     for (auto& b : fmtid.Data4) b = r.U8();
     section.fmtid = fmtid;
     const std::uint32_t offset = r.U32();
-    if (std::uint64_t{offset} + kSectionHeaderSize > bytes.size()) return STG_E_INVALIDHEADER;
+    if (kSectionHeaderSize > bytes.size() || offset > bytes.size() - kSectionHeaderSize)
+      return STG_E_INVALIDHEADER;
     const std::uint32_t size = LoadLe32(bytes.data() + offset);
     const std::size_t available = std::min<std::size_t>(size, bytes.size() - offset);
     if (size < kSectionHeaderSize || size - available > kMissingPaddingTolerance)
       return STG_E_INVALIDHEADER;
-    const HRESULT hr = DecodeSection(bytes.subspan(offset, available), &section);
+    const HRESULT hr = DecodeSection(bytes.subspan(offset, available), size, &section);
     if (FAILED(hr)) return hr;
   }
   return S_OK;

@@ -18,9 +18,11 @@ constexpr std::uint16_t kByteOrderMark = 0xFFFE;
 constexpr std::size_t kHeaderSize = 28;
 constexpr std::size_t kSectionRefSize = 20;
 constexpr std::size_t kLongestVersion0Name = 255;
+constexpr std::size_t kLargestStream = 0xFFFFFFFF;
 
 bool IsVersion1Type(VARTYPE vt) {
   const VARTYPE element = vt & VT_TYPEMASK;
+  if ((vt & VT_ARRAY) != 0) return true;
   if ((vt & VT_VECTOR) != 0) return element == VT_I1;
   return element == VT_I1 || element == VT_INT || element == VT_UINT || element == VT_DECIMAL;
 }
@@ -49,7 +51,29 @@ bool IsVectorElementStorable(VARTYPE element) {
   }
 }
 
+bool IsStorable(const PROPVARIANT& value, bool inside_vector);
+
+// Arrays hold one to 31 dimensions and are not nested in vectors or arrays.
+bool IsStorableArray(const PROPVARIANT& value, bool inside_vector) {
+  using namespace recfilereader_compat_detail;
+  const VARTYPE element = value.vt & VT_TYPEMASK;
+  if (inside_vector || (value.vt & ~(VT_ARRAY | VT_TYPEMASK)) != 0 ||
+      !IsArrayElementType(element) || value.parray == nullptr)
+    return false;
+  const SAFEARRAY& array = *value.parray;
+  if (array.cDims == 0 || array.cDims > 31 || array.cbElements != ArrayElementSize(element))
+    return false;
+  const std::size_t count = ArrayElementCount(array);
+  if (count > 0 && array.pvData == nullptr) return false;
+  if (element != VT_VARIANT) return true;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!IsStorable(static_cast<const PROPVARIANT*>(array.pvData)[i], true)) return false;
+  }
+  return true;
+}
+
 bool IsStorable(const PROPVARIANT& value, bool inside_vector) {
+  if ((value.vt & VT_ARRAY) != 0) return IsStorableArray(value, inside_vector);
   if ((value.vt & VT_VECTOR) == 0) return IsScalarStorable(value.vt);
   const VARTYPE element = value.vt & VT_TYPEMASK;
   if ((value.vt & ~(VT_VECTOR | VT_TYPEMASK)) != 0 || !IsVectorElementStorable(element))
@@ -82,6 +106,16 @@ void ForEachNarrowText(const PROPVARIANT& value, Visit&& visit) {
     case VT_VECTOR | VT_VARIANT:
       for (ULONG i = 0; i < value.capropvar.cElems; ++i) ForEachNarrowText(value.capropvar.pElems[i], visit);
       return;
+    case VT_ARRAY | VT_BSTR: case VT_ARRAY | VT_VARIANT: {
+      if (value.parray == nullptr || value.parray->pvData == nullptr) return;
+      const std::size_t count = recfilereader_compat_detail::ArrayElementCount(*value.parray);
+      const void* elements = value.parray->pvData;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (value.vt == (VT_ARRAY | VT_BSTR)) visit(WideText(static_cast<const BSTR*>(elements)[i]));
+        else ForEachNarrowText(static_cast<const PROPVARIANT*>(elements)[i], visit);
+      }
+      return;
+    }
     default:
       return;
   }
@@ -175,6 +209,15 @@ class Writer {
       case VT_LPWSTR: UnicodeString(WideText(*static_cast<wchar_t* const*>(slot))); return;
       case VT_CF: ClipData(*static_cast<const CLIPDATA*>(slot)); return;
       case VT_VARIANT: Typed(*static_cast<const PROPVARIANT*>(slot)); return;
+      case VT_DECIMAL: {
+        const auto* d = static_cast<const DECIMAL*>(slot);
+        U16(0);
+        U8(d->scale);
+        U8(d->sign);
+        U32(d->Hi32);
+        U64(static_cast<std::uint64_t>(d->Mid32) << 32 | d->Lo32);
+        return;
+      }
       default: return;
     }
   }
@@ -189,6 +232,8 @@ class Writer {
       const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
       U32(value.caub.cElems);
       for (ULONG i = 0; i < value.caub.cElems; ++i) Element(element, value.caub.pElems + slot * i);
+    } else if ((value.vt & VT_ARRAY) != 0) {
+      Array(value.vt & VT_TYPEMASK, *value.parray);
     } else {
       Scalar(value);
     }
@@ -200,11 +245,7 @@ class Writer {
       case VT_EMPTY: case VT_NULL: return;
       case VT_DECIMAL: {
         const DECIMAL d = PropVariantGetDecimal(value);
-        U16(0);
-        U8(d.scale);
-        U8(d.sign);
-        U32(d.Hi32);
-        U64(static_cast<std::uint64_t>(d.Mid32) << 32 | d.Lo32);
+        Element(VT_DECIMAL, &d);
         return;
       }
       case VT_BLOB: {
@@ -225,6 +266,20 @@ class Writer {
         Element(value.vt, &value.cVal);
         return;
     }
+  }
+
+  // The element type, the dimensions (size, lowest index), then the elements packed.
+  void Array(VARTYPE element, const SAFEARRAY& array) {
+    U32(element);
+    U32(array.cDims);
+    const SAFEARRAYBOUND* bounds = array.rgsabound;  // cDims entries
+    for (USHORT i = 0; i < array.cDims; ++i) {
+      U32(bounds[i].cElements);
+      U32(static_cast<std::uint32_t>(bounds[i].lLbound));
+    }
+    const std::size_t count = recfilereader_compat_detail::ArrayElementCount(array);
+    const auto* elements = static_cast<const std::uint8_t*>(array.pvData);
+    for (std::size_t i = 0; i < count; ++i) Element(element, elements + array.cbElements * i);
   }
 
   void Dictionary(const std::map<PROPID, std::wstring>& names) {
@@ -282,6 +337,11 @@ std::optional<std::vector<std::uint8_t>> EncodeSection(const PropertySection& se
     const PROPVARIANT& value = entry.second.get();
     if (!add(entry.first, [&](Writer& w) { w.Typed(value); })) return std::nullopt;
   }
+  for (const auto& entry : section.damaged) {
+    const std::vector<std::uint8_t>& raw = entry.second;
+    if (section.values.count(entry.first) == 0)
+      add(entry.first, [&](Writer& w) { w.Bytes(raw.data(), raw.size()); });
+  }
   Writer w(code_page);
   const std::size_t table = 8 + 8 * entries.size();
   std::size_t size = table;
@@ -327,9 +387,15 @@ HRESULT Encode(const PropertySetData& set, std::vector<std::uint8_t>* bytes) {
       if (!IsStorable(value.get(), false)) return STG_E_INVALIDPARAMETER;
     }
     if (NeedsVersion1(section)) version = 1;
-    auto body = EncodeSection(section, section.code_page);
+    auto body = EncodeSection(section, section.code_page.value_or(kCodePageWestern));
     if (!body) body = EncodeSection(section, kCodePageUnicode);
     bodies.push_back(std::move(*body));
+  }
+  // Every size and offset is a 32-bit field; none can pass the size of the whole stream.
+  std::size_t total = kHeaderSize + kSectionRefSize * set.sections.size();
+  for (const auto& body : bodies) {
+    if (body.size() > kLargestStream - total) return STG_E_INVALIDPARAMETER;
+    total += body.size();
   }
   Writer w(kCodePageUnicode);
   w.U16(kByteOrderMark);

@@ -102,14 +102,14 @@ struct IEnumSTATPROPSETSTG : IUnknown {
 struct IPropertyStorage : IUnknown {
   // Found values are copied into `values` (VT_EMPTY for the others); S_FALSE when none was found.
   virtual HRESULT ReadMultiple(ULONG count, const PROPSPEC* specs, PROPVARIANT* values) = 0;
-  // New names receive unused identifiers from `firstNameId` (2 to 0x7FFFFFFF) upwards.
+  // New names receive unused identifiers from `first_name_id` (2 to 0x7FFFFFFF) upwards.
   virtual HRESULT WriteMultiple(ULONG count, const PROPSPEC* specs, const PROPVARIANT* values,
-                                PROPID firstNameId) = 0;
+                                PROPID first_name_id) = 0;
   virtual HRESULT DeleteMultiple(ULONG count, const PROPSPEC* specs) = 0;
   virtual HRESULT ReadPropertyNames(ULONG count, const PROPID* ids, LPOLESTR* names) = 0;
   virtual HRESULT WritePropertyNames(ULONG count, const PROPID* ids, const LPOLESTR* names) = 0;
   virtual HRESULT DeletePropertyNames(ULONG count, const PROPID* ids) = 0;
-  virtual HRESULT Commit(DWORD commitFlags) = 0;
+  virtual HRESULT Commit(DWORD commit_flags) = 0;
   virtual HRESULT Revert() = 0;
   virtual HRESULT Enum(IEnumSTATPROPSTG** enumerator) = 0;
   virtual HRESULT SetTimes(const FILETIME* ctime, const FILETIME* atime, const FILETIME* mtime) = 0;

@@ -1,5 +1,6 @@
 #include "platform/storage/propertysetstorage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "platform/hresults.h"
 #include "platform/storage/propertysetcodec.h"
+#include "platform/storage/propertysetcodepage.h"
 #include "platform/storage/comobject.h"
 #include "platform/storage/propertysetenum.h"
 #include "platform/storage/propertysetnames.h"
@@ -31,20 +33,21 @@ void AppendSetsOfStream(IStorage* storage, const STATSTG& element,
   if (FAILED(ReadWholeStream(stream.get(), &bytes))) return;
   PropertySetData data;
   if (FAILED(DecodePropertySet(bytes, &data))) return;
-  auto record = [&](const FMTID& fmtid, const PropertySection* section) {
+  // An empty stream holds no set.
+  for (const PropertySection& section : data.sections) {
     STATPROPSETSTG stat;
     std::memset(&stat, 0, sizeof stat);
-    stat.fmtid = fmtid;
+    stat.fmtid = section.fmtid;
     stat.clsid = data.clsid;
-    if (section != nullptr && section->code_page != 1200) stat.grfFlags |= PROPSETFLAG_ANSI;
+    // A section without a code page holds 8-bit text of the western code page.
+    if (section.code_page.value_or(kCodePageWestern) != kCodePageUnicode)
+      stat.grfFlags |= PROPSETFLAG_ANSI;
     stat.mtime = element.mtime;
     stat.ctime = element.ctime;
     stat.atime = element.atime;
     stat.dwOSVersion = data.os_version;
     sets->push_back(stat);
-  };
-  if (data.sections.empty()) record(named, nullptr);
-  for (const PropertySection& section : data.sections) record(section.fmtid, &section);
+  }
 }
 
 }  // namespace
@@ -85,7 +88,12 @@ HRESULT CPropertySetStorage::Create(REFFMTID fmtid, const CLSID* clsid, DWORD fl
   try {
     const std::wstring name = FmtIdToPropStgName(fmtid);
     ComPtr<IStream> stream;
-    HRESULT hr = storage_->CreateStream(name.c_str(), mode, 0, 0, stream.Out());
+    // The document summary stream holds two sets: creating one keeps the other.
+    HRESULT hr = STG_E_FILENOTFOUND;
+    if (SharesDocumentSummaryStream(fmtid))
+      hr = storage_->OpenStream(name.c_str(), nullptr, mode & ~STGM_CREATE, 0, stream.Out());
+    if (hr == STG_E_FILENOTFOUND)
+      hr = storage_->CreateStream(name.c_str(), mode, 0, 0, stream.Out());
     if (FAILED(hr)) return hr;
     return CPropertyStorage::CreateNew(stream.get(), fmtid, clsid, flags, mode, storage);
   } catch (const std::bad_alloc&) {
@@ -109,10 +117,37 @@ HRESULT CPropertySetStorage::Open(REFFMTID fmtid, DWORD mode, IPropertyStorage**
 
 HRESULT CPropertySetStorage::Delete(REFFMTID fmtid) {
   try {
-    return storage_->DestroyElement(FmtIdToPropStgName(fmtid).c_str());
+    const std::wstring name = FmtIdToPropStgName(fmtid);
+    if (SharesDocumentSummaryStream(fmtid)) {
+      const HRESULT hr = DeleteSection(name, fmtid);
+      if (hr != S_FALSE) return hr;
+    }
+    return storage_->DestroyElement(name.c_str());
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
+}
+
+// Takes the section of `fmtid` out of a stream that holds another one as well. S_FALSE when
+// the whole stream is to go; STG_E_FILENOTFOUND when the stream lacks the section.
+HRESULT CPropertySetStorage::DeleteSection(const std::wstring& name, const FMTID& fmtid) {
+  ComPtr<IStream> stream;
+  HRESULT hr = storage_->OpenStream(name.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                    0, stream.Out());
+  if (FAILED(hr)) return hr;
+  std::vector<std::uint8_t> bytes;
+  hr = ReadWholeStream(stream.get(), &bytes);
+  if (FAILED(hr)) return hr;
+  PropertySetData data;
+  if (FAILED(DecodePropertySet(bytes, &data))) return S_FALSE;
+  auto& sections = data.sections;
+  const auto end = std::remove_if(sections.begin(), sections.end(),
+                                  [&](const PropertySection& s) { return s.fmtid == fmtid; });
+  if (end == sections.end()) return sections.empty() ? S_FALSE : STG_E_FILENOTFOUND;
+  sections.erase(end, sections.end());
+  if (sections.empty()) return S_FALSE;
+  hr = EncodePropertySet(data, &bytes);
+  return FAILED(hr) ? hr : WriteWholeStream(stream.get(), bytes);
 }
 
 HRESULT CPropertySetStorage::Enum(IEnumSTATPROPSETSTG** enumerator) {

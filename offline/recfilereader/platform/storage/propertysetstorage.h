@@ -3,6 +3,8 @@
 #ifndef RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 #define RECFILEREADER_PLATFORM_STORAGE_PROPERTYSETSTORAGE_H
 
+#include <string>
+
 #include "platform/hresults.h"
 #include "platform/storage/propertysetinterfaces.h"
 
@@ -19,7 +21,8 @@ class CPropertySetStorage final : public IPropertySetStorage {
   ULONG Release() override;
 
   // Only simple sets exist here: PROPSETFLAG_NONSIMPLE gives STG_E_INVALIDFLAG. The stream is
-  // created with `mode` (STGM_CREATE replaces an existing set).
+  // created with `mode` (STGM_CREATE replaces an existing set). The document summary and the
+  // user-defined properties share one stream: creating or deleting either keeps the other.
   HRESULT Create(REFFMTID fmtid, const CLSID* clsid, DWORD flags, DWORD mode,
                  IPropertyStorage** storage) override;
   HRESULT Open(REFFMTID fmtid, DWORD mode, IPropertyStorage** storage) override;
@@ -29,6 +32,7 @@ class CPropertySetStorage final : public IPropertySetStorage {
 
  private:
   ~CPropertySetStorage();
+  HRESULT DeleteSection(const std::wstring& name, const FMTID& fmtid);
 
   ULONG references_ = 1;
   IStorage* storage_;

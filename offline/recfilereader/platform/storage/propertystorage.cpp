@@ -1,5 +1,6 @@
 #include "platform/storage/propertystorage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <set>
@@ -37,7 +38,9 @@ HRESULT ReadWholeStream(IStream* stream, std::vector<std::uint8_t>* bytes) {
   }
 }
 
-namespace {
+bool SharesDocumentSummaryStream(const FMTID& fmtid) {
+  return fmtid == FMTID_DocSummaryInformation || fmtid == FMTID_UserDefinedProperties;
+}
 
 HRESULT WriteWholeStream(IStream* stream, const std::vector<std::uint8_t>& bytes) {
   LARGE_INTEGER zero{};
@@ -53,6 +56,8 @@ HRESULT WriteWholeStream(IStream* stream, const std::vector<std::uint8_t>& bytes
   if (written != bytes.size()) return STG_E_WRITEFAULT;
   return stream->Commit(STGC_DEFAULT);
 }
+
+namespace {
 
 wchar_t* TaskMemoryCopy(const std::wstring& text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -76,22 +81,11 @@ HRESULT CPropertyStorage::CreateNew(IStream* stream, REFFMTID fmtid, const CLSID
   *result = nullptr;
   auto* set = new (std::nothrow) CPropertyStorage(stream, fmtid, mode);
   if (set == nullptr) return E_OUTOFMEMORY;
-  PropertySection section;
-  section.fmtid = fmtid;
-  section.locale = kDefaultLocale;
-  if ((flags & PROPSETFLAG_CASE_SENSITIVE) != 0) section.behavior = 1;
-  set->preferred_code_page_ = (flags & PROPSETFLAG_ANSI) != 0 ? kCodePageWestern : kCodePageUnicode;
-  section.code_page = set->preferred_code_page_;
-  set->data_.clsid = clsid != nullptr ? *clsid : GUID_NULL;
-  HRESULT hr = S_OK;
+  HRESULT hr;
   try {
-    set->data_.sections.push_back(std::move(section));
+    hr = set->Start(clsid, flags);
   } catch (const std::bad_alloc&) {
     hr = E_OUTOFMEMORY;
-  }
-  if (SUCCEEDED(hr)) {
-    set->dirty_ = true;
-    hr = set->Commit(STGC_DEFAULT);
   }
   if (FAILED(hr)) {
     set->dirty_ = false;
@@ -100,6 +94,42 @@ HRESULT CPropertyStorage::CreateNew(IStream* stream, REFFMTID fmtid, const CLSID
   }
   *result = set;
   return S_OK;
+}
+
+// The stream is new or emptied, except the document summary stream, whose other section
+// stays. Readers take that stream's first section for the document summary, so a stream
+// made for the user-defined properties gets an empty document summary section first.
+HRESULT CPropertyStorage::Start(const CLSID* clsid, DWORD flags) {
+  std::vector<std::uint8_t> bytes;
+  HRESULT hr = ReadWholeStream(stream_, &bytes);
+  if (FAILED(hr)) return hr;
+  if (!SharesDocumentSummaryStream(fmtid_) || FAILED(DecodePropertySet(bytes, &data_)))
+    data_ = PropertySetData{};
+  auto& sections = data_.sections;
+  auto of = [&](const FMTID& fmtid) {
+    return std::find_if(sections.begin(), sections.end(),
+                        [&](const PropertySection& s) { return s.fmtid == fmtid; });
+  };
+  if (const auto old = of(fmtid_); old != sections.end()) {
+    if ((mode_ & STGM_CREATE) == 0) return STG_E_FILEALREADYEXISTS;
+    sections.erase(old);
+  }
+  preferred_code_page_ = (flags & PROPSETFLAG_ANSI) != 0 ? kCodePageWestern : kCodePageUnicode;
+  PropertySection fresh;
+  fresh.code_page = preferred_code_page_;
+  fresh.locale = kDefaultLocale;
+  if (fmtid_ == FMTID_UserDefinedProperties && of(FMTID_DocSummaryInformation) == sections.end()) {
+    fresh.fmtid = FMTID_DocSummaryInformation;
+    sections.insert(sections.begin(), fresh);
+  }
+  fresh.fmtid = fmtid_;
+  if ((flags & PROPSETFLAG_CASE_SENSITIVE) != 0) fresh.behavior = 1;
+  const bool first = fmtid_ == FMTID_DocSummaryInformation;
+  section_index_ = first ? 0 : sections.size();
+  sections.insert(first ? sections.begin() : sections.end(), std::move(fresh));
+  if (clsid != nullptr) data_.clsid = *clsid;
+  dirty_ = true;
+  return Commit(STGC_DEFAULT);
 }
 
 HRESULT CPropertyStorage::OpenExisting(IStream* stream, REFFMTID fmtid, DWORD mode,
@@ -119,8 +149,8 @@ HRESULT CPropertyStorage::OpenExisting(IStream* stream, REFFMTID fmtid, DWORD mo
 
 // Decodes the stream and picks the section of our format identifier. A stream without
 // sections counts as an empty set; a stream whose sections all belong to other identifiers
-// is taken by its first section, except that the user-defined section of the document
-// summary stream must really be there.
+// is taken by its first section, except that the sections of the document summary stream
+// must really be there.
 HRESULT CPropertyStorage::Load() {
   try {
     std::vector<std::uint8_t> bytes;
@@ -137,7 +167,9 @@ HRESULT CPropertyStorage::Load() {
       }
     }
     if (index == data.sections.size()) {
-      if (fmtid_ == FMTID_UserDefinedProperties) return STG_E_FILENOTFOUND;
+      if (fmtid_ == FMTID_UserDefinedProperties ||
+          (fmtid_ == FMTID_DocSummaryInformation && !data.sections.empty()))
+        return STG_E_FILENOTFOUND;
       if (data.sections.empty()) {
         PropertySection empty;
         empty.fmtid = fmtid_;
@@ -148,7 +180,7 @@ HRESULT CPropertyStorage::Load() {
     data_ = std::move(data);
     name_index_valid_ = false;
     section_index_ = index;
-    preferred_code_page_ = section().code_page;
+    preferred_code_page_ = section().code_page.value_or(kCodePageWestern);
     dirty_ = false;
     return S_OK;
   } catch (const std::bad_alloc&) {
@@ -220,12 +252,16 @@ HRESULT CPropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPV
   if (specs == nullptr || values == nullptr) return STG_E_INVALIDPARAMETER;
   for (ULONG i = 0; i < count; ++i) PropVariantInit(&values[i]);
   const PropertySection& set = section();
+  for (ULONG i = 0; i < count; ++i) {
+    const auto id = Resolve(specs[i]);
+    if (id && set.damaged.count(*id) != 0) return STG_E_DOCFILECORRUPT;
+  }
   bool found_any = false;
   for (ULONG i = 0; i < count; ++i) {
     const auto id = Resolve(specs[i]);
     if (!id) continue;
     PROPVARIANT& out = values[i];
-    if (*id == PID_CODEPAGE) {
+    if (*id == PID_CODEPAGE && set.code_page) {
       out.vt = VT_I2;
       out.uiVal = ChooseCodePage(set, preferred_code_page_);
     } else if (*id == PID_LOCALE && set.locale) {
@@ -245,12 +281,12 @@ HRESULT CPropertyStorage::ReadMultiple(ULONG count, const PROPSPEC* specs, PROPV
 }
 
 HRESULT CPropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
-                                        const PROPVARIANT* values, PROPID firstNameId) {
+                                        const PROPVARIANT* values, PROPID first_name_id) {
   if (!Writable()) return STG_E_ACCESSDENIED;
   if (count == 0) return S_OK;
   if (specs == nullptr || values == nullptr) return STG_E_INVALIDPARAMETER;
   try {
-    return WriteWithNames(count, specs, values, firstNameId);
+    return WriteWithNames(count, specs, values, first_name_id);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -258,7 +294,7 @@ HRESULT CPropertyStorage::WriteMultiple(ULONG count, const PROPSPEC* specs,
 
 // All specs are checked and staged before the set changes, so a failing call changes nothing.
 HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
-                                         const PROPVARIANT* values, PROPID firstNameId) {
+                                         const PROPVARIANT* values, PROPID first_name_id) {
   PropertySection& set = section();
   struct Staged {
     PROPID id;
@@ -306,10 +342,11 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
       staged.push_back({*id, std::nullopt, PropVariantHolder(value)});
       continue;
     }
-    if (firstNameId < PID_FIRST_USABLE || firstNameId >= kFirstReservedId)
+    if (first_name_id < PID_FIRST_USABLE || first_name_id >= kFirstReservedId)
       return STG_E_INVALIDPARAMETER;
-    PROPID next = firstNameId;
-    while (set.values.count(next) != 0 || set.names.count(next) != 0 || taken.count(next) != 0) {
+    PROPID next = first_name_id;
+    while (set.values.count(next) != 0 || set.names.count(next) != 0 ||
+           set.damaged.count(next) != 0 || taken.count(next) != 0) {
       if (++next >= kFirstReservedId) return STG_E_INVALIDPARAMETER;
     }
     taken.insert(next);
@@ -327,6 +364,7 @@ HRESULT CPropertyStorage::WriteWithNames(ULONG count, const PROPSPEC* specs,
       if (name_index_valid_) name_index_.emplace(NameKey(*s.new_name), s.id);
       set.names[s.id] = std::move(*s.new_name);
     }
+    set.damaged.erase(s.id);
     set.values[s.id] = std::move(s.value);
   }
   dirty_ = true;
@@ -338,7 +376,7 @@ HRESULT CPropertyStorage::DeleteMultiple(ULONG count, const PROPSPEC* specs) {
   if (count > 0 && specs == nullptr) return STG_E_INVALIDPARAMETER;
   for (ULONG i = 0; i < count; ++i) {
     const auto id = Resolve(specs[i]);
-    if (id && section().values.erase(*id) > 0) dirty_ = true;
+    if (id && section().values.erase(*id) + section().damaged.erase(*id) > 0) dirty_ = true;
   }
   return S_OK;
 }
@@ -402,6 +440,7 @@ HRESULT CPropertyStorage::Commit(DWORD) {
     if (FAILED(hr)) return hr;
     hr = WriteWholeStream(stream_, bytes);
     if (FAILED(hr)) return hr;
+    section().code_page = set.code_page;  // the stream has one now
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
