@@ -64,26 +64,26 @@ int Walk(IStorage* storage, int depth) {
 }
 
 ComPtr<ILockBytes> LockBytesWith(const std::uint8_t* data, std::size_t size) {
-  ComPtr<ILockBytes> lockBytes;
-  Require(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()) == S_OK);
+  ComPtr<ILockBytes> lock_bytes;
+  Require(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()) == S_OK);
   ULARGE_INTEGER at;
   at.QuadPart = 0;
   ULONG written = 0;
-  if (size > 0) Require(lockBytes->WriteAt(at, data, static_cast<ULONG>(size), &written) == S_OK);
-  return lockBytes;
+  if (size > 0) Require(lock_bytes->WriteAt(at, data, static_cast<ULONG>(size), &written) == S_OK);
+  return lock_bytes;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  ComPtr<ILockBytes> lockBytes = LockBytesWith(data, size);
+  ComPtr<ILockBytes> lock_bytes = LockBytesWith(data, size);
   ComPtr<IStorage> root;
-  if (FAILED(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()))) return 0;
+  if (FAILED(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kRead, nullptr, 0, root.Out()))) return 0;
   const int elements = Walk(root.get(), 0);
   root.Reset();
 
   // Rewrite it with one change; the result must open and hold one element more.
-  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
+  Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
   {
     ComPtr<IStream> added;
     if (root->CreateStream(L"fuzz-added", kReadWrite | STGM_CREATE, 0, 0, added.Out()) != S_OK) return 0;
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(root->Commit(STGC_DEFAULT) == S_OK);
   root.Reset();
-  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()) == S_OK);
+  Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kRead, nullptr, 0, root.Out()) == S_OK);
   Require(Walk(root.get(), 0) >= elements);
   return 0;
 }

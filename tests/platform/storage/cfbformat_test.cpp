@@ -45,19 +45,19 @@ std::vector<std::uint8_t> HandBuiltHeader() {
 TEST(CfbHeader, HandBuiltSectorDecodesFieldByFieldAndEncodesToTheSameBytes) {
   const std::vector<std::uint8_t> original = HandBuiltHeader();
   const Header h = Header::DecodeFrom(original);
-  EXPECT_EQ(h.minorVersion, 0x0021);
-  EXPECT_EQ(h.majorVersion, 3);
-  EXPECT_EQ(h.sectorShift, 9);
-  EXPECT_EQ(h.miniSectorShift, 6);
-  EXPECT_EQ(h.directorySectorCount, 0x11111111u);
-  EXPECT_EQ(h.fatSectorCount, 0x107u);
-  EXPECT_EQ(h.firstDirectorySector, 0x33u);
-  EXPECT_EQ(h.transactionSignature, 5u);
-  EXPECT_EQ(h.miniStreamCutoff, 4096u);
-  EXPECT_EQ(h.firstMiniFatSector, 0x44u);
-  EXPECT_EQ(h.miniFatSectorCount, 2u);
-  EXPECT_EQ(h.firstDifatSector, 0x77u);
-  EXPECT_EQ(h.difatSectorCount, 1u);
+  EXPECT_EQ(h.minor_version, 0x0021);
+  EXPECT_EQ(h.major_version, 3);
+  EXPECT_EQ(h.sector_shift, 9);
+  EXPECT_EQ(h.mini_sector_shift, 6);
+  EXPECT_EQ(h.directory_sector_count, 0x11111111u);
+  EXPECT_EQ(h.fat_sector_count, 0x107u);
+  EXPECT_EQ(h.first_directory_sector, 0x33u);
+  EXPECT_EQ(h.transaction_signature, 5u);
+  EXPECT_EQ(h.mini_stream_cutoff, 4096u);
+  EXPECT_EQ(h.first_mini_fat_sector, 0x44u);
+  EXPECT_EQ(h.mini_fat_sector_count, 2u);
+  EXPECT_EQ(h.first_difat_sector, 0x77u);
+  EXPECT_EQ(h.difat_sector_count, 1u);
   EXPECT_EQ(h.difat[0], 1000u);
   EXPECT_EQ(h.difat[108], 1108u);
   std::array<std::uint8_t, 512> encoded{};
@@ -88,11 +88,11 @@ TEST(CfbHeader, RejectsWrongFixedFields) {
   EXPECT_EQ(DecodeResult(std::vector<std::uint8_t>(100, 0)), STG_E_FILEALREADYEXISTS);
 }
 
-DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint16_t lengthField) {
+DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint16_t length_field) {
   rectest::RawCfb raw(3, 1);
   raw.UseFat({});
   raw.Entry(0, 0, e);
-  raw.Header16(512 + 0x40, lengthField);
+  raw.Header16(512 + 0x40, length_field);
   return DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, 128>(raw.bytes().data() + 512, 128), major);
 }
 
@@ -112,7 +112,7 @@ TEST(CfbDirectoryEntry, EncodesNameLengthTypeAndClassIdentifierAtTheirOffsets) {
   e.name = u"\x05SummaryInformation";
   e.type = kStorage;
   e.clsid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
-  e.stateBits = 0xA5;
+  e.state_bits = 0xA5;
   e.ctime = {1, 2};
   e.mtime = {3, 4};
   std::array<std::uint8_t, 128> bytes{};
@@ -140,13 +140,13 @@ TEST(CfbNames, OrderIsLengthFirstThenUpperCased) {
 }
 
 // Checks search order, no red child of a red node and one black height; counts the nodes.
-int BlackHeight(const std::vector<SiblingLinks>& t, int node, int lo, int hi, bool parentRed, int* count) {
+int BlackHeight(const std::vector<SiblingLinks>& t, int node, int lo, int hi, bool parent_red, int* count) {
   if (node < 0) return 1;
   ++*count;
   EXPECT_GE(node, lo);
   EXPECT_LE(node, hi);
   const bool red = t[node].red;
-  EXPECT_FALSE(red && parentRed) << "red under red at " << node;
+  EXPECT_FALSE(red && parent_red) << "red under red at " << node;
   const int left = BlackHeight(t, t[node].left, lo, node - 1, red, count);
   const int right = BlackHeight(t, t[node].right, node + 1, hi, red, count);
   EXPECT_EQ(left, right) << "black heights differ under " << node;

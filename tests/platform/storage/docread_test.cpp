@@ -68,11 +68,11 @@ TEST(CfbRead, NamesWithLoneSurrogatesCanBeOpenedByTheNameEnumerationGives) {
 
 // A storage of `n` streams named 0..n-1 whose sibling tree has the shape `link` gives.
 std::vector<std::uint8_t> SiblingShape(int n, const std::function<void(std::vector<RawEntry>&)>& link) {
-  const std::uint32_t dirSectors = static_cast<std::uint32_t>((n + 1 + 3) / 4);
-  RawCfb raw(3, 1 + dirSectors);
+  const std::uint32_t dir_sectors = static_cast<std::uint32_t>((n + 1 + 3) / 4);
+  RawCfb raw(3, 1 + dir_sectors);
   raw.UseFat({0});
   std::vector<std::uint32_t> dir;
-  for (std::uint32_t i = 0; i < dirSectors; ++i) dir.push_back(1 + i);
+  for (std::uint32_t i = 0; i < dir_sectors; ++i) dir.push_back(1 + i);
   raw.Chain(dir);
   raw.Header32(0x30, 1);
   std::vector<RawEntry> entries(static_cast<std::size_t>(n) + 1);
@@ -134,19 +134,19 @@ TEST(CfbRead, EnumeratesEveryTreeShapeInNameOrder) {
 TEST(CfbRead, Version4WithDifatBeyondTheHeader) {
   // 110 FAT sectors of a version-4 file: the 110th is listed by a DIFAT sector. The directory
   // lies after them and a stream of 5000 bytes sits in the last sectors.
-  const std::uint32_t fatCount = 110;
-  RawCfb raw(4, fatCount + 4);
+  const std::uint32_t fat_count = 110;
+  RawCfb raw(4, fat_count + 4);
   std::vector<std::uint32_t> fat;
-  for (std::uint32_t i = 0; i < fatCount; ++i) fat.push_back(i + 1);  // sector 0 stays free
-  raw.UseFat(fat, {fatCount + 1});
+  for (std::uint32_t i = 0; i < fat_count; ++i) fat.push_back(i + 1);  // sector 0 stays free
+  raw.UseFat(fat, {fat_count + 1});
   raw.Header32(0x28, 1);
-  raw.Header32(0x30, fatCount + 2);
-  raw.Chain({fatCount + 2});
-  raw.Chain({fatCount + 3, 0});  // the stream's second sector is the free-looking sector 0
-  raw.Entry(fatCount + 2, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, kEnd, 0});
-  raw.Entry(fatCount + 2, 1, {u"Data", 2, 1, kNone, kNone, kNone, fatCount + 3, 5000});
+  raw.Header32(0x30, fat_count + 2);
+  raw.Chain({fat_count + 2});
+  raw.Chain({fat_count + 3, 0});  // the stream's second sector is the free-looking sector 0
+  raw.Entry(fat_count + 2, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, kEnd, 0});
+  raw.Entry(fat_count + 2, 1, {u"Data", 2, 1, kNone, kNone, kNone, fat_count + 3, 5000});
   const std::vector<std::uint8_t> data = Pattern(5000, 3);
-  std::copy(data.begin(), data.begin() + 4096, raw.Sector(fatCount + 3));
+  std::copy(data.begin(), data.begin() + 4096, raw.Sector(fat_count + 3));
   std::copy(data.begin() + 4096, data.end(), raw.Sector(0));
   ComPtr<IStorage> root;
   ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK);

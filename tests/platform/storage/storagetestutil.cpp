@@ -16,31 +16,31 @@
 namespace rectest {
 
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes) {
-  ComPtr<ILockBytes> lockBytes;
-  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()), S_OK);
+  ComPtr<ILockBytes> lock_bytes;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()), S_OK);
   if (!bytes.empty()) {
     ULARGE_INTEGER at;
     at.QuadPart = 0;
     ULONG written = 0;
-    EXPECT_EQ(lockBytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+    EXPECT_EQ(lock_bytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
   }
-  return lockBytes;
+  return lock_bytes;
 }
 
-std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes) {
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes) {
   STATSTG stat{};
-  EXPECT_EQ(lockBytes->Stat(&stat, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(lock_bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
   ULARGE_INTEGER at;
   at.QuadPart = 0;
   ULONG read = 0;
-  EXPECT_EQ(lockBytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  EXPECT_EQ(lock_bytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
   return bytes;
 }
 
 HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root, DWORD mode) {
-  ComPtr<ILockBytes> lockBytes = MemoryLockBytes(bytes);
-  return StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, mode, nullptr, 0, root->Out());
+  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes(bytes);
+  return StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, mode, nullptr, 0, root->Out());
 }
 
 std::vector<std::uint8_t> ReadAll(IStream* stream) {

@@ -16,7 +16,7 @@ namespace rectest {
 using recfilereader::ComPtr;
 
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes = {});
-std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes);
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes);
 
 // Opens `bytes` as a document; the result of StgOpenStorageOnILockBytes.
 HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root,

@@ -25,8 +25,8 @@ namespace recfilereader {
 class CCompoundDocument {
  public:
   // Both throw com_error. Create writes an empty document to the lock bytes at once.
-  static std::shared_ptr<CCompoundDocument> Create(ILockBytes* lockBytes);
-  static std::shared_ptr<CCompoundDocument> Open(ILockBytes* lockBytes, bool writable);
+  static std::shared_ptr<CCompoundDocument> Create(ILockBytes* lock_bytes);
+  static std::shared_ptr<CCompoundDocument> Open(ILockBytes* lock_bytes, bool writable);
 
   CCompoundDocument(const CCompoundDocument&) = delete;
   CCompoundDocument& operator=(const CCompoundDocument&) = delete;
@@ -47,14 +47,14 @@ class CCompoundDocument {
   void Commit();
 
  private:
-  CCompoundDocument(ILockBytes* lockBytes, bool writable);
+  CCompoundDocument(ILockBytes* lock_bytes, bool writable);
   void LoadAllStreams();
   void WriteBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t count);
 
-  ILockBytes* lockBytes_;  // one reference held
+  ILockBytes* lock_bytes_;  // one reference held
   bool writable_;
   bool changed_ = false;
-  std::uint16_t majorVersion_ = 3;
+  std::uint16_t major_version_ = 3;
   SectorFile sectors_;
   std::shared_ptr<CompoundNode> root_;
 };

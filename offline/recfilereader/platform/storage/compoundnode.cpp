@@ -58,13 +58,13 @@ void CompoundNode::RemoveChild(const CompoundNode& child) {
   children.erase(it);
 }
 
-void CompoundNode::RenameChild(const CompoundNode& child, std::u16string newName) {
+void CompoundNode::RenameChild(const CompoundNode& child, std::u16string new_name) {
   const auto it = std::find_if(children.begin(), children.end(),
                                [&](const auto& c) { return c.get() == &child; });
   if (it == children.end()) return;
   std::shared_ptr<CompoundNode> node = std::move(*it);
   children.erase(it);
-  node->name = std::move(newName);
+  node->name = std::move(new_name);
   InsertChild(std::move(node));
 }
 

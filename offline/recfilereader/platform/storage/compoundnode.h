@@ -33,14 +33,14 @@ struct CompoundNode {
   std::u16string name;
   DWORD type = STGTY_STREAM;  // STGTY_STORAGE or STGTY_STREAM; the root is a storage
   CLSID clsid = GUID_NULL;
-  DWORD stateBits = 0;
+  DWORD state_bits = 0;
   FILETIME ctime{0, 0};
   FILETIME mtime{0, 0};
 
   CompoundNode* parent = nullptr;                       // null for the root
   std::vector<std::shared_ptr<CompoundNode>> children;  // storages only, ascending by name
   bool removed = false;  // destroyed or replaced: handles still open on it answer STG_E_REVERTED
-  int openCount = 0;     // open handles, for the exclusive-open rule
+  int open_count = 0;     // open handles, for the exclusive-open rule
 
   // Streams.
   std::uint64_t size = 0;
@@ -48,7 +48,7 @@ struct CompoundNode {
   std::vector<std::uint8_t> data;  // contents when loaded (size() == size)
   StreamSource source;             // contents in the lock bytes when not loaded
 
-  bool isStorage() const { return type == STGTY_STORAGE; }
+  bool IsStorage() const { return type == STGTY_STORAGE; }
 
   // The child named `name` (element-name order, so without regard to case), or null.
   std::shared_ptr<CompoundNode> FindChild(std::u16string_view name) const;
@@ -57,7 +57,7 @@ struct CompoundNode {
   // Takes the child out of the tree and marks it and everything under it removed.
   void RemoveChild(const CompoundNode& child);
   // Gives a child a new name that no sibling has, keeping the order.
-  void RenameChild(const CompoundNode& child, std::u16string newName);
+  void RenameChild(const CompoundNode& child, std::u16string new_name);
 };
 
 }  // namespace recfilereader

@@ -71,7 +71,7 @@ class ChainWalker {
 
 class DocumentLoader {
  public:
-  explicit DocumentLoader(ILockBytes* lockBytes) : lockBytes_(lockBytes) {}
+  explicit DocumentLoader(ILockBytes* lock_bytes) : lock_bytes_(lock_bytes) {}
 
   LoadedDocument Load() {
     ReadHeader();
@@ -88,18 +88,18 @@ class DocumentLoader {
  private:
   void ReadHeader() {
     STATSTG stat{};
-    if (FAILED(lockBytes_->Stat(&stat, STATFLAG_NONAME))) throw com_error(STG_E_READFAULT);
-    const std::uint64_t fileSize = stat.cbSize.QuadPart;
-    if (fileSize < cfb::kHeaderSize) throw com_error(STG_E_FILEALREADYEXISTS);
+    if (FAILED(lock_bytes_->Stat(&stat, STATFLAG_NONAME))) throw com_error(STG_E_READFAULT);
+    const std::uint64_t file_size = stat.cbSize.QuadPart;
+    if (file_size < cfb::kHeaderSize) throw com_error(STG_E_FILEALREADYEXISTS);
     std::array<std::uint8_t, cfb::kHeaderSize> bytes{};
-    SectorFile(lockBytes_, 9, fileSize).ReadBytes(0, bytes.data(), bytes.size());
+    SectorFile(lock_bytes_, 9, file_size).ReadBytes(0, bytes.data(), bytes.size());
     header_ = cfb::Header::DecodeFrom(bytes);
-    sectors_ = SectorFile(lockBytes_, header_.sectorShift, fileSize);
-    fat_ = std::make_unique<ChainWalker>(sectors_.sectorCount());
+    sectors_ = SectorFile(lock_bytes_, header_.sector_shift, file_size);
+    fat_ = std::make_unique<ChainWalker>(sectors_.sector_count());
   }
 
   std::vector<std::uint32_t> ReadLinkSector(std::uint32_t sector) {
-    std::vector<std::uint8_t> bytes(sectors_.sectorSize());
+    std::vector<std::uint8_t> bytes(sectors_.sector_size());
     sectors_.ReadSector(sector, bytes.data());
     std::vector<std::uint32_t> links(bytes.size() / 4);
     for (std::size_t i = 0; i < links.size(); ++i) links[i] = LoadLe32(bytes.data() + 4 * i);
@@ -108,26 +108,26 @@ class DocumentLoader {
 
   // The FAT sectors are listed by the header's slots, then by the chain of DIFAT sectors.
   void ReadFat() {
-    const std::uint32_t count = header_.fatSectorCount;
-    if (count > sectors_.sectorCount()) Corrupt();
-    std::vector<std::uint32_t> fatSectors;
-    fatSectors.reserve(count);
-    for (std::size_t i = 0; i < cfb::kHeaderDifatSlots && fatSectors.size() < count; ++i) {
-      fatSectors.push_back(header_.difat[i]);
+    const std::uint32_t count = header_.fat_sector_count;
+    if (count > sectors_.sector_count()) Corrupt();
+    std::vector<std::uint32_t> fat_sectors;
+    fat_sectors.reserve(count);
+    for (std::size_t i = 0; i < cfb::kHeaderDifatSlots && fat_sectors.size() < count; ++i) {
+      fat_sectors.push_back(header_.difat[i]);
     }
-    const std::size_t perDifat = sectors_.sectorSize() / 4 - 1;
-    std::uint32_t difatSector = header_.firstDifatSector;
-    while (fatSectors.size() < count) {
-      fat_->Claim(difatSector);
-      const std::vector<std::uint32_t> slots = ReadLinkSector(difatSector);
-      for (std::size_t i = 0; i < perDifat && fatSectors.size() < count; ++i) {
-        fatSectors.push_back(slots[i]);
+    const std::size_t per_difat = sectors_.sector_size() / 4 - 1;
+    std::uint32_t difat_sector = header_.first_difat_sector;
+    while (fat_sectors.size() < count) {
+      fat_->Claim(difat_sector);
+      const std::vector<std::uint32_t> slots = ReadLinkSector(difat_sector);
+      for (std::size_t i = 0; i < per_difat && fat_sectors.size() < count; ++i) {
+        fat_sectors.push_back(slots[i]);
       }
-      difatSector = slots[perDifat];
+      difat_sector = slots[per_difat];
     }
     std::vector<std::uint32_t>& fat = fat_->links();
-    fat.reserve(static_cast<std::size_t>(count) * (sectors_.sectorSize() / 4));
-    for (const std::uint32_t sector : fatSectors) {
+    fat.reserve(static_cast<std::size_t>(count) * (sectors_.sector_size() / 4));
+    for (const std::uint32_t sector : fat_sectors) {
       fat_->Claim(sector);
       const std::vector<std::uint32_t> links = ReadLinkSector(sector);
       fat.insert(fat.end(), links.begin(), links.end());
@@ -135,23 +135,23 @@ class DocumentLoader {
   }
 
   std::vector<std::uint8_t> ReadChainBytes(const std::vector<std::uint32_t>& chain) {
-    std::vector<std::uint8_t> bytes(chain.size() << sectors_.sectorShift());
+    std::vector<std::uint8_t> bytes(chain.size() << sectors_.sector_shift());
     for (std::size_t i = 0; i < chain.size(); ++i) {
-      sectors_.ReadSector(chain[i], bytes.data() + (i << sectors_.sectorShift()));
+      sectors_.ReadSector(chain[i], bytes.data() + (i << sectors_.sector_shift()));
     }
     return bytes;
   }
 
   void ReadDirectory() {
     const std::vector<std::uint8_t> bytes =
-        ReadChainBytes(fat_->FollowToEnd(header_.firstDirectorySector));
+        ReadChainBytes(fat_->FollowToEnd(header_.first_directory_sector));
     const std::size_t count = bytes.size() / cfb::kDirEntrySize;
     if (count == 0) Corrupt();
     entries_.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
       const std::span<const std::uint8_t, cfb::kDirEntrySize> raw(bytes.data() + i * cfb::kDirEntrySize,
                                                                   cfb::kDirEntrySize);
-      entries_.push_back(cfb::DirectoryEntry::DecodeFrom(raw, header_.majorVersion));
+      entries_.push_back(cfb::DirectoryEntry::DecodeFrom(raw, header_.major_version));
     }
     if (entries_[0].type != cfb::kRoot) Corrupt();
   }
@@ -159,11 +159,11 @@ class DocumentLoader {
   // The mini stream is the root entry's chain; the mini FAT links sectors inside it.
   void ReadMiniStream() {
     const cfb::DirectoryEntry& root = entries_[0];
-    sectors_.SetMiniStream(fat_->Follow(root.startSector, CeilDiv(root.size, sectors_.sectorSize())));
+    sectors_.SetMiniStream(fat_->Follow(root.start_sector, CeilDiv(root.size, sectors_.sector_size())));
     const std::vector<std::uint8_t> bytes =
-        ReadChainBytes(fat_->FollowToEnd(header_.firstMiniFatSector));
+        ReadChainBytes(fat_->FollowToEnd(header_.first_mini_fat_sector));
     mini_ = std::make_unique<ChainWalker>(static_cast<std::uint32_t>(
-        std::min<std::size_t>(sectors_.miniSectorCapacity(), cfb::kMaxRegSect + 1ull)));
+        std::min<std::size_t>(sectors_.mini_sector_capacity(), cfb::kMaxRegSect + 1ull)));
     std::vector<std::uint32_t>& links = mini_->links();
     links.resize(bytes.size() / 4);
     for (std::size_t i = 0; i < links.size(); ++i) links[i] = LoadLe32(bytes.data() + 4 * i);
@@ -173,7 +173,7 @@ class DocumentLoader {
     auto node = std::make_shared<CompoundNode>();
     node->name = e.name;
     node->clsid = e.clsid;
-    node->stateBits = e.stateBits;
+    node->state_bits = e.state_bits;
     node->ctime = e.ctime;
     node->mtime = e.mtime;
     if (e.type != cfb::kStream) {
@@ -186,9 +186,9 @@ class DocumentLoader {
     node->loaded = false;
     if (e.size < cfb::kMiniStreamCutoff) {
       node->source.mini = true;
-      node->source.chain = mini_->Follow(e.startSector, CeilDiv(e.size, cfb::kMiniSectorSize));
+      node->source.chain = mini_->Follow(e.start_sector, CeilDiv(e.size, cfb::kMiniSectorSize));
     } else {
-      node->source.chain = fat_->Follow(e.startSector, CeilDiv(e.size, sectors_.sectorSize()));
+      node->source.chain = fat_->Follow(e.start_sector, CeilDiv(e.size, sectors_.sector_size()));
     }
     return node;
   }
@@ -201,9 +201,9 @@ class DocumentLoader {
     auto root = MakeNode(entries_[0]);
     std::vector<std::pair<CompoundNode*, std::uint32_t>> storages{{root.get(), entries_[0].child}};
     while (!storages.empty()) {
-      auto [storage, treeRoot] = storages.back();
+      auto [storage, tree_root] = storages.back();
       storages.pop_back();
-      std::vector<std::uint32_t> pending{treeRoot};
+      std::vector<std::uint32_t> pending{tree_root};
       while (!pending.empty()) {
         const std::uint32_t id = pending.back();
         pending.pop_back();
@@ -214,7 +214,7 @@ class DocumentLoader {
         if ((e.type != cfb::kStorage && e.type != cfb::kStream) || e.name.empty()) Corrupt();
         auto node = MakeNode(e);
         node->parent = storage;
-        if (node->isStorage()) storages.emplace_back(node.get(), e.child);
+        if (node->IsStorage()) storages.emplace_back(node.get(), e.child);
         storage->children.push_back(std::move(node));
         pending.push_back(e.right);
         pending.push_back(e.left);
@@ -234,7 +234,7 @@ class DocumentLoader {
     }
   }
 
-  ILockBytes* lockBytes_;
+  ILockBytes* lock_bytes_;
   cfb::Header header_;
   SectorFile sectors_;
   std::unique_ptr<ChainWalker> fat_;
@@ -244,8 +244,8 @@ class DocumentLoader {
 
 }  // namespace
 
-LoadedDocument LoadCompoundDocument(ILockBytes* lockBytes) {
-  return DocumentLoader(lockBytes).Load();
+LoadedDocument LoadCompoundDocument(ILockBytes* lock_bytes) {
+  return DocumentLoader(lock_bytes).Load();
 }
 
 }  // namespace recfilereader

@@ -24,7 +24,7 @@ struct LoadedDocument {
 
 // Throws com_error: STG_E_FILEALREADYEXISTS (not a compound document), STG_E_INVALIDHEADER,
 // STG_E_DOCFILECORRUPT (damaged structure) or STG_E_READFAULT (the lock bytes failed).
-LoadedDocument LoadCompoundDocument(ILockBytes* lockBytes);
+LoadedDocument LoadCompoundDocument(ILockBytes* lock_bytes);
 
 }  // namespace recfilereader
 

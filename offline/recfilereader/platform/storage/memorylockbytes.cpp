@@ -41,8 +41,8 @@ HRESULT CMemoryLockBytes::SetSize(ULARGE_INTEGER size) {
   });
 }
 
-HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
-  return FillStat(stat, statFlag, nullptr, bytes_.size());
+HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD stat_flag) {
+  return FillStat(stat, stat_flag, nullptr, bytes_.size());
 }
 
 }  // namespace recfilereader

@@ -17,13 +17,13 @@ namespace recfilereader {
 class SectorFile {
  public:
   SectorFile() = default;
-  // `lockBytes` is not owned and must outlive this object.
-  SectorFile(ILockBytes* lockBytes, std::uint32_t sectorShift, std::uint64_t fileSize);
+  // `lock_bytes` is not owned and must outlive this object.
+  SectorFile(ILockBytes* lock_bytes, std::uint32_t sector_shift, std::uint64_t file_size);
 
-  std::uint32_t sectorShift() const { return shift_; }
-  std::uint32_t sectorSize() const { return 1u << shift_; }
+  std::uint32_t sector_shift() const { return shift_; }
+  std::uint32_t sector_size() const { return 1u << shift_; }
   // Sectors that begin inside the file; no valid sector number reaches it.
-  std::uint32_t sectorCount() const { return sectorCount_; }
+  std::uint32_t sector_count() const { return sector_count_; }
 
   // Reads `count` bytes at `position`; bytes past the end of the file read as zeros.
   // A failing lock-bytes read throws com_error(STG_E_READFAULT).
@@ -31,8 +31,8 @@ class SectorFile {
   void ReadSector(std::uint32_t sector, std::uint8_t* out) const;
 
   // The mini stream's own chain, set once the root entry is known.
-  void SetMiniStream(std::vector<std::uint32_t> chain) { miniStream_ = std::move(chain); }
-  std::size_t miniSectorCapacity() const;
+  void SetMiniStream(std::vector<std::uint32_t> chain) { mini_stream_ = std::move(chain); }
+  std::size_t mini_sector_capacity() const;
 
   // Reads bytes [offset, offset + count) of a stream through its chain. The caller keeps
   // offset + count within the stream's size, which the chain covers.
@@ -43,11 +43,11 @@ class SectorFile {
   void ReadChain(const std::vector<std::uint32_t>& chain, std::uint64_t offset,
                  std::uint8_t* out, std::size_t count) const;
 
-  ILockBytes* lockBytes_ = nullptr;
+  ILockBytes* lock_bytes_ = nullptr;
   std::uint32_t shift_ = 9;
-  std::uint64_t fileSize_ = 0;
-  std::uint32_t sectorCount_ = 0;
-  std::vector<std::uint32_t> miniStream_;
+  std::uint64_t file_size_ = 0;
+  std::uint32_t sector_count_ = 0;
+  std::vector<std::uint32_t> mini_stream_;
 };
 
 }  // namespace recfilereader
