@@ -135,6 +135,37 @@ TEST(LockBytes, BothKindsAnswerTheSmallSlotsAlike) {
   EXPECT_EQ(memory.live(), 0u);
 }
 
+// Offsets and counts whose sums pass 2^64 or the 4 GiB limit: every kind refuses them, writes
+// nothing and keeps its size (a wrapped sum once let a write land before the block).
+TEST(LockBytes, HostileOffsetsAndCountsAreRefusedByEveryKind) {
+  rectest::LimitedMemory memory;
+  ILockBytes* memory_kind = nullptr;
+  ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, &memory_kind), S_OK);
+  ILockBytes* kinds[] = {new CLockBytesTvk(&memory), new CLockBytes2(std::make_shared<CCompositeBuffer>()), memory_kind};
+  const std::pair<ULONGLONG, ULONG> ranges[] = {
+      {~0ull, 2}, {~0ull - 15, 32}, {0xFFFFFFF0ull, 32}, {1ull << 32, 1}, {1ull << 63, 64}};
+  std::vector<std::uint8_t> data(64, 0xAB);
+  for (ILockBytes* bytes : kinds) {
+    ULONG done = 0;
+    ASSERT_EQ(bytes->WriteAt(At(0), data.data(), 16, &done), S_OK);
+    for (const auto& [offset, count] : ranges) {
+      SCOPED_TRACE(offset);
+      EXPECT_TRUE(FAILED(bytes->WriteAt(At(offset), data.data(), count, &done)));
+      EXPECT_EQ(done, 0u);
+      bytes->ReadAt(At(offset), data.data(), count, &done);
+      EXPECT_EQ(done, 0u);
+      if (offset > 0xFFFFFFFFull) {
+        EXPECT_TRUE(FAILED(bytes->SetSize(At(offset))));
+      }
+      STATSTG stat;
+      ASSERT_EQ(bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
+      EXPECT_EQ(stat.cbSize.QuadPart, 16u);
+    }
+    bytes->Release();
+  }
+  EXPECT_EQ(memory.live(), 0u);
+}
+
 // The real use: a compound document written on the lock bytes and opened again from them.
 TEST(LockBytes, CompoundDocumentsLiveOnBoth) {
   rectest::LimitedMemory memory;

@@ -24,7 +24,14 @@ int BuildRange(int lo, int hi, int depth, std::vector<SiblingLinks>& links,
 }
 
 std::uint32_t CeilDiv(std::uint64_t value, std::uint64_t unit) {
-  return static_cast<std::uint32_t>((value + unit - 1) / unit);
+  return static_cast<std::uint32_t>(value / unit + (value % unit != 0 ? 1 : 0));
+}
+
+// Adds `count` sectors to a running total that must stay a valid sector number.
+void AddSectors(std::uint32_t& total, std::uint64_t size, std::uint64_t unit) {
+  const std::uint64_t count = size / unit + (size % unit != 0 ? 1 : 0);
+  if (count > cfb::kMaxRegSect - total) throw com_error(STG_E_MEDIUMFULL);
+  total += static_cast<std::uint32_t>(count);
 }
 
 // Where each region of the file starts and how long it is, in sectors.
@@ -121,10 +128,10 @@ class ImageBuilder {
       if (major_ == 3 && e.size > 0x7FFFFFFFu) throw com_error(STG_E_MEDIUMFULL);
       if (e.size < cfb::kMiniStreamCutoff) {
         e.start_sector = mini_sectors_;
-        mini_sectors_ += CeilDiv(e.size, cfb::kMiniSectorSize);
+        AddSectors(mini_sectors_, e.size, cfb::kMiniSectorSize);
       } else {
         e.start_sector = large_sectors_;
-        large_sectors_ += CeilDiv(e.size, sector_size());
+        AddSectors(large_sectors_, e.size, sector_size());
       }
     }
   }
