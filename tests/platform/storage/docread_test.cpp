@@ -66,6 +66,28 @@ TEST(CfbRead, NamesWithLoneSurrogatesCanBeOpenedByTheNameEnumerationGives) {
   EXPECT_EQ(all[1].size, 100u);
 }
 
+// Other writers leave siblings whose names differ only by case ("Big" renamed "SMALL" here):
+// each opens by its exact name, another spelling finds the first of them, and no change makes
+// a third twin; a save keeps both.
+TEST(CfbRead, CaseTwinsAreFoundByTheirExactNamesAndNeverMultiplied) {
+  RawCfb raw = SmallDocument();
+  raw.Entry(1, 2, {u"SMALL", 2, 0, kNone, kNone, kNone, 4, 4100});
+  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes(raw.bytes());
+  ComPtr<IStorage> root;
+  ASSERT_EQ(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Out()), S_OK);
+  EXPECT_EQ(ReadStreamAt(root.get(), L"Small"), Pattern(100, 1));
+  EXPECT_EQ(ReadStreamAt(root.get(), L"SMALL"), Pattern(4100, 9));
+  EXPECT_EQ(ReadStreamAt(root.get(), L"small"), Pattern(4100, 9));
+  ComPtr<IStream> stream;
+  EXPECT_EQ(root->CreateStream(L"sMALL", STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Out()), STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(root->RenameElement(L"Small", L"small"), STG_E_FILEALREADYEXISTS);
+  WriteStream(root.get(), L"Added", {1});
+  root.Reset();
+  ASSERT_EQ(OpenDocument(ContentsOf(lock_bytes.get()), &root), S_OK);
+  EXPECT_EQ(ElementPaths(root.get()), (std::vector<std::string>{"Added", "SMALL", "Small"}));
+  EXPECT_EQ(ReadStreamAt(root.get(), L"Small"), Pattern(100, 1));
+}
+
 // A storage of `n` streams named 0..n-1 whose sibling tree has the shape `link` gives.
 std::vector<std::uint8_t> SiblingShape(int n, const std::function<void(std::vector<RawEntry>&)>& link) {
   const std::uint32_t dir_sectors = static_cast<std::uint32_t>((n + 1 + 3) / 4);
@@ -173,7 +195,7 @@ TEST(CfbRead, DamagedDocumentsFailCleanly) {
       {"sibling index past the directory",
        [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 4000, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
       {"unused entry inside the tree", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 0, 0}); }, STG_E_DOCFILECORRUPT},
-      {"duplicate names", [](RawCfb& r) { r.Entry(1, 2, {u"SMALL", 2, 0, kNone, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
+      {"one name twice", [](RawCfb& r) { r.Entry(1, 2, {u"Small", 2, 0, kNone, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
       {"stream larger than the file",
        [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 0x7FFFFFF0}); }, STG_E_DOCFILECORRUPT},
       {"mini chain loops",

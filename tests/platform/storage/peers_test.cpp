@@ -26,6 +26,10 @@ std::vector<std::uint8_t> SampleDocument() {
     for (std::size_t size : {0, 1, 64, 100, 4095, 4096, 5120, 70000}) {
       WriteStream(root.get(), (L"stream" + std::to_wstring(size)).c_str(), Pattern(size, static_cast<std::uint8_t>(++seed)));
     }
+    // Names whose simple capitals lie beyond Latin-1: the sibling tree must follow them.
+    for (const wchar_t* name : {L"ōsaka", L"łódź", L"ｆｕｌｌ", L"հայ", L"µ", L"Ā", L"ı", L"ſ", L"J"}) {
+      WriteStream(root.get(), name, Pattern(3, 3));
+    }
     ComPtr<IStorage> devices;
     EXPECT_EQ(root->CreateStorage(L"Devices", kCreate, 0, 0, devices.Out()), S_OK);
     for (int i = 0; i < 200; ++i) {

@@ -6,6 +6,7 @@
 #include "base/exceptions.h"
 #include "platform/bytes.h"
 #include "platform/hresults.h"
+#include "platform/unicodecase.h"
 
 namespace recfilereader::cfb {
 
@@ -142,26 +143,11 @@ void DirectoryEntry::EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const {
   StoreLe64(p + 0x78, size);
 }
 
-char16_t UpperUnit(char16_t u) {
-  if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
-  if (u < 0x80) return u;
-  // Latin-1 small letters except the division sign; y with diaeresis has its capital at 0x178.
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
-  if (u == 0xFF) return 0x178;
-  // Greek small letters (final sigma maps to sigma).
-  if (u == 0x3C2) return 0x3A3;
-  if (u >= 0x3B1 && u <= 0x3CB) return static_cast<char16_t>(u - 0x20);
-  // Cyrillic small letters.
-  if (u >= 0x430 && u <= 0x44F) return static_cast<char16_t>(u - 0x20);
-  if (u >= 0x450 && u <= 0x45F) return static_cast<char16_t>(u - 0x50);
-  return u;
-}
-
 int CompareNames(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const char16_t ua = UpperUnit(a[i]);
-    const char16_t ub = UpperUnit(b[i]);
+    const char16_t ua = SimpleUpper(a[i]);
+    const char16_t ub = SimpleUpper(b[i]);
     if (ua != ub) return ua < ub ? -1 : 1;
   }
   return 0;

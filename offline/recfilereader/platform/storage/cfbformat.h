@@ -131,12 +131,9 @@ GUID DecodeGuid(const std::uint8_t* p);
 void EncodeGuid(std::uint8_t* p, const GUID& guid);
 
 // The order of element names inside a storage: a shorter name is smaller; names of equal
-// length compare unit by unit after upper-casing, as unsigned 16-bit numbers.
+// length compare unit by unit after simple Unicode upper-casing (SimpleUpper of
+// platform/unicodecase.h), as unsigned 16-bit numbers.
 int CompareNames(std::u16string_view a, std::u16string_view b);
-
-// Upper-case form of one UTF-16 unit used by that order: ASCII, Latin-1, Greek and Cyrillic
-// letters map to their capitals; everything else stays as it is.
-char16_t UpperUnit(char16_t unit);
 
 // Element names between their file form (UTF-16 units) and wide text, without loss: a
 // surrogate pair becomes one character, a lone surrogate keeps its unit value, so every name

@@ -23,6 +23,10 @@ struct StreamSource {
   std::vector<std::uint32_t> chain;
 };
 
+// The order of the children of a storage: the element-name order, and for twins (names equal
+// in it, as other writers make them) the order of their exact UTF-16 units.
+int CompareSiblingNames(std::u16string_view a, std::u16string_view b);
+
 struct CompoundNode {
   CompoundNode() = default;
   CompoundNode(const CompoundNode&) = delete;
@@ -50,9 +54,13 @@ struct CompoundNode {
 
   bool IsStorage() const { return type == STGTY_STORAGE; }
 
-  // The child named `name` (element-name order, so without regard to case), or null.
+  // The child named exactly `name`, else one whose name equals it in the element-name order
+  // (without regard to case), else null. Documents of other writers may hold such twins.
   std::shared_ptr<CompoundNode> FindChild(std::u16string_view name) const;
-  // Adds a child whose name no sibling has yet.
+  // True when a child other than `except` has a name equal to `name` in the element-name
+  // order: the name would make twins, which this library never creates.
+  bool NameTaken(std::u16string_view name, const CompoundNode* except) const;
+  // Adds a child, keeping the order.
   void InsertChild(std::shared_ptr<CompoundNode> child);
   // Takes the child out of the tree and marks it and everything under it removed.
   void RemoveChild(const CompoundNode& child);

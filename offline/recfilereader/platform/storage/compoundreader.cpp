@@ -227,10 +227,11 @@ class DocumentLoader {
   static void SortChildren(CompoundNode& storage) {
     auto& children = storage.children;
     std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) {
-      return cfb::CompareNames(a->name, b->name) < 0;
+      return CompareSiblingNames(a->name, b->name) < 0;
     });
+    // Names that differ only by case are kept apart; the very same name twice is damage.
     for (std::size_t i = 1; i < children.size(); ++i) {
-      if (cfb::CompareNames(children[i - 1]->name, children[i]->name) == 0) Corrupt();
+      if (children[i - 1]->name == children[i]->name) Corrupt();
     }
   }
 

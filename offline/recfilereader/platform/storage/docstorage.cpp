@@ -228,8 +228,7 @@ HRESULT CDocStorage::RenameElement(const OLECHAR* old_name, const OLECHAR* new_n
     Check(CheckWritable());
     const auto child = node_->FindChild(from);
     if (!child) return STG_E_FILENOTFOUND;
-    const auto clash = node_->FindChild(to);
-    if (clash && clash != child) return STG_E_FILEALREADYEXISTS;
+    if (node_->NameTaken(to, child.get())) return STG_E_FILEALREADYEXISTS;
     if (child->open_count > 0) return STG_E_ACCESSDENIED;
     node_->RenameChild(*child, std::move(to));
     doc_->MarkChanged();
