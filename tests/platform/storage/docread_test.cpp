@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <tuple>
 
 #include "platform/textconv.h"
 #include "platform/hresults.h"
@@ -175,50 +180,81 @@ TEST(CfbRead, Version4WithDifatBeyondTheHeader) {
   EXPECT_EQ(ReadStreamAt(root.get(), L"Data"), data);
 }
 
-struct Damage {
-  const char* name;
-  std::function<void(RawCfb&)> apply;
-  HRESULT expected;
-};
-
-TEST(CfbRead, DamagedDocumentsFailCleanly) {
-  const Damage cases[] = {
-      {"cycle in a stream chain", [](RawCfb& r) { r.Link(6, 4); }, STG_E_DOCFILECORRUPT},
-      {"stream chain ends early", [](RawCfb& r) { r.Link(7, kEnd); }, STG_E_DOCFILECORRUPT},
-      {"chain into a free sector", [](RawCfb& r) { r.Link(7, kFree); }, STG_E_DOCFILECORRUPT},
-      {"chain past the end of file", [](RawCfb& r) { r.Link(7, 5000); }, STG_E_DOCFILECORRUPT},
-      {"directory chain loops", [](RawCfb& r) { r.Link(1, 1); }, STG_E_DOCFILECORRUPT},
-      {"two chains share a sector", [](RawCfb& r) { r.Link(8, 3); }, STG_E_DOCFILECORRUPT},
-      {"sibling loop", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 1, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
-      {"child points back at the root",
-       [](RawCfb& r) { r.Entry(1, 2, {u"Big", 1, 0, kNone, kNone, 0, 0, 0}); }, STG_E_DOCFILECORRUPT},
-      {"sibling index past the directory",
-       [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 4000, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
-      {"unused entry inside the tree", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 0, 0}); }, STG_E_DOCFILECORRUPT},
-      {"one name twice", [](RawCfb& r) { r.Entry(1, 2, {u"Small", 2, 0, kNone, kNone, kNone, 4, 4100}); }, STG_E_DOCFILECORRUPT},
-      {"stream larger than the file",
-       [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 0x7FFFFFF0}); }, STG_E_DOCFILECORRUPT},
-      {"mini chain loops",
-       [](RawCfb& r) { r.Sector(2)[4] = 1; r.Sector(2)[5] = r.Sector(2)[6] = r.Sector(2)[7] = 0; r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 200}); },
-       STG_E_DOCFILECORRUPT},
-      {"small stream beyond the mini stream",
-       [](RawCfb& r) { r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 5, 100}); }, STG_E_DOCFILECORRUPT},
-      {"FAT count larger than the file", [](RawCfb& r) { r.Header32(0x2C, 0xFFFFFFFF); }, STG_E_DOCFILECORRUPT},
-      {"FAT sector out of range", [](RawCfb& r) { r.Header32(0x4C, 9999); }, STG_E_DOCFILECORRUPT},
-      {"DIFAT chain loops",
-       [](RawCfb& r) { r.Header32(0x2C, 12); r.Header32(0x44, 0); }, STG_E_DOCFILECORRUPT},
-      {"no directory", [](RawCfb& r) { r.Header32(0x30, kEnd); }, STG_E_DOCFILECORRUPT},
-      {"first entry not the root", [](RawCfb& r) { r.Entry(1, 0, {u"Root Entry", 1, 1, kNone, kNone, 1}); }, STG_E_DOCFILECORRUPT},
-      {"truncated to the header", [](RawCfb& r) { r.bytes().resize(512); }, STG_E_DOCFILECORRUPT},
-      {"truncated inside the header", [](RawCfb& r) { r.bytes().resize(300); }, STG_E_FILEALREADYEXISTS},
+// Damage to what every stream depends on refuses the document.
+TEST(CfbRead, DamagedStructureRefusesTheDocument) {
+  const std::pair<const char*, std::function<void(RawCfb&)>> cases[] = {
+      {"directory chain loops", [](RawCfb& r) { r.Link(1, 1); }},
+      {"sibling loop", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 1, kNone, kNone, 4, 4100}); }},
+      {"child points back at the root", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 1, 0, kNone, kNone, 0, 0, 0}); }},
+      {"sibling index past the directory", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 4000, kNone, kNone, 4, 4100}); }},
+      {"unused entry inside the tree", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 0, 0}); }},
+      {"one name twice", [](RawCfb& r) { r.Entry(1, 2, {u"Small", 2, 0, kNone, kNone, kNone, 4, 4100}); }},
+      {"FAT count no file can have", [](RawCfb& r) { r.Header32(0x2C, 0xFFFFFFFF); }},
+      {"FAT sector out of range", [](RawCfb& r) { r.Header32(0x4C, 9999); }},
+      {"FAT count above the sectors listed", [](RawCfb& r) { r.Header32(0x2C, 12); }},
+      {"no directory", [](RawCfb& r) { r.Header32(0x30, kEnd); }},
+      {"first entry not the root", [](RawCfb& r) { r.Entry(1, 0, {u"Root Entry", 1, 1, kNone, kNone, 1}); }},
   };
-  for (const Damage& c : cases) {
+  for (const auto& [name, damage] : cases) {
+    SCOPED_TRACE(name);
+    RawCfb raw = SmallDocument();
+    damage(raw);
+    ComPtr<IStorage> root;
+    EXPECT_EQ(OpenDocument(raw.bytes(), &root), STG_E_DOCFILECORRUPT);
+    EXPECT_FALSE(root);
+  }
+}
+
+// A damaged stream fails only its own opening; the other stream of the document reads whole.
+TEST(CfbRead, DamagedStreamFailsAlone) {
+  const struct {
+    const char* name;
+    std::function<void(RawCfb&)> damage;
+    const wchar_t* damaged;
+  } cases[] = {
+      {"loop in a chain", [](RawCfb& r) { r.Link(6, 4); }, L"Big"},
+      {"chain one sector short", [](RawCfb& r) { r.Link(11, kEnd); }, L"Big"},
+      {"chain into a free sector", [](RawCfb& r) { r.Link(7, kFree); }, L"Big"},
+      {"chain past the end of file", [](RawCfb& r) { r.Link(7, 5000); }, L"Big"},
+      {"chain into the mini stream", [](RawCfb& r) { r.Link(8, 3); }, L"Big"},
+      {"last sector cut off", [](RawCfb& r) { r.bytes().resize(r.bytes().size() - 512); }, L"Big"},
+      {"size beyond the file", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 0xFFFFFFFF}); }, L"Big"},
+      {"loop in a mini chain",
+       [](RawCfb& r) { r.Sector(2)[4] = 1; r.Sector(2)[5] = r.Sector(2)[6] = r.Sector(2)[7] = 0; r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 200}); },
+       L"Small"},
+      {"mini sectors beyond the mini stream", [](RawCfb& r) { r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 7, 100}); }, L"Small"},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RawCfb raw = SmallDocument();
-    c.apply(raw);
+    c.damage(raw);
     ComPtr<IStorage> root;
-    EXPECT_EQ(OpenDocument(raw.bytes(), &root), c.expected);
-    EXPECT_FALSE(root);
+    ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK);
+    ComPtr<IStream> stream;
+    EXPECT_EQ(root->OpenStream(c.damaged, nullptr, kRead, 0, stream.Out()), STG_E_DOCFILECORRUPT);
+    const bool big = c.damaged == std::wstring(L"Big");
+    EXPECT_EQ(ReadStreamAt(root.get(), big ? L"Small" : L"Big"), big ? Pattern(100, 1) : Pattern(4100, 9));
+  }
+}
+
+// Cut after every byte: the document opens once the root entry is whole, and each stream reads
+// exactly when all its bytes lie before the cut (Small ends at 2148, Big at 6660).
+TEST(CfbRead, DocumentCutAnywhereGivesEveryStreamBeforeTheCut) {
+  const std::vector<std::uint8_t> whole = SmallDocument().bytes();
+  for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    ComPtr<IStorage> root;
+    const HRESULT hr = OpenDocument(std::vector<std::uint8_t>(whole.begin(), whole.begin() + cut), &root);
+    ASSERT_EQ(hr, cut < 512 ? STG_E_FILEALREADYEXISTS : cut < 1152 ? STG_E_DOCFILECORRUPT : S_OK);
+    if (!root) continue;
+    for (const auto& [name, end, data] : {std::tuple{L"Small", 2148u, Pattern(100, 1)}, {L"Big", 6660u, Pattern(4100, 9)}}) {
+      ComPtr<IStream> stream;
+      const HRESULT opened = root->OpenStream(name, nullptr, kRead, 0, stream.Out());
+      ASSERT_EQ(SUCCEEDED(opened), cut >= end) << opened;
+      if (stream) {
+        EXPECT_EQ(ReadAll(stream.get()), data);
+      }
+    }
   }
 }
 
@@ -232,7 +268,9 @@ TEST(CfbRead, Version4SizeNearTheTopOfTheRangeIsDamageNotAWrapAround) {
   raw.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, kEnd, 0});
   raw.Entry(1, 1, {u"Huge", 2, 1, kNone, kNone, kNone, 2, 0xFFFFFFFFFFFFFFFFull});
   ComPtr<IStorage> root;
-  EXPECT_EQ(OpenDocument(raw.bytes(), &root), STG_E_DOCFILECORRUPT);
+  ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK);
+  ComPtr<IStream> stream;
+  EXPECT_EQ(root->OpenStream(L"Huge", nullptr, kRead, 0, stream.Out()), STG_E_DOCFILECORRUPT);
 }
 
 // Documents other implementations wrote: each opens and reads whole (a stream shorter than its
@@ -258,6 +296,76 @@ TEST(CfbCorpus, EveryDocumentReadsWholeAndListsAsOlefileListsIt) {
     ++checked;
   }
   EXPECT_GT(checked, 20);
+}
+
+// The streams of `whole` that open and read as they did before the cut; none may read wrongly.
+std::set<std::string> IntactStreams(const std::vector<std::uint8_t>& cut, const std::vector<Element>& whole) {
+  std::set<std::string> kept;
+  ComPtr<IStorage> root;
+  if (FAILED(OpenDocument(cut, &root))) return kept;
+  for (const Element& e : whole) {
+    if (e.storage) continue;
+    std::vector<ComPtr<IStorage>> path{root};
+    std::wstring rest = recfilereader::Utf8ToWide(e.path);
+    for (std::size_t slash; (slash = rest.find(L'/')) != std::wstring::npos && path.back(); rest.erase(0, slash + 1)) {
+      path.emplace_back();
+      path[path.size() - 2]->OpenStorage(rest.substr(0, slash).c_str(), nullptr, kRead, nullptr, 0, path.back().Out());
+    }
+    ComPtr<IStream> stream;
+    if (!path.back() || FAILED(path.back()->OpenStream(rest.c_str(), nullptr, kRead, 0, stream.Out()))) continue;
+    EXPECT_EQ(Crc32(ReadAll(stream.get())), e.crc) << e.path;
+    kept.insert(e.path);
+  }
+  return kept;
+}
+
+// Every corpus document cut at a few places: each stream either reads as before or fails to
+// open, and every stream olefile still reads whole we read too.
+TEST(CfbCorpus, CutDocumentsKeepTheirIntactStreams) {
+  const std::filesystem::path corpus = SharedDir() / "corpus" / "compound";
+  if (SharedDir().empty() || !std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus";
+  const std::string python = PythonWithOlefile();
+  TempDir dir;
+  const std::string script =
+      "import io,olefile,sys,zlib\n"
+      "data=open(sys.argv[1],'rb').read()\n"
+      "for cut in map(int,sys.argv[2:]):\n"
+      "  try: ole=olefile.OleFileIO(io.BytesIO(data[:cut]))\n"
+      "  except Exception: continue\n"
+      "  for p in ole.listdir():\n"
+      "    try: d=ole.openstream(p).read(); print(cut, zlib.crc32(d), len(d), '/'.join(p))\n"
+      "    except Exception: pass\n";
+  WriteFileBytes(dir / "cut.py", std::vector<std::uint8_t>(script.begin(), script.end()));
+  std::size_t streams = 0, ours = 0, theirs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    if (entry.path().extension() == ".md") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(entry.path());
+    const std::vector<Element> whole = ListDocument(bytes);
+    const std::size_t cuts[] = {bytes.size() - 1, bytes.size() - 512, bytes.size() * 3 / 4 + 7, bytes.size() / 2 + 100};
+    std::map<std::size_t, std::set<std::string>> olefile_kept;
+    if (!python.empty()) {
+      int status = 0;
+      std::string command = python + " " + (dir / "cut.py").string() + " '" + entry.path().string() + "'";
+      for (std::size_t cut : cuts) command += " " + std::to_string(cut);
+      std::istringstream out(RunCommand(command, &status));
+      Element e;
+      std::size_t cut = 0;
+      while (out >> cut >> e.crc >> e.size && std::getline(out, e.path)) {
+        e.path.erase(0, 1);
+        if (std::find(whole.begin(), whole.end(), e) != whole.end()) olefile_kept[cut].insert(e.path);
+      }
+    }
+    for (std::size_t cut : cuts) {
+      const std::set<std::string> kept = IntactStreams(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + cut), whole);
+      for (const std::string& path : olefile_kept[cut]) EXPECT_TRUE(kept.count(path)) << path << " cut at " << cut;
+      streams += std::count_if(whole.begin(), whole.end(), [](const Element& e) { return !e.storage; });
+      ours += kept.size();
+      theirs += olefile_kept[cut].size();
+    }
+  }
+  std::cout << "cut documents: we kept " << ours << " of " << streams << " streams, olefile " << theirs << "\n";
+  RecordProperty("streams_kept", static_cast<int>(ours));
 }
 
 }  // namespace

@@ -41,13 +41,20 @@ std::shared_ptr<CCompoundDocument> CCompoundDocument::Open(ILockBytes* lock_byte
   std::shared_ptr<CCompoundDocument> doc(new CCompoundDocument(lock_bytes, writable));
   doc->major_version_ = loaded.header.major_version;
   doc->sectors_ = std::move(loaded.sectors);
+  doc->chains_ = std::move(loaded.chains);
   doc->root_ = std::move(loaded.root);
   return doc;
 }
 
-std::size_t CCompoundDocument::ReadStream(const CompoundNode& stream, std::uint64_t offset,
-                                          std::uint8_t* out, std::size_t count) const {
+void CCompoundDocument::CheckStream(CompoundNode& stream) {
+  if (stream.loaded || stream.source.checked) return;
+  stream.source = chains_.Check(sectors_, stream.source.start, stream.size);
+}
+
+std::size_t CCompoundDocument::ReadStream(CompoundNode& stream, std::uint64_t offset,
+                                          std::uint8_t* out, std::size_t count) {
   if (offset >= stream.size) return 0;
+  CheckStream(stream);
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, stream.size - offset));
   if (stream.loaded) {
     std::memcpy(out, stream.data.data() + offset, n);
@@ -57,8 +64,9 @@ std::size_t CCompoundDocument::ReadStream(const CompoundNode& stream, std::uint6
   return n;
 }
 
-void CCompoundDocument::LoadStream(CompoundNode& stream) const {
+void CCompoundDocument::LoadStream(CompoundNode& stream) {
   if (stream.loaded) return;
+  CheckStream(stream);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(stream.size));
   sectors_.ReadStream(stream.source, 0, data.data(), data.size());
   stream.data = std::move(data);

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "platform/storage/compoundnode.h"
+#include "platform/storage/sectorchains.h"
 #include "platform/storage/sectorfile.h"
 #include "platform/storage/storageinterfaces.h"
 
@@ -36,14 +37,18 @@ class CCompoundDocument {
   const std::shared_ptr<CompoundNode>& root() const { return root_; }
   bool writable() const { return writable_; }
 
+  // Follows and checks the chain of a stream still in the lock bytes, once. Throws
+  // com_error(STG_E_DOCFILECORRUPT) when that stream is damaged; the others stay readable.
+  void CheckStream(CompoundNode& stream);
   // Reads up to `count` bytes of a stream at `offset`; returns how many there were.
-  std::size_t ReadStream(const CompoundNode& stream, std::uint64_t offset, std::uint8_t* out,
-                         std::size_t count) const;
+  std::size_t ReadStream(CompoundNode& stream, std::uint64_t offset, std::uint8_t* out,
+                         std::size_t count);
   // Brings a stream's contents into memory so it can be changed.
-  void LoadStream(CompoundNode& stream) const;
+  void LoadStream(CompoundNode& stream);
 
   void MarkChanged() { changed_ = true; }
-  // Writes the document to the lock bytes when anything changed. Throws com_error.
+  // Writes the document to the lock bytes when anything changed. Throws com_error; a damaged
+  // stream still in the document fails it with STG_E_DOCFILECORRUPT (destroy it first).
   void Commit();
 
  private:
@@ -56,6 +61,7 @@ class CCompoundDocument {
   bool changed_ = false;
   std::uint16_t major_version_ = 3;
   SectorFile sectors_;
+  SectorChains chains_;
   std::shared_ptr<CompoundNode> root_;
 };
 

@@ -1,7 +1,7 @@
 // The in-memory form of a compound document: a tree of storages and streams. Storages keep
 // their children sorted in the element-name order, so lookups, enumeration and the sibling
 // trees written back all follow it. Stream contents either still lie in the lock bytes (a
-// validated sector chain) or are held in memory once loaded or written.
+// sector chain, checked when the stream is opened) or are held in memory once loaded or written.
 #ifndef RECFILEREADER_PLATFORM_STORAGE_COMPOUNDNODE_H
 #define RECFILEREADER_PLATFORM_STORAGE_COMPOUNDNODE_H
 
@@ -16,11 +16,14 @@
 
 namespace recfilereader {
 
-// Where an unloaded stream's bytes lie: a chain of sectors, or of mini sectors inside the
-// mini stream. The chain holds exactly as many sectors as the stream's size needs.
+// Where an unloaded stream's bytes lie. The directory gives the first sector (or mini sector);
+// the chain from there is followed and checked when the stream is first opened, and kept as
+// the file position of each sector (or 64-byte mini sector), exactly as many as the size needs.
 struct StreamSource {
-  bool mini = false;
-  std::vector<std::uint32_t> chain;
+  std::uint32_t start = 0;
+  bool checked = false;
+  std::uint32_t unit_shift = 0;
+  std::vector<std::uint64_t> positions;
 };
 
 // The order of the children of a storage: the element-name order, and for twins (names equal

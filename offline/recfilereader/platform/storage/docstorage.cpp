@@ -94,6 +94,7 @@ std::shared_ptr<CompoundNode> CDocStorage::OpenChild(const OLECHAR* name, DWORD 
   auto child = node_->FindChild(units);
   if (!child || child->type != type) throw com_error(STG_E_FILENOTFOUND);
   if (child->open_count > 0) throw com_error(STG_E_ACCESSDENIED);
+  if (type == STGTY_STREAM) doc_->CheckStream(*child);
   return child;
 }
 

@@ -205,9 +205,11 @@ HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lock_bytes, DWORD mode, DWORD r
 
 // Opens the compound document held by `lock_bytes` (versions 3 and 4), for writing when `mode`
 // asks for it; `priority` and `exclude` must be null. Bytes that are no compound document
-// fail with STG_E_FILEALREADYEXISTS, damaged ones with STG_E_INVALIDHEADER or
-// STG_E_DOCFILECORRUPT. Opening reads the structure only; stream contents are read from the
-// lock bytes when asked for, so they must not change while the document is open.
+// fail with STG_E_FILEALREADYEXISTS, a damaged header, FAT, DIFAT or directory with
+// STG_E_INVALIDHEADER or STG_E_DOCFILECORRUPT. A damaged stream fails only its own OpenStream
+// (STG_E_DOCFILECORRUPT), and a document cut short gives every stream whose bytes lie before
+// the cut. Opening reads the structure only; stream contents are read from the lock bytes
+// when asked for, so they must not change while the document is open.
 HRESULT StgOpenStorageOnILockBytes(ILockBytes* lock_bytes, IStorage* priority, DWORD mode,
                                    SNB exclude, DWORD reserved, IStorage** root);
 
