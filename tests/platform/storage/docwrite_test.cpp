@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "rawcfb.h"
 #include "platform/hresults.h"
+#include "rawcfb.h"
 #include "recfilereader/propvariant.h"
 #include "storagetestutil.h"
 
@@ -165,22 +165,6 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
   EXPECT_EQ(ContentsOf(read_only_doc.lock_bytes.get()), before);
 }
 
-TEST(CfbWrite, OpenReadWriteChangesAnExistingDocument) {
-  RawCfb raw = SmallDocument();
-  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes(raw.bytes());
-  ComPtr<IStorage> root;
-  ASSERT_EQ(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0,
-                                       root.Out()),
-            S_OK);
-  WriteStream(root.get(), L"Added", Pattern(5000, 2));
-  ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
-  ComPtr<IStorage> again;
-  ASSERT_EQ(OpenDocument(ContentsOf(lock_bytes.get()), &again), S_OK);
-  EXPECT_EQ(ReadStreamAt(again.get(), L"Small"), Pattern(100, 1));  // untouched streams survive
-  EXPECT_EQ(ReadStreamAt(again.get(), L"Big"), Pattern(4100, 9));
-  EXPECT_EQ(ReadStreamAt(again.get(), L"Added"), Pattern(5000, 2));
-}
-
 // A nested storage keeps its contents when copied or moved, and its class, state bits and
 // stored case when moved; CopyTo copies a whole tree into another document.
 TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
@@ -234,25 +218,6 @@ TEST(CfbWrite, StreamsOfEverySizeClassManySiblingsAndDifatSectorsRoundTrip) {
   }
   EXPECT_EQ(ReadStreamAt(again.get(), L"299"), Pattern(10, static_cast<std::uint8_t>(299)));
   EXPECT_EQ(ContentsOf(doc.lock_bytes.get())[0x48], 1);  // one DIFAT sector
-}
-
-// The memory lock bytes under every test here: growth zero-fills, reads stop at the end, and a
-// caller's own memory block is refused.
-TEST(CfbLockBytes, GrowsReadsShortAndRefusesACallersBlock) {
-  ComPtr<ILockBytes> lb = MemoryLockBytes();
-  ULARGE_INTEGER at;
-  at.QuadPart = 10;
-  const std::uint8_t data[3] = {7, 8, 9};
-  ULONG done = 0;
-  ASSERT_EQ(lb->WriteAt(at, data, 3, &done), S_OK);
-  EXPECT_EQ(ContentsOf(lb.get()), (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 8, 9}));
-  std::uint8_t out[8];
-  at.QuadPart = 11;
-  ASSERT_EQ(lb->ReadAt(at, out, 8, &done), S_OK);
-  EXPECT_EQ(done, 2u);
-  ComPtr<ILockBytes> refused;
-  int block = 0;
-  EXPECT_EQ(CreateILockBytesOnHGlobal(&block, 1, refused.Out()), E_INVALIDARG);
 }
 
 }  // namespace
