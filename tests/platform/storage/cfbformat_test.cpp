@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <span>
+#include <tuple>
 
 #include "base/exceptions.h"
 #include "platform/hresults.h"
@@ -45,21 +46,12 @@ std::vector<std::uint8_t> HandBuiltHeader() {
 TEST(CfbHeader, HandBuiltSectorDecodesFieldByFieldAndEncodesToTheSameBytes) {
   const std::vector<std::uint8_t> original = HandBuiltHeader();
   const Header h = Header::DecodeFrom(original);
-  EXPECT_EQ(h.minor_version, 0x0021);
-  EXPECT_EQ(h.major_version, 3);
-  EXPECT_EQ(h.sector_shift, 9);
-  EXPECT_EQ(h.mini_sector_shift, 6);
-  EXPECT_EQ(h.directory_sector_count, 0x11111111u);
-  EXPECT_EQ(h.fat_sector_count, 0x107u);
-  EXPECT_EQ(h.first_directory_sector, 0x33u);
-  EXPECT_EQ(h.transaction_signature, 5u);
-  EXPECT_EQ(h.mini_stream_cutoff, 4096u);
-  EXPECT_EQ(h.first_mini_fat_sector, 0x44u);
-  EXPECT_EQ(h.mini_fat_sector_count, 2u);
-  EXPECT_EQ(h.first_difat_sector, 0x77u);
-  EXPECT_EQ(h.difat_sector_count, 1u);
-  EXPECT_EQ(h.difat[0], 1000u);
-  EXPECT_EQ(h.difat[108], 1108u);
+  EXPECT_EQ(std::tuple(h.minor_version, h.major_version, h.sector_shift, h.mini_sector_shift, h.directory_sector_count,
+                       h.fat_sector_count, h.first_directory_sector, h.transaction_signature, h.mini_stream_cutoff),
+            std::tuple(0x21, 3, 9, 6, 0x11111111u, 0x107u, 0x33u, 5u, 4096u));
+  EXPECT_EQ(std::tuple(h.first_mini_fat_sector, h.mini_fat_sector_count, h.first_difat_sector, h.difat_sector_count,
+                       h.difat[0], h.difat[108]),
+            std::tuple(0x44u, 2u, 0x77u, 1u, 1000u, 1108u));
   std::array<std::uint8_t, 512> encoded{};
   h.EncodeTo(encoded);
   EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), original.begin()));
