@@ -1,6 +1,7 @@
 // Any bytes given as a compound document: opening either fails with a result code or yields a
-// document whose every storage and stream can be walked and read. A document that opens can
-// also be changed and written back, and what is written opens again.
+// document whose every storage can be walked and whose every stream either reads whole or
+// fails to open as damaged. A document that opens can also be changed and written back (unless
+// a damaged stream is left in it), and what is written opens again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,8 +39,8 @@ void ReadStream(IStream* stream) {
   Require(stream->Read(buffer.data(), 100, &got) == S_OK);
 }
 
-// Returns the number of elements seen.
-int Walk(IStorage* storage, int depth) {
+// Returns the number of elements seen; counts the damaged streams in `damaged`.
+int Walk(IStorage* storage, int depth, int* damaged) {
   if (depth > 64) return 0;
   ComPtr<IEnumSTATSTG> elements;
   Require(storage->EnumElements(0, nullptr, 0, elements.Out()) == S_OK);
@@ -52,11 +53,13 @@ int Walk(IStorage* storage, int depth) {
     if (stat.type == STGTY_STORAGE) {
       ComPtr<IStorage> sub;
       Require(storage->OpenStorage(stat.pwcsName, nullptr, kRead, nullptr, 0, sub.Out()) == S_OK);
-      seen += Walk(sub.get(), depth + 1);
+      seen += Walk(sub.get(), depth + 1, damaged);
     } else {
       ComPtr<IStream> stream;
-      Require(storage->OpenStream(stat.pwcsName, nullptr, kRead, 0, stream.Out()) == S_OK);
-      ReadStream(stream.get());
+      const HRESULT hr = storage->OpenStream(stat.pwcsName, nullptr, kRead, 0, stream.Out());
+      Require(hr == S_OK || hr == STG_E_DOCFILECORRUPT);
+      if (hr == S_OK) ReadStream(stream.get());
+      if (hr != S_OK) ++*damaged;
     }
     CoTaskMemFree(stat.pwcsName);
   }
@@ -64,34 +67,38 @@ int Walk(IStorage* storage, int depth) {
 }
 
 ComPtr<ILockBytes> LockBytesWith(const std::uint8_t* data, std::size_t size) {
-  ComPtr<ILockBytes> lockBytes;
-  Require(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()) == S_OK);
+  ComPtr<ILockBytes> lock_bytes;
+  Require(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()) == S_OK);
   ULARGE_INTEGER at;
   at.QuadPart = 0;
   ULONG written = 0;
-  if (size > 0) Require(lockBytes->WriteAt(at, data, static_cast<ULONG>(size), &written) == S_OK);
-  return lockBytes;
+  if (size > 0) Require(lock_bytes->WriteAt(at, data, static_cast<ULONG>(size), &written) == S_OK);
+  return lock_bytes;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  ComPtr<ILockBytes> lockBytes = LockBytesWith(data, size);
+  ComPtr<ILockBytes> lock_bytes = LockBytesWith(data, size);
   ComPtr<IStorage> root;
-  if (FAILED(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()))) return 0;
-  const int elements = Walk(root.get(), 0);
+  if (FAILED(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kRead, nullptr, 0, root.Out()))) return 0;
+  int damaged = 0;
+  const int elements = Walk(root.get(), 0, &damaged);
   root.Reset();
 
   // Rewrite it with one change; the result must open and hold one element more.
-  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
+  Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
   {
     ComPtr<IStream> added;
     if (root->CreateStream(L"fuzz-added", kReadWrite | STGM_CREATE, 0, 0, added.Out()) != S_OK) return 0;
     Require(added->Write("x", 1, nullptr) == S_OK);
   }
-  Require(root->Commit(STGC_DEFAULT) == S_OK);
+  const HRESULT committed = root->Commit(STGC_DEFAULT);
+  Require(committed == S_OK || (damaged > 0 && committed == STG_E_DOCFILECORRUPT));
   root.Reset();
-  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kRead, nullptr, 0, root.Out()) == S_OK);
-  Require(Walk(root.get(), 0) >= elements);
+  if (committed != S_OK) return 0;
+  Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kRead, nullptr, 0, root.Out()) == S_OK);
+  int damaged_after = 0;
+  Require(Walk(root.get(), 0, &damaged_after) >= elements && damaged_after == 0);
   return 0;
 }

@@ -192,17 +192,17 @@ void Step(Input& in, IStorage* storage, Model& model) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Input in(data, size);
-  ComPtr<ILockBytes> lockBytes;
-  Require(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()) == S_OK);
+  ComPtr<ILockBytes> lock_bytes;
+  Require(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()) == S_OK);
   ComPtr<IStorage> root;
-  Require(StgCreateDocfileOnILockBytes(lockBytes.get(), kCreate, 0, root.Out()) == S_OK);
+  Require(StgCreateDocfileOnILockBytes(lock_bytes.get(), kCreate, 0, root.Out()) == S_OK);
   Model model;
   model.storage = true;
   for (int steps = 0; !in.empty() && steps < 200; ++steps) {
     const std::uint8_t control = in.Byte();
     if (control % 16 == 0) {  // write everything out and open it again
       root.Reset();
-      Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
+      Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, kReadWrite, nullptr, 0, root.Out()) == S_OK);
       Compare(root.get(), model);
     } else if (control % 16 == 1) {
       Require(root->Commit(STGC_DEFAULT) == S_OK);
@@ -211,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   root.Reset();
-  Require(StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Out()) == S_OK);
+  Require(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Out()) == S_OK);
   Compare(root.get(), model);
   return 0;
 }

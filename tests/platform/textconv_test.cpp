@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
+#include <set>
+#include <vector>
+
 namespace recfilereader {
 namespace {
 
@@ -27,11 +32,40 @@ TEST(TextConv, IllFormedInputBecomesReplacementCharacters) {
   EXPECT_EQ(Utf16LeToWide(lone_high, sizeof lone_high), L"\uFFFDA");
 }
 
-TEST(TextConv, CompareNoCaseOrdersLikeWcsicmp) {
-  EXPECT_EQ(WideCompareNoCase(L"Description", L"DESCRIPTION"), 0);
+TEST(TextConv, CompareNoCaseFoldsEveryScriptAndSortsAsciiAsLowerCase) {
   EXPECT_LT(WideCompareNoCase(L"abc", L"ABD"), 0);
   EXPECT_LT(WideCompareNoCase(L"ab", L"abc"), 0);
-  EXPECT_GT(WideCompareNoCase(L"b", L"A"), 0);
+  EXPECT_LT(WideCompareNoCase(L"A_", L"aa"), 0) << "_ sorts before letters, as with _wcsicmp";
+  for (const auto& [a, b] : {std::pair{L"CacheIsTransparent", L"CACHEISTRANSPARENT"}, {L"ōsaka", L"ŌSAKA"},
+                             {L"łódź", L"ŁÓDŹ"}, {L"ｆｕｌｌ", L"ＦＵＬＬ"}, {L"հայ", L"ՀԱՅ"}, {L"µ", L"Μ"},
+                             {L"ı", L"I"}, {L"ſ", L"s"}}) {
+    EXPECT_EQ(WideCompareNoCase(a, b), 0) << WideToUtf8(a);
+  }
+  EXPECT_EQ(WideToLower(L"ÀÉİ\U00010400"), L"àéi\U00010400") << "beyond U+FFFF nothing changes";
+}
+
+// A host may set any locale while maps keyed by WideNoCaseLess live: their order and lookups
+// stay as they were (in a Turkish locale, I and i are no longer each other's case there).
+TEST(TextConv, NoCaseOrderIsTheSameInEveryLocale) {
+  const std::vector<std::wstring> names = {L"CacheIsTransparent", L"Äb", L"äa", L"ıd", L"Ic", L"ſe", L"Sf", L"µ", L"Ā"};
+  const auto sorted = [&] {
+    std::vector<std::wstring> v = names;
+    std::sort(v.begin(), v.end(), WideNoCaseLess{});
+    return v;
+  };
+  const std::vector<std::wstring> before = sorted();
+  const std::set<std::wstring, WideNoCaseLess> live(names.begin(), names.end());
+  const std::string old_locale = std::setlocale(LC_ALL, nullptr);
+  const char* chosen = nullptr;
+  for (const char* name : {"tr_TR.UTF-8", "tr_TR.utf8", "C.UTF-8"}) {
+    if ((chosen = std::setlocale(LC_ALL, name)) != nullptr) break;
+  }
+  if (chosen == nullptr) GTEST_SKIP() << "no locale besides C";
+  SCOPED_TRACE(chosen);
+  EXPECT_EQ(sorted(), before);
+  EXPECT_EQ(live.count(L"CACHEISTRANSPARENT"), 1u);
+  for (const std::wstring& name : names) EXPECT_EQ(live.count(name), 1u) << WideToUtf8(name);
+  std::setlocale(LC_ALL, old_locale.c_str());
 }
 
 }  // namespace

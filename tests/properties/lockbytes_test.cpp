@@ -109,27 +109,51 @@ TEST_F(LockBytesTvkTest, FailedGrowthChangesNothing) {
   EXPECT_EQ(back[1], 6);
 }
 
-// What both kinds answer alike: a write of nothing succeeds without growing, a null buffer with
-// a count is refused, regions cannot be locked, and Stat names the class.
-TEST(LockBytes, BothKindsAnswerTheSmallSlotsAlike) {
+// What every kind answers alike: a write of nothing succeeds without growing, a null buffer
+// with a count is refused, regions cannot be locked, Stat names the class. Offsets and counts
+// whose sums pass 2^64 or the 4 GiB limit are refused, nothing is written and the size stays
+// (a wrapped sum once let a write land before the block).
+TEST(LockBytes, EveryKindAnswersAlikeAndRefusesHostileOffsets) {
   rectest::LimitedMemory memory;
-  const std::pair<ILockBytes*, const wchar_t*> kinds[] = {
-      {new CLockBytesTvk(&memory), L"CLockBytes"}, {new CLockBytes2(std::make_shared<CCompositeBuffer>()), L"CLockBytes2"}};
+  ILockBytes* memory_kind = nullptr;
+  ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, &memory_kind), S_OK);
+  int block = 0;
+  ILockBytes* refused = nullptr;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(&block, 1, &refused), E_INVALIDARG) << "a caller's block is refused";
+  const std::pair<ILockBytes*, const wchar_t*> kinds[] = {{new CLockBytesTvk(&memory), L"CLockBytes"},
+                                                          {new CLockBytes2(std::make_shared<CCompositeBuffer>()), L"CLockBytes2"},
+                                                          {memory_kind, nullptr}};
+  const std::pair<ULONGLONG, ULONG> ranges[] = {
+      {~0ull, 2}, {~0ull - 15, 32}, {0xFFFFFFF0ull, 32}, {1ull << 32, 1}, {1ull << 63, 64}};
+  std::vector<std::uint8_t> data(64, 0xAB);
   for (const auto& [bytes, name] : kinds) {
-    SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
-    ULONG written = 5;
-    EXPECT_EQ(bytes->WriteAt(At(10), nullptr, 0, &written), S_OK);
-    EXPECT_EQ(written, 0u);
-    EXPECT_EQ(bytes->WriteAt(At(0), nullptr, 1, &written), E_INVALIDARG);
+    SCOPED_TRACE(name == nullptr ? "memory" : std::string(name, name + std::wcslen(name)));
+    ULONG done = 5;
+    EXPECT_EQ(bytes->WriteAt(At(10), nullptr, 0, &done), S_OK);
+    EXPECT_EQ(done, 0u);
+    EXPECT_TRUE(FAILED(bytes->WriteAt(At(0), nullptr, 1, &done)));
     EXPECT_EQ(bytes->LockRegion(At(0), At(1), LOCK_WRITE), STG_E_INVALIDFUNCTION);
     STATSTG stat;
     ASSERT_EQ(bytes->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-    EXPECT_STREQ(stat.pwcsName, name);
+    EXPECT_TRUE(name == nullptr ? stat.pwcsName == nullptr : std::wcscmp(stat.pwcsName, name) == 0);
     EXPECT_EQ(stat.type, STGTY_LOCKBYTES);
     EXPECT_EQ(stat.cbSize.QuadPart, 0u) << "a write of nothing does not grow";
     CoTaskMemFree(stat.pwcsName);
     EXPECT_EQ(bytes->Stat(&stat, STATFLAG_NOOPEN), STG_E_INVALIDFLAG);
     EXPECT_EQ(bytes->Stat(nullptr, STATFLAG_DEFAULT), STG_E_INVALIDPOINTER);
+    ASSERT_EQ(bytes->WriteAt(At(0), data.data(), 16, &done), S_OK);
+    for (const auto& [offset, count] : ranges) {
+      SCOPED_TRACE(offset);
+      EXPECT_TRUE(FAILED(bytes->WriteAt(At(offset), data.data(), count, &done)));
+      EXPECT_EQ(done, 0u);
+      bytes->ReadAt(At(offset), data.data(), count, &done);
+      EXPECT_EQ(done, 0u);
+      if (offset > 0xFFFFFFFFull) {
+        EXPECT_TRUE(FAILED(bytes->SetSize(At(offset))));
+      }
+      ASSERT_EQ(bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
+      EXPECT_EQ(stat.cbSize.QuadPart, 16u);
+    }
     bytes->Release();
   }
   EXPECT_EQ(memory.live(), 0u);

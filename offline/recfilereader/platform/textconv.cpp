@@ -1,6 +1,6 @@
 #include "platform/textconv.h"
 
-#include <cwctype>
+#include "platform/unicodecase.h"
 
 namespace recfilereader {
 namespace {
@@ -121,23 +121,33 @@ std::wstring Utf16LeToWide(const std::uint8_t* bytes, std::size_t size) {
   return Utf16ToWide(units);
 }
 
+namespace {
+
+// Characters beyond the Basic Multilingual Plane keep their case.
+template <char16_t (*Map)(char16_t)>
+wchar_t MapWide(wchar_t c) {
+  return static_cast<std::uint32_t>(c) <= 0xFFFF ? static_cast<wchar_t>(Map(static_cast<char16_t>(c))) : c;
+}
+
+}  // namespace
+
 std::wstring WideToLower(std::wstring_view text) {
   std::wstring out(text);
-  for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : out) c = MapWide<SimpleLower>(c);
   return out;
 }
 
 std::wstring WideToUpper(std::wstring_view text) {
   std::wstring out(text);
-  for (wchar_t& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (wchar_t& c : out) c = MapWide<SimpleUpper>(c);
   return out;
 }
 
 int WideCompareNoCase(std::wstring_view a, std::wstring_view b) {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const auto ca = static_cast<wint_t>(std::towlower(static_cast<wint_t>(a[i])));
-    const auto cb = static_cast<wint_t>(std::towlower(static_cast<wint_t>(b[i])));
+    const auto ca = static_cast<std::uint32_t>(MapWide<FoldCase>(a[i]));
+    const auto cb = static_cast<std::uint32_t>(MapWide<FoldCase>(b[i]));
     if (ca != cb) return ca < cb ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;

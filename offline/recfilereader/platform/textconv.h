@@ -23,13 +23,15 @@ std::wstring Utf16ToWide(std::u16string_view text);
 std::vector<std::uint8_t> WideToUtf16Le(std::wstring_view text);
 std::wstring Utf16LeToWide(const std::uint8_t* bytes, std::size_t size);
 
-// Lower-cased copy for comparisons without regard to case (simple case mapping).
+// Copies in lower or upper case (simple mappings of the fixed table in unicodecase.h, the same
+// in every process locale; characters beyond U+FFFF stay as they are).
 std::wstring WideToLower(std::wstring_view text);
 std::wstring WideToUpper(std::wstring_view text);
-// Compares like _wcsicmp: <0, 0, >0, after mapping both sides to lower case.
+// Compares like _wcsicmp, <0, 0, >0, after folding both sides through that table, so that the
+// order never depends on the locale a host sets: ASCII names sort as lower case.
 int WideCompareNoCase(std::wstring_view a, std::wstring_view b);
 
-// Orders names as _wcsicmp does, for maps and sets keyed without regard to case.
+// Orders names without regard to case for maps and sets; fixed, whatever the locale.
 struct WideNoCaseLess {
   bool operator()(std::wstring_view a, std::wstring_view b) const { return WideCompareNoCase(a, b) < 0; }
 };

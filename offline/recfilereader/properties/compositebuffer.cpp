@@ -29,6 +29,7 @@ void CCompositeBuffer::ReleasePagesFrom(std::size_t first) {
 bool CCompositeBuffer::Resize(std::size_t size) {
   const std::size_t needed = (size >> kPageShift) + ((size & (kPageSize - 1)) != 0 ? 1 : 0);
   if (needed < pages_.size()) ReleasePagesFrom(needed);
+  if (needed > pages_.max_size()) return false;
   if (needed > pages_.size()) {
     const std::size_t held = pages_.size();
     try {

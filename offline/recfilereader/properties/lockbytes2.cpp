@@ -30,8 +30,11 @@ HRESULT CLockBytes2::WriteAt(ULARGE_INTEGER offset, const void* data, ULONG coun
   if (written != nullptr) *written = 0;
   if (count == 0) return S_OK;
   if (data == nullptr) return E_INVALIDARG;
+  // Compared before adding, so that a sum past 2^64 cannot wrap to a small end.
+  if (offset.QuadPart > kLargestSize || count > kLargestSize - offset.QuadPart) {
+    return STG_E_INSUFFICIENTMEMORY;
+  }
   const ULONGLONG end = offset.QuadPart + count;
-  if (end > kLargestSize) return STG_E_INSUFFICIENTMEMORY;
   if (end > buffer_->GetSize() && !buffer_->Resize(static_cast<std::size_t>(end)))
     return STG_E_INSUFFICIENTMEMORY;
   if (!buffer_->Write(static_cast<std::size_t>(offset.QuadPart), data, count)) return E_FAIL;

@@ -35,6 +35,10 @@ HRESULT CLockBytesTvk::WriteAt(ULARGE_INTEGER offset, const void* data, ULONG co
   if (written != nullptr) *written = 0;
   if (count == 0) return S_OK;
   if (data == nullptr) return E_INVALIDARG;
+  // Compared before adding: a sum past 2^64 would wrap to a small size that Grow accepts.
+  if (offset.QuadPart > kLargestSize || count > kLargestSize - offset.QuadPart) {
+    return STG_E_INSUFFICIENTMEMORY;
+  }
   const HRESULT hr = Grow(offset.QuadPart + count);
   if (FAILED(hr)) return hr;
   std::memcpy(block_ + offset.QuadPart, data, count);

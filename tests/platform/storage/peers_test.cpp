@@ -18,13 +18,17 @@ constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 // A document with streams of every size class, nested storages, a property-set style name and
 // one storage with enough siblings to need a deep tree.
 std::vector<std::uint8_t> SampleDocument() {
-  ComPtr<ILockBytes> lockBytes = MemoryLockBytes();
+  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes();
   {
     ComPtr<IStorage> root;
-    EXPECT_EQ(StgCreateDocfileOnILockBytes(lockBytes.get(), kCreate, 0, root.Out()), S_OK);
+    EXPECT_EQ(StgCreateDocfileOnILockBytes(lock_bytes.get(), kCreate, 0, root.Out()), S_OK);
     std::size_t seed = 0;
     for (std::size_t size : {0, 1, 64, 100, 4095, 4096, 5120, 70000}) {
       WriteStream(root.get(), (L"stream" + std::to_wstring(size)).c_str(), Pattern(size, static_cast<std::uint8_t>(++seed)));
+    }
+    // Names whose simple capitals lie beyond Latin-1: the sibling tree must follow them.
+    for (const wchar_t* name : {L"ōsaka", L"łódź", L"ｆｕｌｌ", L"հայ", L"µ", L"Ā", L"ı", L"ſ", L"J"}) {
+      WriteStream(root.get(), name, Pattern(3, 3));
     }
     ComPtr<IStorage> devices;
     EXPECT_EQ(root->CreateStorage(L"Devices", kCreate, 0, 0, devices.Out()), S_OK);
@@ -35,19 +39,19 @@ std::vector<std::uint8_t> SampleDocument() {
       if (i % 50 == 0) WriteStream(device.get(), L"__blob_stream_#0", Pattern(6000 + i, static_cast<std::uint8_t>(i)));
     }
   }
-  return ContentsOf(lockBytes.get());
+  return ContentsOf(lock_bytes.get());
 }
 
 // A document with one 9 MiB stream: 146 FAT sectors, so one DIFAT sector.
 std::vector<std::uint8_t> DocumentNeedingDifat() {
-  ComPtr<ILockBytes> lockBytes = MemoryLockBytes();
+  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes();
   {
     ComPtr<IStorage> root;
-    EXPECT_EQ(StgCreateDocfileOnILockBytes(lockBytes.get(), kCreate, 0, root.Out()), S_OK);
+    EXPECT_EQ(StgCreateDocfileOnILockBytes(lock_bytes.get(), kCreate, 0, root.Out()), S_OK);
     WriteStream(root.get(), L"Large", Pattern(9u << 20, 3));
     WriteStream(root.get(), L"Small", Pattern(10, 4));
   }
-  return ContentsOf(lockBytes.get());
+  return ContentsOf(lock_bytes.get());
 }
 
 TEST(CfbPeers, OlefileReadsOurDocumentsWithoutDefects) {
@@ -72,18 +76,18 @@ TEST(CfbPeers, GsfListsAndCatsOurDocuments) {
   int status = 0;
   std::istringstream listing(RunCommand(gsf + " list " + file, &status));
   ASSERT_EQ(status, 0);
-  std::vector<std::string> gsfPaths;  // gsf lists each storage's children in the element-name order
+  std::vector<std::string> gsf_paths;  // gsf lists each storage's children in the element-name order
   for (std::string line; std::getline(listing, line);) {
     std::istringstream words(line);
     std::vector<std::string> w;
     for (std::string x; words >> x;) w.push_back(x);
     if (w.size() < 3 || w.back() == "*root*") continue;
-    gsfPaths.push_back(w.back());
+    gsf_paths.push_back(w.back());
   }
   const std::vector<Element> ours = ListDocument(bytes);
-  std::vector<std::string> ourPaths;
-  for (const Element& e : ours) ourPaths.push_back(e.path);
-  EXPECT_EQ(gsfPaths, ourPaths);
+  std::vector<std::string> our_paths;
+  for (const Element& e : ours) our_paths.push_back(e.path);
+  EXPECT_EQ(gsf_paths, our_paths);
   for (const Element& e : ours) {
     if (e.storage || e.path.find('\x05') != std::string::npos) continue;
     SCOPED_TRACE(e.path);

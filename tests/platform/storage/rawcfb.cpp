@@ -18,7 +18,7 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 }  // namespace
 
 RawCfb::RawCfb(int major, std::uint32_t sectors)
-    : sectorSize_(major == 4 ? 4096 : 512), bytes_((std::size_t{sectors} + 1) * sectorSize_, 0) {
+    : sector_size_(major == 4 ? 4096 : 512), bytes_((std::size_t{sectors} + 1) * sector_size_, 0) {
   const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::memcpy(bytes_.data(), signature, 8);
   Header16(0x18, 0x3E);
@@ -36,32 +36,32 @@ RawCfb::RawCfb(int major, std::uint32_t sectors)
 void RawCfb::Header16(std::size_t offset, std::uint16_t value) { Put16(bytes_.data() + offset, value); }
 void RawCfb::Header32(std::size_t offset, std::uint32_t value) { Put32(bytes_.data() + offset, value); }
 
-void RawCfb::UseFat(const std::vector<std::uint32_t>& fatSectors,
-                    const std::vector<std::uint32_t>& difatSectors) {
-  fatSectors_ = fatSectors;
-  const std::uint32_t perSector = sectorSize_ / 4;
-  for (std::uint32_t s : fatSectors) {
-    for (std::uint32_t i = 0; i < perSector; ++i) Put32(Sector(s) + 4 * i, kFree);
+void RawCfb::UseFat(const std::vector<std::uint32_t>& fat_sectors,
+                    const std::vector<std::uint32_t>& difat_sectors) {
+  fat_sectors_ = fat_sectors;
+  const std::uint32_t per_sector = sector_size_ / 4;
+  for (std::uint32_t s : fat_sectors) {
+    for (std::uint32_t i = 0; i < per_sector; ++i) Put32(Sector(s) + 4 * i, kFree);
   }
-  Header32(0x2C, static_cast<std::uint32_t>(fatSectors.size()));
-  for (std::size_t i = 0; i < fatSectors.size() && i < 109; ++i) Header32(0x4C + 4 * i, fatSectors[i]);
-  Header32(0x44, difatSectors.empty() ? kEnd : difatSectors[0]);
-  Header32(0x48, static_cast<std::uint32_t>(difatSectors.size()));
-  for (std::size_t d = 0; d < difatSectors.size(); ++d) {
-    std::uint8_t* p = Sector(difatSectors[d]);
-    for (std::uint32_t i = 0; i + 1 < perSector; ++i) {
-      const std::size_t index = 109 + d * (perSector - 1) + i;
-      Put32(p + 4 * i, index < fatSectors.size() ? fatSectors[index] : kFree);
+  Header32(0x2C, static_cast<std::uint32_t>(fat_sectors.size()));
+  for (std::size_t i = 0; i < fat_sectors.size() && i < 109; ++i) Header32(0x4C + 4 * i, fat_sectors[i]);
+  Header32(0x44, difat_sectors.empty() ? kEnd : difat_sectors[0]);
+  Header32(0x48, static_cast<std::uint32_t>(difat_sectors.size()));
+  for (std::size_t d = 0; d < difat_sectors.size(); ++d) {
+    std::uint8_t* p = Sector(difat_sectors[d]);
+    for (std::uint32_t i = 0; i + 1 < per_sector; ++i) {
+      const std::size_t index = 109 + d * (per_sector - 1) + i;
+      Put32(p + 4 * i, index < fat_sectors.size() ? fat_sectors[index] : kFree);
     }
-    Put32(p + 4 * (perSector - 1), d + 1 < difatSectors.size() ? difatSectors[d + 1] : kEnd);
+    Put32(p + 4 * (per_sector - 1), d + 1 < difat_sectors.size() ? difat_sectors[d + 1] : kEnd);
   }
-  for (std::uint32_t s : fatSectors) Link(s, kFatMark);
-  for (std::uint32_t s : difatSectors) Link(s, kDifMark);
+  for (std::uint32_t s : fat_sectors) Link(s, kFatMark);
+  for (std::uint32_t s : difat_sectors) Link(s, kDifMark);
 }
 
 void RawCfb::Link(std::uint32_t sector, std::uint32_t next) {
-  const std::uint32_t perSector = sectorSize_ / 4;
-  Put32(Sector(fatSectors_.at(sector / perSector)) + 4 * (sector % perSector), next);
+  const std::uint32_t per_sector = sector_size_ / 4;
+  Put32(Sector(fat_sectors_.at(sector / per_sector)) + 4 * (sector % per_sector), next);
 }
 
 void RawCfb::Chain(const std::vector<std::uint32_t>& sectors) {
@@ -107,10 +107,10 @@ RawCfb SmallDocument() {
   doc.Chain({3});  // mini stream
   doc.Chain({4, 6, 5, 7, 8, 9, 10, 11, 12});
   // Mini FAT: "Small" takes mini sectors 0 and 1.
-  std::uint8_t* miniFat = doc.Sector(2);
+  std::uint8_t* mini_fat = doc.Sector(2);
   for (int i = 0; i < 128; ++i) {
     const std::uint32_t v = i == 0 ? 1 : i == 1 ? kEnd : kFree;
-    for (int b = 0; b < 4; ++b) miniFat[4 * i + b] = static_cast<std::uint8_t>(v >> (8 * b));
+    for (int b = 0; b < 4; ++b) mini_fat[4 * i + b] = static_cast<std::uint8_t>(v >> (8 * b));
   }
   doc.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, 3, 128});
   doc.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 100});

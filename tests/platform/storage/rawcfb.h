@@ -32,17 +32,17 @@ class RawCfb {
   // no DIFAT, followed by `sectors` zeroed sectors.
   RawCfb(int major, std::uint32_t sectors);
 
-  std::uint32_t sectorSize() const { return sectorSize_; }
+  std::uint32_t sector_size() const { return sector_size_; }
   std::vector<std::uint8_t>& bytes() { return bytes_; }
-  std::uint8_t* Sector(std::uint32_t n) { return bytes_.data() + (std::size_t{n} + 1) * sectorSize_; }
+  std::uint8_t* Sector(std::uint32_t n) { return bytes_.data() + (std::size_t{n} + 1) * sector_size_; }
 
   void Header16(std::size_t offset, std::uint16_t value);
   void Header32(std::size_t offset, std::uint32_t value);
 
-  // Makes `fatSectors` the FAT, listed in the header slots (and, past 109, in the DIFAT
-  // sectors `difatSectors`); every entry FREESECT except the FAT's and DIFAT's own marks.
-  void UseFat(const std::vector<std::uint32_t>& fatSectors,
-              const std::vector<std::uint32_t>& difatSectors = {});
+  // Makes `fat_sectors` the FAT, listed in the header slots (and, past 109, in the DIFAT
+  // sectors `difat_sectors`); every entry FREESECT except the FAT's and DIFAT's own marks.
+  void UseFat(const std::vector<std::uint32_t>& fat_sectors,
+              const std::vector<std::uint32_t>& difat_sectors = {});
   void Link(std::uint32_t sector, std::uint32_t next);
   // Links the sectors in the order given, the last to ENDOFCHAIN.
   void Chain(const std::vector<std::uint32_t>& sectors);
@@ -52,8 +52,8 @@ class RawCfb {
   void Fill(std::size_t offset, std::size_t count, std::uint8_t seed);
 
  private:
-  std::uint32_t sectorSize_;
-  std::vector<std::uint32_t> fatSectors_;
+  std::uint32_t sector_size_;
+  std::vector<std::uint32_t> fat_sectors_;
   std::vector<std::uint8_t> bytes_;
 };
 

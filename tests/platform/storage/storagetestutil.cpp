@@ -16,31 +16,31 @@
 namespace rectest {
 
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes) {
-  ComPtr<ILockBytes> lockBytes;
-  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lockBytes.Out()), S_OK);
+  ComPtr<ILockBytes> lock_bytes;
+  EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()), S_OK);
   if (!bytes.empty()) {
     ULARGE_INTEGER at;
     at.QuadPart = 0;
     ULONG written = 0;
-    EXPECT_EQ(lockBytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
+    EXPECT_EQ(lock_bytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
   }
-  return lockBytes;
+  return lock_bytes;
 }
 
-std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes) {
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes) {
   STATSTG stat{};
-  EXPECT_EQ(lockBytes->Stat(&stat, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(lock_bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
   ULARGE_INTEGER at;
   at.QuadPart = 0;
   ULONG read = 0;
-  EXPECT_EQ(lockBytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  EXPECT_EQ(lock_bytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
   return bytes;
 }
 
 HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root, DWORD mode) {
-  ComPtr<ILockBytes> lockBytes = MemoryLockBytes(bytes);
-  return StgOpenStorageOnILockBytes(lockBytes.get(), nullptr, mode, nullptr, 0, root->Out());
+  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes(bytes);
+  return StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, mode, nullptr, 0, root->Out());
 }
 
 std::vector<std::uint8_t> ReadAll(IStream* stream) {
@@ -84,7 +84,7 @@ std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
 
 namespace {
 
-HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Element>* out) {
+HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Element>* out, bool skip_damaged) {
   ComPtr<IEnumSTATSTG> elements;
   HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
   if (FAILED(hr)) return hr;
@@ -102,10 +102,14 @@ HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Eleme
       ComPtr<IStorage> sub;
       hr = storage->OpenStorage(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out());
       out->push_back(e);
-      if (SUCCEEDED(hr)) hr = WalkInto(sub.get(), e.path + "/", out);
+      if (SUCCEEDED(hr)) hr = WalkInto(sub.get(), e.path + "/", out, skip_damaged);
     } else {
       ComPtr<IStream> stream;
       hr = storage->OpenStream(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
+      if (hr == STG_E_DOCFILECORRUPT && skip_damaged) {
+        CoTaskMemFree(stat.pwcsName);
+        continue;
+      }
       if (SUCCEEDED(hr)) {
         const std::vector<std::uint8_t> data = ReadAll(stream.get());
         e.crc = Crc32(data);
@@ -124,7 +128,9 @@ void SortByPath(std::vector<Element>* v) {
 
 }  // namespace
 
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out) { return WalkInto(root, "", out); }
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged) {
+  return WalkInto(root, "", out, skip_damaged);
+}
 
 std::vector<std::string> ElementPaths(IStorage* root) {
   std::vector<Element> all;
@@ -145,33 +151,61 @@ std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool s
   return all;
 }
 
-std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file,
-                                    bool strict) {
+namespace {
+
+// Runs olefile over `file` whole (no cuts: errors fail the run) or cut after each of `cuts`.
+std::map<std::size_t, std::vector<Element>> RunOlefile(const std::string& python, const std::filesystem::path& file,
+                                                       bool strict, const std::vector<std::size_t>& cuts) {
   const std::string script =
-      std::string("import olefile,sys,zlib\n") +
-      (strict ? "ole=olefile.OleFileIO(sys.argv[1],raise_defects=olefile.DEFECT_POTENTIAL)\n"
-                "assert not ole.parsing_issues, ole.parsing_issues\n"
-              : "ole=olefile.OleFileIO(sys.argv[1])\n") +
-      "for p in ole.listdir(streams=True,storages=True):\n"
-      "  t=ole.get_type(p)\n"
-      "  d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
-      "  print(zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n";
+      "import io,olefile,sys,zlib\n"
+      "data=open(sys.argv[1],'rb').read()\n"
+      "whole=len(sys.argv)==3\n"
+      "for cut in map(int,sys.argv[3:] or [len(data)]):\n"
+      "  try:\n"
+      "    ole=olefile.OleFileIO(io.BytesIO(data[:cut]),raise_defects=olefile.DEFECT_POTENTIAL if sys.argv[2]=='1' else olefile.DEFECT_FATAL)\n"
+      "    assert sys.argv[2]=='0' or not ole.parsing_issues, ole.parsing_issues\n"
+      "  except Exception:\n"
+      "    if whole: raise\n"
+      "    continue\n"
+      "  for p in ole.listdir(streams=True,storages=True):\n"
+      "    t=ole.get_type(p)\n"
+      "    try: d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
+      "    except Exception:\n"
+      "      if whole: raise\n"
+      "      continue\n"
+      "    print(cut, zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n";
   TempDir dir;
   WriteFileBytes(dir / "list.py", std::vector<std::uint8_t>(script.begin(), script.end()));
+  std::string command = python + " " + (dir / "list.py").string() + " '" + file.string() + "' " + (strict ? "1" : "0");
+  for (const std::size_t cut : cuts) command += " " + std::to_string(cut);
   int status = 0;
-  std::istringstream out(RunCommand(python + " " + (dir / "list.py").string() + " '" + file.string() + "'", &status));
+  std::istringstream out(RunCommand(command, &status));
   EXPECT_EQ(status, 0) << out.str();
-  std::vector<Element> listed;
+  std::map<std::size_t, std::vector<Element>> listed;
   Element e;
+  std::size_t cut = 0;
   int storage = 0;
   // The path comes last, so that it may hold spaces.
-  while (out >> e.crc >> e.size >> storage && std::getline(out, e.path)) {
+  while (out >> cut >> e.crc >> e.size >> storage && std::getline(out, e.path)) {
     e.path.erase(0, 1);
     e.storage = storage == 1;
-    listed.push_back(e);
+    listed[cut].push_back(e);
   }
-  SortByPath(&listed);
+  for (auto& [at, elements] : listed) SortByPath(&elements);
   return listed;
+}
+
+}  // namespace
+
+std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file, bool strict) {
+  auto listed = RunOlefile(python, file, strict, {});
+  return listed.empty() ? std::vector<Element>{} : listed.begin()->second;
+}
+
+std::map<std::size_t, std::vector<Element>> OlefileCutListings(const std::string& python,
+                                                                const std::filesystem::path& file,
+                                                                const std::vector<std::size_t>& cuts) {
+  return RunOlefile(python, file, false, cuts);
 }
 
 std::string RunCommand(const std::string& command, int* status) {

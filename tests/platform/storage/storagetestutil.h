@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace rectest {
 using recfilereader::ComPtr;
 
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes = {});
-std::vector<std::uint8_t> ContentsOf(ILockBytes* lockBytes);
+std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes);
 
 // Opens `bytes` as a document; the result of StgOpenStorageOnILockBytes.
 HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* root,
@@ -31,7 +32,8 @@ struct Element {
 };
 
 // Every element under `root`, depth first in enumeration order, each stream read whole.
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out);
+// With `skip_damaged`, streams that fail to open as damaged are left out instead of failing.
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged = false);
 // The paths WalkDocument gives, which it must give without failing.
 std::vector<std::string> ElementPaths(IStorage* root);
 // Opens and walks `bytes`, expecting both to succeed; sorted by path when `sorted`.
@@ -55,6 +57,11 @@ std::string GsfProgram();
 // raise on every defect it knows and fail on any parsing issue.
 std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file,
                                     bool strict);
+// For each of `cuts`, what olefile lists of `file` cut after that many bytes: the elements it
+// reads without an error (nothing when it cannot open the cut document).
+std::map<std::size_t, std::vector<Element>> OlefileCutListings(const std::string& python,
+                                                                const std::filesystem::path& file,
+                                                                const std::vector<std::size_t>& cuts);
 
 }  // namespace rectest
 

@@ -6,6 +6,7 @@
 #include "base/exceptions.h"
 #include "platform/bytes.h"
 #include "platform/hresults.h"
+#include "platform/unicodecase.h"
 
 namespace recfilereader::cfb {
 
@@ -17,27 +18,27 @@ Header Header::DecodeFrom(std::span<const std::uint8_t> bytes) {
   ByteReader in(bytes.first(kEncodedSize));
   in.Skip(8 + 16);  // signature, header class id (ignored)
   Header h;
-  h.minorVersion = in.U16();
-  h.majorVersion = in.U16();
-  const std::uint16_t byteOrder = in.U16();
-  h.sectorShift = in.U16();
-  h.miniSectorShift = in.U16();
+  h.minor_version = in.U16();
+  h.major_version = in.U16();
+  const std::uint16_t byte_order = in.U16();
+  h.sector_shift = in.U16();
+  h.mini_sector_shift = in.U16();
   in.Skip(6);
-  h.directorySectorCount = in.U32();
-  h.fatSectorCount = in.U32();
-  h.firstDirectorySector = in.U32();
-  h.transactionSignature = in.U32();
-  h.miniStreamCutoff = in.U32();
-  h.firstMiniFatSector = in.U32();
-  h.miniFatSectorCount = in.U32();
-  h.firstDifatSector = in.U32();
-  h.difatSectorCount = in.U32();
+  h.directory_sector_count = in.U32();
+  h.fat_sector_count = in.U32();
+  h.first_directory_sector = in.U32();
+  h.transaction_signature = in.U32();
+  h.mini_stream_cutoff = in.U32();
+  h.first_mini_fat_sector = in.U32();
+  h.mini_fat_sector_count = in.U32();
+  h.first_difat_sector = in.U32();
+  h.difat_sector_count = in.U32();
   for (auto& slot : h.difat) slot = in.U32();
 
-  const bool shiftMatchesVersion = (h.majorVersion == 3 && h.sectorShift == 9) ||
-                                   (h.majorVersion == 4 && h.sectorShift == 12);
-  if (!in.ok() || byteOrder != kByteOrderMark || !shiftMatchesVersion ||
-      h.miniSectorShift != kMiniSectorShift || h.miniStreamCutoff != kMiniStreamCutoff) {
+  const bool shift_matches_version = (h.major_version == 3 && h.sector_shift == 9) ||
+                                   (h.major_version == 4 && h.sector_shift == 12);
+  if (!in.ok() || byte_order != kByteOrderMark || !shift_matches_version ||
+      h.mini_sector_shift != kMiniSectorShift || h.mini_stream_cutoff != kMiniStreamCutoff) {
     throw com_error(STG_E_INVALIDHEADER);
   }
   return h;
@@ -47,20 +48,20 @@ void Header::EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const {
   std::uint8_t* p = out.data();
   std::memset(p, 0, kEncodedSize);
   std::copy(kSignature.begin(), kSignature.end(), p);
-  StoreLe16(p + 0x18, minorVersion);
-  StoreLe16(p + 0x1A, majorVersion);
+  StoreLe16(p + 0x18, minor_version);
+  StoreLe16(p + 0x1A, major_version);
   StoreLe16(p + 0x1C, kByteOrderMark);
-  StoreLe16(p + 0x1E, sectorShift);
-  StoreLe16(p + 0x20, miniSectorShift);
-  StoreLe32(p + 0x28, directorySectorCount);
-  StoreLe32(p + 0x2C, fatSectorCount);
-  StoreLe32(p + 0x30, firstDirectorySector);
-  StoreLe32(p + 0x34, transactionSignature);
-  StoreLe32(p + 0x38, miniStreamCutoff);
-  StoreLe32(p + 0x3C, firstMiniFatSector);
-  StoreLe32(p + 0x40, miniFatSectorCount);
-  StoreLe32(p + 0x44, firstDifatSector);
-  StoreLe32(p + 0x48, difatSectorCount);
+  StoreLe16(p + 0x1E, sector_shift);
+  StoreLe16(p + 0x20, mini_sector_shift);
+  StoreLe32(p + 0x28, directory_sector_count);
+  StoreLe32(p + 0x2C, fat_sector_count);
+  StoreLe32(p + 0x30, first_directory_sector);
+  StoreLe32(p + 0x34, transaction_signature);
+  StoreLe32(p + 0x38, mini_stream_cutoff);
+  StoreLe32(p + 0x3C, first_mini_fat_sector);
+  StoreLe32(p + 0x40, mini_fat_sector_count);
+  StoreLe32(p + 0x44, first_difat_sector);
+  StoreLe32(p + 0x48, difat_sector_count);
   for (std::size_t i = 0; i < kHeaderDifatSlots; ++i) StoreLe32(p + 0x4C + 4 * i, difat[i]);
 }
 
@@ -92,15 +93,15 @@ void EncodeFileTime(std::uint8_t* p, const FILETIME& t) {
 }  // namespace
 
 DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncodedSize> in,
-                                          std::uint16_t majorVersion) {
+                                          std::uint16_t major_version) {
   const std::uint8_t* p = in.data();
   DirectoryEntry e;
-  const std::uint16_t nameBytes = LoadLe16(p + 0x40);
+  const std::uint16_t name_bytes = LoadLe16(p + 0x40);
   // Some writers leave the length field wrong; the terminator is what ends the name then,
   // and the last unit of the field is never part of it.
   std::size_t limit = kMaxNameUnits;
-  if (nameBytes >= 2 && nameBytes <= 2 * (kMaxNameUnits + 1) && nameBytes % 2 == 0) {
-    limit = nameBytes / 2 - 1;
+  if (name_bytes >= 2 && name_bytes <= 2 * (kMaxNameUnits + 1) && name_bytes % 2 == 0) {
+    limit = name_bytes / 2 - 1;
   }
   for (std::size_t i = 0; i < limit; ++i) {
     const char16_t unit = static_cast<char16_t>(LoadLe16(p + 2 * i));
@@ -113,13 +114,13 @@ DirectoryEntry DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, kEncoded
   e.right = LoadLe32(p + 0x48);
   e.child = LoadLe32(p + 0x4C);
   e.clsid = DecodeGuid(p + 0x50);
-  e.stateBits = LoadLe32(p + 0x60);
+  e.state_bits = LoadLe32(p + 0x60);
   e.ctime = DecodeFileTime(p + 0x64);
   e.mtime = DecodeFileTime(p + 0x6C);
-  e.startSector = LoadLe32(p + 0x74);
+  e.start_sector = LoadLe32(p + 0x74);
   e.size = LoadLe64(p + 0x78);
   // Old writers left garbage in the high half; a version-3 stream never exceeds 2 GiB.
-  if (majorVersion == 3) e.size &= 0xFFFFFFFFu;
+  if (major_version == 3) e.size &= 0xFFFFFFFFu;
   return e;
 }
 
@@ -135,33 +136,18 @@ void DirectoryEntry::EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const {
   StoreLe32(p + 0x48, right);
   StoreLe32(p + 0x4C, child);
   EncodeGuid(p + 0x50, clsid);
-  StoreLe32(p + 0x60, stateBits);
+  StoreLe32(p + 0x60, state_bits);
   EncodeFileTime(p + 0x64, ctime);
   EncodeFileTime(p + 0x6C, mtime);
-  StoreLe32(p + 0x74, startSector);
+  StoreLe32(p + 0x74, start_sector);
   StoreLe64(p + 0x78, size);
-}
-
-char16_t UpperUnit(char16_t u) {
-  if (u >= u'a' && u <= u'z') return static_cast<char16_t>(u - 0x20);
-  if (u < 0x80) return u;
-  // Latin-1 small letters except the division sign; y with diaeresis has its capital at 0x178.
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
-  if (u == 0xFF) return 0x178;
-  // Greek small letters (final sigma maps to sigma).
-  if (u == 0x3C2) return 0x3A3;
-  if (u >= 0x3B1 && u <= 0x3CB) return static_cast<char16_t>(u - 0x20);
-  // Cyrillic small letters.
-  if (u >= 0x430 && u <= 0x44F) return static_cast<char16_t>(u - 0x20);
-  if (u >= 0x450 && u <= 0x45F) return static_cast<char16_t>(u - 0x50);
-  return u;
 }
 
 int CompareNames(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const char16_t ua = UpperUnit(a[i]);
-    const char16_t ub = UpperUnit(b[i]);
+    const char16_t ua = SimpleUpper(a[i]);
+    const char16_t ub = SimpleUpper(b[i]);
     if (ua != ub) return ua < ub ? -1 : 1;
   }
   return 0;

@@ -62,24 +62,24 @@ enum EntryColor : std::uint8_t { kRed = 0, kBlack = 1 };
 struct Header {
   static constexpr std::size_t kEncodedSize = kHeaderSize;
 
-  std::uint16_t minorVersion = kMinorVersion;
-  std::uint16_t majorVersion = 3;
-  std::uint16_t sectorShift = 9;
-  std::uint16_t miniSectorShift = kMiniSectorShift;
-  std::uint32_t directorySectorCount = 0;
-  std::uint32_t fatSectorCount = 0;
-  std::uint32_t firstDirectorySector = kEndOfChain;
-  std::uint32_t transactionSignature = 0;
-  std::uint32_t miniStreamCutoff = kMiniStreamCutoff;
-  std::uint32_t firstMiniFatSector = kEndOfChain;
-  std::uint32_t miniFatSectorCount = 0;
-  std::uint32_t firstDifatSector = kEndOfChain;
-  std::uint32_t difatSectorCount = 0;
+  std::uint16_t minor_version = kMinorVersion;
+  std::uint16_t major_version = 3;
+  std::uint16_t sector_shift = 9;
+  std::uint16_t mini_sector_shift = kMiniSectorShift;
+  std::uint32_t directory_sector_count = 0;
+  std::uint32_t fat_sector_count = 0;
+  std::uint32_t first_directory_sector = kEndOfChain;
+  std::uint32_t transaction_signature = 0;
+  std::uint32_t mini_stream_cutoff = kMiniStreamCutoff;
+  std::uint32_t first_mini_fat_sector = kEndOfChain;
+  std::uint32_t mini_fat_sector_count = 0;
+  std::uint32_t first_difat_sector = kEndOfChain;
+  std::uint32_t difat_sector_count = 0;
   std::array<std::uint32_t, kHeaderDifatSlots> difat{};
 
   Header() { difat.fill(kFreeSect); }
 
-  std::uint32_t sectorSize() const { return 1u << sectorShift; }
+  std::uint32_t sector_size() const { return 1u << sector_shift; }
 
   // Decodes and checks the fixed fields. Throws com_error: STG_E_FILEALREADYEXISTS when the
   // bytes are not a compound document at all, STG_E_INVALIDHEADER when a fixed field is wrong.
@@ -113,16 +113,16 @@ struct DirectoryEntry {
   std::uint32_t right = kNoStream;
   std::uint32_t child = kNoStream;
   CLSID clsid = GUID_NULL;
-  std::uint32_t stateBits = 0;
+  std::uint32_t state_bits = 0;
   FILETIME ctime{0, 0};
   FILETIME mtime{0, 0};
-  std::uint32_t startSector = 0;
+  std::uint32_t start_sector = 0;
   std::uint64_t size = 0;
 
   // Decodes one entry. The name is read up to its terminator; a name-length field that does
   // not fit the name field is ignored rather than trusted. Version 3 sizes keep their low half.
   static DirectoryEntry DecodeFrom(std::span<const std::uint8_t, kEncodedSize> in,
-                                   std::uint16_t majorVersion);
+                                   std::uint16_t major_version);
   // Encodes the entry; the name must already be valid (at most 31 units).
   void EncodeTo(std::span<std::uint8_t, kEncodedSize> out) const;
 };
@@ -131,12 +131,9 @@ GUID DecodeGuid(const std::uint8_t* p);
 void EncodeGuid(std::uint8_t* p, const GUID& guid);
 
 // The order of element names inside a storage: a shorter name is smaller; names of equal
-// length compare unit by unit after upper-casing, as unsigned 16-bit numbers.
+// length compare unit by unit after simple Unicode upper-casing (SimpleUpper of
+// platform/unicodecase.h), as unsigned 16-bit numbers.
 int CompareNames(std::u16string_view a, std::u16string_view b);
-
-// Upper-case form of one UTF-16 unit used by that order: ASCII, Latin-1, Greek and Cyrillic
-// letters map to their capitals; everything else stays as it is.
-char16_t UpperUnit(char16_t unit);
 
 // Element names between their file form (UTF-16 units) and wide text, without loss: a
 // surrogate pair becomes one character, a lone surrogate keeps its unit value, so every name

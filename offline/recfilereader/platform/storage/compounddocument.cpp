@@ -12,9 +12,9 @@
 
 namespace recfilereader {
 
-CCompoundDocument::CCompoundDocument(ILockBytes* lockBytes, bool writable)
-    : lockBytes_(lockBytes), writable_(writable) {
-  lockBytes_->AddRef();
+CCompoundDocument::CCompoundDocument(ILockBytes* lock_bytes, bool writable)
+    : lock_bytes_(lock_bytes), writable_(writable) {
+  lock_bytes_->AddRef();
 }
 
 CCompoundDocument::~CCompoundDocument() {
@@ -23,11 +23,11 @@ CCompoundDocument::~CCompoundDocument() {
   } catch (...) {
     // Nobody is left to tell; the lock bytes keep the last committed document.
   }
-  lockBytes_->Release();
+  lock_bytes_->Release();
 }
 
-std::shared_ptr<CCompoundDocument> CCompoundDocument::Create(ILockBytes* lockBytes) {
-  std::shared_ptr<CCompoundDocument> doc(new CCompoundDocument(lockBytes, true));
+std::shared_ptr<CCompoundDocument> CCompoundDocument::Create(ILockBytes* lock_bytes) {
+  std::shared_ptr<CCompoundDocument> doc(new CCompoundDocument(lock_bytes, true));
   doc->root_ = std::make_shared<CompoundNode>();
   doc->root_->type = STGTY_STORAGE;
   doc->root_->name = u"Root Entry";
@@ -36,18 +36,25 @@ std::shared_ptr<CCompoundDocument> CCompoundDocument::Create(ILockBytes* lockByt
   return doc;
 }
 
-std::shared_ptr<CCompoundDocument> CCompoundDocument::Open(ILockBytes* lockBytes, bool writable) {
-  LoadedDocument loaded = LoadCompoundDocument(lockBytes);
-  std::shared_ptr<CCompoundDocument> doc(new CCompoundDocument(lockBytes, writable));
-  doc->majorVersion_ = loaded.header.majorVersion;
+std::shared_ptr<CCompoundDocument> CCompoundDocument::Open(ILockBytes* lock_bytes, bool writable) {
+  LoadedDocument loaded = LoadCompoundDocument(lock_bytes);
+  std::shared_ptr<CCompoundDocument> doc(new CCompoundDocument(lock_bytes, writable));
+  doc->major_version_ = loaded.header.major_version;
   doc->sectors_ = std::move(loaded.sectors);
+  doc->chains_ = std::move(loaded.chains);
   doc->root_ = std::move(loaded.root);
   return doc;
 }
 
-std::size_t CCompoundDocument::ReadStream(const CompoundNode& stream, std::uint64_t offset,
-                                          std::uint8_t* out, std::size_t count) const {
+void CCompoundDocument::CheckStream(CompoundNode& stream) {
+  if (stream.loaded || stream.source.checked) return;
+  stream.source = chains_.Check(sectors_, stream.source.start, stream.size);
+}
+
+std::size_t CCompoundDocument::ReadStream(CompoundNode& stream, std::uint64_t offset,
+                                          std::uint8_t* out, std::size_t count) {
   if (offset >= stream.size) return 0;
+  CheckStream(stream);
   const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, stream.size - offset));
   if (stream.loaded) {
     std::memcpy(out, stream.data.data() + offset, n);
@@ -57,8 +64,9 @@ std::size_t CCompoundDocument::ReadStream(const CompoundNode& stream, std::uint6
   return n;
 }
 
-void CCompoundDocument::LoadStream(CompoundNode& stream) const {
+void CCompoundDocument::LoadStream(CompoundNode& stream) {
   if (stream.loaded) return;
+  CheckStream(stream);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(stream.size));
   sectors_.ReadStream(stream.source, 0, data.data(), data.size());
   stream.data = std::move(data);
@@ -71,7 +79,7 @@ void CCompoundDocument::LoadAllStreams() {
   while (!pending.empty()) {
     CompoundNode* node = pending.back();
     pending.pop_back();
-    if (!node->isStorage()) LoadStream(*node);
+    if (!node->IsStorage()) LoadStream(*node);
     for (const auto& child : node->children) pending.push_back(child.get());
   }
 }
@@ -82,7 +90,7 @@ void CCompoundDocument::WriteBytes(std::uint64_t offset, const std::uint8_t* dat
     ULARGE_INTEGER at;
     at.QuadPart = offset + done;
     ULONG written = 0;
-    HRESULT hr = lockBytes_->WriteAt(at, data + done, piece, &written);
+    HRESULT hr = lock_bytes_->WriteAt(at, data + done, piece, &written);
     if (SUCCEEDED(hr) && written != piece) hr = STG_E_WRITEFAULT;
     if (FAILED(hr)) throw com_error(hr);
     done += piece;
@@ -92,15 +100,15 @@ void CCompoundDocument::WriteBytes(std::uint64_t offset, const std::uint8_t* dat
 void CCompoundDocument::Commit() {
   if (!writable_ || !changed_) return;
   LoadAllStreams();
-  const CompoundImage image = BuildCompoundImage(*root_, majorVersion_);
+  const CompoundImage image = BuildCompoundImage(*root_, major_version_);
   // Size first: a lock-bytes object that cannot hold the document fails before anything moves.
   ULARGE_INTEGER size;
   size.QuadPart = image.size;
-  HRESULT hr = lockBytes_->SetSize(size);
+  HRESULT hr = lock_bytes_->SetSize(size);
   if (FAILED(hr)) throw com_error(hr);
   WriteBytes(0, image.front.data(), image.front.size());
   // Each large stream, then zeros up to the next one: no stale bytes of the old layout stay.
-  const std::vector<std::uint8_t> zeros(majorVersion_ == 4 ? 4096 : 512);
+  const std::vector<std::uint8_t> zeros(major_version_ == 4 ? 4096 : 512);
   for (std::size_t i = 0; i < image.large.size(); ++i) {
     const CompoundImage::Placed& piece = image.large[i];
     WriteBytes(piece.offset, piece.data->data(), piece.data->size());
@@ -108,7 +116,7 @@ void CCompoundDocument::Commit() {
     const std::uint64_t next = i + 1 < image.large.size() ? image.large[i + 1].offset : image.size;
     WriteBytes(end, zeros.data(), static_cast<std::size_t>(next - end));
   }
-  hr = lockBytes_->Flush();
+  hr = lock_bytes_->Flush();
   if (FAILED(hr)) throw com_error(hr);
   changed_ = false;
 }

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "platform/storage/compoundnode.h"
+#include "platform/storage/sectorchains.h"
 #include "platform/storage/sectorfile.h"
 #include "platform/storage/storageinterfaces.h"
 
@@ -25,8 +26,8 @@ namespace recfilereader {
 class CCompoundDocument {
  public:
   // Both throw com_error. Create writes an empty document to the lock bytes at once.
-  static std::shared_ptr<CCompoundDocument> Create(ILockBytes* lockBytes);
-  static std::shared_ptr<CCompoundDocument> Open(ILockBytes* lockBytes, bool writable);
+  static std::shared_ptr<CCompoundDocument> Create(ILockBytes* lock_bytes);
+  static std::shared_ptr<CCompoundDocument> Open(ILockBytes* lock_bytes, bool writable);
 
   CCompoundDocument(const CCompoundDocument&) = delete;
   CCompoundDocument& operator=(const CCompoundDocument&) = delete;
@@ -36,26 +37,31 @@ class CCompoundDocument {
   const std::shared_ptr<CompoundNode>& root() const { return root_; }
   bool writable() const { return writable_; }
 
+  // Follows and checks the chain of a stream still in the lock bytes, once. Throws
+  // com_error(STG_E_DOCFILECORRUPT) when that stream is damaged; the others stay readable.
+  void CheckStream(CompoundNode& stream);
   // Reads up to `count` bytes of a stream at `offset`; returns how many there were.
-  std::size_t ReadStream(const CompoundNode& stream, std::uint64_t offset, std::uint8_t* out,
-                         std::size_t count) const;
+  std::size_t ReadStream(CompoundNode& stream, std::uint64_t offset, std::uint8_t* out,
+                         std::size_t count);
   // Brings a stream's contents into memory so it can be changed.
-  void LoadStream(CompoundNode& stream) const;
+  void LoadStream(CompoundNode& stream);
 
   void MarkChanged() { changed_ = true; }
-  // Writes the document to the lock bytes when anything changed. Throws com_error.
+  // Writes the document to the lock bytes when anything changed. Throws com_error; a damaged
+  // stream still in the document fails it with STG_E_DOCFILECORRUPT (destroy it first).
   void Commit();
 
  private:
-  CCompoundDocument(ILockBytes* lockBytes, bool writable);
+  CCompoundDocument(ILockBytes* lock_bytes, bool writable);
   void LoadAllStreams();
   void WriteBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t count);
 
-  ILockBytes* lockBytes_;  // one reference held
+  ILockBytes* lock_bytes_;  // one reference held
   bool writable_;
   bool changed_ = false;
-  std::uint16_t majorVersion_ = 3;
+  std::uint16_t major_version_ = 3;
   SectorFile sectors_;
+  SectorChains chains_;
   std::shared_ptr<CompoundNode> root_;
 };
 

@@ -1,8 +1,9 @@
 // Reads the structure of a compound document from lock bytes into the in-memory tree, and
-// checks it on the way: every chain stays inside the file, no sector belongs to two chains or
-// twice to one (which also ends cycles), stream chains are as long as their sizes need, and
-// every directory entry is reached at most once from the root. Stream contents stay in the
-// lock bytes; they are read through the chains kept here.
+// checks what every stream depends on: the header, the DIFAT and FAT (no sector listed twice,
+// no chain looping) and the directory (every entry reached at most once from the root). Stream
+// chains are checked later, each when its stream is opened (sectorchains.h). A document cut
+// short keeps what lies before the cut: FAT sectors past the end count as unknown links, a
+// directory chain past the end loses only the entries it held.
 #ifndef RECFILEREADER_PLATFORM_STORAGE_COMPOUNDREADER_H
 #define RECFILEREADER_PLATFORM_STORAGE_COMPOUNDREADER_H
 
@@ -11,6 +12,7 @@
 #include "platform/hresults.h"
 #include "platform/storage/cfbformat.h"
 #include "platform/storage/compoundnode.h"
+#include "platform/storage/sectorchains.h"
 #include "platform/storage/sectorfile.h"
 #include "platform/storage/storageinterfaces.h"
 
@@ -18,13 +20,14 @@ namespace recfilereader {
 
 struct LoadedDocument {
   cfb::Header header;
-  SectorFile sectors;  // reads the streams' contents; refers to the lock bytes
+  SectorFile sectors;   // reads the streams' contents; refers to the lock bytes
+  SectorChains chains;  // checks each stream's chain when it is opened
   std::shared_ptr<CompoundNode> root;
 };
 
 // Throws com_error: STG_E_FILEALREADYEXISTS (not a compound document), STG_E_INVALIDHEADER,
 // STG_E_DOCFILECORRUPT (damaged structure) or STG_E_READFAULT (the lock bytes failed).
-LoadedDocument LoadCompoundDocument(ILockBytes* lockBytes);
+LoadedDocument LoadCompoundDocument(ILockBytes* lock_bytes);
 
 }  // namespace recfilereader
 

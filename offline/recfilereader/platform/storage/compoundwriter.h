@@ -30,16 +30,16 @@ struct CompoundImage {
 // 4096-byte sectors (version 4). Every stream must be loaded, and the tree must not change
 // while the image is used. Throws com_error(STG_E_MEDIUMFULL) when a version-3 stream reaches
 // 2 GiB or the file would need more sectors than there are numbers.
-CompoundImage BuildCompoundImage(const CompoundNode& root, std::uint16_t majorVersion);
+CompoundImage BuildCompoundImage(const CompoundNode& root, std::uint16_t major_version);
 
 // The sibling tree of `count` children sorted ascending: for child i, its left and right
-// child indices (or -1) and whether it is red; `rootIndex` receives the tree's root.
+// child indices (or -1) and whether it is red; `root_index` receives the tree's root.
 struct SiblingLinks {
   int left = -1;
   int right = -1;
   bool red = false;
 };
-std::vector<SiblingLinks> BuildSiblingTree(int count, int* rootIndex);
+std::vector<SiblingLinks> BuildSiblingTree(int count, int* root_index);
 
 }  // namespace recfilereader
 

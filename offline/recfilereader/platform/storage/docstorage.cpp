@@ -16,11 +16,11 @@ namespace {
 
 // The element name in file form; longer than a name may be or empty: STG_E_INVALIDNAME.
 // Names given for creation must also avoid the characters / \ : !
-std::u16string ElementName(const OLECHAR* name, bool forCreation) {
+std::u16string ElementName(const OLECHAR* name, bool for_creation) {
   if (name == nullptr) throw com_error(STG_E_INVALIDPOINTER);
   std::u16string units;
   if (!cfb::NameFromWide(name, &units)) throw com_error(STG_E_INVALIDNAME);
-  const bool valid = forCreation ? cfb::IsValidElementName(units)
+  const bool valid = for_creation ? cfb::IsValidElementName(units)
                                  : !units.empty() && units.size() <= cfb::kMaxNameUnits;
   if (!valid) throw com_error(STG_E_INVALIDNAME);
   return units;
@@ -35,10 +35,10 @@ void Check(HRESULT hr) {
 CDocStorage::CDocStorage(std::shared_ptr<CCompoundDocument> doc, std::shared_ptr<CompoundNode> node,
                          DWORD mode)
     : doc_(std::move(doc)), node_(std::move(node)), mode_(mode) {
-  ++node_->openCount;
+  ++node_->open_count;
 }
 
-CDocStorage::~CDocStorage() { --node_->openCount; }
+CDocStorage::~CDocStorage() { --node_->open_count; }
 
 HRESULT CDocStorage::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -93,7 +93,8 @@ std::shared_ptr<CompoundNode> CDocStorage::OpenChild(const OLECHAR* name, DWORD 
   if (ModeWrites(mode) && !ModeWrites(mode_)) throw com_error(STG_E_ACCESSDENIED);
   auto child = node_->FindChild(units);
   if (!child || child->type != type) throw com_error(STG_E_FILENOTFOUND);
-  if (child->openCount > 0) throw com_error(STG_E_ACCESSDENIED);
+  if (child->open_count > 0) throw com_error(STG_E_ACCESSDENIED);
+  if (type == STGTY_STREAM) doc_->CheckStream(*child);
   return child;
 }
 
@@ -155,25 +156,25 @@ bool CDocStorage::IsInside(IStorage* target, const CompoundNode& node) const {
   return inside;
 }
 
-HRESULT CDocStorage::CopyTo(DWORD excludeCount, const IID* excludeIids, SNB exclude, IStorage* target) {
+HRESULT CDocStorage::CopyTo(DWORD exclude_count, const IID* exclude_iids, SNB exclude, IStorage* target) {
   return ComGuard([&]() -> HRESULT {
-    if (target == nullptr || (excludeCount > 0 && excludeIids == nullptr)) return STG_E_INVALIDPOINTER;
+    if (target == nullptr || (exclude_count > 0 && exclude_iids == nullptr)) return STG_E_INVALIDPOINTER;
     if (node_->removed) return STG_E_REVERTED;
     if (IsInside(target, *node_)) return STG_E_ACCESSDENIED;
     CopyExclusions exclusions;
     exclusions.names = exclude;
-    for (DWORD i = 0; i < excludeCount; ++i) {
-      if (excludeIids[i] == IID_IStorage) exclusions.storages = true;
-      if (excludeIids[i] == IID_IStream) exclusions.streams = true;
+    for (DWORD i = 0; i < exclude_count; ++i) {
+      if (exclude_iids[i] == IID_IStorage) exclusions.storages = true;
+      if (exclude_iids[i] == IID_IStream) exclusions.streams = true;
     }
     return CopyStorageContents(this, target, exclusions);
   });
 }
 
-HRESULT CDocStorage::MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* newName,
+HRESULT CDocStorage::MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* new_name,
                                    DWORD flags) {
   return ComGuard([&]() -> HRESULT {
-    if (target == nullptr || newName == nullptr) return STG_E_INVALIDPOINTER;
+    if (target == nullptr || new_name == nullptr) return STG_E_INVALIDPOINTER;
     if (flags != STGMOVE_MOVE && flags != STGMOVE_COPY) return STG_E_INVALIDFLAG;
     const std::u16string units = ElementName(name, false);
     if (node_->removed) return STG_E_REVERTED;
@@ -181,14 +182,14 @@ HRESULT CDocStorage::MoveElementTo(const OLECHAR* name, IStorage* target, const 
     if (!child) return STG_E_FILENOTFOUND;
     if (flags == STGMOVE_MOVE) Check(CheckWritable());
     // A storage cannot go into itself or anything inside it.
-    if (child->isStorage() && IsInside(target, *child)) return STG_E_ACCESSDENIED;
-    const HRESULT hr = CopyElement(this, name, target, newName);
+    if (child->IsStorage() && IsInside(target, *child)) return STG_E_ACCESSDENIED;
+    const HRESULT hr = CopyElement(this, name, target, new_name);
     if (FAILED(hr) || flags == STGMOVE_COPY) return hr;
     return DestroyElement(name);
   });
 }
 
-HRESULT CDocStorage::Commit(DWORD /*commitFlags*/) {
+HRESULT CDocStorage::Commit(DWORD /*commit_flags*/) {
   return ComGuard([&]() -> HRESULT {
     if (node_->removed) return STG_E_REVERTED;
     if (ModeWrites(mode_)) doc_->Commit();
@@ -221,16 +222,15 @@ HRESULT CDocStorage::DestroyElement(const OLECHAR* name) {
   });
 }
 
-HRESULT CDocStorage::RenameElement(const OLECHAR* oldName, const OLECHAR* newName) {
+HRESULT CDocStorage::RenameElement(const OLECHAR* old_name, const OLECHAR* new_name) {
   return ComGuard([&]() -> HRESULT {
-    const std::u16string from = ElementName(oldName, false);
-    std::u16string to = ElementName(newName, true);
+    const std::u16string from = ElementName(old_name, false);
+    std::u16string to = ElementName(new_name, true);
     Check(CheckWritable());
     const auto child = node_->FindChild(from);
     if (!child) return STG_E_FILENOTFOUND;
-    const auto clash = node_->FindChild(to);
-    if (clash && clash != child) return STG_E_FILEALREADYEXISTS;
-    if (child->openCount > 0) return STG_E_ACCESSDENIED;
+    if (node_->NameTaken(to, child.get())) return STG_E_FILEALREADYEXISTS;
+    if (child->open_count > 0) return STG_E_ACCESSDENIED;
     node_->RenameChild(*child, std::move(to));
     doc_->MarkChanged();
     return S_OK;
@@ -247,7 +247,7 @@ HRESULT CDocStorage::SetElementTimes(const OLECHAR* name, const FILETIME* ctime,
       if (!element) return STG_E_FILENOTFOUND;
     }
     // Streams carry no times in a compound document; access times are not kept at all.
-    if (!element->isStorage()) return S_OK;
+    if (!element->IsStorage()) return S_OK;
     if (ctime != nullptr) element->ctime = *ctime;
     if (mtime != nullptr) element->mtime = *mtime;
     doc_->MarkChanged();
@@ -264,19 +264,19 @@ HRESULT CDocStorage::SetClass(REFCLSID clsid) {
   });
 }
 
-HRESULT CDocStorage::SetStateBits(DWORD stateBits, DWORD mask) {
+HRESULT CDocStorage::SetStateBits(DWORD state_bits, DWORD mask) {
   return ComGuard([&]() -> HRESULT {
     Check(CheckWritable());
-    node_->stateBits = (node_->stateBits & ~mask) | (stateBits & mask);
+    node_->state_bits = (node_->state_bits & ~mask) | (state_bits & mask);
     doc_->MarkChanged();
     return S_OK;
   });
 }
 
-HRESULT CDocStorage::Stat(STATSTG* stat, DWORD statFlag) {
+HRESULT CDocStorage::Stat(STATSTG* stat, DWORD stat_flag) {
   return ComGuard([&]() -> HRESULT {
     if (node_->removed) return STG_E_REVERTED;
-    return FillStatStg(*node_, mode_, statFlag, stat);
+    return FillStatStg(*node_, mode_, stat_flag, stat);
   });
 }
 

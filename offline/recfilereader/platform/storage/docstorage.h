@@ -36,20 +36,20 @@ class CDocStorage final : public IStorage {
                         IStorage** storage) override;
   HRESULT OpenStorage(const OLECHAR* name, IStorage* priority, DWORD mode, SNB exclude,
                       DWORD reserved, IStorage** storage) override;
-  HRESULT CopyTo(DWORD excludeCount, const IID* excludeIids, SNB exclude, IStorage* target) override;
-  HRESULT MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* newName,
+  HRESULT CopyTo(DWORD exclude_count, const IID* exclude_iids, SNB exclude, IStorage* target) override;
+  HRESULT MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* new_name,
                         DWORD flags) override;
-  HRESULT Commit(DWORD commitFlags) override;
+  HRESULT Commit(DWORD commit_flags) override;
   HRESULT Revert() override;
   HRESULT EnumElements(DWORD reserved1, void* reserved2, DWORD reserved3,
                        IEnumSTATSTG** enumerator) override;
   HRESULT DestroyElement(const OLECHAR* name) override;
-  HRESULT RenameElement(const OLECHAR* oldName, const OLECHAR* newName) override;
+  HRESULT RenameElement(const OLECHAR* old_name, const OLECHAR* new_name) override;
   HRESULT SetElementTimes(const OLECHAR* name, const FILETIME* ctime, const FILETIME* atime,
                           const FILETIME* mtime) override;
   HRESULT SetClass(REFCLSID clsid) override;
-  HRESULT SetStateBits(DWORD stateBits, DWORD mask) override;
-  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+  HRESULT SetStateBits(DWORD state_bits, DWORD mask) override;
+  HRESULT Stat(STATSTG* stat, DWORD stat_flag) override;
 
   const CCompoundDocument* document() const { return doc_.get(); }
   const CompoundNode* node() const { return node_.get(); }

@@ -13,10 +13,10 @@ namespace recfilereader {
 CDocStream::CDocStream(std::shared_ptr<CCompoundDocument> doc, std::shared_ptr<CompoundNode> node,
                        DWORD mode)
     : doc_(std::move(doc)), node_(std::move(node)), mode_(mode) {
-  ++node_->openCount;
+  ++node_->open_count;
 }
 
-CDocStream::~CDocStream() { --node_->openCount; }
+CDocStream::~CDocStream() { --node_->open_count; }
 
 HRESULT CDocStream::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -75,7 +75,7 @@ HRESULT CDocStream::Write(const void* data, ULONG count, ULONG* written) {
   });
 }
 
-HRESULT CDocStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) {
+HRESULT CDocStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* new_position) {
   if (node_->removed) return STG_E_REVERTED;
   std::uint64_t base = 0;
   switch (origin) {
@@ -89,7 +89,7 @@ HRESULT CDocStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPo
   const std::uint64_t target = base + static_cast<std::uint64_t>(delta);
   if (delta > 0 && target < base) return STG_E_INVALIDFUNCTION;  // past 2^64
   position_ = target;
-  if (newPosition != nullptr) newPosition->QuadPart = position_;
+  if (new_position != nullptr) new_position->QuadPart = position_;
   return S_OK;
 }
 
@@ -131,7 +131,7 @@ HRESULT CDocStream::CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER
   });
 }
 
-HRESULT CDocStream::Commit(DWORD /*commitFlags*/) {
+HRESULT CDocStream::Commit(DWORD /*commit_flags*/) {
   return ComGuard([&]() -> HRESULT {
     if (node_->removed) return STG_E_REVERTED;
     if (ModeWrites(mode_)) doc_->Commit();
@@ -146,10 +146,10 @@ HRESULT CDocStream::Revert() { return node_->removed ? STG_E_REVERTED : S_OK; }
 HRESULT CDocStream::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
 HRESULT CDocStream::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
 
-HRESULT CDocStream::Stat(STATSTG* stat, DWORD statFlag) {
+HRESULT CDocStream::Stat(STATSTG* stat, DWORD stat_flag) {
   return ComGuard([&]() -> HRESULT {
     if (node_->removed) return STG_E_REVERTED;
-    return FillStatStg(*node_, mode_, statFlag, stat);
+    return FillStatStg(*node_, mode_, stat_flag, stat);
   });
 }
 

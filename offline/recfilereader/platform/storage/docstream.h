@@ -26,15 +26,15 @@ class CDocStream final : public IStream {
 
   HRESULT Read(void* buffer, ULONG count, ULONG* read) override;
   HRESULT Write(const void* data, ULONG count, ULONG* written) override;
-  HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) override;
+  HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* new_position) override;
   HRESULT SetSize(ULARGE_INTEGER size) override;
   HRESULT CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
                  ULARGE_INTEGER* written) override;
-  HRESULT Commit(DWORD commitFlags) override;
+  HRESULT Commit(DWORD commit_flags) override;
   HRESULT Revert() override;
-  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
-  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) override;
-  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+  HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) override;
+  HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) override;
+  HRESULT Stat(STATSTG* stat, DWORD stat_flag) override;
   HRESULT Clone(IStream** clone) override;
 
  private:

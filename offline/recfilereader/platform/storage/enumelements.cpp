@@ -37,7 +37,7 @@ const CompoundNode* CEnumElements::Following() const {
   if (!last_) return children.empty() ? nullptr : children.front().get();
   const auto it = std::upper_bound(children.begin(), children.end(), *last_,
                                    [](const std::u16string& key, const auto& child) {
-                                     return cfb::CompareNames(key, child->name) < 0;
+                                     return CompareSiblingNames(key, child->name) < 0;
                                    });
   return it == children.end() ? nullptr : it->get();
 }

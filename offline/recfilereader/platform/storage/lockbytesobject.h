@@ -42,11 +42,11 @@ class CLockBytesObject : public ILockBytes {
 
   // Fills `stat` for a lock-bytes object of `size` bytes; `name` (may be null) is handed out
   // unless the caller asked for no name.
-  static HRESULT FillStat(STATSTG* stat, DWORD statFlag, const wchar_t* name, ULONGLONG size) {
+  static HRESULT FillStat(STATSTG* stat, DWORD stat_flag, const wchar_t* name, ULONGLONG size) {
     if (stat == nullptr) return STG_E_INVALIDPOINTER;
-    if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+    if (stat_flag != STATFLAG_DEFAULT && stat_flag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
     std::memset(static_cast<void*>(stat), 0, sizeof *stat);
-    if (statFlag == STATFLAG_DEFAULT && name != nullptr) {
+    if (stat_flag == STATFLAG_DEFAULT && name != nullptr) {
       const std::size_t bytes = (std::wcslen(name) + 1) * sizeof(wchar_t);
       stat->pwcsName = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
       if (stat->pwcsName == nullptr) return STG_E_INSUFFICIENTMEMORY;

@@ -20,8 +20,8 @@ HRESULT CMemoryLockBytes::ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG coun
 HRESULT CMemoryLockBytes::WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) {
   return ComGuard([&]() -> HRESULT {
     if (written != nullptr) *written = 0;
+    if (count == 0) return S_OK;  // as the other lock bytes: nothing to write, nothing to check
     if (data == nullptr) return STG_E_INVALIDPOINTER;
-    if (count == 0) return S_OK;
     if (offset.QuadPart > kMaxSize || count > kMaxSize - offset.QuadPart) return STG_E_MEDIUMFULL;
     const std::size_t end = static_cast<std::size_t>(offset.QuadPart + count);
     if (end > bytes_.size()) bytes_.resize(end);
@@ -41,8 +41,8 @@ HRESULT CMemoryLockBytes::SetSize(ULARGE_INTEGER size) {
   });
 }
 
-HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD statFlag) {
-  return FillStat(stat, statFlag, nullptr, bytes_.size());
+HRESULT CMemoryLockBytes::Stat(STATSTG* stat, DWORD stat_flag) {
+  return FillStat(stat, stat_flag, nullptr, bytes_.size());
 }
 
 }  // namespace recfilereader

@@ -24,7 +24,7 @@ class CMemoryLockBytes final : public CLockBytesObject {
   HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
   HRESULT Flush() override;
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+  HRESULT Stat(STATSTG* stat, DWORD stat_flag) override;
 
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 

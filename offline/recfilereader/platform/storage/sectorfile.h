@@ -1,6 +1,6 @@
 // Sector-level reading of a compound document held by lock bytes: sector n starts at
-// (n + 1) << shift; a short last sector reads as if zero filled. Streams are read through
-// their validated chains, runs of consecutive sectors in one lock-bytes read.
+// (n + 1) << shift. Streams are read through the file positions of their checked chains, runs
+// of consecutive units in one lock-bytes read.
 #ifndef RECFILEREADER_PLATFORM_STORAGE_SECTORFILE_H
 #define RECFILEREADER_PLATFORM_STORAGE_SECTORFILE_H
 
@@ -17,37 +17,35 @@ namespace recfilereader {
 class SectorFile {
  public:
   SectorFile() = default;
-  // `lockBytes` is not owned and must outlive this object.
-  SectorFile(ILockBytes* lockBytes, std::uint32_t sectorShift, std::uint64_t fileSize);
+  // `lock_bytes` is not owned and must outlive this object.
+  SectorFile(ILockBytes* lock_bytes, std::uint32_t sector_shift, std::uint64_t file_size);
 
-  std::uint32_t sectorShift() const { return shift_; }
-  std::uint32_t sectorSize() const { return 1u << shift_; }
-  // Sectors that begin inside the file; no valid sector number reaches it.
-  std::uint32_t sectorCount() const { return sectorCount_; }
+  std::uint32_t sector_shift() const { return shift_; }
+  std::uint32_t sector_size() const { return 1u << shift_; }
+  std::uint64_t file_size() const { return file_size_; }
+  // Sectors that begin inside the file (the last may be cut short); no larger sector number
+  // can be read.
+  std::uint32_t sector_count() const { return sector_count_; }
+  std::uint64_t SectorPosition(std::uint32_t sector) const {
+    return (static_cast<std::uint64_t>(sector) + 1) << shift_;
+  }
 
-  // Reads `count` bytes at `position`; bytes past the end of the file read as zeros.
+  // Reads `count` bytes at `position`; bytes past the end of the file read as `fill`.
   // A failing lock-bytes read throws com_error(STG_E_READFAULT).
-  void ReadBytes(std::uint64_t position, std::uint8_t* out, std::size_t count) const;
-  void ReadSector(std::uint32_t sector, std::uint8_t* out) const;
+  void ReadBytes(std::uint64_t position, std::uint8_t* out, std::size_t count,
+                 std::uint8_t fill = 0) const;
+  void ReadSector(std::uint32_t sector, std::uint8_t* out, std::uint8_t fill = 0) const;
 
-  // The mini stream's own chain, set once the root entry is known.
-  void SetMiniStream(std::vector<std::uint32_t> chain) { miniStream_ = std::move(chain); }
-  std::size_t miniSectorCapacity() const;
-
-  // Reads bytes [offset, offset + count) of a stream through its chain. The caller keeps
-  // offset + count within the stream's size, which the chain covers.
+  // Reads bytes [offset, offset + count) of a stream through its checked chain. The caller
+  // keeps offset + count within the stream's size, which the chain covers.
   void ReadStream(const StreamSource& source, std::uint64_t offset, std::uint8_t* out,
                   std::size_t count) const;
 
  private:
-  void ReadChain(const std::vector<std::uint32_t>& chain, std::uint64_t offset,
-                 std::uint8_t* out, std::size_t count) const;
-
-  ILockBytes* lockBytes_ = nullptr;
+  ILockBytes* lock_bytes_ = nullptr;
   std::uint32_t shift_ = 9;
-  std::uint64_t fileSize_ = 0;
-  std::uint32_t sectorCount_ = 0;
-  std::vector<std::uint32_t> miniStream_;
+  std::uint64_t file_size_ = 0;
+  std::uint32_t sector_count_ = 0;
 };
 
 }  // namespace recfilereader

@@ -9,11 +9,11 @@
 
 namespace recfilereader {
 
-HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD statFlag, STATSTG* stat) {
+HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD stat_flag, STATSTG* stat) {
   if (stat == nullptr) return STG_E_INVALIDPOINTER;
-  if (statFlag != STATFLAG_DEFAULT && statFlag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
+  if (stat_flag != STATFLAG_DEFAULT && stat_flag != STATFLAG_NONAME) return STG_E_INVALIDFLAG;
   std::memset(static_cast<void*>(stat), 0, sizeof *stat);
-  if (statFlag == STATFLAG_DEFAULT) {
+  if (stat_flag == STATFLAG_DEFAULT) {
     const std::wstring name = cfb::NameToWide(node.name);
     auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t)));
     if (copy == nullptr) return STG_E_INSUFFICIENTMEMORY;
@@ -21,12 +21,12 @@ HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD statFlag, STATST
     stat->pwcsName = copy;
   }
   stat->type = node.type;
-  stat->cbSize.QuadPart = node.isStorage() ? 0 : node.size;
+  stat->cbSize.QuadPart = node.IsStorage() ? 0 : node.size;
   stat->mtime = node.mtime;
   stat->ctime = node.ctime;
   stat->grfMode = mode;
   stat->clsid = node.clsid;
-  stat->grfStateBits = node.stateBits;
+  stat->grfStateBits = node.state_bits;
   return S_OK;
 }
 

@@ -8,10 +8,10 @@
 
 namespace recfilereader {
 
-// Clears `stat` and describes `node` in it; the name is task memory unless `statFlag` is
+// Clears `stat` and describes `node` in it; the name is task memory unless `stat_flag` is
 // STATFLAG_NONAME. Answers STG_E_INVALIDFLAG for an unknown flag, STG_E_INSUFFICIENTMEMORY
 // when the name cannot be allocated.
-HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD statFlag, STATSTG* stat);
+HRESULT FillStatStg(const CompoundNode& node, DWORD mode, DWORD stat_flag, STATSTG* stat);
 
 }  // namespace recfilereader
 

@@ -15,52 +15,52 @@ using recfilereader::CCompoundDocument;
 using recfilereader::CDocStorage;
 using recfilereader::ComGuard;
 
-HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD reserved,
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lock_bytes, DWORD mode, DWORD reserved,
                                      IStorage** root) {
   return ComGuard([&]() -> HRESULT {
-    if (root == nullptr || lockBytes == nullptr) return STG_E_INVALIDPOINTER;
+    if (root == nullptr || lock_bytes == nullptr) return STG_E_INVALIDPOINTER;
     *root = nullptr;
     if (reserved != 0) return STG_E_INVALIDPARAMETER;
     if (const HRESULT hr = recfilereader::CheckDocumentMode(mode); FAILED(hr)) return hr;
     if (!recfilereader::ModeWrites(mode)) return STG_E_INVALIDFLAG;
-    auto doc = CCompoundDocument::Create(lockBytes);
+    auto doc = CCompoundDocument::Create(lock_bytes);
     *root = new CDocStorage(doc, doc->root(), mode & ~STGM_CREATE);
     return S_OK;
   });
 }
 
-HRESULT StgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorage* priority, DWORD mode,
+HRESULT StgOpenStorageOnILockBytes(ILockBytes* lock_bytes, IStorage* priority, DWORD mode,
                                    SNB exclude, DWORD reserved, IStorage** root) {
   return ComGuard([&]() -> HRESULT {
-    if (root == nullptr || lockBytes == nullptr) return STG_E_INVALIDPOINTER;
+    if (root == nullptr || lock_bytes == nullptr) return STG_E_INVALIDPOINTER;
     *root = nullptr;
     // Priority opening and emptying excluded elements on open are not offered.
     if (priority != nullptr || exclude != nullptr || reserved != 0) return STG_E_INVALIDPARAMETER;
     if (const HRESULT hr = recfilereader::CheckDocumentMode(mode); FAILED(hr)) return hr;
     if ((mode & STGM_CREATE) != 0) return STG_E_INVALIDFLAG;
-    auto doc = CCompoundDocument::Open(lockBytes, recfilereader::ModeWrites(mode));
+    auto doc = CCompoundDocument::Open(lock_bytes, recfilereader::ModeWrites(mode));
     *root = new CDocStorage(doc, doc->root(), mode);
     return S_OK;
   });
 }
 
-HRESULT StgIsStorageILockBytes(ILockBytes* lockBytes) {
-  if (lockBytes == nullptr) return STG_E_INVALIDPOINTER;
+HRESULT StgIsStorageILockBytes(ILockBytes* lock_bytes) {
+  if (lock_bytes == nullptr) return STG_E_INVALIDPOINTER;
   std::array<std::uint8_t, recfilereader::cfb::kSignature.size()> start{};
   ULARGE_INTEGER at;
   at.QuadPart = 0;
   ULONG read = 0;
-  const HRESULT hr = lockBytes->ReadAt(at, start.data(), static_cast<ULONG>(start.size()), &read);
+  const HRESULT hr = lock_bytes->ReadAt(at, start.data(), static_cast<ULONG>(start.size()), &read);
   if (FAILED(hr) && read == 0) return hr;
   return read == start.size() && start == recfilereader::cfb::kSignature ? S_OK : S_FALSE;
 }
 
-HRESULT CreateILockBytesOnHGlobal(HGLOBAL global, BOOL /*deleteOnRelease*/, ILockBytes** lockBytes) {
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL global, BOOL /*delete_on_release*/, ILockBytes** lock_bytes) {
   return ComGuard([&]() -> HRESULT {
-    if (lockBytes == nullptr) return E_INVALIDARG;
-    *lockBytes = nullptr;
+    if (lock_bytes == nullptr) return E_INVALIDARG;
+    *lock_bytes = nullptr;
     if (global != nullptr) return E_INVALIDARG;
-    *lockBytes = new recfilereader::CMemoryLockBytes();
+    *lock_bytes = new recfilereader::CMemoryLockBytes();
     return S_OK;
   });
 }

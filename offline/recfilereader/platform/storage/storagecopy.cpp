@@ -24,11 +24,11 @@ bool Listed(SNB names, const wchar_t* name) {
 }
 
 HRESULT CopyStream(IStorage* source, const OLECHAR* name, IStorage* target,
-                   const OLECHAR* newName, DWORD createMode) {
+                   const OLECHAR* new_name, DWORD create_mode) {
   ComPtr<IStream> from;
   ComPtr<IStream> to;
   HRESULT hr = source->OpenStream(name, nullptr, kReadMode, 0, from.Out());
-  if (SUCCEEDED(hr)) hr = target->CreateStream(newName, createMode, 0, 0, to.Out());
+  if (SUCCEEDED(hr)) hr = target->CreateStream(new_name, create_mode, 0, 0, to.Out());
   ULARGE_INTEGER all;
   all.QuadPart = ~0ull;
   if (SUCCEEDED(hr)) hr = from->CopyTo(to.get(), all, nullptr, nullptr);
@@ -90,13 +90,13 @@ HRESULT CopyStorageContents(IStorage* source, IStorage* target, const CopyExclus
   return S_OK;
 }
 
-HRESULT CopyElement(IStorage* source, const OLECHAR* name, IStorage* target, const OLECHAR* newName) {
+HRESULT CopyElement(IStorage* source, const OLECHAR* name, IStorage* target, const OLECHAR* new_name) {
   ComPtr<IStorage> from;
   HRESULT hr = source->OpenStorage(name, nullptr, kReadMode, nullptr, 0, from.Out());
-  if (hr == STG_E_FILENOTFOUND) return CopyStream(source, name, target, newName, kNewMode);
+  if (hr == STG_E_FILENOTFOUND) return CopyStream(source, name, target, new_name, kNewMode);
   if (FAILED(hr)) return hr;
   ComPtr<IStorage> to;
-  hr = target->CreateStorage(newName, kNewMode, 0, 0, to.Out());
+  hr = target->CreateStorage(new_name, kNewMode, 0, 0, to.Out());
   if (FAILED(hr)) return hr;
   return CopyStorageContents(from.get(), to.get(), CopyExclusions{});
 }

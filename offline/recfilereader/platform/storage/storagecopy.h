@@ -18,8 +18,8 @@ struct CopyExclusions {
 // to what lies deeper. Nesting is walked without recursion.
 HRESULT CopyStorageContents(IStorage* source, IStorage* target, const CopyExclusions& exclusions);
 
-// Copies the element `name` of `source` into `target` as `newName` (which must not exist).
-HRESULT CopyElement(IStorage* source, const OLECHAR* name, IStorage* target, const OLECHAR* newName);
+// Copies the element `name` of `source` into `target` as `new_name` (which must not exist).
+HRESULT CopyElement(IStorage* source, const OLECHAR* name, IStorage* target, const OLECHAR* new_name);
 
 }  // namespace recfilereader
 

@@ -119,9 +119,9 @@ struct ILockBytes : IUnknown {
                           ULONG* written) = 0;
   virtual HRESULT Flush() = 0;
   virtual HRESULT SetSize(ULARGE_INTEGER size) = 0;
-  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
-  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
-  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) = 0;
+  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD stat_flag) = 0;
 
  protected:
   ~ILockBytes() = default;
@@ -136,15 +136,15 @@ struct ISequentialStream : IUnknown {
 };
 
 struct IStream : ISequentialStream {
-  virtual HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) = 0;
+  virtual HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* new_position) = 0;
   virtual HRESULT SetSize(ULARGE_INTEGER size) = 0;
   virtual HRESULT CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTEGER* read,
                          ULARGE_INTEGER* written) = 0;
-  virtual HRESULT Commit(DWORD commitFlags) = 0;
+  virtual HRESULT Commit(DWORD commit_flags) = 0;
   virtual HRESULT Revert() = 0;
-  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
-  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lockType) = 0;
-  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+  virtual HRESULT LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) = 0;
+  virtual HRESULT UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER count, DWORD lock_type) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD stat_flag) = 0;
   virtual HRESULT Clone(IStream** clone) = 0;
 
  protected:
@@ -172,27 +172,27 @@ struct IStorage : IUnknown {
                                 DWORD reserved2, IStorage** storage) = 0;
   virtual HRESULT OpenStorage(const OLECHAR* name, IStorage* priority, DWORD mode,
                               SNB exclude, DWORD reserved, IStorage** storage) = 0;
-  virtual HRESULT CopyTo(DWORD excludeCount, const IID* excludeIids, SNB exclude,
+  virtual HRESULT CopyTo(DWORD exclude_count, const IID* exclude_iids, SNB exclude,
                          IStorage* target) = 0;
-  virtual HRESULT MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* newName,
+  virtual HRESULT MoveElementTo(const OLECHAR* name, IStorage* target, const OLECHAR* new_name,
                                 DWORD flags) = 0;
-  virtual HRESULT Commit(DWORD commitFlags) = 0;
+  virtual HRESULT Commit(DWORD commit_flags) = 0;
   virtual HRESULT Revert() = 0;
   virtual HRESULT EnumElements(DWORD reserved1, void* reserved2, DWORD reserved3,
                                IEnumSTATSTG** enumerator) = 0;
   virtual HRESULT DestroyElement(const OLECHAR* name) = 0;
-  virtual HRESULT RenameElement(const OLECHAR* oldName, const OLECHAR* newName) = 0;
+  virtual HRESULT RenameElement(const OLECHAR* old_name, const OLECHAR* new_name) = 0;
   virtual HRESULT SetElementTimes(const OLECHAR* name, const FILETIME* ctime,
                                   const FILETIME* atime, const FILETIME* mtime) = 0;
   virtual HRESULT SetClass(REFCLSID clsid) = 0;
-  virtual HRESULT SetStateBits(DWORD stateBits, DWORD mask) = 0;
-  virtual HRESULT Stat(STATSTG* stat, DWORD statFlag) = 0;
+  virtual HRESULT SetStateBits(DWORD state_bits, DWORD mask) = 0;
+  virtual HRESULT Stat(STATSTG* stat, DWORD stat_flag) = 0;
 
  protected:
   ~IStorage() = default;
 };
 
-// Creates a new, empty compound document on `lockBytes`, replacing whatever they hold, and
+// Creates a new, empty compound document on `lock_bytes`, replacing whatever they hold, and
 // writes it to them at once. `mode` needs write access. Documents work in direct mode only
 // (STGM_TRANSACTED, STGM_SIMPLE, STGM_PRIORITY, STGM_DELETEONRELEASE: STG_E_INVALIDFLAG): a
 // change is seen at once by every element of the document and reaches the lock bytes, as a
@@ -200,22 +200,24 @@ struct IStorage : IUnknown {
 // document is released. Storages and streams inside are created and opened with
 // STGM_SHARE_EXCLUSIVE (else STG_E_INVALIDFLAG), and only once at a time (else
 // STG_E_ACCESSDENIED).
-HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD reserved,
+HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lock_bytes, DWORD mode, DWORD reserved,
                                      IStorage** root);
 
-// Opens the compound document held by `lockBytes` (versions 3 and 4), for writing when `mode`
+// Opens the compound document held by `lock_bytes` (versions 3 and 4), for writing when `mode`
 // asks for it; `priority` and `exclude` must be null. Bytes that are no compound document
-// fail with STG_E_FILEALREADYEXISTS, damaged ones with STG_E_INVALIDHEADER or
-// STG_E_DOCFILECORRUPT. Opening reads the structure only; stream contents are read from the
-// lock bytes when asked for, so they must not change while the document is open.
-HRESULT StgOpenStorageOnILockBytes(ILockBytes* lockBytes, IStorage* priority, DWORD mode,
+// fail with STG_E_FILEALREADYEXISTS, a damaged header, FAT, DIFAT or directory with
+// STG_E_INVALIDHEADER or STG_E_DOCFILECORRUPT. A damaged stream fails only its own OpenStream
+// (STG_E_DOCFILECORRUPT), and a document cut short gives every stream whose bytes lie before
+// the cut. Opening reads the structure only; stream contents are read from the lock bytes
+// when asked for, so they must not change while the document is open.
+HRESULT StgOpenStorageOnILockBytes(ILockBytes* lock_bytes, IStorage* priority, DWORD mode,
                                    SNB exclude, DWORD reserved, IStorage** root);
 
-// S_OK when `lockBytes` begins with the compound-document signature, S_FALSE otherwise.
-HRESULT StgIsStorageILockBytes(ILockBytes* lockBytes);
+// S_OK when `lock_bytes` begins with the compound-document signature, S_FALSE otherwise.
+HRESULT StgIsStorageILockBytes(ILockBytes* lock_bytes);
 
 // In-memory lock bytes, starting empty. `global` must be null (there are no global memory
 // blocks here); the memory always goes with the object.
-HRESULT CreateILockBytesOnHGlobal(HGLOBAL global, BOOL deleteOnRelease, ILockBytes** lockBytes);
+HRESULT CreateILockBytesOnHGlobal(HGLOBAL global, BOOL delete_on_release, ILockBytes** lock_bytes);
 
 #endif  // RECFILEREADER_PLATFORM_STORAGE_STORAGEINTERFACES_H
