@@ -101,6 +101,37 @@ TEST_F(ReaderTest, EvictionOverTheLimitStartsOneByteAboveLimitPlusEntry) {
   }
 }
 
+// One large file whose reads claim to succeed without touching the buffer, so that gigabytes
+// of loaded entries cost address space only.
+struct HollowFiles final : FileSystem, PlatformFile {
+  std::uint64_t size;
+  explicit HollowFiles(std::uint64_t bytes) : size(bytes) {}
+  IoResult ReadAt(std::uint64_t, void*, std::size_t count) override { return {count, 0}; }
+  IoResult WriteAt(std::uint64_t, const void*, std::size_t count) override { return {count, 0}; }
+  int GetSize(std::uint64_t& out) override { return out = size, 0; }
+  int Truncate(std::uint64_t) override { return 0; }
+  bool IsWritable(const std::wstring&) override { return false; }
+  int Open(const std::wstring&, FileAccess, std::shared_ptr<PlatformFile>& file) override {
+    file = std::shared_ptr<PlatformFile>(this, [](PlatformFile*) {});
+    return 0;
+  }
+  int CreateNew(const std::wstring&, std::shared_ptr<PlatformFile>&) override { return EEXIST; }
+};
+
+TEST_F(ReaderTest, EvictionStillRunsWhenTheLoadedBytesPass4GiB) {
+  constexpr std::uint32_t kBig = 4 * kMiB;
+  HollowFiles hollow(1030ull * kBig);
+  owner.SetCache(kBig, 0xFFFFFFFFu);
+  CachingFileReaderPlatform platform = Manual();
+  platform.files = &hollow;
+  CCachingFileReader reader(&owner, platform);
+  reader.OpenFile(L"big");
+  for (std::uint64_t i = 0; i < 1025; ++i) Read(reader, i * kBig, 1);  // 1 byte over limit + entry
+  reader.SetPosition(reader.GetFileSize());
+  reader.UpdateCache();
+  EXPECT_EQ(reader.Snapshot().loaded.size(), 1021u);  // 2 x ((size - limit) / entry) + 2 go
+}
+
 TEST_F(ReaderTest, EvictionUnderSystemMemoryPressureTakesTheOldest) {
   const std::uint32_t system_limit = 100 * kEntry;
   owner.SetCache(kEntry, 100 * kEntry, false, 0.8, system_limit);

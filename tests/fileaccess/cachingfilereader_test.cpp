@@ -164,6 +164,18 @@ TEST_F(ReaderTest, WritesReachLaterReadsAndGrowTheTable) {
   EXPECT_EQ(Read(reader, bytes.size() - 10, 10), Slice(bytes, bytes.size() - 10, 10));
 }
 
+// A write far behind the end must not leave the loaded short last entry to serve the bytes
+// between the old end and the write: they are a miss and read back as the file holds them.
+TEST_F(ReaderTest, WriteFarPastTheEndDropsTheShortLastEntry) {
+  owner.SetCache(kEntry, 8 * kEntry);
+  CCachingFileReader& reader = Open(Pattern(100));
+  Read(reader, 0, 10);
+  reader.SetPosition(600000);
+  reader.WriteData("abc", 3);
+  EXPECT_EQ(Read(reader, 200, 4000), Slice(files.Bytes(L"f"), 200, 4000));
+  EXPECT_EQ(reader.statistics().fails(), 2u);
+}
+
 TEST_F(ReaderTest, SetEndOfFileCutsAndExtendsTheTable) {
   const auto bytes = Pattern(4 * kEntry);
   owner.SetCache(kEntry, 8 * kEntry);

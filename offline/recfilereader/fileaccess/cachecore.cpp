@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <string>
 #include <utility>
@@ -98,7 +97,7 @@ void CacheCore::StoreCacheEntry(std::uint32_t index, std::uint64_t time, CShared
   if (!entry.buffer.empty() || buffer.empty()) return;
   entry.last_access = time;
   entry.offset = std::uint64_t{index} * settings.entry_size;
-  current_cache_size += static_cast<std::uint32_t>(buffer.size());
+  current_cache_size += buffer.size();
   entry.buffer = std::move(buffer);
   ++valid_entries;
   loaded.insert(index);
@@ -107,7 +106,7 @@ void CacheCore::StoreCacheEntry(std::uint32_t index, std::uint64_t time, CShared
 void CacheCore::UnloadCacheEntry(std::uint32_t index) {
   std::lock_guard cache_lock(cache_mutex);
   CacheEntry& entry = table[index];
-  current_cache_size -= static_cast<std::uint32_t>(entry.buffer.size());
+  current_cache_size -= entry.buffer.size();
   --valid_entries;
   loaded.erase(index);
   const std::uint64_t capacity = entry.buffer.capacity();

@@ -126,7 +126,7 @@ class CacheCore {
   // Guarded by cache_mutex.
   std::vector<CacheEntry> table;
   std::set<std::uint32_t> loaded;  // exactly the entries that hold data
-  std::uint32_t current_cache_size = 0;
+  std::uint64_t current_cache_size = 0;  // 64 bits: a limit near 4 GiB plus an entry passes 32
   std::uint32_t valid_entries = 0;
   // Buffers of unloaded entries kept for the next loads, while they and the loaded entries
   // together stay within memory limit + entry size: a fresh 4 MiB buffer costs a thousand page

@@ -1,6 +1,6 @@
 #include "fileaccess/cachingfilereader.h"
 
-#include <cassert>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -199,8 +199,10 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
     stat_->CountAccess();
     std::lock_guard cache_lock(c.cache_mutex);
     CacheEntry* entry = &c.table[index];
-    if (entry->buffer.empty()) {
+    // An entry that does not reach the position (a stale short one) is a miss like an empty one.
+    if (c.position - entry->offset >= entry->buffer.size()) {
       stat_->CountFail();
+      if (!entry->buffer.empty()) c.UnloadCacheEntry(index);  // stale: to be loaded afresh
       if (c.settings.transparent) {
         // Never wait for a load: read exactly what is wanted and leave the entry to the worker.
         c.ReadValueDirect(c.position, count, out);
@@ -214,7 +216,6 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
       stat_->CountHit();
     }
     const std::uint64_t in_entry = c.position - entry->offset;
-    assert(in_entry < entry->buffer.size());
     const auto n = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(count, entry->buffer.size() - in_entry));
     std::memcpy(out, entry->buffer.data() + in_entry, n);
@@ -258,12 +259,15 @@ void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
                                    std::to_wstring(static_cast<std::uint32_t>(r.bytes)) + L" bytes",
                                {kSourceFile, "CCachingFileReader::WriteData"});
   }
+  const std::uint64_t old_size = c.file_size;
   c.position = start + r.bytes;
   if (c.position > c.file_size) {
     if (c.cache_on) c.ResizeTable(c.EntryCountFor(c.position));
     c.file_size = c.position;
   }
-  if (c.cache_on) c.UnloadRange(start, c.position);
+  // A write behind the end leaves the old last entry short of what the file now holds: the
+  // entries from the old end on go as well, as when SetEndOfFile extends the file.
+  if (c.cache_on) c.UnloadRange(std::min(start, old_size), c.position);
 }
 
 void CCachingFileReader::SetEndOfFile() {
@@ -286,7 +290,8 @@ bool CCachingFileReader::GetPerformanceTable(PerformanceQuery* query) {
   CacheCore& c = *core_;
   std::unique_lock cache_lock(c.cache_mutex);  // the worker changes these two under it
   if (OfferPerformanceEntry(q, L"Cache::CurrentCacheSize", L"b", host_handle_)) {
-    AnswerUInt32(q, c.current_cache_size);
+    // A 32-bit counter: a cache beyond 4 GiB shows as full rather than wrapping to small.
+    AnswerUInt32(q, static_cast<std::uint32_t>(std::min<std::uint64_t>(c.current_cache_size, ~0u)));
   } else if (OfferPerformanceEntry(q, L"Cache::ValidCacheEntries", L"Qty", host_handle_)) {
     AnswerUInt32(q, c.valid_entries);
   } else if (OfferPerformanceEntry(q, L"Cache::CacheEntrySize", L"b", host_handle_)) {

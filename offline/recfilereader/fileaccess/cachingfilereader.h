@@ -29,7 +29,7 @@ namespace recfilereader {
 // What the cache holds at one moment, for tests and diagnostics.
 struct CacheSnapshot {
   std::vector<std::uint32_t> loaded;  // indices in order
-  std::uint32_t current_cache_size = 0;
+  std::uint64_t current_cache_size = 0;
   std::uint32_t valid_entries = 0;
   std::size_t table_entries = 0;
 };
