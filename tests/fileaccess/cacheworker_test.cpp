@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <future>
+#include <mutex>
+#include <set>
 #include <latch>
 #include <thread>
 
@@ -190,6 +193,59 @@ TEST_F(ReaderTest, WorkerReadsAheadAnswersSeeksAndCarriesOnAfterALoadFailure) {
   EXPECT_EQ(reports[0].host_handle, owner.host_handle);
   EXPECT_TRUE(StartsWith(reports[0].text, L"0x00000005 "));
   EXPECT_NE(reports[0].text.find(L"CCachingFileReader::ReadFileChunk"), std::wstring::npos);
+}
+
+// A host that notes the threads that call its error manager and time base, and whose report
+// handler, like one that waits for its UI thread while that thread reads, needs the cache lock
+// from another thread.
+struct WatchfulHost final : IInterfaceAccess, IExternalInterfaceAccess, IExErrorMgr, ITimebase {
+  explicit WatchfulHost(FakeOwner& settings) : owner(settings) {}
+  void* GetInterface(const wchar_t* name) override {  // for the reader and as the host
+    const std::wstring n(name);
+    if (n == L"IExternalInterfaceAccess") return static_cast<IExternalInterfaceAccess*>(this);
+    if (n == L"IExErrorMgr") return static_cast<IExErrorMgr*>(this);
+    if (n == L"ITimebase") return static_cast<ITimebase*>(this);
+    return owner.GetInterface(name);
+  }
+  void Reserved() override {}
+  ULONGLONG GetCurrentTime() override { return Note(), 0; }
+  void Report(const HostErrorRecord*) override {
+    Note();
+    auto other = std::async(std::launch::async, [this] { reader->Snapshot(); });
+    lock_free = lock_free && other.wait_for(2s) == std::future_status::ready;
+    ++reports;
+  }
+  void Note() {
+    std::lock_guard lock(mutex);
+    threads.insert(std::this_thread::get_id());
+  }
+  FakeOwner& owner;
+  CCachingFileReader* reader = nullptr;
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  std::atomic<int> reports{0};
+  std::atomic<bool> lock_free{true};
+};
+
+TEST_F(ReaderTest, WorkerFailuresReachTheHostOnTheCallingThreadWithNoLockHeld) {
+  files.Add(L"f", Pattern(4 * kEntry));
+  files.FailRead(1, Fault{EIO, 0});  // the worker's first load
+  owner.SetCache(kEntry, 4 * kEntry);
+  WatchfulHost host(owner);
+  CachingFileReaderPlatform platform = Manual();
+  platform.start_worker = true;
+  CCachingFileReader reader(&host, platform);
+  host.reader = &reader;
+  reader.OpenFile(L"f");
+  EXPECT_TRUE(Eventually([&] {
+    CCachingFileReader::ReadScope scope(reader);
+    reader.SetPosition(0);
+    return host.reports > 0;
+  }));
+  reader.CloseFile();
+  EXPECT_EQ(host.reports, 1);
+  EXPECT_EQ(host.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+  EXPECT_TRUE(host.lock_free);
 }
 
 // Holds every read of the file system until opened; tells when the first read got there.
