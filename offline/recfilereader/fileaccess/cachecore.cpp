@@ -20,6 +20,10 @@ constexpr const char* kSourceFile = "cachingfilereader";
 constexpr int kMaxDirectReadCalls = 4;
 constexpr std::uint64_t kMemoryCheckInterval = 500'000;  // microseconds
 constexpr std::uint64_t kMinLoadedEntries = 3;  // evictions always leave this many
+// Messages kept for the calling thread beyond this are dropped: a failing disk fails every
+// worker pass, a thousand times a second, and a host that does not call meanwhile would
+// otherwise come back to an ever longer queue of the same message.
+constexpr std::size_t kMaxPendingReports = 64;
 
 // Errors after which the same read is simply tried again.
 bool IsTransient(int error) { return error == EINTR || error == EAGAIN; }
@@ -193,6 +197,7 @@ void CacheCore::RefreshMemoryStatus() {
 }
 
 void CacheCore::QueueReport(DWORD severity, DWORD id, std::wstring text) {
+  if (reports_.size() >= kMaxPendingReports) return;
   reports_.push_back(PendingReport{severity, id, std::move(text)});
   reports_pending_.store(true, std::memory_order_release);
 }

@@ -90,7 +90,7 @@ class CacheCore {
   // transient error (at most four read calls).
   void ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) EXCLUDES(file_mutex);
 
-  // Keeps a message for the calling thread to deliver.
+  // Keeps a message for the calling thread to deliver (the first 64 until they are taken).
   void QueueReport(DWORD severity, DWORD id, std::wstring text) REQUIRES(cache_mutex);
   // The messages kept so far, handed over once; cheap when there are none.
   std::vector<PendingReport> TakeReports() EXCLUDES(cache_mutex);
