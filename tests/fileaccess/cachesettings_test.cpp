@@ -9,17 +9,6 @@ namespace {
 
 using rectest::FakePropertyTable;
 
-TEST(CacheSettings, MissingSettingsSwitchTheCacheOffWithSmallestEntries) {
-  FakePropertyTable table;
-  const CacheSettings s = ReadCacheSettings(&table);
-  EXPECT_EQ(s.entry_size, 524288u);
-  EXPECT_EQ(s.memory_limit, 0u);
-  EXPECT_EQ(s.system_memory_limit, 0u);
-  EXPECT_FALSE(s.transparent);
-  EXPECT_DOUBLE_EQ(s.read_ahead, 0.1);
-  EXPECT_EQ(ReadCacheSettings(nullptr).memory_limit, 0u);
-}
-
 TEST(CacheSettings, EntrySizeAndAspectAreClamped) {
   const struct {
     std::uint64_t given, used;
@@ -47,16 +36,15 @@ TEST(CacheSettings, ValuesConvertFromOtherTypesAndTheSystemLimitIsLoweredTo200Mi
   table.SetUI4(L"CacheSystemMemoryLimit", 300u * 1048576u);
   table.SetText(L"CacheMemoryLimit", L"1000");
   table.SetR8(L"CacheIsTransparent", 0.5);  // truncates to 0
-  table.SetR8(L"CacheEntrySize", 1048576.7);
-  table.SetUI4(L"CacheAspect", 1);
+  table.SetText(L"CacheAspect", L"not a number");  // does not convert: 0, raised to 0.1
   CacheSettings s = ReadCacheSettings(&table);
   EXPECT_EQ(s.memory_limit, 1000u);
   EXPECT_FALSE(s.transparent);
-  EXPECT_EQ(s.entry_size, 1048576u);
-  EXPECT_DOUBLE_EQ(s.read_ahead, 0.9);
+  EXPECT_DOUBLE_EQ(s.read_ahead, 0.1);
   EXPECT_EQ(s.system_memory_limit, 209715200u);
   table.SetBool(L"CacheIsTransparent", true);
   EXPECT_TRUE(ReadCacheSettings(&table).transparent);
+  EXPECT_EQ(ReadCacheSettings(nullptr).memory_limit, 0u);  // missing: the cache off
 }
 
 }  // namespace

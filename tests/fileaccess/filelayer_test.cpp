@@ -1,13 +1,11 @@
-// The POSIX file layer, the memory probe and the stopwatch under the caching file reader.
+// The POSIX file layer and the memory probe under the caching file reader.
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 #include "platform/file.h"
 #include "platform/memorystatus.h"
-#include "platform/stopwatch.h"
 #include "support/tempdir.h"
 
 namespace recfilereader {
@@ -22,6 +20,7 @@ TEST(PosixFiles, RefusalsShortReadsAtTheEndAndTruncation) {
   std::shared_ptr<PlatformFile> file;
   EXPECT_EQ(files.Open(path, FileAccess::kRead, file), ENOENT);
   ASSERT_EQ(files.CreateNew(path, file), 0);
+  EXPECT_EQ(files.CreateNew(path, file), EEXIST);
   EXPECT_TRUE(files.IsWritable(path));
   EXPECT_FALSE(files.IsWritable((dir / "missing" / "b").wstring()));
   EXPECT_EQ(files.Open(dir.path().wstring(), FileAccess::kRead, file), EISDIR);
@@ -49,20 +48,6 @@ TEST(MemoryStatus, ParsesMemAvailableInKiB) {
   const char cut[] = "MemAvailable:   ";
   EXPECT_FALSE(ParseMemAvailable(cut, sizeof cut - 1).has_value());
   EXPECT_TRUE(AvailableSystemMemory().has_value());
-}
-
-TEST(MicroStopwatch, CountsMicrosecondsFromTheStartAndFreezesWhenStopped) {
-  MicroStopwatch watch;
-  EXPECT_EQ(watch.Elapsed(), 0u);
-  watch.Start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(3));
-  const std::uint64_t elapsed = watch.Elapsed();
-  EXPECT_GE(elapsed, 3000u);
-  EXPECT_LT(elapsed, 3'000'000u);
-  watch.Stop();
-  const std::uint64_t frozen = watch.Elapsed();
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  EXPECT_EQ(watch.Elapsed(), frozen);
 }
 
 }  // namespace

@@ -4,14 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <string>
 #include <utility>
 
 #include "base/exceptions.h"
 #include "base/location.h"
-#include "host/reporttohost.h"
 #include "platform/memorystatus.h"
 #include "platform/textconv.h"
 
@@ -22,6 +20,10 @@ constexpr const char* kSourceFile = "cachingfilereader";
 constexpr int kMaxDirectReadCalls = 4;
 constexpr std::uint64_t kMemoryCheckInterval = 500'000;  // microseconds
 constexpr std::uint64_t kMinLoadedEntries = 3;  // evictions always leave this many
+// Messages kept for the calling thread beyond this are dropped: a failing disk fails every
+// worker pass, a thousand times a second, and a host that does not call meanwhile would
+// otherwise come back to an ever longer queue of the same message.
+constexpr std::size_t kMaxPendingReports = 64;
 
 // Errors after which the same read is simply tried again.
 bool IsTransient(int error) { return error == EINTR || error == EAGAIN; }
@@ -36,12 +38,11 @@ void LowerThreadPriority() {
 
 }  // namespace
 
-CacheCore::CacheCore(IInterfaceAccess* owner_access, std::shared_ptr<CCachingFileReaderStat> statistics,
-                     const CachingFileReaderPlatform& services)
-    : owner(owner_access), stat(std::move(statistics)), platform(services) {}
+CacheCore::CacheCore(std::shared_ptr<CCachingFileReaderStat> statistics, const CachingFileReaderPlatform& services)
+    : stat(std::move(statistics)), platform(services), stopwatch(services.clock) {}
 
 void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) {
-  std::lock_guard file_lock(file_mutex);
+  SpinMutexLock file_lock(file_mutex);
   auto* out = static_cast<std::uint8_t*>(destination);
   std::size_t done = 0;
   for (int call = 1; done < count; ++call) {
@@ -64,7 +65,7 @@ void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {
     throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, size,
                                          {kSourceFile, "CCachingFileReader::ReadFileChunk"}));
   }
-  std::lock_guard file_lock(file_mutex);
+  SpinMutexLock file_lock(file_mutex);
   const IoResult r = file->ReadAt(offset, buffer.data(), buffer.size());
   if (r.error != 0) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::ReadFileChunk"});
   if (r.bytes < buffer.size()) {
@@ -77,9 +78,8 @@ void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {
 }
 
 void CacheCore::LoadCacheEntry(std::uint32_t index) {
-  std::lock_guard cache_lock(cache_mutex);
   if (!table[index].buffer.empty()) {
-    Report(0, 0, L"Cache entry is not empty");
+    QueueReport(0, 0, L"Cache entry is not empty");
     return;
   }
   CSharedBuffer buffer;
@@ -93,21 +93,19 @@ void CacheCore::LoadCacheEntry(std::uint32_t index) {
 }
 
 void CacheCore::StoreCacheEntry(std::uint32_t index, std::uint64_t time, CSharedBuffer buffer) {
-  std::lock_guard cache_lock(cache_mutex);
   CacheEntry& entry = table[index];
   if (!entry.buffer.empty() || buffer.empty()) return;
   entry.last_access = time;
   entry.offset = std::uint64_t{index} * settings.entry_size;
-  current_cache_size += static_cast<std::uint32_t>(buffer.size());
+  current_cache_size += buffer.size();
   entry.buffer = std::move(buffer);
   ++valid_entries;
   loaded.insert(index);
 }
 
 void CacheCore::UnloadCacheEntry(std::uint32_t index) {
-  std::lock_guard cache_lock(cache_mutex);
   CacheEntry& entry = table[index];
-  current_cache_size -= static_cast<std::uint32_t>(entry.buffer.size());
+  current_cache_size -= entry.buffer.size();
   --valid_entries;
   loaded.erase(index);
   const std::uint64_t capacity = entry.buffer.capacity();
@@ -148,7 +146,7 @@ void CacheCore::ClearTable() {
 
 void CacheCore::UpdateCache() {
   if (settings.memory_limit == 0) return;
-  std::lock_guard cache_lock(cache_mutex);
+  SpinMutexLock cache_lock(cache_mutex);
   const std::uint64_t entry_size = settings.entry_size;
 
   // Read-ahead: the first empty entry that lies wholly inside the window, one per pass.
@@ -198,15 +196,34 @@ void CacheCore::RefreshMemoryStatus() {
   last_memory_check = now;
 }
 
-void CacheCore::Report(DWORD severity, DWORD id, std::wstring_view text) {
-  std::lock_guard lock(report_mutex_);
-  if (!abandoned_) ReportToHost(owner, severity, id, text);
+void CacheCore::QueueReport(DWORD severity, DWORD id, std::wstring text) {
+  if (reports_.size() >= kMaxPendingReports) return;
+  reports_.push_back(PendingReport{severity, id, std::move(text)});
+  reports_pending_.store(true, std::memory_order_release);
 }
 
-void CacheCore::Abandon() {
-  std::lock_guard lock(report_mutex_);
-  abandoned_ = true;
+std::vector<PendingReport> CacheCore::TakeReports() {
+  std::vector<PendingReport> taken;
+  if (!reports_pending_.load(std::memory_order_acquire)) return taken;  // the read path's case
+  SpinMutexLock cache_lock(cache_mutex);
+  taken.swap(reports_);
+  reports_pending_.store(false, std::memory_order_relaxed);
+  return taken;
 }
+
+namespace {
+
+// Keeps a failure of the worker for the calling thread; a failure to keep it is dropped, since
+// the worker must go on and the reader meets the same failure when it loads the entry itself.
+void QueueWorkerFailure(CacheCore& core, std::wstring text) noexcept {
+  try {
+    SpinMutexLock cache_lock(core.cache_mutex);
+    core.QueueReport(4, 200, std::move(text));
+  } catch (...) {
+  }
+}
+
+}  // namespace
 
 void CacheWorkerProc(std::shared_ptr<CacheCore> core) {
   LowerThreadPriority();
@@ -225,10 +242,10 @@ void CacheWorkerProc(std::shared_ptr<CacheCore> core) {
       core->stat->CountWorkerPass();
     } catch (const wexception& e) {
       // The entry stays empty; a reader that needs it loads it and meets the error itself.
-      core->Report(4, 200, e.wtext());
+      QueueWorkerFailure(*core, e.wtext());
     } catch (const std::exception& e) {
       // Anything else (an allocation inside the containers) must not end the process.
-      core->Report(4, 200, Utf8ToWide(e.what()));
+      QueueWorkerFailure(*core, Utf8ToWide(e.what()));
     }
   }
 }

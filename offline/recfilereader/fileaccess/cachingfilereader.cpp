@@ -1,17 +1,15 @@
 #include "fileaccess/cachingfilereader.h"
 
-#include <cassert>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
 #include <utility>
 
-#include "fileaccess/performanceentry.h"
 #include "base/exceptions.h"
-#include "host/hosthandle.h"
 #include "base/location.h"
-#include "host/reporttohost.h"
+#include "fileaccess/performanceentry.h"
 #include "recfilereader/properties.h"
 
 namespace recfilereader {
@@ -35,11 +33,11 @@ IObjectProperties* FindProperties(IInterfaceAccess* owner) {
 
 CCachingFileReader::CCachingFileReader(IInterfaceAccess* owner, CachingFileReaderPlatform platform)
     : owner_(owner),
-      host_handle_(ReadHostHandle(owner)),
+      reporter_(owner),
       platform_(std::move(platform)),
       files_(platform_.files != nullptr ? *platform_.files : PosixFileSystem()),
-      stat_(std::make_shared<CCachingFileReaderStat>(host_handle_)),
-      core_(std::make_shared<CacheCore>(owner_, stat_, platform_)) {}
+      stat_(std::make_shared<CCachingFileReaderStat>(reporter_.host_handle())),
+      core_(std::make_shared<CacheCore>(stat_, platform_)) {}
 
 CCachingFileReader::~CCachingFileReader() { CloseFile(); }
 
@@ -54,31 +52,36 @@ void CCachingFileReader::OpenFile(const wchar_t* path) {
     error = files_.Open(name, FileAccess::kRead, file);
   }
   if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::OpenFile"});
-  core_->file = std::move(file);  // kept even when the size cannot be read, until CloseFile
-  std::uint64_t size = 0;
-  error = core_->file->GetSize(size);
-  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::OpenFile"});
-  core_->file_size = size;
-  file_name_ = name;
-  access_mode_ = writable ? 3 : 1;
-  core_->position = 0;
-  StartCacheOrClose();
+  Attach(std::move(file), name, writable ? 3 : 1, "CCachingFileReader::OpenFile");
 }
 
 void CCachingFileReader::CreateFileW(const wchar_t* path) {
   CloseFile();
   const std::wstring name(path != nullptr ? path : L"");
   std::shared_ptr<PlatformFile> file;
-  int error = files_.CreateNew(name, file);
+  const int error = files_.CreateNew(name, file);
   if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::CreateFileW"});
-  core_->file = std::move(file);
+  Attach(std::move(file), name, 3, "CCachingFileReader::CreateFileW");
+}
+
+// No worker runs yet: the locks only tell the analysis what the worker will find.
+void CCachingFileReader::Attach(std::shared_ptr<PlatformFile> file, const std::wstring& name,
+                                std::uint32_t mode, const char* function) {
+  CacheCore& c = *core_;
   std::uint64_t size = 0;
-  error = core_->file->GetSize(size);
-  if (error != 0) ThrowSystemError(error, {kSourceFile, "CCachingFileReader::CreateFileW"});
-  core_->file_size = size;
+  const int error = file->GetSize(size);
+  {
+    SpinMutexLock file_lock(c.file_mutex);
+    c.file = std::move(file);  // kept even when the size cannot be read, until CloseFile
+  }
+  if (error != 0) ThrowSystemError(error, {kSourceFile, function});
+  {
+    CacheLock cache_lock(c);
+    c.file_size = size;
+    c.position = 0;
+  }
   file_name_ = name;
-  access_mode_ = 3;
-  core_->position = 0;
+  access_mode_ = mode;
   StartCacheOrClose();
 }
 
@@ -93,13 +96,19 @@ void CCachingFileReader::StartCacheOrClose() {
 
 void CCachingFileReader::CloseFile() {
   ShutdownCache();
-  core_->file.reset();
+  {
+    SpinMutexLock file_lock(core_->file_mutex);
+    core_->file.reset();
+  }
   ResetFileState();
 }
 
 void CCachingFileReader::ResetFileState() {
-  core_->file_size = 0;
-  core_->position = 0;
+  {
+    CacheLock cache_lock(*core_);
+    core_->file_size = 0;
+    core_->position = 0;
+  }
   access_mode_ = 0;
   file_name_.clear();
 }
@@ -111,7 +120,7 @@ void CCachingFileReader::InitializeCache() {
   c.stopwatch.Start();
   c.last_memory_check = 0;
   {
-    std::lock_guard cache_lock(c.cache_mutex);
+    CacheLock cache_lock(c);
     c.ClearTable();
     c.ResizeTable(c.EntryCountFor(c.file_size));
   }
@@ -143,12 +152,12 @@ void CCachingFileReader::ShutdownCache() {
     if (worker_done_.wait_for(platform_.shutdown_grace) == std::future_status::ready) {
       worker_.join();
     } else {
-      core_->Report(2, 0, L"Timeout exiting caching thread --> thread termination forced");
+      reporter_.Report(2, 0, L"Timeout exiting caching thread --> thread termination forced");
       // A thread cannot be ended from outside here: let it run out on the state it shares,
-      // which it keeps alive, and carry on with a fresh one.
-      core_->Abandon();
+      // which it keeps alive, and carry on with a fresh one. What it still has to say is lost:
+      // its state may stay locked for as long as it hangs.
       worker_.detach();
-      core_ = std::make_shared<CacheCore>(owner_, stat_, platform_);
+      core_ = std::make_shared<CacheCore>(stat_, platform_);
     }
     worker_done_ = {};
   }
@@ -156,28 +165,44 @@ void CCachingFileReader::ShutdownCache() {
   c.stop_event.Reset();
   c.service_event.Reset();
   c.service_requested = false;
-  std::lock_guard cache_lock(c.cache_mutex);
-  c.ClearTable();
+  {
+    CacheLock cache_lock(c);
+    c.ClearTable();
+  }
   c.cache_on = false;
+  DeliverReports();  // the worker's last words
+}
+
+// The worker's messages are handed over here, on the calling thread, rather than by the worker
+// itself once it has let go of the lock: a host's handler may wait for the thread that called
+// us, and that thread may be waiting for the worker (closing waits up to ten seconds for it),
+// so any call into the host from the worker can stall both. Called on this thread, the host
+// meets the reader only on threads it called the reader on, never inside a lock.
+void CCachingFileReader::DeliverReports() {
+  if (!OutsideReadScope()) return;  // the scope's end delivers them
+  for (const PendingReport& r : core_->TakeReports()) reporter_.Report(r.severity, r.id, r.text);
 }
 
 bool CCachingFileReader::SetPosition(std::uint64_t position) {
   CacheCore& c = *core_;
-  std::lock_guard cache_lock(c.cache_mutex);
-  c.position = position;
-  if (c.cache_on) {
-    if (c.read_scope_depth > 0) {
-      c.service_deferred = true;
-    } else {
-      c.RequestService();
+  {
+    CacheLock cache_lock(c);
+    c.position = position;
+    if (c.cache_on) {
+      if (c.read_scope_depth > 0) {
+        c.service_deferred = true;
+      } else {
+        c.RequestService();
+      }
     }
   }
+  DeliverReports();
   return true;
 }
 
 void CCachingFileReader::CheckReadable(std::uint64_t count) const {
   const CacheCore& c = *core_;
-  if (count > c.file_size || c.position > c.file_size - count) {
+  if (count > c.OwnFileSize() || c.OwnPosition() > c.OwnFileSize() - count) {
     ThrowLocated<exception_rec_invalid_offset>(L"Read request beyond the end of the file",
                                                {kSourceFile, "CCachingFileReader::ReadData"});
   }
@@ -185,22 +210,26 @@ void CCachingFileReader::CheckReadable(std::uint64_t count) const {
 
 void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
   CacheCore& c = *core_;
+  DeliverReports();
   CheckReadable(count);
   if (!c.cache_on) {
     if (count == 0) return;
-    c.ReadValueDirect(c.position, count, destination);
+    c.ReadValueDirect(c.OwnPosition(), count, destination);
+    CacheLock cache_lock(c);
     c.position += count;
     return;
   }
   auto* out = static_cast<std::uint8_t*>(destination);
   const std::uint64_t entry_size = c.settings.entry_size;
   while (count > 0) {
-    const auto index = static_cast<std::uint32_t>(c.position / entry_size);
     stat_->CountAccess();
-    std::lock_guard cache_lock(c.cache_mutex);
+    CacheLock cache_lock(c);
+    const auto index = static_cast<std::uint32_t>(c.position / entry_size);
     CacheEntry* entry = &c.table[index];
-    if (entry->buffer.empty()) {
+    // An entry that does not reach the position (a stale short one) is a miss like an empty one.
+    if (c.position - entry->offset >= entry->buffer.size()) {
       stat_->CountFail();
+      if (!entry->buffer.empty()) c.UnloadCacheEntry(index);  // stale: to be loaded afresh
       if (c.settings.transparent) {
         // Never wait for a load: read exactly what is wanted and leave the entry to the worker.
         c.ReadValueDirect(c.position, count, out);
@@ -214,7 +243,6 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
       stat_->CountHit();
     }
     const std::uint64_t in_entry = c.position - entry->offset;
-    assert(in_entry < entry->buffer.size());
     const auto n = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(count, entry->buffer.size() - in_entry));
     std::memcpy(out, entry->buffer.data() + in_entry, n);
@@ -226,27 +254,33 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
   }
 }
 
-CCachingFileReader::ReadScope::ReadScope(CCachingFileReader& reader) {
+// The scope keeps the cache lock from its constructor to its destructor, across calls the
+// analysis cannot follow; the operations inside know it by the scope depth (CacheLock).
+CCachingFileReader::ReadScope::ReadScope(CCachingFileReader& reader) NO_THREAD_SAFETY_ANALYSIS {
   CacheCore& c = *reader.core_;
   if (!c.cache_on) return;
-  c.cache_mutex.lock();
-  core_ = &c;
-  if (c.read_scope_depth++ == 0) c.scope_time_valid = false;
+  reader_ = &reader;
+  if (c.read_scope_depth++ > 0) return;  // an outer scope holds the lock
+  c.cache_mutex.Lock();
+  c.scope_time_valid = false;
 }
 
-CCachingFileReader::ReadScope::~ReadScope() {
-  if (core_ == nullptr) return;
-  const bool outermost = --core_->read_scope_depth == 0;
-  const bool request = outermost && core_->service_deferred;
-  if (outermost) core_->service_deferred = false;
-  core_->cache_mutex.unlock();
-  if (request) core_->RequestService();
+CCachingFileReader::ReadScope::~ReadScope() NO_THREAD_SAFETY_ANALYSIS {
+  if (reader_ == nullptr) return;
+  CacheCore& c = *reader_->core_;
+  if (--c.read_scope_depth > 0) return;
+  const bool request = c.service_deferred;
+  c.service_deferred = false;
+  c.cache_mutex.Unlock();
+  if (request) c.RequestService();
+  reader_->DeliverReports();
 }
 
 void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
   CacheCore& c = *core_;
-  std::lock_guard cache_lock(c.cache_mutex);
-  std::lock_guard file_lock(c.file_mutex);
+  DeliverReports();
+  CacheLock cache_lock(c);
+  SpinMutexLock file_lock(c.file_mutex);
   const std::uint64_t start = c.position;
   const IoResult r = c.file != nullptr ? c.file->WriteAt(start, source, count) : IoResult{0, EBADF};
   if (r.error != 0 || r.bytes < count) {
@@ -258,18 +292,22 @@ void CCachingFileReader::WriteData(const void* source, std::uint32_t count) {
                                    std::to_wstring(static_cast<std::uint32_t>(r.bytes)) + L" bytes",
                                {kSourceFile, "CCachingFileReader::WriteData"});
   }
+  const std::uint64_t old_size = c.file_size;
   c.position = start + r.bytes;
   if (c.position > c.file_size) {
     if (c.cache_on) c.ResizeTable(c.EntryCountFor(c.position));
     c.file_size = c.position;
   }
-  if (c.cache_on) c.UnloadRange(start, c.position);
+  // A write behind the end leaves the old last entry short of what the file now holds: the
+  // entries from the old end on go as well, as when SetEndOfFile extends the file.
+  if (c.cache_on) c.UnloadRange(std::min(start, old_size), c.position);
 }
 
 void CCachingFileReader::SetEndOfFile() {
   CacheCore& c = *core_;
-  std::lock_guard cache_lock(c.cache_mutex);
-  std::lock_guard file_lock(c.file_mutex);
+  DeliverReports();
+  CacheLock cache_lock(c);
+  SpinMutexLock file_lock(c.file_mutex);
   if (c.file != nullptr) (void)c.file->Truncate(c.position);  // the outcome is not examined
   if (c.cache_on) {
     // Cutting drops the bytes behind the new end; extending makes the old last entry short of
@@ -280,21 +318,30 @@ void CCachingFileReader::SetEndOfFile() {
   if (c.cache_on) c.ResizeTable(c.EntryCountFor(c.position));
 }
 
+// The lock is taken outright rather than through CacheLock: no query comes inside a read scope,
+// and so a second thread may ask while the calling thread reads.
 bool CCachingFileReader::GetPerformanceTable(PerformanceQuery* query) {
   if (query == nullptr) return false;
   PerformanceQuery& q = *query;
   CacheCore& c = *core_;
-  std::unique_lock cache_lock(c.cache_mutex);  // the worker changes these two under it
-  if (OfferPerformanceEntry(q, L"Cache::CurrentCacheSize", L"b", host_handle_)) {
-    AnswerUInt32(q, c.current_cache_size);
-  } else if (OfferPerformanceEntry(q, L"Cache::ValidCacheEntries", L"Qty", host_handle_)) {
-    AnswerUInt32(q, c.valid_entries);
-  } else if (OfferPerformanceEntry(q, L"Cache::CacheEntrySize", L"b", host_handle_)) {
+  const DWORD handle = reporter_.host_handle();
+  {
+    SpinMutexLock cache_lock(c.cache_mutex);  // the worker changes these two under it
+    if (OfferPerformanceEntry(q, L"Cache::CurrentCacheSize", L"b", handle)) {
+      // A 32-bit counter: a cache beyond 4 GiB shows as full rather than wrapping to small.
+      AnswerUInt32(q, static_cast<std::uint32_t>(std::min<std::uint64_t>(c.current_cache_size, ~0u)));
+      return true;
+    }
+    if (OfferPerformanceEntry(q, L"Cache::ValidCacheEntries", L"Qty", handle)) {
+      AnswerUInt32(q, c.valid_entries);
+      return true;
+    }
+  }
+  if (OfferPerformanceEntry(q, L"Cache::CacheEntrySize", L"b", handle)) {
     AnswerUInt64(q, c.settings.entry_size);
-  } else if (OfferPerformanceEntry(q, L"Cache::Transparent", L"flag", host_handle_)) {
+  } else if (OfferPerformanceEntry(q, L"Cache::Transparent", L"flag", handle)) {
     AnswerBool(q, c.settings.transparent);
   } else {
-    cache_lock.unlock();
     return stat_->GetPerformanceTable(query);
   }
   return true;
@@ -302,7 +349,7 @@ bool CCachingFileReader::GetPerformanceTable(PerformanceQuery* query) {
 
 CacheSnapshot CCachingFileReader::Snapshot() {
   CacheCore& c = *core_;
-  std::lock_guard cache_lock(c.cache_mutex);
+  SpinMutexLock cache_lock(c.cache_mutex);
   CacheSnapshot s;
   s.loaded.assign(c.loaded.begin(), c.loaded.end());
   s.current_cache_size = c.current_cache_size;

@@ -6,7 +6,9 @@
 //
 // Threads: every operation belongs to the owner's one calling thread; the worker shares the
 // cache state under its locks (cache lock, then file lock). The owner holds the object by
-// value; destruction closes the file and stops the worker.
+// value; destruction closes the file and stops the worker. The host is called only on the
+// calling thread and with no lock held: the worker's messages wait until the calling thread's
+// next operation (a read, a seek, a write, the end of a read scope, closing) delivers them.
 #ifndef RECFILEREADER_FILEACCESS_CACHINGFILEREADER_H
 #define RECFILEREADER_FILEACCESS_CACHINGFILEREADER_H
 
@@ -21,6 +23,7 @@
 #include "fileaccess/cachesettings.h"
 #include "fileaccess/cachingfilereaderstat.h"
 #include "fileaccess/fileinterfaces.h"
+#include "host/reporttohost.h"
 #include "recfilereader/base.h"
 #include "recfilereader/performance.h"
 
@@ -29,7 +32,7 @@ namespace recfilereader {
 // What the cache holds at one moment, for tests and diagnostics.
 struct CacheSnapshot {
   std::vector<std::uint32_t> loaded;  // indices in order
-  std::uint32_t current_cache_size = 0;
+  std::uint64_t current_cache_size = 0;
   std::uint32_t valid_entries = 0;
   std::size_t table_entries = 0;
 };
@@ -59,8 +62,8 @@ class CCachingFileReader final : public IPerformanceTable,
   void CloseFile() override;
 
   std::uint32_t GetAccessMode() override { return access_mode_; }
-  std::uint64_t GetFileSize() override { return core_->file_size; }
-  std::uint64_t GetPosition() override { return core_->position; }
+  std::uint64_t GetFileSize() override { return core_->OwnFileSize(); }
+  std::uint64_t GetPosition() override { return core_->OwnPosition(); }
   bool SetPosition(std::uint64_t position) override;
 
   // Raises exception_rec_invalid_offset "Read request beyond the end of the file" when the
@@ -76,6 +79,8 @@ class CCachingFileReader final : public IPerformanceTable,
   // Holds the cache lock across the reads of one block, which then share one stopwatch
   // reading for their access times (until a load or a large copy): a block's header and
   // payload cost one lock and one clock reading instead of two. Nothing when the cache is off.
+  // Inside a scope only positioning, reads and writes of this object may be called; messages
+  // for the host wait until the outermost scope ends.
   class ReadScope {
    public:
     explicit ReadScope(CCachingFileReader& reader);
@@ -84,14 +89,15 @@ class CCachingFileReader final : public IPerformanceTable,
     ReadScope& operator=(const ReadScope&) = delete;
 
    private:
-    CacheCore* core_ = nullptr;
+    CCachingFileReader* reader_ = nullptr;
   };
 
-  DWORD host_handle() const { return host_handle_; }
+  DWORD host_handle() const { return reporter_.host_handle(); }
   const std::wstring& file_name() const { return file_name_; }
   bool cache_on() const { return core_->cache_on; }
   const CacheSettings& cache_settings() const { return core_->settings; }
   const CCachingFileReaderStat& statistics() const { return *stat_; }
+  // Any thread, outside a read scope.
   CacheSnapshot Snapshot();
   // The worker's steps, for owners that run without a worker thread (platform.start_worker).
   void UpdateCache() { core_->UpdateCache(); }
@@ -102,10 +108,16 @@ class CCachingFileReader final : public IPerformanceTable,
   void InitializeCache();
   void ShutdownCache();
   void StartWorker();
+  void Attach(std::shared_ptr<PlatformFile> file, const std::wstring& name, std::uint32_t mode,
+              const char* function);
   void ResetFileState();
+  // Hands the messages kept for the host over, on the calling thread with no lock held.
+  void DeliverReports();
+  // The calling thread is outside every read scope.
+  bool OutsideReadScope() const { return core_->read_scope_depth == 0; }
 
   IInterfaceAccess* const owner_;
-  const DWORD host_handle_;
+  const HostReporter reporter_;  // looked up once, on the thread that builds the reader
   const CachingFileReaderPlatform platform_;
   FileSystem& files_;
   const std::shared_ptr<CCachingFileReaderStat> stat_;
