@@ -121,13 +121,13 @@ void CMarkersLoader::ReadStandAloneRecord(std::uint64_t offset) {
   const std::uint64_t timestamp = LoadLe64(header + 4);
   const std::uint32_t kind = LoadLe32(header + 12);
   const std::uint32_t length = LoadLe32(header + 16);
+  // A length past the end fails as the read would, before anything is allocated.
+  stream_.file().CheckReadable(length);
   // Stand-alone records of an undamaged file lie apart from each other, so together they never
   // exceed the file; more means records overlapping or listed over and over, which would make
   // the work grow without bound.
   stand_alone_bytes_ += kMarkerInfoHeaderSize + std::uint64_t{length};
   if (stand_alone_bytes_ > stream_.GetFileSize()) throw exception_rec_corrupted();
-  // A length past the end fails as the read would, before anything is allocated.
-  stream_.file().CheckReadable(length);
   if (length != 0 && (kind == kMarkerInfoDescription || kind == kMarkerInfoAudio)) {
     std::vector<std::uint8_t> data(length);
     stream_.ReadData(data.data(), length);
