@@ -84,7 +84,7 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
     at.push_back(80 + records.size());
     records.insert(records.end(), r.begin(), r.end());
   }
-  const auto list = [](std::vector<std::uint64_t> offsets) { return MarkerInfoBlock({{1, kList, OffsetList(offsets)}}); };
+  const auto list = [](std::vector<std::uint64_t> at) { return MarkerInfoBlock({{1, kList, OffsetList(at)}}); };
   const auto nav = NavigationBlock({{0, 1}, {10, 100}, {20, 200}}, 2);
   const wchar_t* const kEndOfNavigation = L"Reached end of file, navigation data was not loaded completely";
   const wchar_t* const kPastEnd = L"Read request beyond the end of the file";
@@ -99,18 +99,17 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
   } cases[] = {
       {"navigation: fillers between blocks, first offset kept, timestamp 0 dropped, trailing bytes ignored", true,
        {nav, {.type = 0xCBFA}, NavigationBlock({{20, 999}, {5, 50}}), kEndBlock}, "5@50 10@100 20@200"},
-      {"navigation: an empty block", true, {NavigationBlock({}), kEndBlock}, ""},
       {"navigation: a block of an unknown type ends the run", true, {nav, {.type = 0x1234}, nav}, "10@100 20@200"},
       {"navigation: runs to the end", true, {nav}, "0@1 10@100 20@200", kEndOfNavigation},
-      {"navigation: cut inside a block", true, {nav, {.type = 0xCB0F, .data_length = 48}}, "0@1 10@100 20@200", kPastEnd},
+      {"navigation: cut in a block", true, {nav, {.type = 0xCB0F, .data_length = 8}}, "0@1 10@100 20@200", kPastEnd},
       {"navigation: offset at the end", true, {}, "", kEndOfNavigation},
       {"navigation: offset past the end", true, {}, "", L"Navigation data offset is invalid", 1},
       {"markers, fillers and descriptions, one naming no marker yet", false,
        {MarkerBlock(20), {.type = 0xCBFA}, MarkerBlock(10),
         MarkerInfoBlock({{10, 0x71030000, Text("ten")}, {30, 0x71030000, Text({"thirty\0junk", 11})}}), kEndBlock},
        "10:ten 20: 30:thirty"},
-      {"a marker block of 31 bytes is passed over", false, {MarkerBlock(5, false, 31), MarkerBlock(6), kEndBlock}, "6:"},
-      {"one empty record; unknown kinds ignored", false, {MarkerInfoBlock({{8, 0x1234, Text("?")}, {7}}), kEndBlock}, "7:"},
+      {"a marker block of 31 bytes is passed over", false, {MarkerBlock(5, 0, 31), MarkerBlock(6), kEndBlock}, "6:"},
+      {"one empty record; unknown kinds ignored", false, {MarkerInfoBlock({{8, 0x1234, {1}}, {7}}), kEndBlock}, "7:"},
       {"inline audio: 18 bytes make an AVI, 17 are dropped", false,
        {MarkerInfoBlock({{1, kAudio, Audio(0)}, {2, kAudio, Bytes(17)}, {2, 0x71030000, Text("b")}}), kEndBlock},
        "1:+avi 2:b"},
@@ -122,7 +121,7 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
       {"stand-alone offset past the file", false, {list({1 << 20})}, "", kPastEnd},
       {"stand-alone end mark", false, {list({0xE0F0E0F0E0F0E0F0ull})}, "", kCorrupted},
       {"stand-alone without its mark", false, {list({at[0] + 1})}, "", kCorrupted},
-      {"one record listed over and over", false, {list(std::vector<std::uint64_t>(999, at[0]))}, "40:far", kCorrupted},
+      {"one record listed over and over", false, {list(std::vector(999, at[0]))}, "40:far", kCorrupted},
       {"data one byte past the block", false, {MarkerBlock(3), MarkerInfoBlock({{.data = Text("ab"), .length = 3}})},
        "3:", kCorrupted},
       {"a record without its mark", false, {MarkerInfoBlock({{.mark = 0x71717170}})}, "", kCorrupted},
@@ -146,14 +145,14 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
       EXPECT_TRUE(c.error != nullptr && e.wtext().starts_with(c.error)) << e.what();
     }
     std::string read = Summary(markers);
-    for (const auto& [timestamp, offset] : map) read += (read.empty() ? "" : " ") + std::to_string(timestamp) + "@" + std::to_string(offset);
+    for (const auto& [time, offset] : map) read += (read.empty() ? "" : " ") + std::to_string(time) + "@" + std::to_string(offset);
     EXPECT_EQ(read, c.read);
   }
 }
 
 TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
   MarkerSet early, late;
-  CMarkersLoader(this, Open(L"r", &kFileHeader.payload), early).ApplyMarkerInfoBlockV10(Block({'z', 0, 'e', 0, 'r', 0}));
+  CMarkersLoader(this, Open(L"r", &kFileHeader.payload), early).ApplyMarkerInfoBlockV10(Block({'z', 0, 'e', 0}));
   CMarkersLoader loader(this, *stream, late);
   EXPECT_TRUE(loader.AddMarkerBlock(Block(MarkerBlock(20, true).payload), true));
   EXPECT_FALSE(loader.AddMarkerBlock(Block(MarkerBlock(15, true, 33).payload), true));
@@ -162,7 +161,7 @@ TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
   NavigationMap map{{3, 1}};  // offsets are stored plus the base
   AddNavigationRecords(Block(NavigationBlock({{3, 1096}, {4, 1200}}).payload), 1000, map);
   EXPECT_EQ(map, (NavigationMap{{3, 1}, {4, 200}}));
-  EXPECT_EQ(Summary(early) + " " + Summary(late), "0:zer 10:1s 20:");
+  EXPECT_EQ(Summary(early) + " " + Summary(late), "0:ze 10:1s 20:");
 }
 
 // Our writer's sections read back equal; navigation blocks carry the builder's bytes, link to
@@ -171,14 +170,15 @@ TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
 TEST_F(SectionsTest, WrittenSectionsReadBack) {
   NavigationMap large;
   for (std::uint64_t i = 1; i <= 70'000; ++i) large.emplace(i * 3, i * 1000);  // two staging rounds
+  const std::uint32_t kAll = kMaxNavigationRecordsPerBlock;
   const struct {
     NavigationMap map;
     std::uint32_t per_block;
     MarkerSet markers;
     const char* summary;
-  } cases[] = {{{}, kMaxNavigationRecordsPerBlock, {}, ""},
-               {{{42, 4242}}, kMaxNavigationRecordsPerBlock, {{-5, {}}, {10, {}}, {1LL << 40, {}}}, "-5: 10: 1099511627776:"},
-               {large, kMaxNavigationRecordsPerBlock, {}, ""},
+  } cases[] = {{{}, kAll, {}, ""},
+               {{{42, 4242}}, kAll, {{-5, {}}, {10, {}}, {1LL << 40, {}}}, "-5: 10: 1099511627776:"},
+               {large, kAll, {}, ""},
                {{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}}, 2, {}, ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.map.size());

@@ -25,7 +25,10 @@ struct Context final : IInterfaceAccess, IDirectPropAccess {
     return true;
   }
   bool GetDirectProperty(LONG, PROPVARIANT*) override { return false; }
-  std::wstring LastWarning() { return std::to_wstring(host.Reports().back().severity) + L" " + host.Reports().back().text; }
+  std::wstring LastWarning() {
+    const rectest::HostReport last = host.Reports().back();
+    return std::to_wstring(last.severity) + L" " + last.text;
+  }
 
   CInterfaceRegistry registry;
   rectest::FakeOwner host;
@@ -45,7 +48,8 @@ TEST(RecMarkersMgrTest, RegistersAddsInOrderOnceAndDeletesEvenWhileHeld) {
     CRecMarkersMgr markers(&context);
     EXPECT_EQ(context.registry.GetInterface(L"IRecordingMarker", true), static_cast<IRecordingMarker*>(&markers));
     EXPECT_EQ(context.registry.GetInterface(L"IPrivRecordingMarker", true), nullptr);
-    EXPECT_EQ(context.registry.GetInterface(L"IPrivRecordingMarker", false), static_cast<IPrivRecordingMarker*>(&markers));
+    EXPECT_EQ(context.registry.GetInterface(L"IPrivRecordingMarker", false),
+              static_cast<IPrivRecordingMarker*>(&markers));
     for (LONGLONG t : {30, 10, 20}) EXPECT_TRUE(markers.AddMarker(t));
     EXPECT_EQ(context.data_changed, true);
     context.data_changed.reset();
