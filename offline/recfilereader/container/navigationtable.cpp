@@ -43,7 +43,7 @@ void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, Navi
 std::uint64_t WriteNavigationTable(CRecStream& stream, RecBlockChainWriter& writer,
                                    const NavigationMap& map, std::uint32_t records_per_block) {
   const std::uint64_t first = stream.GetPosition();
-  records_per_block = std::max<std::uint32_t>(records_per_block, 1);
+  records_per_block = std::clamp<std::uint32_t>(records_per_block, 1, kMaxNavigationRecordsPerBlock);
   auto entry = map.begin();
   std::size_t remaining = map.size();
   std::vector<std::uint8_t> staging;

@@ -43,9 +43,9 @@ void ReadNavigationData(CRecStream& stream, std::uint64_t offset, NavigationMap&
 void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, NavigationMap& map);
 
 // Writes `map` at the stream's position as navigation blocks through `writer` and returns the
-// offset of the first. One block holds all entries up to `records_per_block`; more go on into
-// further blocks. An empty map gives one empty block. The payload goes out through a staging
-// buffer, never as a whole.
+// offset of the first. One block holds all entries up to `records_per_block` (at most what a
+// block can carry); more go on into further blocks. An empty map gives one empty block. The
+// payload goes out through a staging buffer, never as a whole.
 std::uint64_t WriteNavigationTable(CRecStream& stream, RecBlockChainWriter& writer,
                                    const NavigationMap& map,
                                    std::uint32_t records_per_block = kMaxNavigationRecordsPerBlock);
