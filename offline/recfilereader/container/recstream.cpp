@@ -153,15 +153,22 @@ std::uint64_t CRecStream::FindPreviousBlock() {
 }
 
 void RecBlockChainWriter::Write(CRecStream& stream, RecBlock& block) {
-  const std::uint64_t offset = stream.GetPosition();
   const auto length = static_cast<std::uint32_t>(block.payload.size());
+  Write(stream, block, length, [&] {
+    if (length > 0) stream.WriteData(block.payload.data(), length);
+  });
+}
+
+void RecBlockChainWriter::Write(CRecStream& stream, RecBlock& block, std::uint32_t length,
+                                const std::function<void()>& write_payload) {
+  const std::uint64_t offset = stream.GetPosition();
   block.header.PrevSize = last_block_size_;
   block.header.DataLength = length;
   if (block.IsSystemBlock()) block.header.Link = kRecEndMark;
   std::uint8_t raw[kBlockHeaderSize];
   block.header.EncodeTo(raw);
   stream.WriteData(raw, kBlockHeaderSize);
-  if (length > 0) stream.WriteData(block.payload.data(), length);
+  write_payload();
   block.Offset = offset;
   block.Next = stream.GetPosition();
   last_block_size_ = kBlockHeaderSize + length;

@@ -9,6 +9,7 @@
 #define RECFILEREADER_CONTAINER_RECSTREAM_H
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "container/recblock.h"
@@ -84,6 +85,10 @@ class RecBlockChainWriter {
   // caller's; DataLength is set from the payload) at the stream's position, then sets Offset
   // and Next. The position ends just past the block.
   void Write(CRecStream& stream, RecBlock& block);
+  // The same for a payload of `length` bytes that `write_payload` writes to the stream itself
+  // (block.payload is not used), so that a large payload can go out in pieces.
+  void Write(CRecStream& stream, RecBlock& block, std::uint32_t length,
+             const std::function<void()>& write_payload);
 
   std::uint32_t last_block_size() const { return last_block_size_; }
   std::uint64_t last_system_block() const { return last_system_block_; }

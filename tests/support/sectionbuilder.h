@@ -1,0 +1,40 @@
+// Builds navigation, marker and marker info blocks, and stand-alone marker info records, byte by
+// byte and independently of the library, for the RecBuilder to lay down.
+#ifndef RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H
+#define RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "support/recbuilder.h"
+
+namespace rectest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// (timestamp, offset) records, each with its reserved field of all ones, then `trailing` bytes.
+BlockSpec NavigationBlock(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& records,
+                          std::size_t trailing = 0);
+// The timestamp at payload offset 0 (24 in 1.0 files) of `size` bytes that are otherwise noise.
+BlockSpec MarkerBlock(std::uint64_t timestamp, bool version10 = false, std::size_t size = 32);
+
+struct MarkerInfo {
+  std::uint64_t timestamp = 0;
+  std::uint32_t kind = 0x71030000;  // description
+  Bytes data{};
+  std::uint32_t mark = 0x71717171;
+  std::optional<std::uint32_t> length{};  // forced data length; the data is written as given
+};
+// The 20-byte header and the data of one record, inline or stand-alone.
+Bytes MarkerInfoRecord(const MarkerInfo& record);
+BlockSpec MarkerInfoBlock(const std::vector<MarkerInfo>& records);
+// The data of a record list.
+Bytes OffsetList(const std::vector<std::uint64_t>& offsets);
+// The data of an audio record: a mono 8 kHz 16-bit PCM WAVEFORMATEX and `sample_bytes` of silence.
+Bytes Audio(std::size_t sample_bytes);
+
+}  // namespace rectest
+
+#endif  // RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H
