@@ -7,7 +7,7 @@
 #include "base/location.h"
 #include "base/privateinterfaces.h"
 #include "container/recstream.h"
-#include "host/tempfilesmgrwrp.h"
+#include "host/scopedtempfile.h"
 #include "platform/bytes.h"
 #include "platform/media/mediaformats.h"
 #include "platform/textconv.h"
@@ -21,27 +21,6 @@ namespace recfilereader {
 namespace {
 
 constexpr SourceTag kAudioWhere{"markersloader", "CMarkersLoader::AddMarkerInfoAudio"};
-
-// A temporary file of the reader's manager, removed again however the conversion ends.
-class TempFile {
- public:
-  explicit TempFile(IInterfaceAccess* access) {
-    manager_ = access != nullptr ? static_cast<IPrivTempFilesMgr*>(access->GetInterface(L"IPrivTempFilesMgr"))
-                                 : nullptr;
-    if (manager_ == nullptr || !manager_->CreateTempFile(L"marker_audio", L"avi", path_, kMaxTempPath)) {
-      throw exception_rt(L"Failed to create temporary file for audio conversion");
-    }
-  }
-  ~TempFile() { manager_->DeleteTempFile(path_); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  const wchar_t* path() const { return path_; }
-
- private:
-  IPrivTempFilesMgr* manager_;
-  wchar_t path_[kMaxTempPath] = {};
-};
 
 LONGLONG MarkerTimestamp(std::uint64_t timestamp) { return static_cast<LONGLONG>(timestamp); }
 
@@ -148,7 +127,8 @@ void CMarkersLoader::AddMarkerInfoAudio(const std::uint8_t* data, std::size_t le
   samples.blob.pBlobData = const_cast<BYTE*>(data + WAVEFORMATEX::kEncodedSize);  // only read
   PropertyValue avi;
   {
-    const TempFile temp(access_);
+    const ScopedTempFile temp(access_, L"marker_audio", L"avi",
+                              L"Failed to create temporary file for audio conversion");
     CAudioConverter::RawAudioToAviBlob(*format, samples, avi.get(), temp.path());
   }
   CRecMarkersMgr::SetMarkerProperty(markers_, MarkerTimestamp(timestamp), kMarkerPropAudioComment,

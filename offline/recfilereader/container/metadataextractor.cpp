@@ -11,7 +11,7 @@
 #include "base/privateinterfaces.h"
 #include "container/metadataformat.h"
 #include "host/reporttohost.h"
-#include "host/tempfilesmgrwrp.h"
+#include "host/scopedtempfile.h"
 #include "platform/media/picture.h"
 #include "platform/propvariantholder.h"
 #include "platform/storage/comobject.h"
@@ -130,29 +130,6 @@ std::optional<LONGLONG> TimestampOfName(const wchar_t* name) {
   return static_cast<LONGLONG>(value);
 }
 
-// A temporary file of the reader, deleted when this goes.
-class TempFile {
- public:
-  TempFile(IInterfaceAccess* access, const wchar_t* tag, const wchar_t* failure) {
-    files_ = access == nullptr ? nullptr
-                               : static_cast<IPrivTempFilesMgr*>(access->GetInterface(L"IPrivTempFilesMgr"));
-    path_[0] = L'\0';
-    if (files_ == nullptr || !files_->CreateTempFile(tag, L"avi", path_, kMaxTempPath)) {
-      files_ = nullptr;
-      throw exception_rt(failure);
-    }
-  }
-  ~TempFile() { files_->DeleteTempFile(path_); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  const wchar_t* path() const { return path_; }
-
- private:
-  IPrivTempFilesMgr* files_;
-  wchar_t path_[kMaxTempPath];
-};
-
 struct ElementName {
   LPOLESTR name;
   ~ElementName() { CoTaskMemFree(name); }
@@ -267,7 +244,7 @@ void CMetadataExtractor::ReadAudioComment(const GenericDataList& data, CPropMana
   samples.vt = VT_BLOB;
   samples.blob.cbSize = static_cast<ULONG>(bytes.size() - WAVEFORMATEX::kEncodedSize);
   samples.blob.pBlobData = const_cast<std::uint8_t*>(bytes.data() + WAVEFORMATEX::kEncodedSize);
-  const TempFile file(access_, L"reader.audio", L"Failed to create temporary file for audio conversion");
+  const ScopedTempFile file(access_, L"reader.audio", L"avi", L"Failed to create temporary file for audio conversion");
   PropVariantHolder result;
   CAudioConverter::RawAudioToAviBlob(format, samples, result.get(), file.path());
   recording.Put(kRecPropAudioComment, result.get());
@@ -284,7 +261,7 @@ void CMetadataExtractor::ReadVideoPreview(const MetadataList& list, CPropManager
         {static_cast<const std::uint8_t*>(picture->GetData()), picture->GetSize()});
     if (frame) frames.push_back(std::move(*frame));  // pictures that do not decode are skipped
   }
-  const TempFile file(access_, L"reader.video", L"Failed to create temporary file for video conversion");
+  const ScopedTempFile file(access_, L"reader.video", L"avi", L"Failed to create temporary file for video conversion");
   PropVariantHolder result;
   CVideoConverter::RawVideoToAviBlob(frames, result.get(), file.path());
   recording.Put(kRecPropVideoPreview, result.get());
