@@ -44,11 +44,13 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
        {L"IInterfaceAccess", L"IObjectDestroy", L"IPerformanceTable", L"IRecordingSupport", L"IRecordingReader",
         L"IRecordingReaderEx", L"IRecordingData", L"IRecordingDataEx", L"IRecordingNavigate", L"IRecordingPosition",
         L"IRecordingPositionEx", L"IRecordingPositionCmp", L"IRecordingEdit", L"IRecordingSave",
-        L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError", L"IObjectProperties"}) {
+        L"IRecordingRepair", L"IExMemoryMgr", L"IRecordingError", L"IObjectProperties", L"IExObjectProperties",
+        L"IRecordingSources2", L"IRecordingSources", L"IRecordingMarker"}) {
     EXPECT_NE(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
   for (const wchar_t* name : {L"IPrivSetLastError", L"IDirectPropAccess", L"IPrivTempFilesMgr",
-                              L"IPrivInterfaceMgr", L"IExternalInterfaceAccess", L"INothing", L"irecordingreader"}) {
+                              L"IPrivInterfaceMgr", L"IExternalInterfaceAccess", L"IPrivRecordingMarker", L"INothing",
+                              L"irecordingreader"}) {
     EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
   EXPECT_EQ(reader->GetInterface(nullptr), nullptr);

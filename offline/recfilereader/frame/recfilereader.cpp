@@ -13,7 +13,9 @@ CRecFileReader::CRecFileReader(IInterfaceAccess* host)
       last_error_(&context_),
       external_(&context_, host),
       stream_(&context_),
-      temp_files_(&context_) {
+      temp_files_(&context_),
+      sources_(&context_),
+      markers_(&context_) {
   RegisterOwnInterfaces();
   RegisterPropertyTable();
   context_.Bind();
@@ -63,6 +65,8 @@ void CRecFileReader::RegisterOwnInterfaces() {
 void CRecFileReader::RegisterPropertyTable() {
   registry_.RegisterInterface(L"IObjectProperties",
                               static_cast<IObjectProperties*>(static_cast<IExObjectProperties*>(&properties_)), true);
+  // Hosts also find the table with its descriptions through the catalogue.
+  registry_.RegisterInterface(L"IExObjectProperties", static_cast<IExObjectProperties*>(&properties_), true);
   registry_.RegisterInterface(L"IDirectPropAccess", static_cast<IDirectPropAccess*>(&properties_), false);
 }
 
@@ -113,6 +117,8 @@ void CRecFileReader::CloseRecording() {
                       kDirectCanChangeMarkerProp, kDirectCanExtractRecPart})
     SetDirect(number, false);
   stream_.CloseFile();
+  markers_.SetMarkers({});
+  sources_.ReplaceSources({});
   open_state_ = 0;
 }
 

@@ -14,6 +14,8 @@
 #include "host/tempfilesmgrwrp.h"
 #include "platform/dynamiclibrary.h"
 #include "properties/recfilereaderprop.h"
+#include "sources/recmarkersmgr.h"
+#include "sources/recsourcesmgr.h"
 #include "recfilereader/compression.h"
 #include "recfilereader/data.h"
 #include "recfilereader/navigation.h"
@@ -112,6 +114,9 @@ class CRecFileReader final : public IInterfaceAccess,
   CRecStream stream_;
   ULONG open_state_ = 0;
   CTempFilesMgrWrp temp_files_;
+  // The recording's sources and markers, which hosts reach through the reader's catalogue.
+  CRecSourcesMgr sources_;
+  CRecMarkersMgr markers_;
   DynamicLibrary compression_library_;
   IInterfaceAccess* compression_access_ = nullptr;
   ICompressionAlgo* compression_ = nullptr;
