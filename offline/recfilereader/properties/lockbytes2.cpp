@@ -49,8 +49,8 @@ HRESULT CLockBytes2::SetSize(ULARGE_INTEGER size) {
   return buffer_->Resize(static_cast<std::size_t>(size.QuadPart)) ? S_OK : E_FAIL;
 }
 
-HRESULT CLockBytes2::Stat(STATSTG* stat, DWORD statFlag) {
-  return FillStat(stat, statFlag, kStatName, buffer_->GetSize());
+HRESULT CLockBytes2::Stat(STATSTG* stat, DWORD stat_flag) {
+  return FillStat(stat, stat_flag, kStatName, buffer_->GetSize());
 }
 
 }  // namespace recfilereader

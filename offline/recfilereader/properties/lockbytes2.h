@@ -25,7 +25,7 @@ class CLockBytes2 final : public CLockBytesObject {
   HRESULT WriteAt(ULARGE_INTEGER offset, const void* data, ULONG count, ULONG* written) override;
   HRESULT Flush() override;
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+  HRESULT Stat(STATSTG* stat, DWORD stat_flag) override;
 
  private:
   ~CLockBytes2() override = default;

@@ -77,8 +77,8 @@ HRESULT CLockBytesTvk::Grow(ULONGLONG size) {
   return S_OK;
 }
 
-HRESULT CLockBytesTvk::Stat(STATSTG* stat, DWORD statFlag) {
-  return FillStat(stat, statFlag, kStatName, size_);
+HRESULT CLockBytesTvk::Stat(STATSTG* stat, DWORD stat_flag) {
+  return FillStat(stat, stat_flag, kStatName, size_);
 }
 
 HRESULT CreateDocumentLockBytes(IExMemoryMgr* memory, ILockBytes** lock_bytes) {

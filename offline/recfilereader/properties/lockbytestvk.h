@@ -28,7 +28,7 @@ class CLockBytesTvk final : public CLockBytesObject {
   HRESULT Flush() override;
   // Shrinking keeps the block; growing may move it.
   HRESULT SetSize(ULARGE_INTEGER size) override;
-  HRESULT Stat(STATSTG* stat, DWORD statFlag) override;
+  HRESULT Stat(STATSTG* stat, DWORD stat_flag) override;
 
   ULONG capacity_units() const { return capacity_units_; }
 
