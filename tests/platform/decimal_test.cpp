@@ -93,41 +93,35 @@ TEST(DecimalTest, FromDoubleKeepsFifteenSignificantDigits) {
   ExpectDecimal(f, 0, 0, 1, 1, false);
 }
 
-TEST(DecimalTest, IntegerResultsRoundHalfToEvenAndReportOverflow) {
-  LONG l = 99;
-  const DECIMAL two_half = Small(25, 1);
-  EXPECT_EQ(VarI4FromDec(&two_half, &l), S_OK);
-  EXPECT_EQ(l, 2);
-  const DECIMAL three_half = Small(35, 1), minus_two_half = Small(25, 1, true), above = Small(251, 2);
-  EXPECT_EQ(VarI4FromDec(&three_half, &l), S_OK);
-  EXPECT_EQ(l, 4);
-  EXPECT_EQ(VarI4FromDec(&minus_two_half, &l), S_OK);
-  EXPECT_EQ(l, -2);
-  EXPECT_EQ(VarI4FromDec(&above, &l), S_OK);
-  EXPECT_EQ(l, 3);
+// A conversion out of DECIMAL: its result and the target afterwards (5 before).
+template <class T>
+std::pair<HRESULT, double> From(HRESULT (*convert)(const DECIMAL*, T*), DECIMAL d) {
+  T value = 5;
+  const HRESULT hr = convert(&d, &value);
+  return {hr, static_cast<double>(value)};
+}
 
-  CHAR c = 5;
-  const DECIMAL i1_over = Small(1275, 1), i1_min = Small(1285, 1, true);
-  EXPECT_EQ(VarI1FromDec(&i1_over, &c), DISP_E_OVERFLOW);  // 127.5 rounds to 128
-  EXPECT_EQ(c, 5);
-  EXPECT_EQ(VarI1FromDec(&i1_min, &c), S_OK);  // -128.5 rounds to -128
-  EXPECT_EQ(c, -128);
-
-  ULONG u = 7;
-  const DECIMAL small_negative = Small(4, 1, true), minus_one = Small(1, 0, true);
-  EXPECT_EQ(VarUI4FromDec(&small_negative, &u), S_OK);
-  EXPECT_EQ(u, 0u);
-  EXPECT_EQ(VarUI4FromDec(&minus_one, &u), DISP_E_OVERFLOW);
-
-  const DECIMAL max96 = Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0);
-  ULONGLONG u8 = 0;
-  EXPECT_EQ(VarUI8FromDec(&max96, &u8), DISP_E_OVERFLOW);
-  const DECIMAL i8_min = Dec(0, 0x80000000, 0, 0, true);
-  LONGLONG i8 = 0;
-  EXPECT_EQ(VarI8FromDec(&i8_min, &i8), S_OK);
-  EXPECT_EQ(i8, std::numeric_limits<LONGLONG>::min());
-  const DECIMAL invalid = Small(1, 29);
-  EXPECT_EQ(VarI8FromDec(&invalid, &i8), E_INVALIDARG);
+// Integers round half to even and report overflow without touching the target; binary results
+// are the nearest to the exact value (the element matrix shows a tenth and a half).
+TEST(DecimalTest, ResultsOutOfDecimal) {
+  const struct {
+    const char* name;
+    std::pair<HRESULT, double> got, want;
+  } cases[] = {
+      {"2.5", From(VarI4FromDec, Small(25, 1)), {S_OK, 2}}, {"3.5", From(VarI4FromDec, Small(35, 1)), {S_OK, 4}},
+      {"-2.5", From(VarI4FromDec, Small(25, 1, true)), {S_OK, -2}}, {"2.51", From(VarI4FromDec, Small(251, 2)), {S_OK, 3}},
+      {"127.5 rounds to 128", From(VarI1FromDec, Small(1275, 1)), {DISP_E_OVERFLOW, 5}},
+      {"-128.5 rounds to -128", From(VarI1FromDec, Small(1285, 1, true)), {S_OK, -128}},
+      {"-0.4 unsigned", From(VarUI4FromDec, Small(4, 1, true)), {S_OK, 0}},
+      {"-1 unsigned", From(VarUI4FromDec, Small(1, 0, true)), {DISP_E_OVERFLOW, 5}},
+      {"2^96 - 1 into 64 bits", From(VarUI8FromDec, Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)), {DISP_E_OVERFLOW, 5}},
+      {"I8 min", From(VarI8FromDec, Dec(0, 0x80000000, 0, 0, true)), {S_OK, -9223372036854775808.0}},
+      {"scale 29", From(VarI8FromDec, Small(1, 29)), {E_INVALIDARG, 5}},
+      {"-1/3", From(VarR8FromDec, Dec(0, 0x00012F2A, 0x36ECD555, 15, true)), {S_OK, -0.333333333333333}},
+      {"0.1 as float", From(VarR4FromDec, Small(1, 1)), {S_OK, 0.1f}},
+      {"-0.000 is false", From(VarBoolFromDec, Small(0, 3, true)), {S_OK, VARIANT_FALSE}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.got, c.want) << c.name;
 }
 
 TEST(DecimalTest, IntegersEnterExactly) {
@@ -139,20 +133,6 @@ TEST(DecimalTest, IntegersEnterExactly) {
   ExpectDecimal(d, 0, 0x80000000, 0, 0, true);
   ASSERT_EQ(VarDecFromI1(-5, &d), S_OK);
   ExpectDecimal(d, 0, 0, 5, 0, true);
-}
-
-// The element matrix shows a tenth and a half; these are the results it does not reach.
-TEST(DecimalTest, BinaryResultsAreNearestToExactValue) {
-  double r8 = 0;
-  const DECIMAL tenth = Small(1, 1), third = Dec(0, 0x00012F2A, 0x36ECD555, 15, true), zero = Small(0, 3, true);
-  ASSERT_EQ(VarR8FromDec(&third, &r8), S_OK);
-  EXPECT_EQ(r8, -0.333333333333333);
-  float r4 = 0;
-  ASSERT_EQ(VarR4FromDec(&tenth, &r4), S_OK);
-  EXPECT_EQ(r4, 0.1f);
-  VARIANT_BOOL b = VARIANT_TRUE;
-  ASSERT_EQ(VarBoolFromDec(&zero, &b), S_OK);
-  EXPECT_EQ(b, VARIANT_FALSE);
 }
 
 TEST(DecimalTest, TextDropsTrailingFractionZeros) {
