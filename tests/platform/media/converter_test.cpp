@@ -11,13 +11,11 @@
 #include "properties/audioconverter.h"
 #include "properties/videoconverter.h"
 #include "support/propvarianttext.h"
-#include "support/tempdir.h"
 #include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {
 
-using mediatest::HaveTool;
 using mediatest::Pcm;
 using mediatest::ProbeStream;
 using mediatest::ProbeValue;
@@ -35,20 +33,7 @@ std::vector<std::uint8_t> Ramp(std::size_t size) {
   return bytes;
 }
 
-// The AVI bytes of `result` written out, so that the peer can read them.
-std::filesystem::path SaveBlob(const TempDir& dir, const PropVariantHolder& result) {
-  const auto path = dir / "peer.avi";
-  rectest::WriteFileBytes(path, BlobBytes(result));
-  return path;
-}
-
-class AviPeer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!HaveTool("ffprobe") || !HaveTool("ffmpeg")) GTEST_SKIP() << "ffprobe or ffmpeg not installed";
-  }
-  TempDir dir_;
-};
+using AviPeer = mediatest::PeerTest;
 
 // What ffmpeg decodes must be the samples that went in. ffprobe estimates an AVI audio
 // stream's duration from the bit rate; the stream's length in samples is its frame count.
@@ -71,10 +56,10 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
     SCOPED_TRACE(c.name);
     const auto samples = Ramp(c.bytes);
     PropVariantHolder input = rectest::Blob(samples), result;
-    CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), (dir_ / "temp.avi").wstring());
+    const auto avi = dir_ / "temp.avi";
+    CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), avi.wstring());
     ASSERT_EQ(result.vt(), VT_BLOB);
-    EXPECT_EQ(rectest::ReadFileBytes(dir_ / "temp.avi"), BlobBytes(result)) << "the temporary file stays";
-    const auto avi = SaveBlob(dir_, result);
+    EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result)) << "the temporary file stays";
     const auto probe = ProbeStream(avi);
     ASSERT_TRUE(probe);
     EXPECT_EQ(ProbeValue(*probe, "codec_name"), c.codec);
@@ -142,8 +127,9 @@ TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PropVariantHolder result;
-    CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), (dir_ / "temp.avi").wstring());
-    const auto avi = SaveBlob(dir_, result);
+    const auto avi = dir_ / "temp.avi";
+    CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), avi.wstring());
+    EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result));
     const auto probe = ProbeStream(avi);
     ASSERT_TRUE(probe);
     EXPECT_EQ(ProbeValue(*probe, "codec_name"), "rawvideo");

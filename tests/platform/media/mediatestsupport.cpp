@@ -71,8 +71,8 @@ std::optional<std::string> RunCapture(const std::string& command) {
   return output;
 }
 
-bool HaveTool(const char* name) {
-  return RunCapture(std::string("command -v ") + name + " >/dev/null 2>&1 && echo yes").value_or("") == "yes\n";
+void PeerTest::SetUp() {
+  if (!RunCapture("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null")) GTEST_SKIP() << "no ffmpeg or ffprobe";
 }
 
 std::optional<std::string> ProbeStream(const std::filesystem::path& file) {

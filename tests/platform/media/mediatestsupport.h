@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/media/mediaformats.h"
+#include "support/tempdir.h"
 
 namespace mediatest {
 
@@ -29,7 +32,13 @@ std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec);
 
 // Standard output of `command`, or empty when it cannot be run or exits with an error.
 std::optional<std::string> RunCapture(const std::string& command);
-bool HaveTool(const char* name);  // ffmpeg or ffprobe on the search path
+
+// A test that runs ffmpeg and ffprobe (skipped without them) in a private temporary directory.
+class PeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  rectest::TempDir dir_;
+};
 
 // `key=value` lines of `ffprobe -show_streams -count_frames` for the only stream of `file`.
 std::optional<std::string> ProbeStream(const std::filesystem::path& file);
