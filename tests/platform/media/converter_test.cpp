@@ -17,8 +17,7 @@ namespace recfilereader {
 namespace {
 
 using mediatest::Pcm;
-using mediatest::ProbeStream;
-using mediatest::ProbeValue;
+using mediatest::Probe;
 using mediatest::RunCapture;
 using rectest::PropVariantHolder;
 using rectest::TempDir;
@@ -60,13 +59,8 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
     CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), avi.wstring());
     ASSERT_EQ(result.vt(), VT_BLOB);
     EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result)) << "the temporary file stays";
-    const auto probe = ProbeStream(avi);
-    ASSERT_TRUE(probe);
-    EXPECT_EQ(ProbeValue(*probe, "codec_name"), c.codec);
-    EXPECT_EQ(ProbeValue(*probe, "sample_rate"), "8000");
-    EXPECT_EQ(ProbeValue(*probe, "channels"), c.channels);
-    EXPECT_EQ(ProbeValue(*probe, "time_base"), "1/8000");
-    EXPECT_EQ(ProbeValue(*probe, "nb_frames"), c.samples);
+    EXPECT_EQ(Probe(avi, {"codec_name", "sample_rate", "channels", "time_base", "nb_frames"}),
+              std::string(c.codec) + " 8000 " + c.channels + " 1/8000 " + c.samples);
     const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f " + c.raw_format + " -");
     ASSERT_TRUE(decoded);
     EXPECT_EQ(std::vector<std::uint8_t>(decoded->begin(), decoded->end()), samples);
@@ -130,15 +124,9 @@ TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
     const auto avi = dir_ / "temp.avi";
     CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), avi.wstring());
     EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result));
-    const auto probe = ProbeStream(avi);
-    ASSERT_TRUE(probe);
-    EXPECT_EQ(ProbeValue(*probe, "codec_name"), "rawvideo");
-    EXPECT_EQ(ProbeValue(*probe, "pix_fmt"), c.pix_fmt);
-    EXPECT_EQ(ProbeValue(*probe, "width"), std::to_string(c.frames[0].width()));
-    EXPECT_EQ(ProbeValue(*probe, "height"), std::to_string(c.frames[0].height()));
-    EXPECT_EQ(ProbeValue(*probe, "r_frame_rate"), "15/1");
-    EXPECT_EQ(ProbeValue(*probe, "nb_read_frames"), c.frame_count);
-    EXPECT_EQ(ProbeValue(*probe, "TAG:title"), "Video Stream");
+    EXPECT_EQ(Probe(avi, {"codec_name", "pix_fmt", "width", "height", "r_frame_rate", "nb_read_frames", "TAG:title"}),
+              "rawvideo " + std::string(c.pix_fmt) + " " + std::to_string(c.frames[0].width()) + " " +
+                  std::to_string(c.frames[0].height()) + " 15/1 " + c.frame_count + " Video Stream");
     const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f rawvideo -pix_fmt bgr24 -");
     ASSERT_TRUE(decoded);
     std::vector<std::uint8_t> expected;

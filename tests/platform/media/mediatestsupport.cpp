@@ -1,7 +1,6 @@
 #include "platform/media/mediatestsupport.h"
 
 #include <cstdio>
-#include <sstream>
 #include <sys/wait.h>
 
 namespace mediatest {
@@ -75,17 +74,15 @@ void PeerTest::SetUp() {
   if (!RunCapture("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null")) GTEST_SKIP() << "no ffmpeg or ffprobe";
 }
 
-std::optional<std::string> ProbeStream(const std::filesystem::path& file) {
-  return RunCapture("ffprobe -v error -count_frames -show_streams -of default=noprint_wrappers=1 '" +
-                    file.string() + "'");
-}
-
-std::string ProbeValue(const std::string& probe, const std::string& key) {
-  std::istringstream lines(probe);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+std::string Probe(const std::filesystem::path& file, std::initializer_list<const char*> keys) {
+  const std::string probe = "\n" + RunCapture("ffprobe -v error -count_frames -show_streams -of default=noprint_wrappers=1 '" +
+                                               file.string() + "'").value_or("");
+  std::string values;
+  for (const std::string key : keys) {
+    const std::size_t at = probe.find("\n" + key + "="), from = at == std::string::npos ? probe.size() : at + key.size() + 2;
+    values += (values.empty() ? "" : " ") + probe.substr(from, probe.find('\n', from) - from);
   }
-  return "";
+  return values;
 }
 
 std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y) {

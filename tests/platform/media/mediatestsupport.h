@@ -40,10 +40,9 @@ class PeerTest : public ::testing::Test {
   rectest::TempDir dir_;
 };
 
-// `key=value` lines of `ffprobe -show_streams -count_frames` for the only stream of `file`.
-std::optional<std::string> ProbeStream(const std::filesystem::path& file);
-// The value of `key` in ffprobe's output, or empty.
-std::string ProbeValue(const std::string& probe, const std::string& key);
+// The values `ffprobe -show_streams -count_frames` gives for `keys` of the only stream of `file`,
+// separated by blanks (empty for a key it does not give).
+std::string Probe(const std::filesystem::path& file, std::initializer_list<const char*> keys);
 
 // A deterministic BGR colour for pixel (x, y) of a test picture, smooth enough for JPEG.
 std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y);
