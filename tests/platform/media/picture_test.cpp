@@ -80,6 +80,10 @@ std::vector<std::uint8_t> PackRows(std::uint32_t width, std::uint32_t height, st
 }
 
 Bgra Opaque(std::array<std::uint8_t, 3> c) { return {c[0], c[1], c[2], 255}; }
+Bgra OpaqueColor(std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); }
+Bgra TranslucentColor(std::uint32_t x, std::uint32_t y) {
+  return {TestColor(x, y)[0], TestColor(x, y)[1], TestColor(x, y)[2], static_cast<std::uint8_t>(255 - 20 * x)};
+}
 
 TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
   struct Case {
@@ -108,12 +112,7 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
                  PackRows(9, 5, bpp, false, [&](std::uint32_t x, std::uint32_t y) { return pack(color(x, y)); })};
     return Case{name, spec, {9, 5, color}, decoded_bpp, tolerance};
   };
-  auto opaque = [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); };
-  auto translucent = [](std::uint32_t x, std::uint32_t y) {
-    auto c = Opaque(TestColor(x, y));
-    c[3] = static_cast<std::uint8_t>(x * 25);
-    return c;
-  };
+
   auto bgra = [](Bgra c) {
     return std::uint32_t{c[0]} | std::uint32_t{c[1]} << 8 | std::uint32_t{c[2]} << 16 | std::uint32_t{c[3]} << 24;
   };
@@ -127,11 +126,11 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
       indexed("8 bpp, top-down", 7, 6, 8, 256, true, 40),
       indexed("8 bpp, core header", 7, 2, 8, 256, false, 12),
       indexed("8 bpp, version 5 header, 200 colours stored", 3, 3, 8, 200, false, 124),
-      direct("24 bpp, 9 wide", 24, 0, 40, {}, opaque, bgrx, 24, 0),
-      direct("32 bpp plain: the fourth byte is unused", 32, 0, 40, {}, opaque, bgrx, 24, 0),
-      direct("32 bpp bit fields with alpha", 32, 3, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, translucent, bgra, 32, 0),
-      direct("16 bpp plain 5-5-5", 16, 0, 40, {}, opaque, rgb555, 24, 9),
-      direct("16 bpp bit fields 5-6-5 after the header", 16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}, opaque, rgb565, 24, 9),
+      direct("24 bpp, 9 wide", 24, 0, 40, {}, OpaqueColor, bgrx, 24, 0),
+      direct("32 bpp plain: the fourth byte is unused", 32, 0, 40, {}, OpaqueColor, bgrx, 24, 0),
+      direct("32 bpp bit fields with alpha", 32, 3, 56, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, TranslucentColor, bgra, 32, 0),
+      direct("16 bpp plain 5-5-5", 16, 0, 40, {}, OpaqueColor, rgb555, 24, 9),
+      direct("16 bpp bit fields 5-6-5 after the header", 16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}, OpaqueColor, rgb565, 24, 9),
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,12 +179,7 @@ class DecodeByPeer : public mediatest::PeerTest {
 };
 
 TEST_F(DecodeByPeer, EachFormatComesBackAsItWent) {
-  const Logical opaque{13, 7, [](std::uint32_t x, std::uint32_t y) { return Opaque(TestColor(x, y)); }};
-  const Logical translucent{13, 7, [](std::uint32_t x, std::uint32_t y) {
-                              auto c = Opaque(TestColor(x, y));
-                              c[3] = static_cast<std::uint8_t>(255 - 20 * x);
-                              return c;
-                            }};
+  const Logical opaque{13, 7, OpaqueColor}, translucent{13, 7, TranslucentColor};
   const Logical grey{13, 7, [](std::uint32_t x, std::uint32_t y) {
                        const auto g = static_cast<std::uint8_t>(17 * x + 3 * y);
                        return Bgra{g, g, g, 255};
