@@ -2,6 +2,7 @@
 // report and decode must be what went in.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "platform/bytes.h"
@@ -69,29 +70,24 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
 
 Picture TestFrame(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
   Picture picture(width, height, 24);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      auto* p = picture.row(y).data() + 3 * x;
-      p[0] = static_cast<std::uint8_t>(x + seed);
-      p[1] = static_cast<std::uint8_t>(y * 2);
-      p[2] = static_cast<std::uint8_t>(x ^ y ^ seed);
-    }
+  for (std::uint32_t i = 0; i < width * height; ++i) {
+    const std::uint32_t x = i % width, y = i / width;
+    const std::uint8_t bgr[] = {static_cast<std::uint8_t>(x + seed), static_cast<std::uint8_t>(y * 2),
+                                static_cast<std::uint8_t>(x ^ y ^ seed)};
+    std::memcpy(picture.row(y).data() + 3 * x, bgr, 3);
   }
   return picture;
 }
 
 // Top-down BGR bytes of every pixel, as ffmpeg decodes raw video.
 std::vector<std::uint8_t> TopDownBgr(const Picture& picture) {
+  const bool indexed = picture.bits_per_pixel() == 8;
   std::vector<std::uint8_t> out;
   for (std::uint32_t y = picture.height(); y-- > 0;) {
-    const auto row = picture.row(y);
     for (std::uint32_t x = 0; x < picture.width(); ++x) {
-      if (picture.bits_per_pixel() == 24) {
-        out.insert(out.end(), row.begin() + 3 * x, row.begin() + 3 * x + 3);
-      } else {
-        const RgbQuad color = picture.palette()[row[x]];
-        out.insert(out.end(), {color.blue, color.green, color.red});
-      }
+      const std::uint8_t* p = picture.row(y).data() + (indexed ? x : 3 * x);
+      const RgbQuad c = indexed ? picture.palette()[*p] : RgbQuad{p[0], p[1], p[2]};
+      out.insert(out.end(), {c.blue, c.green, c.red});
     }
   }
   return out;
@@ -146,25 +142,19 @@ TEST(AviConverters, FailuresAreLocatedRunTimeErrors) {
   PropVariantHolder samples = rectest::Blob(Ramp(100)), result;
   WAVEFORMATEX no_block = Pcm(1, 8000, 16);
   no_block.nBlockAlign = 0;
-  const std::wstring audio_where = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
-  const std::wstring video_where = L" (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: ";
-  struct Case {
-    const char* name;
+  const std::wstring audio = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
+  const struct Case {
     std::function<void()> run;
     std::wstring text_start;
-  };
-  const std::vector<Case> cases = {
-      {"zero block align",
-       [&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
-       L"0x00000016 Invalid argument" + audio_where},
-      {"folder missing",
-       [&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },
-       L"0x00000002 No such file or directory" + audio_where},
-      {"no frames", [&] { CVideoConverter::RawVideoToAviBlob({}, result.get(), temp); },
-       L"No video frames to convert" + video_where},
+  } cases[] = {
+      {[&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
+       L"0x00000016 Invalid argument" + audio},
+      {[&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },
+       L"0x00000002 No such file or directory" + audio},
+      {[&] { CVideoConverter::RawVideoToAviBlob({}, result.get(), temp); },
+       L"No video frames to convert (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
     const std::wstring text = rectest::RaisedText(c.run);
     EXPECT_EQ(text.substr(0, c.text_start.size()), c.text_start) << WideToUtf8(text);
     EXPECT_EQ(result.vt(), VT_EMPTY);
