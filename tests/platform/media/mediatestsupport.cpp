@@ -10,9 +10,9 @@ void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
   out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+void Put32(std::vector<std::uint8_t>& out, std::size_t v) {
   Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
+  Put16(out, static_cast<std::uint32_t>(v >> 16));
 }
 
 }  // namespace
@@ -24,26 +24,15 @@ std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec) {
   const std::size_t head = 14 + spec.header_size + (masks_after ? 12 : 0) + entry * spec.palette.size();
 
   std::vector<std::uint8_t> out{'B', 'M'};
-  Put32(out, static_cast<std::uint32_t>(head + spec.pixels.size()));
-  Put32(out, 0);
-  Put32(out, static_cast<std::uint32_t>(head));
-  Put32(out, spec.header_size);
-  if (core) {
-    Put16(out, static_cast<std::uint32_t>(spec.width));
-    Put16(out, static_cast<std::uint32_t>(spec.height));
-    Put16(out, 1);
-    Put16(out, spec.bits_per_pixel);
-  } else {
-    Put32(out, static_cast<std::uint32_t>(spec.width));
-    Put32(out, static_cast<std::uint32_t>(spec.height));
-    Put16(out, 1);
-    Put16(out, spec.bits_per_pixel);
-    Put32(out, spec.compression);
-    Put32(out, static_cast<std::uint32_t>(spec.pixels.size()));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, static_cast<std::uint32_t>(spec.palette.size()));
-    Put32(out, 0);
+  for (std::size_t v : {head + spec.pixels.size(), std::size_t{0}, head, std::size_t{spec.header_size}}) Put32(out, v);
+  const auto width = static_cast<std::uint32_t>(spec.width), height = static_cast<std::uint32_t>(spec.height);
+  for (std::uint32_t v : {width, height}) core ? Put16(out, v) : Put32(out, v);
+  Put16(out, 1);
+  Put16(out, spec.bits_per_pixel);
+  if (!core) {
+    for (std::size_t v : {std::size_t{spec.compression}, spec.pixels.size(), std::size_t{2835}, std::size_t{2835},
+                          spec.palette.size(), std::size_t{0}})
+      Put32(out, v);
     if (spec.header_size > 40 || masks_after) {
       const int count = spec.header_size >= 56 ? 4 : 3;
       for (int i = 0; i < count; ++i) Put32(out, spec.masks[static_cast<std::size_t>(i)]);
