@@ -55,9 +55,7 @@ void ExpectPixels(const Picture& picture, const Logical& expected, int tolerance
       const Bgra got = PixelAt(picture, x, y);
       const Bgra want = expected.color(x, y);
       for (int c = 0; c < 4; ++c) worst = std::max(worst, std::abs(got[c] - want[c]));
-      if (worst > tolerance) {
-        FAIL() << "pixel " << x << "," << y << " channel differs by " << worst;
-      }
+      if (worst > tolerance) FAIL() << "pixel " << x << "," << y << " channel differs by " << worst;
     }
   }
 }
@@ -94,9 +92,8 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
     int tolerance;
   };
   std::vector<std::array<std::uint8_t, 3>> palette(256);
-  for (std::size_t i = 0; i < palette.size(); ++i) {
+  for (std::size_t i = 0; i < palette.size(); ++i)
     palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 5), static_cast<std::uint8_t>(255 - i)};
-  }
   // Only `colors` palette entries are stored; the decoder must blacken the rest.
   auto indexed = [&](const char* name, std::uint32_t w, std::uint32_t h, std::uint16_t bpp, std::uint32_t colors,
                      bool top_down, std::uint32_t header_size) {
@@ -143,10 +140,8 @@ TEST(DecodeBmp, DepthsAndHeadersAsWindowsStoresThem) {
     if (c.decoded_bpp > 8) continue;
     ASSERT_EQ(picture->palette().size(), 1u << c.decoded_bpp);
     EXPECT_EQ(picture->InfoHeader().biClrUsed, 1u << c.decoded_bpp);
-    for (std::size_t i = c.spec.palette.size(); i < picture->palette().size(); ++i) {
-      const RgbQuad entry = picture->palette()[i];
-      EXPECT_EQ(entry.red | entry.green | entry.blue, 0) << "entry " << i;
-    }
+    for (std::size_t i = c.spec.palette.size(); i < picture->palette().size(); ++i)
+      EXPECT_EQ(picture->palette()[i].red | picture->palette()[i].green | picture->palette()[i].blue, 0) << i;
   }
 }
 
