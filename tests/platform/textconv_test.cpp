@@ -18,10 +18,7 @@ TEST(TextConv, RoundTripsOutsideTheBasicPlane) {
   EXPECT_EQ(Utf16LeToWide(le.data(), le.size()), text);
   // U+1F600 takes a surrogate pair: 4 bytes D83D DE00, little-endian.
   ASSERT_GE(le.size(), 4u);
-  EXPECT_EQ(le[le.size() - 4], 0x3D);
-  EXPECT_EQ(le[le.size() - 3], 0xD8);
-  EXPECT_EQ(le[le.size() - 2], 0x00);
-  EXPECT_EQ(le[le.size() - 1], 0xDE);
+  EXPECT_EQ(std::vector<std::uint8_t>(le.end() - 4, le.end()), (std::vector<std::uint8_t>{0x3D, 0xD8, 0x00, 0xDE}));
 }
 
 TEST(TextConv, IllFormedInputBecomesReplacementCharacters) {

@@ -18,11 +18,10 @@ namespace {
 using namespace rectest;
 
 struct MatrixCase {
-  const char* name;
-  VARTYPE target;
   PropVariantHolder source;
   bool converted;
-  PropVariantHolder expected;  // the target element afterwards (a zero value of the target type when refused)
+  PropVariantHolder expected;  // of the target type: its element afterwards (zero when refused)
+  const char* rule = "";
 };
 
 // One element of each source into a fresh zero value of its target type: every row of the
@@ -30,93 +29,63 @@ struct MatrixCase {
 TEST(PropConvertTest, ElementMatrix) {
   std::vector<MatrixCase> cases = {
       // Integer targets.
-      {"I1 <- I4 300 keeps the low byte", VT_I1, I4(300), true, I1(44)},
-      {"UI1 <- BOOL true is -1", VT_UI1, Bool(true), true, UI1(255)},
-      {"I2 <- R8 truncates toward zero", VT_I2, R8(-2.9), true, I2(-2)},
-      {"UI2 <- R8 beyond 32 bits: x86 overflow pattern", VT_UI2, R8(1e10), true, UI2(0)},
-      {"I2 <- LPSTR keeps the low bits", VT_I2, Lpstr("70000"), true, I2(4464)},
-      {"I2 <- null LPSTR", VT_I2, Typed(VT_LPSTR), true, I2(0)},
-      {"I1 <- DECIMAL rounds half to even", VT_I1, Dec(L"2.5"), true, I1(2)},
-      {"UI1 <- ERROR refused", VT_UI1, Err(5), false, UI1(0)},
-      {"I4 <- ERROR copied", VT_I4, Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E))},
-      {"I4 <- LPWSTR blanks, sign and leading digits", VT_I4, Lpwstr(L"  -42abc"), true, I4(-42)},
-      {"I4 <- LPWSTR saturates as atoi does", VT_I4, Lpwstr(L"99999999999"), true, I4(std::numeric_limits<LONG>::max())},
-      {"I4 <- DECIMAL rounds, not truncates", VT_I4, Dec(L"3.5"), true, I4(4)},
-      {"INT <- DECIMAL refused", VT_INT, Dec(L"3"), false, Int(0)},
-      {"UI4 <- R8 -1 wraps", VT_UI4, R8(-1.0), true, UI4(4294967295u)},
-      {"UI4 <- R8 3e9 through 64 bits", VT_UI4, R8(3e9), true, UI4(3000000000u)},
-      {"UI4 <- DECIMAL", VT_UI4, Dec(L"7"), true, UI4(7)},
-      {"UI4 <- FILETIME refused", VT_UI4, FileTime(5), false, UI4(0)},
-      {"I8 <- UI4 zero-extends", VT_I8, UI4(0xFFFFFFFF), true, I8(4294967295ll)},
-      {"I8 <- I4 sign-extends", VT_I8, I4(-1), true, I8(-1)},
-      {"I8 <- ERROR refused", VT_I8, Err(1), false, I8(0)},
-      {"UI8 <- LPSTR negative wraps", VT_UI8, Lpstr("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull)},
-      {"UI8 <- R8 upper half converts exactly (choice)", VT_UI8, R8(1.5e19), true, UI8(15000000000000000000ull)},
-      {"I8 <- LPWSTR beyond 64 bits saturates", VT_I8, Lpwstr(L"99999999999999999999"), true,
-       I8(std::numeric_limits<LONGLONG>::max())},
-      {"UI8 <- DECIMAL", VT_UI8, Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)},
-      {"I4 <- EMPTY refused", VT_I4, Typed(VT_EMPTY), false, I4(0)},
+      {I4(300), true, I1(44), "300 keeps the low byte"}, {Bool(true), true, UI1(255), "true is -1"},
+      {R8(-2.9), true, I2(-2), "truncates toward zero"},
+      {R8(1e10), true, UI2(0), "beyond 32 bits: x86 overflow pattern"},
+      {Lpstr("70000"), true, I2(4464), "keeps the low bits"}, {Typed(VT_LPSTR), true, I2(0), "null"},
+      {Dec(L"2.5"), true, I1(2), "rounds half to even"}, {Err(5), false, UI1(0)},
+      {Err(0x8007000E), true, I4(static_cast<LONG>(0x8007000E)), "copied"},
+      {Lpwstr(L"  -42abc"), true, I4(-42), "blanks, sign and leading digits"},
+      {Lpwstr(L"99999999999"), true, I4(std::numeric_limits<LONG>::max()), "saturates as atoi does"},
+      {Dec(L"3.5"), true, I4(4), "rounds, not truncates"}, {Dec(L"3"), false, Int(0)},
+      {R8(-1.0), true, UI4(4294967295u), "-1 wraps"}, {R8(3e9), true, UI4(3000000000u), "3e9 through 64 bits"},
+      {Dec(L"7"), true, UI4(7)}, {FileTime(5), false, UI4(0)},
+      {UI4(0xFFFFFFFF), true, I8(4294967295ll), "zero-extends"}, {I4(-1), true, I8(-1), "sign-extends"},
+      {Err(1), false, I8(0)}, {Lpstr("-5"), true, UI8(0xFFFFFFFFFFFFFFFBull), "negative wraps"},
+      {R8(1.5e19), true, UI8(15000000000000000000ull), "upper half converts exactly (choice)"},
+      {Lpwstr(L"99999999999999999999"), true, I8(std::numeric_limits<LONGLONG>::max()), "beyond 64 bits saturates"},
+      {Dec(L"18446744073709551615"), true, UI8(18446744073709551615ull)}, {Typed(VT_EMPTY), false, I4(0)},
       // Real and boolean targets.
-      {"R8 <- UI8 max is unsigned", VT_R8, UI8(std::numeric_limits<ULONGLONG>::max()), true, R8(18446744073709551616.0)},
-      {"R8 <- I8 negative is signed", VT_R8, I8(-3), true, R8(-3.0)},
-      {"R8 <- null LPWSTR", VT_R8, Typed(VT_LPWSTR), true, R8(0.0)},
-      {"R8 <- LPSTR with exponent and tail", VT_R8, Lpstr(" 2.5e3xyz"), true, R8(2500.0)},
-      {"R8 <- LPWSTR hexadecimal", VT_R8, Lpwstr(L"0x10"), true, R8(16.0)},
-      {"R4 <- R8 rounds to nearest", VT_R4, R8(0.1), true, R4(0.1f)},
-      {"R8 <- DECIMAL", VT_R8, Dec(L"0.1"), true, R8(0.1)},
-      {"R8 <- ERROR refused", VT_R8, Err(1), false, R8(0.0)},
-      {"BOOL <- R8 NaN is true", VT_BOOL, R8(std::nan("")), true, Bool(true)},
-      {"BOOL <- R8 0", VT_BOOL, R8(0.0), true, Bool(false)},
-      {"BOOL <- I8 high bits only", VT_BOOL, I8(1ll << 32), true, Bool(true)},
-      {"BOOL <- ERROR failure code", VT_BOOL, Err(0x80004005), true, Bool(false)},
-      {"BOOL <- ERROR success code", VT_BOOL, Err(1), true, Bool(true)},
-      {"BOOL <- LPSTR FALSE", VT_BOOL, Lpstr("FALSE"), true, Bool(false)},
-      {"BOOL <- LPSTR 0", VT_BOOL, Lpstr("0"), true, Bool(false)},
-      {"BOOL <- LPSTR 7", VT_BOOL, Lpstr("7"), true, Bool(true)},
-      {"BOOL <- LPSTR other word", VT_BOOL, Lpstr("falsehood"), true, Bool(true)},
-      {"BOOL <- LPWSTR blank then 0 is not a digit", VT_BOOL, Lpwstr(L" 0"), true, Bool(true)},
-      {"BOOL <- null LPWSTR", VT_BOOL, Typed(VT_LPWSTR), true, Bool(false)},
-      {"BOOL <- DECIMAL", VT_BOOL, Dec(L"0.5"), true, Bool(true)},
-      {"BOOL <- FILETIME refused", VT_BOOL, FileTime(1), false, Bool(false)},
+      {UI8(std::numeric_limits<ULONGLONG>::max()), true, R8(18446744073709551616.0), "max is unsigned"},
+      {I8(-3), true, R8(-3.0), "negative is signed"}, {Typed(VT_LPWSTR), true, R8(0.0), "null"},
+      {Lpstr(" 2.5e3xyz"), true, R8(2500.0), "with exponent and tail"},
+      {Lpwstr(L"0x10"), true, R8(16.0), "hexadecimal"}, {R8(0.1), true, R4(0.1f), "rounds to nearest"},
+      {Dec(L"0.1"), true, R8(0.1)}, {Err(1), false, R8(0.0)}, {R8(std::nan("")), true, Bool(true), "NaN is true"},
+      {R8(0.0), true, Bool(false), "0"}, {I8(1ll << 32), true, Bool(true), "high bits only"},
+      {Err(0x80004005), true, Bool(false), "failure code"}, {Err(1), true, Bool(true), "success code"},
+      {Lpstr("FALSE"), true, Bool(false), "FALSE"}, {Lpstr("0"), true, Bool(false), "0"},
+      {Lpstr("7"), true, Bool(true), "7"}, {Lpstr("falsehood"), true, Bool(true), "other word"},
+      {Lpwstr(L" 0"), true, Bool(true), "blank then 0 is not a digit"}, {Typed(VT_LPWSTR), true, Bool(false), "null"},
+      {Dec(L"0.5"), true, Bool(true)}, {FileTime(1), false, Bool(false)},
       // Status, DECIMAL and opaque targets.
-      {"ERROR <- LPSTR with 0x", VT_ERROR, Lpstr("0x8007000E"), true, Err(0x8007000E)},
-      {"ERROR <- LPWSTR without 0x", VT_ERROR, Lpwstr(L"8007000e"), true, Err(0x8007000E)},
-      {"ERROR <- UINT copied", VT_ERROR, UInt(0xDEADBEEF), true, Err(0xDEADBEEF)},
-      {"ERROR <- I2 refused", VT_ERROR, I2(5), false, Err(0)},
-      {"DECIMAL <- LPWSTR keeps the scale", VT_DECIMAL, Lpwstr(L"1.50"), true, Dec(L"1.50")},
-      {"DECIMAL <- LPSTR", VT_DECIMAL, Lpstr("-12.25"), true, Dec(L"-12.25")},
-      {"DECIMAL <- BOOL true is -1", VT_DECIMAL, Bool(true), true, Dec(L"-1")},
-      {"DECIMAL <- R8 15 digits", VT_DECIMAL, R8(1.0 / 3.0), true, Dec(L"0.333333333333333")},
-      {"DECIMAL <- UI8", VT_DECIMAL, UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")},
-      {"DECIMAL <- DECIMAL", VT_DECIMAL, Dec(L"-7.125"), true, Dec(L"-7.125")},
-      {"DECIMAL <- INT refused", VT_DECIMAL, Int(1), false, Dec(L"0")},
-      {"FILETIME <- FILETIME", VT_FILETIME, FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)},
-      {"FILETIME <- UI8 refused", VT_FILETIME, UI8(5), false, FileTime(0)},
-      {"CLSID <- LPWSTR", VT_CLSID, Lpwstr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Clsid(kSampleGuid)},
-      {"CLSID <- LPSTR", VT_CLSID, Lpstr("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Clsid(kSampleGuid)},
-      {"CLSID <- CLSID", VT_CLSID, Clsid(kSampleGuid), true, Clsid(kSampleGuid)},
-      {"CLSID <- bad text keeps the fresh zero GUID", VT_CLSID, Lpwstr(L"nonsense"), true, Clsid(GUID_NULL)},
-      {"CLSID <- I4 refused: null pointer", VT_CLSID, I4(1), false, Typed(VT_CLSID)},
-      {"UNKNOWN <- I4 refused", VT_UNKNOWN, I4(1), false, Typed(VT_UNKNOWN)},
-      {"DATE target outside the matrix", VT_DATE, I4(1), false, Typed(VT_DATE)},
+      {Lpstr("0x8007000E"), true, Err(0x8007000E), "with 0x"},
+      {Lpwstr(L"8007000e"), true, Err(0x8007000E), "without 0x"}, {UInt(0xDEADBEEF), true, Err(0xDEADBEEF), "copied"},
+      {I2(5), false, Err(0)}, {Lpwstr(L"1.50"), true, Dec(L"1.50"), "keeps the scale"},
+      {Lpstr("-12.25"), true, Dec(L"-12.25")}, {Bool(true), true, Dec(L"-1"), "true is -1"},
+      {R8(1.0 / 3.0), true, Dec(L"0.333333333333333"), "15 digits"},
+      {UI8(18446744073709551615ull), true, Dec(L"18446744073709551615")}, {Dec(L"-7.125"), true, Dec(L"-7.125")},
+      {Int(1), false, Dec(L"0")}, {FileTime(0x1dd84dca2347000), true, FileTime(0x1dd84dca2347000)},
+      {UI8(5), false, FileTime(0)}, {Lpwstr(L"{71ccac61-82f1-415d-a1a0-2685b38c3c44}"), true, Clsid(kSampleGuid)},
+      {Lpstr("{71CCAC61-82F1-415D-A1A0-2685B38C3C44}"), true, Clsid(kSampleGuid)},
+      {Clsid(kSampleGuid), true, Clsid(kSampleGuid)},
+      {Lpwstr(L"nonsense"), true, Clsid(GUID_NULL), "bad text keeps the fresh zero GUID"},
+      {I4(1), false, Typed(VT_CLSID), "null pointer"}, {I4(1), false, Typed(VT_UNKNOWN)},
+      {I4(1), false, Typed(VT_DATE), "target outside the matrix"},
       // String targets take the formatted text (the formats themselves: PropFormatTest).
-      {"LPWSTR <- I1", VT_LPWSTR, I1(-5), true, Lpwstr(L"-5")},
-      {"LPWSTR <- ERROR", VT_LPWSTR, Err(0x8007000E), true, Lpwstr(L"0x8007000e")},
-      {"LPWSTR <- I8 min", VT_LPWSTR, I8(std::numeric_limits<LONGLONG>::min()), true, Lpwstr(L"-9223372036854775808")},
-      {"LPWSTR <- DECIMAL", VT_LPWSTR, Dec(L"-1.50"), true, Lpwstr(L"-1.5")},
-      {"LPWSTR <- CLSID", VT_LPWSTR, Clsid(kSampleGuid), true, Lpwstr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")},
-      {"LPWSTR <- null CLSID", VT_LPWSTR, Typed(VT_CLSID), true, Lpwstr(L"")},
-      {"LPWSTR <- BLOB has no text", VT_LPWSTR, Blob({1, 2}), true, Lpwstr(L"")},
-      {"LPWSTR <- LPSTR UTF-8", VT_LPWSTR, Lpstr("h\xC3\xA9llo"), true, Lpwstr(L"h\u00E9llo")},
-      {"LPWSTR <- null LPWSTR stays null", VT_LPWSTR, Typed(VT_LPWSTR), true, Typed(VT_LPWSTR)},
-      {"LPSTR <- LPWSTR UTF-8", VT_LPSTR, Lpwstr(L"h\u00E9llo"), true, Lpstr("h\xC3\xA9llo")},
-      {"LPSTR <- null LPWSTR is empty text", VT_LPSTR, Typed(VT_LPWSTR), true, Lpstr("")},
-      {"LPSTR <- R4", VT_LPSTR, R4(-0.5f), true, Lpstr("-0.500000")},
+      {I1(-5), true, Lpwstr(L"-5")}, {Err(0x8007000E), true, Lpwstr(L"0x8007000e")},
+      {I8(std::numeric_limits<LONGLONG>::min()), true, Lpwstr(L"-9223372036854775808"), "min"},
+      {Dec(L"-1.50"), true, Lpwstr(L"-1.5")},
+      {Clsid(kSampleGuid), true, Lpwstr(L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}")},
+      {Typed(VT_CLSID), true, Lpwstr(L""), "null"}, {Blob({1, 2}), true, Lpwstr(L""), "has no text"},
+      {Lpstr("h\xC3\xA9llo"), true, Lpwstr(L"h\u00E9llo"), "UTF-8"},
+      {Typed(VT_LPWSTR), true, Typed(VT_LPWSTR), "null stays null"},
+      {Lpwstr(L"h\u00E9llo"), true, Lpstr("h\xC3\xA9llo"), "UTF-8"},
+      {Typed(VT_LPWSTR), true, Lpstr(""), "null is empty text"}, {R4(-0.5f), true, Lpstr("-0.500000")},
   };
   for (MatrixCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    PropVariantHolder target = Typed(c.target);
-    if (c.target == VT_DECIMAL) PropVariantSetDecimal(target.get(), DECIMAL{});
+    SCOPED_TRACE(Describe(c.source.get()) + " into " + Describe(c.expected.get()) + ": " + c.rule);
+    PropVariantHolder target = Typed(c.expected->vt);
+    if (target->vt == VT_DECIMAL) PropVariantSetDecimal(target.get(), DECIMAL{});
     void* target_element = PropElementPtr(target.get(), 0, false);
     const void* source_element = PropElementPtr(c.source.get(), 0, false);
     ASSERT_NE(target_element, nullptr);
@@ -138,6 +107,8 @@ TEST(PropConvertTest, StringTargetReleasesItsEarlierText) {
 // type must survive); a refused write leaves zero.
 TEST(PropConvertTest, WritersKeepTheExistingTypeOrChooseTheirOwn) {
   double half = 2.5;
+  const void* wide = L"abc";
+  const void* narrow = "12";
   ULONG count = 7;
   LONG number = -3;
   const struct {
@@ -156,6 +127,14 @@ TEST(PropConvertTest, WritersKeepTheExistingTypeOrChooseTheirOwn) {
       {"flag into empty is I4 (choice)", {}, [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, I4(1)},
       {"flag into BOOL", Bool(false), [](PROPVARIANT& v) { return SetPropBool(v, true); }, true, Bool(true)},
       {"UI8 refused by FILETIME", FileTime(3), [](PROPVARIANT& v) { return SetPropUI8(v, 1); }, false, FileTime(0)},
+      {"the text form only writes", {}, [&](PROPVARIANT& v) { return ConvertPropValue(v, wide, 0, false, VT_LPWSTR); },
+       false, {}},
+      {"text of no type is wide", {}, [&](PROPVARIANT& v) { return ConvertPropValue(v, wide, 0, true, VT_EMPTY); },
+       true, Lpwstr(L"abc")},
+      {"narrow text", {}, [&](PROPVARIANT& v) { return ConvertPropValue(v, narrow, 0, true, VT_LPSTR); }, true,
+       Lpstr("12")},
+      {"narrow text into I4 converts", I4(0),
+       [&](PROPVARIANT& v) { return ConvertPropValue(v, narrow, 0, true, VT_LPSTR); }, true, I4(12)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -165,40 +144,18 @@ TEST(PropConvertTest, WritersKeepTheExistingTypeOrChooseTheirOwn) {
   }
 }
 
+// A refused read zeroes the target; a read with no element 0 leaves it.
 TEST(PropConvertTest, ReadingGivesFalseAndZeroForRefusedValues) {
-  PropVariantHolder time = FileTime(0x1dd84dca2347000);
-  LONG number = 99;
-  EXPECT_FALSE(ConvertPropValue(number, time.get(), false));
-  EXPECT_EQ(number, 0);
-
-  PropVariantHolder digits = Lpwstr(L"12xyz");
-  EXPECT_TRUE(ConvertPropValue(number, digits.get(), false));
-  EXPECT_EQ(number, 12);
-
-  PropVariantHolder empty_vector = Typed(VT_VECTOR | VT_I4);  // no element 0: nothing converts, nothing is touched
-  number = 5;
-  EXPECT_FALSE(ConvertPropValue(number, empty_vector.get(), false));
-  EXPECT_EQ(number, 5);
-}
-
-TEST(PropConvertTest, StringFormWritesOnly) {
-  PropVariantHolder value;
-  const void* text = L"abc";
-  EXPECT_FALSE(ConvertPropValue(value.get(), text, 0, false, VT_LPWSTR));
-  EXPECT_EQ(value->vt, VT_EMPTY);
-  ASSERT_TRUE(ConvertPropValue(value.get(), text, 0, true, VT_EMPTY));  // empty type means wide
-  EXPECT_EQ(value->vt, VT_LPWSTR);
-  EXPECT_STREQ(value->pwszVal, L"abc");
-
-  PropVariantHolder narrow;
-  const void* narrow_text = "12";
-  ASSERT_TRUE(ConvertPropValue(narrow.get(), narrow_text, 0, true, VT_LPSTR));
-  EXPECT_EQ(narrow->vt, VT_LPSTR);
-  EXPECT_STREQ(narrow->pszVal, "12");
-
-  PropVariantHolder number = I4(0);  // into an existing type: the text converts
-  ASSERT_TRUE(ConvertPropValue(number.get(), narrow_text, 0, true, VT_LPSTR));
-  EXPECT_EQ(number->lVal, 12);
+  struct {
+    PropVariantHolder value;
+    bool converted;
+    LONG result;
+  } cases[] = {{FileTime(0x1dd84dca2347000), false, 0}, {Lpwstr(L"12xyz"), true, 12}, {Typed(VT_VECTOR | VT_I4), false, 99}};
+  for (auto& c : cases) {
+    LONG number = 99;
+    EXPECT_EQ(ConvertPropValue(number, c.value.get(), false), c.converted);
+    EXPECT_EQ(number, c.result) << Describe(c.value.get());
+  }
 }
 
 TEST(PropElementTest, AddressingAndGrowth) {
@@ -224,32 +181,24 @@ TEST(PropElementTest, AddressingAndGrowth) {
 
   PropVariantHolder empty;
   EXPECT_EQ(PropElementPtr(empty.get(), 1, true), nullptr);  // no element size: no growth
+  EXPECT_EQ(PropElementPtr(scalar.get(), 1 << 20, true), nullptr) << "growth beyond a million elements";
+  EXPECT_NE(PropElementPtr(scalar.get(), (1 << 20) - 1, true), nullptr);
 }
 
-TEST(PropElementTest, GrowingAScalarGuidMovesTheGuidIntoTheVector) {
+// Growing a scalar moves it into element 0 (a GUID element is the GUID itself, not a pointer);
+// the gaps are zero GUIDs and null texts, which read as empty like missing elements.
+TEST(PropElementTest, GrowingAScalarMovesItIntoTheVector) {
   PropVariantHolder guid = Clsid(kSampleGuid);
   ASSERT_NE(PropElementPtr(guid.get(), 1, true), nullptr);
   ASSERT_EQ(Describe(guid.get()),
             "VECTOR|72 [{71CCAC61-82F1-415D-A1A0-2685B38C3C44}, {00000000-0000-0000-0000-000000000000}]");
   std::wstring text;
-  FormatPropElementW(&guid->cauuid.pElems[0], guid->vt, text);  // a vector element is the GUID
+  FormatPropElementW(&guid->cauuid.pElems[0], guid->vt, text);
   EXPECT_EQ(text, L"{71CCAC61-82F1-415D-A1A0-2685B38C3C44}");
-}
-
-TEST(PropElementTest, WritingPastAScalarStringMakesAVectorWithNullGaps) {
   PropVariantHolder value = Lpwstr(L"first");
   ASSERT_TRUE(SetPropWString(value.get(), L"third", 2));
   EXPECT_EQ(Describe(value.get()), "VECTOR|31 [\"first\", null, \"third\"]");
-  EXPECT_EQ(GetPropWString(value.get(), 1), L"");
-  EXPECT_EQ(GetPropWString(value.get(), 2), L"third");
-  EXPECT_EQ(GetPropWString(value.get(), 3), L"");
-}
-
-TEST(PropElementTest, GrowthBeyondAMillionElementsIsRefused) {
-  PropVariantHolder value = I4(1);
-  EXPECT_EQ(PropElementPtr(value.get(), 1 << 20, true), nullptr);
-  EXPECT_EQ(value->vt, VT_I4);
-  EXPECT_NE(PropElementPtr(value.get(), (1 << 20) - 1, true), nullptr);
+  EXPECT_EQ(GetPropWString(value.get(), 1) + GetPropWString(value.get(), 3), L"");
 }
 
 TEST(PropFormatTest, NarrowAndWideForms) {

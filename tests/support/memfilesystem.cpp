@@ -16,11 +16,10 @@ class MemFile final : public PlatformFile {
       : files_(files), data_(std::move(data)), writable_(writable) {}
 
   IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
-    std::function<void()> hook;
-    {
+    const std::function<void()> hook = [&] {
       std::lock_guard lock(files_.mutex_);
-      hook = files_.before_read_;
-    }
+      return files_.before_read_;
+    }();
     if (hook) hook();  // outside the lock: it may hold this thread
     std::lock_guard lock(files_.mutex_);
     Fault fault;
@@ -82,19 +81,13 @@ int MemFileSystem::Open(const std::wstring& path, FileAccess access,
 int MemFileSystem::CreateNew(const std::wstring& path, std::shared_ptr<PlatformFile>& file) {
   std::lock_guard lock(mutex_);
   if (files_.count(path) != 0) return EEXIST;
-  auto data = std::make_shared<Data>();
-  files_[path] = data;
-  file = std::make_shared<MemFile>(*this, data, true);
+  file = std::make_shared<MemFile>(*this, files_[path] = std::make_shared<Data>(), true);
   return 0;
 }
 
-std::shared_ptr<MemFileSystem::Data> MemFileSystem::Add(const std::wstring& path,
-                                                        std::vector<std::uint8_t> bytes) {
+std::shared_ptr<MemFileSystem::Data> MemFileSystem::Add(const std::wstring& path, std::vector<std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
-  auto data = std::make_shared<Data>();
-  data->bytes = std::move(bytes);
-  files_[path] = data;
-  return data;
+  return files_[path] = std::make_shared<Data>(Data{std::move(bytes)});
 }
 
 std::vector<std::uint8_t> MemFileSystem::Bytes(const std::wstring& path) {
@@ -107,14 +100,9 @@ void MemFileSystem::SetBeforeRead(std::function<void()> hook) {
   before_read_ = std::move(hook);
 }
 
-void MemFileSystem::FailRead(int nth, Fault fault) {
+void MemFileSystem::Fail(Calls& calls, int nth, Fault fault) {
   std::lock_guard lock(mutex_);
-  reads_.faults[reads_.count + nth] = fault;
-}
-
-void MemFileSystem::FailWrite(int nth, Fault fault) {
-  std::lock_guard lock(mutex_);
-  writes_.faults[writes_.count + nth] = fault;
+  calls.faults[calls.count + nth] = fault;
 }
 
 bool MemFileSystem::Next(Calls& calls, Fault& fault) {

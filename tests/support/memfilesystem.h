@@ -39,8 +39,8 @@ class MemFileSystem final : public recfilereader::FileSystem {
   std::vector<std::uint8_t> Bytes(const std::wstring& path);
 
   // Faults by call number (1-based), counted from now on.
-  void FailRead(int nth, Fault fault);
-  void FailWrite(int nth, Fault fault);
+  void FailRead(int nth, Fault fault) { Fail(reads_, nth, fault); }
+  void FailWrite(int nth, Fault fault) { Fail(writes_, nth, fault); }
   // `hook` runs before every read from then on (null: none), on the reading thread.
   void SetBeforeRead(std::function<void()> hook);
 
@@ -52,6 +52,7 @@ class MemFileSystem final : public recfilereader::FileSystem {
   };
   // Counts a call and gives its fault, if any; the caller holds mutex_.
   static bool Next(Calls& calls, Fault& fault);
+  void Fail(Calls& calls, int nth, Fault fault);
 
   std::mutex mutex_;
   std::map<std::wstring, std::shared_ptr<Data>> files_;

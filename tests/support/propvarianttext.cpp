@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/decimal.h"
+#include "platform/guid.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 
@@ -25,32 +26,13 @@ std::string Hex(const std::uint8_t* p, std::size_t n) {
 
 std::string Quote(const std::string& utf8) { return "\"" + utf8 + "\""; }
 
-std::size_t FixedSize(VARTYPE element) {
-  switch (element) {
-    case VT_I1: case VT_UI1: return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: case VT_R4: return 4;
-    case VT_I8: case VT_UI8: case VT_CY: case VT_R8: case VT_DATE: case VT_FILETIME: return 8;
-    default: return 0;
-  }
-}
+using recfilereader_compat_detail::DuplicateBytes;
+using recfilereader_compat_detail::DuplicateString;
+using recfilereader_compat_detail::VectorElementSize;
 
-std::string GuidText(const GUID& g) {
-  char b[64];
-  std::snprintf(b, sizeof b, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1,
-                g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
-                g.Data4[5], g.Data4[6], g.Data4[7]);
-  return b;
-}
+std::string GuidText(const GUID& g) { return WideToUtf8(recfilereader::GuidToString(g)); }
 
 std::string ElementText(VARTYPE element, const void* slot) {
-  if (const std::size_t size = FixedSize(element); size != 0) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, slot, size);
-    char b[32];
-    std::snprintf(b, sizeof b, "0x%" PRIx64, bits);
-    return b;
-  }
   switch (element) {
     case VT_LPSTR: {
       const char* s = *static_cast<char* const*>(slot);
@@ -68,7 +50,13 @@ std::string ElementText(VARTYPE element, const void* slot) {
              (c->pClipData ? Hex(c->pClipData, data) : std::string()) + ")";
     }
     case VT_VARIANT: return Describe(*static_cast<const PROPVARIANT*>(slot));
-    default: return "?";
+    default: {  // a fixed-size value (none for types without an element size)
+      std::uint64_t bits = 0;
+      std::memcpy(&bits, slot, VectorElementSize(element));
+      char b[32];
+      std::snprintf(b, sizeof b, "0x%" PRIx64, bits);
+      return b;
+    }
   }
 }
 
@@ -77,7 +65,7 @@ std::string ElementText(VARTYPE element, const void* slot) {
 template <class T>
 PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items) {
   PropVariantHolder h = Typed(static_cast<VARTYPE>(VT_VECTOR | element));
-  const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
+  const std::size_t slot = VectorElementSize(element);
   h->caub.cElems = static_cast<ULONG>(items.size());
   h->caub.pElems = static_cast<UCHAR*>(CoTaskMemAlloc(slot * items.size()));
   std::memset(h->caub.pElems, 0, slot * items.size());
@@ -87,31 +75,15 @@ PropVariantHolder Vector(VARTYPE element, const std::vector<T>& items) {
   return h;
 }
 
-char* Copy(std::string_view s) {
-  auto* p = static_cast<char*>(CoTaskMemAlloc(s.size() + 1));
-  std::memcpy(p, s.data(), s.size());
-  p[s.size()] = 0;
-  return p;
-}
-wchar_t* Copy(std::wstring_view s) {
-  auto* p = static_cast<wchar_t*>(CoTaskMemAlloc((s.size() + 1) * sizeof(wchar_t)));
-  std::wmemcpy(p, s.data(), s.size());
-  p[s.size()] = 0;
-  return p;
-}
+char* Copy(std::string_view s) { return DuplicateString(std::string(s).c_str()); }
+wchar_t* Copy(std::wstring_view s) { return DuplicateString(std::wstring(s).c_str()); }
 BSTR CopyBstr(std::wstring_view s) { return SysAllocStringLen(s.data(), static_cast<UINT>(s.size())); }
-
-CLSID* NewGuid(const GUID& guid) {
-  auto* p = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
-  *p = guid;
-  return p;
-}
 
 }  // namespace
 
 PropVariantHolder Fixed(VARTYPE vt, std::uint64_t bits) {
   PropVariantHolder h = Typed(vt);
-  std::memcpy(&h->cVal, &bits, FixedSize(vt));
+  std::memcpy(&h->cVal, &bits, VectorElementSize(vt));
   return h;
 }
 PropVariantHolder Dec(const wchar_t* text) {
@@ -139,15 +111,12 @@ PropVariantHolder Bstr(std::wstring_view text) {
 PropVariantHolder Blob(const std::vector<std::uint8_t>& bytes) {
   PropVariantHolder h = Typed(VT_BLOB);
   h->blob.cbSize = static_cast<ULONG>(bytes.size());
-  if (!bytes.empty()) {
-    h->blob.pBlobData = static_cast<BYTE*>(CoTaskMemAlloc(bytes.size()));
-    std::memcpy(h->blob.pBlobData, bytes.data(), bytes.size());
-  }
+  if (!bytes.empty()) h->blob.pBlobData = static_cast<BYTE*>(DuplicateBytes(bytes.data(), bytes.size()));
   return h;
 }
 PropVariantHolder Clsid(const GUID& guid) {
   PropVariantHolder h = Typed(VT_CLSID);
-  h->puuid = NewGuid(guid);
+  h->puuid = static_cast<CLSID*>(DuplicateBytes(&guid, sizeof guid));
   return h;
 }
 PropVariantHolder ClipData(LONG format, const std::vector<std::uint8_t>& data) {
@@ -155,8 +124,7 @@ PropVariantHolder ClipData(LONG format, const std::vector<std::uint8_t>& data) {
   h->pclipdata = static_cast<CLIPDATA*>(CoTaskMemAlloc(sizeof(CLIPDATA)));
   h->pclipdata->cbSize = static_cast<ULONG>(data.size() + 4);
   h->pclipdata->ulClipFmt = format;
-  h->pclipdata->pClipData = static_cast<BYTE*>(CoTaskMemAlloc(data.size()));
-  if (!data.empty()) std::memcpy(h->pclipdata->pClipData, data.data(), data.size());
+  h->pclipdata->pClipData = static_cast<BYTE*>(DuplicateBytes(data.data(), data.size()));
   return h;
 }
 PropVariantHolder LpwstrVector(const std::vector<std::wstring>& items) {
@@ -222,7 +190,7 @@ std::string Describe(const PROPVARIANT& value) {
   std::string text = ((vt & VT_VECTOR) != 0 ? "VECTOR|" : "") + std::to_string(vt & VT_TYPEMASK) + " ";
   if ((vt & VT_VECTOR) != 0) {
     const VARTYPE element = vt & VT_TYPEMASK;
-    const std::size_t slot = recfilereader_compat_detail::VectorElementSize(element);
+    const std::size_t slot = VectorElementSize(element);
     text += "[";
     for (ULONG i = 0; i < value.caub.cElems; ++i) {
       if (i > 0) text += ", ";

@@ -50,12 +50,8 @@ void ExpectLayout(const std::vector<std::uint8_t>& file, std::size_t size, std::
 
 // An audio stream counted in blocks, as the audio converter makes it.
 AviStreamSettings AudioStream(const WAVEFORMATEX& format) {
-  AviStreamSettings stream;
-  stream.type = kStreamTypeAudio;
-  stream.scale = format.nBlockAlign;
-  stream.rate = format.nSamplesPerSec * format.nBlockAlign;
-  stream.sample_size = format.nBlockAlign;
-  return stream;
+  return {.type = kStreamTypeAudio, .scale = format.nBlockAlign, .rate = format.nSamplesPerSec * format.nBlockAlign,
+          .sample_size = format.nBlockAlign, .name = {}};
 }
 
 // Files of the same input as the platform's AVI services wrote them, offset by offset.
@@ -100,12 +96,7 @@ TEST(AviWriter, FilesHaveTheLayoutOfThePlatformWriter) {
   header.biHeight = 120;
   header.biBitCount = 24;
   header.biSizeImage = 57600;
-  AviStreamSettings stream;
-  stream.type = kStreamTypeVideo;
-  stream.scale = 100;
-  stream.rate = 1500;
-  stream.quality = 0xFFFFFFFF;
-  stream.name = "Video Stream";
+  AviStreamSettings stream{.type = kStreamTypeVideo, .scale = 100, .rate = 1500, .quality = 0xFFFFFFFF, .name = "Video Stream"};
   const auto encoded = header.Encode();
   const auto video = write(stream, {encoded.begin(), encoded.end()},
                            std::vector<std::vector<std::uint8_t>>(3, std::vector<std::uint8_t>(57600, 0x20)),
@@ -122,7 +113,6 @@ TEST(AviWriter, FilesHaveTheLayoutOfThePlatformWriter) {
 }
 
 TEST(AviWriter, RefusesStreamsAndFormatsNoPlayerCouldUse) {
-  const WAVEFORMATEX good = Pcm(1, 8000, 16);
   struct Case {
     const char* name;
     std::uint32_t type;
@@ -131,16 +121,15 @@ TEST(AviWriter, RefusesStreamsAndFormatsNoPlayerCouldUse) {
     int create_stream;
     int set_format;
   };
-  auto audio = [&](auto edit) {
-    WAVEFORMATEX f = good;
+  auto audio = [](auto edit) {
+    WAVEFORMATEX f = Pcm(1, 8000, 16);
     edit(f);
     const auto bytes = f.Encode();
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
   };
   auto video = [](auto edit, std::size_t palette_entries) {
     BITMAPINFOHEADER h;
-    h.biWidth = 4;
-    h.biHeight = 4;
+    h.biWidth = h.biHeight = 4;
     h.biBitCount = 8;
     edit(h);
     const auto bytes = h.Encode();
@@ -166,11 +155,7 @@ TEST(AviWriter, RefusesStreamsAndFormatsNoPlayerCouldUse) {
     SCOPED_TRACE(c.name);
     AviWriter avi;
     ASSERT_EQ(avi.Create((dir / "x.avi").string()), 0);
-    AviStreamSettings stream;
-    stream.type = c.type;
-    stream.scale = c.scale;
-    stream.rate = 16000;
-    EXPECT_EQ(avi.CreateStream(stream), c.create_stream);
+    EXPECT_EQ(avi.CreateStream({.type = c.type, .scale = c.scale, .rate = 16000, .name = {}}), c.create_stream);
     EXPECT_EQ(avi.SetFormat(c.format), c.set_format);
     if (c.set_format != 0) {
       EXPECT_EQ(avi.Write(std::vector<std::uint8_t>(4), 0), EINVAL);

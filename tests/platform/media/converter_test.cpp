@@ -2,6 +2,7 @@
 // report and decode must be what went in.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "platform/bytes.h"
@@ -11,16 +12,13 @@
 #include "properties/audioconverter.h"
 #include "properties/videoconverter.h"
 #include "support/propvarianttext.h"
-#include "support/tempdir.h"
 #include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {
 
-using mediatest::HaveTool;
 using mediatest::Pcm;
-using mediatest::ProbeStream;
-using mediatest::ProbeValue;
+using mediatest::Probe;
 using mediatest::RunCapture;
 using rectest::PropVariantHolder;
 using rectest::TempDir;
@@ -35,20 +33,7 @@ std::vector<std::uint8_t> Ramp(std::size_t size) {
   return bytes;
 }
 
-// The AVI bytes of `result` written out, so that the peer can read them.
-std::filesystem::path SaveBlob(const TempDir& dir, const PropVariantHolder& result) {
-  const auto path = dir / "peer.avi";
-  rectest::WriteFileBytes(path, BlobBytes(result));
-  return path;
-}
-
-class AviPeer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!HaveTool("ffprobe") || !HaveTool("ffmpeg")) GTEST_SKIP() << "ffprobe or ffmpeg not installed";
-  }
-  TempDir dir_;
-};
+using AviPeer = mediatest::PeerTest;
 
 // What ffmpeg decodes must be the samples that went in. ffprobe estimates an AVI audio
 // stream's duration from the bit rate; the stream's length in samples is its frame count.
@@ -71,17 +56,12 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
     SCOPED_TRACE(c.name);
     const auto samples = Ramp(c.bytes);
     PropVariantHolder input = rectest::Blob(samples), result;
-    CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), (dir_ / "temp.avi").wstring());
+    const auto avi = dir_ / "temp.avi";
+    CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), avi.wstring());
     ASSERT_EQ(result.vt(), VT_BLOB);
-    EXPECT_EQ(rectest::ReadFileBytes(dir_ / "temp.avi"), BlobBytes(result)) << "the temporary file stays";
-    const auto avi = SaveBlob(dir_, result);
-    const auto probe = ProbeStream(avi);
-    ASSERT_TRUE(probe);
-    EXPECT_EQ(ProbeValue(*probe, "codec_name"), c.codec);
-    EXPECT_EQ(ProbeValue(*probe, "sample_rate"), "8000");
-    EXPECT_EQ(ProbeValue(*probe, "channels"), c.channels);
-    EXPECT_EQ(ProbeValue(*probe, "time_base"), "1/8000");
-    EXPECT_EQ(ProbeValue(*probe, "nb_frames"), c.samples);
+    EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result)) << "the temporary file stays";
+    EXPECT_EQ(Probe(avi, {"codec_name", "sample_rate", "channels", "time_base", "nb_frames"}),
+              std::string(c.codec) + " 8000 " + c.channels + " 1/8000 " + c.samples);
     const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f " + c.raw_format + " -");
     ASSERT_TRUE(decoded);
     EXPECT_EQ(std::vector<std::uint8_t>(decoded->begin(), decoded->end()), samples);
@@ -90,29 +70,24 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
 
 Picture TestFrame(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
   Picture picture(width, height, 24);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      auto* p = picture.row(y).data() + 3 * x;
-      p[0] = static_cast<std::uint8_t>(x + seed);
-      p[1] = static_cast<std::uint8_t>(y * 2);
-      p[2] = static_cast<std::uint8_t>(x ^ y ^ seed);
-    }
+  for (std::uint32_t i = 0; i < width * height; ++i) {
+    const std::uint32_t x = i % width, y = i / width;
+    const std::uint8_t bgr[] = {static_cast<std::uint8_t>(x + seed), static_cast<std::uint8_t>(y * 2),
+                                static_cast<std::uint8_t>(x ^ y ^ seed)};
+    std::memcpy(picture.row(y).data() + 3 * x, bgr, 3);
   }
   return picture;
 }
 
 // Top-down BGR bytes of every pixel, as ffmpeg decodes raw video.
 std::vector<std::uint8_t> TopDownBgr(const Picture& picture) {
+  const bool indexed = picture.bits_per_pixel() == 8;
   std::vector<std::uint8_t> out;
   for (std::uint32_t y = picture.height(); y-- > 0;) {
-    const auto row = picture.row(y);
     for (std::uint32_t x = 0; x < picture.width(); ++x) {
-      if (picture.bits_per_pixel() == 24) {
-        out.insert(out.end(), row.begin() + 3 * x, row.begin() + 3 * x + 3);
-      } else {
-        const RgbQuad color = picture.palette()[row[x]];
-        out.insert(out.end(), {color.blue, color.green, color.red});
-      }
+      const std::uint8_t* p = picture.row(y).data() + (indexed ? x : 3 * x);
+      const RgbQuad c = indexed ? picture.palette()[*p] : RgbQuad{p[0], p[1], p[2]};
+      out.insert(out.end(), {c.blue, c.green, c.red});
     }
   }
   return out;
@@ -142,17 +117,12 @@ TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PropVariantHolder result;
-    CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), (dir_ / "temp.avi").wstring());
-    const auto avi = SaveBlob(dir_, result);
-    const auto probe = ProbeStream(avi);
-    ASSERT_TRUE(probe);
-    EXPECT_EQ(ProbeValue(*probe, "codec_name"), "rawvideo");
-    EXPECT_EQ(ProbeValue(*probe, "pix_fmt"), c.pix_fmt);
-    EXPECT_EQ(ProbeValue(*probe, "width"), std::to_string(c.frames[0].width()));
-    EXPECT_EQ(ProbeValue(*probe, "height"), std::to_string(c.frames[0].height()));
-    EXPECT_EQ(ProbeValue(*probe, "r_frame_rate"), "15/1");
-    EXPECT_EQ(ProbeValue(*probe, "nb_read_frames"), c.frame_count);
-    EXPECT_EQ(ProbeValue(*probe, "TAG:title"), "Video Stream");
+    const auto avi = dir_ / "temp.avi";
+    CVideoConverter::RawVideoToAviBlob(c.frames, result.get(), avi.wstring());
+    EXPECT_EQ(rectest::ReadFileBytes(avi), BlobBytes(result));
+    EXPECT_EQ(Probe(avi, {"codec_name", "pix_fmt", "width", "height", "r_frame_rate", "nb_read_frames", "TAG:title"}),
+              "rawvideo " + std::string(c.pix_fmt) + " " + std::to_string(c.frames[0].width()) + " " +
+                  std::to_string(c.frames[0].height()) + " 15/1 " + c.frame_count + " Video Stream");
     const auto decoded = RunCapture("ffmpeg -v error -i '" + avi.string() + "' -f rawvideo -pix_fmt bgr24 -");
     ASSERT_TRUE(decoded);
     std::vector<std::uint8_t> expected;
@@ -172,25 +142,19 @@ TEST(AviConverters, FailuresAreLocatedRunTimeErrors) {
   PropVariantHolder samples = rectest::Blob(Ramp(100)), result;
   WAVEFORMATEX no_block = Pcm(1, 8000, 16);
   no_block.nBlockAlign = 0;
-  const std::wstring audio_where = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
-  const std::wstring video_where = L" (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: ";
-  struct Case {
-    const char* name;
+  const std::wstring audio = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
+  const struct Case {
     std::function<void()> run;
     std::wstring text_start;
-  };
-  const std::vector<Case> cases = {
-      {"zero block align",
-       [&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
-       L"0x00000016 Invalid argument" + audio_where},
-      {"folder missing",
-       [&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },
-       L"0x00000002 No such file or directory" + audio_where},
-      {"no frames", [&] { CVideoConverter::RawVideoToAviBlob({}, result.get(), temp); },
-       L"No video frames to convert" + video_where},
+  } cases[] = {
+      {[&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
+       L"0x00000016 Invalid argument" + audio},
+      {[&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },
+       L"0x00000002 No such file or directory" + audio},
+      {[&] { CVideoConverter::RawVideoToAviBlob({}, result.get(), temp); },
+       L"No video frames to convert (File: videoconverter, Function: CVideoConverter::RawVideoToAviBlob, Line: "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
     const std::wstring text = rectest::RaisedText(c.run);
     EXPECT_EQ(text.substr(0, c.text_start.size()), c.text_start) << WideToUtf8(text);
     EXPECT_EQ(result.vt(), VT_EMPTY);

@@ -1,7 +1,6 @@
 #include "platform/media/mediatestsupport.h"
 
 #include <cstdio>
-#include <sstream>
 #include <sys/wait.h>
 
 namespace mediatest {
@@ -11,9 +10,9 @@ void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
   out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+void Put32(std::vector<std::uint8_t>& out, std::size_t v) {
   Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
+  Put16(out, static_cast<std::uint32_t>(v >> 16));
 }
 
 }  // namespace
@@ -25,26 +24,15 @@ std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec) {
   const std::size_t head = 14 + spec.header_size + (masks_after ? 12 : 0) + entry * spec.palette.size();
 
   std::vector<std::uint8_t> out{'B', 'M'};
-  Put32(out, static_cast<std::uint32_t>(head + spec.pixels.size()));
-  Put32(out, 0);
-  Put32(out, static_cast<std::uint32_t>(head));
-  Put32(out, spec.header_size);
-  if (core) {
-    Put16(out, static_cast<std::uint32_t>(spec.width));
-    Put16(out, static_cast<std::uint32_t>(spec.height));
-    Put16(out, 1);
-    Put16(out, spec.bits_per_pixel);
-  } else {
-    Put32(out, static_cast<std::uint32_t>(spec.width));
-    Put32(out, static_cast<std::uint32_t>(spec.height));
-    Put16(out, 1);
-    Put16(out, spec.bits_per_pixel);
-    Put32(out, spec.compression);
-    Put32(out, static_cast<std::uint32_t>(spec.pixels.size()));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, static_cast<std::uint32_t>(spec.palette.size()));
-    Put32(out, 0);
+  for (std::size_t v : {head + spec.pixels.size(), std::size_t{0}, head, std::size_t{spec.header_size}}) Put32(out, v);
+  const auto width = static_cast<std::uint32_t>(spec.width), height = static_cast<std::uint32_t>(spec.height);
+  for (std::uint32_t v : {width, height}) core ? Put16(out, v) : Put32(out, v);
+  Put16(out, 1);
+  Put16(out, spec.bits_per_pixel);
+  if (!core) {
+    for (std::size_t v : {std::size_t{spec.compression}, spec.pixels.size(), std::size_t{2835}, std::size_t{2835},
+                          spec.palette.size(), std::size_t{0}})
+      Put32(out, v);
     if (spec.header_size > 40 || masks_after) {
       const int count = spec.header_size >= 56 ? 4 : 3;
       for (int i = 0; i < count; ++i) Put32(out, spec.masks[static_cast<std::size_t>(i)]);
@@ -71,21 +59,19 @@ std::optional<std::string> RunCapture(const std::string& command) {
   return output;
 }
 
-bool HaveTool(const char* name) {
-  return RunCapture(std::string("command -v ") + name + " >/dev/null 2>&1 && echo yes").value_or("") == "yes\n";
+void PeerTest::SetUp() {
+  if (!RunCapture("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null")) GTEST_SKIP() << "no ffmpeg or ffprobe";
 }
 
-std::optional<std::string> ProbeStream(const std::filesystem::path& file) {
-  return RunCapture("ffprobe -v error -count_frames -show_streams -of default=noprint_wrappers=1 '" +
-                    file.string() + "'");
-}
-
-std::string ProbeValue(const std::string& probe, const std::string& key) {
-  std::istringstream lines(probe);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+std::string Probe(const std::filesystem::path& file, std::initializer_list<const char*> keys) {
+  const std::string probe = "\n" + RunCapture("ffprobe -v error -count_frames -show_streams -of default=noprint_wrappers=1 '" +
+                                               file.string() + "'").value_or("");
+  std::string values;
+  for (const std::string key : keys) {
+    const std::size_t at = probe.find("\n" + key + "="), from = at == std::string::npos ? probe.size() : at + key.size() + 2;
+    values += (values.empty() ? "" : " ") + probe.substr(from, probe.find('\n', from) - from);
   }
-  return "";
+  return values;
 }
 
 std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y) {

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/media/mediaformats.h"
+#include "support/tempdir.h"
 
 namespace mediatest {
 
@@ -29,12 +32,17 @@ std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec);
 
 // Standard output of `command`, or empty when it cannot be run or exits with an error.
 std::optional<std::string> RunCapture(const std::string& command);
-bool HaveTool(const char* name);  // ffmpeg or ffprobe on the search path
 
-// `key=value` lines of `ffprobe -show_streams -count_frames` for the only stream of `file`.
-std::optional<std::string> ProbeStream(const std::filesystem::path& file);
-// The value of `key` in ffprobe's output, or empty.
-std::string ProbeValue(const std::string& probe, const std::string& key);
+// A test that runs ffmpeg and ffprobe (skipped without them) in a private temporary directory.
+class PeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  rectest::TempDir dir_;
+};
+
+// The values `ffprobe -show_streams -count_frames` gives for `keys` of the only stream of `file`,
+// separated by blanks (empty for a key it does not give).
+std::string Probe(const std::filesystem::path& file, std::initializer_list<const char*> keys);
 
 // A deterministic BGR colour for pixel (x, y) of a test picture, smooth enough for JPEG.
 std::array<std::uint8_t, 3> TestColor(std::uint32_t x, std::uint32_t y);
