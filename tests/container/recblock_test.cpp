@@ -2,39 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "base/exceptions.h"
-#include "support/recbuilder.h"
 
 namespace recfilereader {
 namespace {
 
-TEST(RecBlock, HeaderCodingMatchesTheBuilderByteForByte) {
-  rectest::RecBuilder builder;
-  builder.Add({.type = 0xDAB1, .sequence = 0x0102030405060708ull, .link = 0x1112131415161718ull,
-               .tag = 0x21222324, .payload = std::vector<std::uint8_t>(5, 0x55), .prev_size = 0x31323334});
-  const auto& bytes = builder.bytes();
-
-  const RecBlockHeader h = RecBlockHeader::DecodeFrom(bytes.data());
-  EXPECT_EQ(h.HeaderSize, 32);
-  EXPECT_EQ(h.Type, 0xDAB1);
-  EXPECT_EQ(h.Sequence, 0x0102030405060708ull);
-  EXPECT_EQ(h.PrevSize, 0x31323334u);
-  EXPECT_EQ(h.Link, 0x1112131415161718ull);
-  EXPECT_EQ(h.Tag, 0x21222324u);
-  EXPECT_EQ(h.DataLength, 5u);
-  std::uint8_t encoded[32];
-  h.EncodeTo(encoded);
-  EXPECT_TRUE(std::equal(encoded, encoded + 32, bytes.begin()));
-}
-
 // The scan over damaged bytes takes a header only with a type a writer lays down: exactly these.
 TEST(RecBlock, KnownTypesAreExactlyTheTwelve) {
-  int known = 0;
-  for (std::uint32_t t = 0; t <= 0xFFFF; ++t) known += IsKnownBlockType(static_cast<std::uint16_t>(t));
-  EXPECT_EQ(known, 12);
-  for (int t : {0xCBBF, 0xCBF1, 0xCB01, 0xCB02, 0xCBFA, 0xDAB1, 0xCB0F, 0xCB6E, 0xCB61, 0xCB9D, 0xCB9E, 0xCBEF}) {
-    EXPECT_TRUE(IsKnownBlockType(static_cast<std::uint16_t>(t))) << std::hex << t;
-  }
+  std::set<int> known;
+  for (int t = 0; t <= 0xFFFF; ++t) if (IsKnownBlockType(static_cast<std::uint16_t>(t))) known.insert(t);
+  EXPECT_EQ(known, (std::set<int>{0xCB01, 0xCB02, 0xCB0F, 0xCB61, 0xCB6E, 0xCB9D, 0xCB9E, 0xCBBF, 0xCBEF, 0xCBF1,
+                                  0xCBFA, 0xDAB1}));
 }
 
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {

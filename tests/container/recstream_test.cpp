@@ -85,17 +85,18 @@ RecBuilder SampleFile() {
   return b;
 }
 
+// The header read back encodes to the builder's bytes, and the payload is the builder's.
 void ExpectBlockAt(const RecBuilder& b, std::size_t index, const RecBlock& block) {
-  const auto& bytes = b.bytes();
+  const auto at = [&](std::uint64_t offset) { return b.bytes().begin() + static_cast<std::ptrdiff_t>(offset); };
   const std::uint64_t offset = b.offsets()[index];
-  const std::uint64_t next = index + 1 < b.offsets().size() ? b.offsets()[index + 1] : bytes.size();
+  const std::uint64_t next = index + 1 < b.offsets().size() ? b.offsets()[index + 1] : b.bytes().size();
   EXPECT_EQ(block.Offset, offset);
   EXPECT_EQ(block.Next, next);
-  EXPECT_EQ(block.header.Type, bytes[offset + 2] | bytes[offset + 3] << 8);
-  EXPECT_EQ(block.header.DataLength, next - offset - 32);
+  std::uint8_t header[32];
+  block.header.EncodeTo(header);
+  EXPECT_EQ(std::vector<std::uint8_t>(header, header + 32), std::vector<std::uint8_t>(at(offset), at(offset + 32)));
   EXPECT_EQ(std::vector<std::uint8_t>(block.payload.data(), block.payload.data() + block.payload.size()),
-            std::vector<std::uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(offset + 32),
-                                                        bytes.begin() + static_cast<std::ptrdiff_t>(next)));
+            std::vector<std::uint8_t>(at(offset + 32), at(next)));
 }
 
 TEST_P(RecStreamTest, WalksReadEveryBlockForwardAndBackward) {

@@ -171,7 +171,7 @@ TEST_F(ReaderTest, WorkerReadsAheadEvictsAndHandsItsFailuresToTheCallingThread) 
   ASSERT_EQ(host.count, 1u);
   const HostErrorRecord& r = host.records[0];
   EXPECT_EQ(r.Code, (4u << 29) | (200u << 16));
-  EXPECT_TRUE(StartsWith(r.Text, L"0x00000005 "));
+  EXPECT_TRUE(std::wstring(r.Text).starts_with(L"0x00000005 "));
   EXPECT_NE(std::wstring(r.Text).find(L"CCachingFileReader::ReadFileChunk"), std::wstring::npos);
   EXPECT_TRUE(host.on_caller);
   EXPECT_TRUE(host.lock_free);

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <random>
+#include <tuple>
 
 #include "base/exceptions.h"
 #include "platform/textconv.h"
 #include "readertestbase.h"
+#include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {
@@ -28,9 +30,13 @@ TEST_F(ReaderTest, ReadsEndingAtTheEndSucceedAndOneBytePastFails) {
     EXPECT_EQ(reader.statistics().accesses(), limit == 0 ? 0u : 1u);
     std::uint8_t byte = 0;
     reader.ReadData(&byte, 0);
-    const std::wstring text = ThrownText<exception_rec_invalid_offset>([&] { reader.ReadData(&byte, 1); });
-    EXPECT_TRUE(StartsWith(text, L"Read request beyond the end of the file (File: cachingfilereader, "
-                                 L"Function: CCachingFileReader::ReadData, Line: "));
+    try {
+      reader.ReadData(&byte, 1);
+      ADD_FAILURE() << "read past the end";
+    } catch (const exception_rec_invalid_offset& e) {
+      EXPECT_TRUE(e.wtext().starts_with(L"Read request beyond the end of the file (File: cachingfilereader, "
+                                        L"Function: CCachingFileReader::ReadData, Line: "));
+    }
     EXPECT_EQ(reader.GetPosition(), kEntry);
     reader.SetPosition(~0ull - 2);  // no wrap-around in the bound check
     EXPECT_THROW(reader.ReadData(&byte, 4), exception_rec_invalid_offset);
@@ -131,70 +137,60 @@ TEST_F(ReaderTest, WriteFarPastTheEndDropsTheShortLastEntry) {
   EXPECT_EQ(reader.statistics().fails(), 2u);
 }
 
-// Direct reads (no cache) repeat interrupted calls up to four in all; entry loads do not.
-TEST_F(ReaderTest, ReadFaultsFailTheReadAndLeaveNothingBehind) {
+// Direct reads (no cache) repeat interrupted calls up to four in all; entry loads and writes do
+// not. A failure leaves the position, the size and the entries alone, and what reached the file
+// is what later reads see.
+TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
   const auto bytes = Pattern(2 * kEntry);
   const struct Case {
     const char* name;
     std::uint32_t limit;        // 0: direct reads, else through entries
+    bool write;                 // 100 bytes, 50 of them past the end
     std::vector<Fault> faults;  // for calls 1, 2, ...
     const wchar_t* error;       // expected text start, or null for success
   } cases[] = {
-      {"again three times", 0, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
-      {"partial then interrupted", 0, {{EINTR, 40}}, nullptr},
-      {"four failures", 0, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
+      {"again three times", 0, false, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
+      {"partial then interrupted", 0, false, {{EINTR, 40}}, nullptr},
+      {"four failures", 0, false, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
        L"Failed to read data from file. Requested 100 bytes, read 0 bytes (File: cachingfilereader, "
        L"Function: CCachingFileReader::ReadValueDirect"},
-      {"other error", 0, {{EIO, 0}}, L"0x00000005 "},
-      {"short", 0, {{0, 40}}, L"Failed to read data from file. Requested 100 bytes, read 40 bytes"},
-      {"entry interrupted", 8 * kEntry, {{EINTR, 0}}, L"0x00000004 "},
-      {"entry other error", 8 * kEntry, {{EIO, 0}}, L"0x00000005 "},
-      {"entry short", 8 * kEntry, {{0, 10}},
+      {"other error", 0, false, {{EIO, 0}}, L"0x00000005 "},
+      {"short", 0, false, {{0, 40}}, L"Failed to read data from file. Requested 100 bytes, read 40 bytes"},
+      {"entry interrupted", 8 * kEntry, false, {{EINTR, 0}}, L"0x00000004 "},
+      {"entry other error", 8 * kEntry, false, {{EIO, 0}}, L"0x00000005 "},
+      {"entry short", 8 * kEntry, false, {{0, 10}},
        L"Failed to read data from file, requested 524288 bytes, read 10 bytes (File: "
        L"cachingfilereader, Function: CCachingFileReader::ReadFileChunk"},
+      {"write error", 8 * kEntry, true, {{EIO, 0}}, L"0x00000005 "},
+      {"write out of space", 8 * kEntry, true, {{ENOSPC, 30}}, L"0x0000001C "},
+      {"write short", 8 * kEntry, true, {{0, 30}}, L"Failed to write data, requested 100 bytes, written 30 bytes "
+                                                   L"(File: cachingfilereader, Function: CCachingFileReader::WriteData"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     owner.SetCache(kEntry, c.limit);
     CCachingFileReader& reader = Open(bytes);
-    reader.SetPosition(100);
-    for (std::size_t i = 0; i < c.faults.size(); ++i) files.FailRead(static_cast<int>(i + 1), c.faults[i]);
-    std::vector<std::uint8_t> out(100);
-    if (c.error != nullptr) {
-      const std::wstring text = ThrownText<exception_rt>([&] { reader.ReadData(out.data(), 100); });
-      EXPECT_TRUE(StartsWith(text, c.error)) << WideToUtf8(text);
-      EXPECT_EQ(reader.GetPosition(), 100u);
-      EXPECT_TRUE(reader.Snapshot().loaded.empty());
+    const std::uint64_t at = c.write ? bytes.size() - 50 : 100;
+    if (c.write) Read(reader, at, 10);  // a loaded entry that the write must not leave stale
+    reader.SetPosition(at);
+    for (std::size_t i = 0; i < c.faults.size(); ++i) {
+      c.write ? files.FailWrite(static_cast<int>(i + 1), c.faults[i]) : files.FailRead(static_cast<int>(i + 1), c.faults[i]);
     }
-    reader.ReadData(out.data(), 100);  // succeeds, or once the fault is past
+    std::vector<std::uint8_t> out(100, 0xAB);
+    const auto operation = [&] { c.write ? reader.WriteData(out.data(), 100) : reader.ReadData(out.data(), 100); };
+    if (c.error != nullptr) {
+      const std::wstring text = RaisedText(operation);
+      EXPECT_TRUE(text.starts_with(c.error)) << WideToUtf8(text);
+      EXPECT_EQ(std::tuple(reader.GetPosition(), reader.GetFileSize()), std::tuple(at, bytes.size()));
+      if (!c.write) { EXPECT_TRUE(reader.Snapshot().loaded.empty()); }
+    }
+    if (c.write) {
+      EXPECT_EQ(Read(reader, at, 50), Slice(files.Bytes(L"f"), at, 50));
+      continue;
+    }
+    operation();  // succeeds, or once the fault is past
     EXPECT_EQ(out, Slice(bytes, 100, 100));
     EXPECT_EQ(reader.GetPosition(), 200u);
-  }
-}
-
-TEST_F(ReaderTest, FailedWritesLeavePositionAndSizeAlone) {
-  const struct Case {
-    Fault fault;
-    const wchar_t* error;
-  } cases[] = {
-      {{EIO, 0}, L"0x00000005 "},
-      {{ENOSPC, 30}, L"0x0000001C "},
-      {{0, 30}, L"Failed to write data, requested 100 bytes, written 30 bytes (File: cachingfilereader, "
-                L"Function: CCachingFileReader::WriteData"},
-  };
-  for (const Case& c : cases) {
-    owner.SetCache(kEntry, 8 * kEntry);
-    CCachingFileReader& reader = Open(Pattern(1000));
-    Read(reader, 0, 10);
-    reader.SetPosition(950);
-    files.FailWrite(1, c.fault);
-    const std::vector<std::uint8_t> data(100, 0xAB);
-    const std::wstring text = ThrownText<exception_rt>([&] { reader.WriteData(data.data(), 100); });
-    EXPECT_TRUE(StartsWith(text, c.error)) << WideToUtf8(text);
-    EXPECT_EQ(reader.GetPosition(), 950u);
-    EXPECT_EQ(reader.GetFileSize(), 1000u);
-    // What reached the file is what later reads see.
-    EXPECT_EQ(Read(reader, 950, 50), Slice(files.Bytes(L"f"), 950, 50));
   }
 }
 

@@ -63,23 +63,6 @@ class ReaderTest : public ::testing::Test {
   std::unique_ptr<recfilereader::CCachingFileReader> reader_;
 };
 
-// Runs `body` and returns the text of the exception of type E it throws; fails when it throws
-// nothing (another exception fails the test on its way out).
-template <class E, class Body>
-std::wstring ThrownText(Body&& body) {
-  try {
-    body();
-  } catch (const E& e) {
-    return e.wtext();
-  }
-  ADD_FAILURE() << "nothing thrown";
-  return L"";
-}
-
-inline bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 }  // namespace rectest
 
 #endif  // RECFILEREADER_TESTS_FILEACCESS_READERTESTBASE_H

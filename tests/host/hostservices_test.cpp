@@ -9,7 +9,6 @@
 #include "host/reporttohost.h"
 #include "base/servicecontext.h"
 #include "host/tempfilesmgrwrp.h"
-#include "platform/autoresetevent.h"
 #include "platform/localtime.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
@@ -101,15 +100,6 @@ TEST(TpsSameThread, RunsStartExecuteFinishOnTheCallingThreadAndNeverAborts) {
   CountingProcess process;
   EXPECT_TRUE(service.RunProcess(&process, 19, 0, L"caption"));
   EXPECT_EQ(process.calls, L"S0EF0");
-  CTpsAbortStub abort;
-  AutoResetEvent event;
-  event.Set();
-  DWORD result = 99;
-  HANDLE handle = &event;
-  EXPECT_TRUE(abort.WaitForObject(handle, 0, &result));
-  EXPECT_EQ(result, WAIT_OBJECT_0);
-  EXPECT_TRUE(abort.WaitForObjects(1, &handle, 2, &result));
-  EXPECT_EQ(result, WAIT_TIMEOUT);
 }
 
 // Points TEMP at a fresh folder for one test.
@@ -119,12 +109,6 @@ class TempEnvironment : public testing::Test {
   ~TempEnvironment() override { unsetenv("TEMP"); }
   rectest::TempDir dir_;
 };
-
-TEST_F(TempEnvironment, TempFileNamesSpellTheLocalTimeBytesInHex) {
-  SYSTEMTIME time{2026, 12, 6, 5, 17, 8, 24, 7};
-  // 2026 = 0x07EA -> bytes ea 07; then 0c 00, 06 00, 05 00, 11 00, 08 00, 18 00, 07 00.
-  EXPECT_EQ(CTempFilesMgrWrp::TempFileName(L"audio", L"avi", time), L"audio.ea7c060501108018070.avi");
-}
 
 std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::path(WideToUtf8(path)).filename(); }
 
