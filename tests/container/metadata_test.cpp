@@ -9,15 +9,12 @@
 #include "properties/compositebuffer.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"
-#include "support/metadatabuilder.h"
+#include "support/sectionbuilder.h"
 
 namespace recfilereader {
 namespace {
 
-using rectest::MetadataItemSpec;
-using rectest::MetadataReference;
-using rectest::PlainPayload;
-using Bytes = std::vector<std::uint8_t>;
+using namespace rectest;
 
 constexpr std::uint32_t kProps = 0x9D000000, kPreview = 0x9D0F000C, kMarks = 0x9D0C0000;
 constexpr std::uint32_t kText = 0x71030000, kAudio = 0x710A0000, kPicture = 0x710D0000, kOffsets = 0x710FFFFF;
@@ -38,14 +35,13 @@ class MetadataTest : public ::testing::Test {
   // A table with one reference block per type code listing `items`.
   std::uint64_t Table(const std::vector<std::pair<std::uint32_t, std::vector<std::uint64_t>>>& references) {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> records;
-    for (const auto& [code, items] : references) records.emplace_back(code, md.AddReferenceBlock(MetadataReference(code, items)));
-    return md.AddTable(records);
+    for (const auto& [code, items] : references) records.emplace_back(code, rec.Add({.type = 0xCB9E, .payload = MetadataReference(code, items)}));
+    return AddMetadataTable(rec, records);
   }
 
-  rectest::RecBuilder rec;
-  rectest::MetadataBuilder md{rec};
-  rectest::FakeOwner owner;
-  rectest::MemFileSystem files;
+  RecBuilder rec;
+  FakeOwner owner;
+  MemFileSystem files;
   std::unique_ptr<CRecStream> stream;
 };
 
@@ -72,7 +68,7 @@ Flat Flatten(const MetadataList& list) {
 
 TEST_F(MetadataTest, BuilderSectionReadsByTypeAndIdentifierInFileOrder) {
   const Bytes big = PlainPayload(1'100'000, 2);  // a blob across two composite pages
-  const auto items = md.AddItems({{.data = big}, {.type_code = kMarks, .id = 7, .data = {1}},
+  const auto items = AddMetadataItems(rec, {{.data = big}, {.type_code = kMarks, .id = 7, .data = {1}},
                                   {.kind = kText, .data = {'h', 'i', 0, 'x'}}, {.type_code = kMarks, .id = 7, .data = {2}},
                                   {.kind = kAudio, .data = PlainPayload(20, 3)},
                                   {.type_code = kPreview, .id = 5, .kind = 0x71000001, .data = {9}}});
@@ -102,12 +98,12 @@ struct DamageCase {
 TEST_F(MetadataTest, DamagedSectionsFailAsTheFormatSaysOrKeepWhatWasRead) {
   const DamageCase cases[] = {
       {.name = "well formed"},
-      {.name = "record longer than its block", .tail = rectest::MetadataRecord({.kind = kOffsets, .data = {1}, .length = 1000})},
+      {.name = "record longer than its block", .tail = MetadataRecord({.kind = kOffsets, .data = {1}, .length = 1000})},
       {.name = "unmarked tail", .tail = PlainPayload(30, 4)},
       {.name = "table of another type", .table_type = 0xCB9E,
        .error = L"Invalid data at metadata table offset (File: metadataloader, Function: CMetadataLoader::Load"},
       {.name = "reference of another type", .reference_type = 0xCB0F, .error = L"Invalid data at metadata offset ("},
-      {.name = "record of another kind", .tail = rectest::MetadataRecord({}), .error = L"Should never happen ("},
+      {.name = "record of another kind", .tail = MetadataRecord({}), .error = L"Should never happen ("},
       {.name = "item without mark", .item = {.mark = 0x91919190}, .error = L"Data error", .content_failure = false},
       {.name = "item data past the end", .item = {.length = 0xFFFFFFF0}, .error = L"Read request beyond the end of the file"},
       {.name = "offset list as item", .item = {.kind = kOffsets}, .error = L"File offset is not expected here ("},
@@ -120,11 +116,11 @@ TEST_F(MetadataTest, DamagedSectionsFailAsTheFormatSaysOrKeepWhatWasRead) {
   for (const DamageCase& c : cases) {
     SCOPED_TRACE(c.name);
     rec = {};
-    const std::uint64_t item = md.AddItems({c.item}).front();
+    const std::uint64_t item = AddMetadataItems(rec, {c.item}).front();
     Bytes reference = MetadataReference(kProps, {c.listed ? c.listed : item});
     reference.insert(reference.end(), c.tail.begin(), c.tail.end());
-    const std::uint64_t at = md.AddReferenceBlock(reference, c.reference_type);
-    const std::uint64_t table = md.AddTable(std::vector(c.repeats, std::pair{kProps, at}), c.table_type);
+    const std::uint64_t at = rec.Add({.type = c.reference_type, .payload = reference});
+    const std::uint64_t table = AddMetadataTable(rec, std::vector(c.repeats, std::pair{kProps, at}), c.table_type);
     MetadataList list = {{4, {{.type = 4, .id = 1, .data = {}}}}};  // what a failed load leaves alone
     try {
       CMetadataLoader().Load(Open(), table, list);
@@ -154,9 +150,9 @@ TEST_F(MetadataTest, WriterLaysDownWhatTheBuilderDoesAndReadsBackEqual) {
   list[3].push_back({.type = 3, .id = 9, .data = {Make<CGenericAudioData>(audio)}});
   list[3].push_back({.type = 3, .id = 3, .data = {}});  // nothing to write
 
-  const auto props = md.AddItems({{.data = big}, {.kind = kText, .data = {'a', 'b', 0}}});
-  const auto preview = md.AddItems({{.type_code = kPreview, .kind = kPicture, .data = picture}});
-  const auto marks = md.AddItems({{.type_code = kMarks, .id = 9, .kind = kAudio, .data = audio}});
+  const auto props = AddMetadataItems(rec, {{.data = big}, {.kind = kText, .data = {'a', 'b', 0}}});
+  const auto preview = AddMetadataItems(rec, {{.type_code = kPreview, .kind = kPicture, .data = picture}});
+  const auto marks = AddMetadataItems(rec, {{.type_code = kMarks, .id = 9, .kind = kAudio, .data = audio}});
   const std::uint64_t table = Table({{kProps, props}, {kPreview, preview}, {kMarks, marks}});
 
   CRecStream& s = Open(true);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -29,17 +28,13 @@ class RecStreamTest : public ::testing::TestWithParam<Cache> {
  protected:
   CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
     files.Add(L"r", bytes);
-    return Start([](CRecStream& s) { s.OpenFile(L"r"); });
-  }
-  template <class Opening>
-  CRecStream& Start(Opening open) {
     owner.SetCache(kEntry, GetParam() == Cache::kOff ? 0 : GetParam() == Cache::kOn ? 8 * kEntry : 2 * kEntry,
                    false, 0.9);
     CachingFileReaderPlatform platform;
     platform.files = &files;
     platform.start_worker = GetParam() == Cache::kWithWorker;
     stream = std::make_unique<CRecStream>(&owner, platform);
-    open(*stream);
+    stream->OpenFile(L"r");
     return *stream;
   }
 
@@ -204,29 +199,6 @@ TEST_P(RecStreamTest, ScanTakesTheNearestHeaderLikeBytesBelow) {
     EXPECT_EQ(block.Offset, last + c.found);
     EXPECT_EQ(s.GetPosition(), last + c.found);
   }
-}
-
-TEST_P(RecStreamTest, ChainWriterWritesTheChainAsTheBuilderLaysItDown) {
-  CRecStream& stream = Start([](CRecStream& s) { s.CreateFileW(L"w"); });
-  const struct {
-    std::uint16_t type;
-    std::size_t size;
-  } blocks[] = {{0xCBBF, 48}, {0xDAB1, 10}, {0xCBF1, 700000}, {0xDAB1, 0}, {0xCB0F, 5}, {0xCBEF, 40}};
-  RecBuilder expected;
-  RecBlockChainWriter writer;
-  for (const auto& spec : blocks) {
-    const auto payload = PlainPayload(spec.size, static_cast<std::uint8_t>(spec.size));
-    expected.Add({.type = spec.type, .sequence = 5, .link = 99, .tag = 6, .payload = payload});
-    RecBlock block;
-    block.header = {.Type = spec.type, .Sequence = 5, .Link = 99, .Tag = 6};
-    ASSERT_TRUE(block.payload.Resize(payload.size()));
-    if (!payload.empty()) std::memcpy(block.payload.data(), payload.data(), payload.size());
-    writer.Write(stream, block);
-    EXPECT_EQ(block.Offset, expected.offsets().back());
-    EXPECT_EQ(block.Next, expected.bytes().size());
-    EXPECT_EQ(stream.GetPosition(), expected.bytes().size());
-  }
-  EXPECT_EQ(files.Bytes(L"w"), expected.bytes());
 }
 
 INSTANTIATE_TEST_SUITE_P(CacheModes, RecStreamTest, ::testing::Values(Cache::kOff, Cache::kOn, Cache::kWithWorker));
