@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/fakeowner.h"
 
 namespace recfilereader {
@@ -9,7 +11,7 @@ namespace {
 
 using rectest::FakePropertyTable;
 
-TEST(CacheSettings, EntrySizeAndAspectAreClamped) {
+TEST(CacheSettings, ValuesAreClampedAndConvertedFromOtherTypes) {
   const struct {
     std::uint64_t given, used;
   } cases[] = {{0, 524288}, {524287, 524288}, {1048576, 1048576}, {4194304, 4194304},
@@ -29,19 +31,15 @@ TEST(CacheSettings, EntrySizeAndAspectAreClamped) {
     table.SetR8(L"CacheAspect", c.given);
     EXPECT_DOUBLE_EQ(ReadCacheSettings(&table).read_ahead, c.used);
   }
-}
-
-TEST(CacheSettings, ValuesConvertFromOtherTypesAndTheSystemLimitIsLoweredTo200MiB) {
+  // Other types convert; the system limit is lowered to 200 MiB.
   FakePropertyTable table;
   table.SetUI4(L"CacheSystemMemoryLimit", 300u * 1048576u);
   table.SetText(L"CacheMemoryLimit", L"1000");
   table.SetR8(L"CacheIsTransparent", 0.5);  // truncates to 0
   table.SetText(L"CacheAspect", L"not a number");  // does not convert: 0, raised to 0.1
-  CacheSettings s = ReadCacheSettings(&table);
-  EXPECT_EQ(s.memory_limit, 1000u);
-  EXPECT_FALSE(s.transparent);
-  EXPECT_DOUBLE_EQ(s.read_ahead, 0.1);
-  EXPECT_EQ(s.system_memory_limit, 209715200u);
+  const CacheSettings s = ReadCacheSettings(&table);
+  EXPECT_EQ(std::tuple(s.memory_limit, s.transparent, s.read_ahead, s.system_memory_limit),
+            std::tuple(1000u, false, 0.1, 209715200u));
   table.SetBool(L"CacheIsTransparent", true);
   EXPECT_TRUE(ReadCacheSettings(&table).transparent);
   EXPECT_EQ(ReadCacheSettings(nullptr).memory_limit, 0u);  // missing: the cache off
