@@ -80,8 +80,7 @@ TEST_F(MetadataTest, BuilderSectionReadsByTypeAndIdentifierInFileOrder) {
   CMetadataLoader().Load(s, table, list);
   EXPECT_EQ(s.GetPosition(), 5u);
   EXPECT_EQ(Flatten(list), (Flat{{0, {{0, {{gdt_blob, big}, {gdt_text, {'h', 'i'}}, {gdt_audio, PlainPayload(20, 3)}}}}},
-                                 {2, {{5, {}}}},
-                                 {3, {{7, {{gdt_blob, {1}}, {gdt_blob, {2}}}}}}}));
+                                 {2, {{5, {}}}}, {3, {{7, {{gdt_blob, {1}}, {gdt_blob, {2}}}}}}}));
 }
 
 struct DamageCase {

@@ -148,8 +148,7 @@ TEST(MetadataExtractor, OldRecordingsAreReadStepByStepAsTheOptionsAsk) {
     PropertyMap file_information = {{L"GUID", Lpwstr(L"{1}")}, {L"DataIntegrityViolation", Lpwstr(L"no")}};
     if (c.file_name) file_information.emplace(L"FileName", Lpwstr(L"a.rec"));
     MetadataList list = {{0, {{.type = 0, .id = 0, .data = c.data}}}};
-    list[0][0].data.insert(list[0][0].data.begin(),
-                           Document({{L"File Information", file_information},
+    list[0][0].data.insert(list[0][0].data.begin(), Document({{L"File Information", file_information},
                                      {L"Time reference", {{L"LocalSystemTime", Lpwstr(L"noon")}}}}));
     for (const Bytes& picture : {bmp, Bytes{1, 0, 0, 0, 'x'}}) {  // the second does not decode
       if (c.previews) list[2].push_back({.type = 2, .id = 0, .data = {Data<CGenericPictureData>(picture)}});

@@ -43,17 +43,14 @@ class ReaderTest : public ::testing::Test {
     reader_->OpenFile(L"f");
     return *reader_;
   }
-  std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at,
-                                 std::uint32_t count) {
+  std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at, std::uint32_t count) {
     std::vector<std::uint8_t> out(count);
     reader.SetPosition(at);
     reader.ReadData(out.data(), count);
     return out;
   }
-  static std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::uint64_t at,
-                                         std::size_t count) {
-    return {v.begin() + static_cast<std::ptrdiff_t>(at),
-            v.begin() + static_cast<std::ptrdiff_t>(at + count)};
+  static std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::uint64_t at, std::size_t count) {
+    return {v.begin() + static_cast<std::ptrdiff_t>(at), v.begin() + static_cast<std::ptrdiff_t>(at + count)};
   }
 
   FakeOwner owner;

@@ -84,24 +84,6 @@ TEST(MemMgrCpp, CountsReferencesAndFreesAtZero) {
   EXPECT_NE(fresh, nullptr);  // freed with the manager
 }
 
-class CountingProcess final : public IThreadedProcess {
- public:
-  void Start(DWORD value) override { calls += L"S" + std::to_wstring(value); }
-  void Execute(IThreadedProcessStatus* status, IAbort* abort) override {
-    status->SetProgress(2500);
-    calls += abort->IsAborted() ? L"A" : L"E";
-  }
-  void Finish(DWORD discard) override { calls += L"F" + std::to_wstring(discard); }
-  std::wstring calls;
-};
-
-TEST(TpsSameThread, RunsStartExecuteFinishOnTheCallingThreadAndNeverAborts) {
-  CTpsSameThread service;
-  CountingProcess process;
-  EXPECT_TRUE(service.RunProcess(&process, 19, 0, L"caption"));
-  EXPECT_EQ(process.calls, L"S0EF0");
-}
-
 // Points TEMP at a fresh folder for one test.
 class TempEnvironment : public testing::Test {
  protected:
@@ -163,8 +145,7 @@ TEST(ReportToHost, FillsTheRecordForTheErrorManagerOrDoesNothingWithoutOne) {
   ASSERT_EQ(host.errors.records.size(), 1u);
   const HostErrorRecord& record = host.errors.records[0];
   EXPECT_EQ(std::tuple(record.Code, record.Reserved, record.HostHandle, std::wcslen(record.Text), record.HostTime,
-                       record.One),
-            std::tuple(((0x0345u | (3u << 13)) << 16), 0u, 77u, 1023u, host.timebase.now, 1u));
+                       record.One), std::tuple(((0x0345u | (3u << 13)) << 16), 0u, 77u, 1023u, host.timebase.now, 1u));
   EXPECT_GE(record.LocalTime.wYear, 2024);
   FakeHost silent;  // no error manager: nothing happens, nothing is raised
   Frame alone(&silent);

@@ -2,8 +2,7 @@
 
 namespace rectest {
 
-BlockSpec NavigationBlock(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& records,
-                          std::size_t trailing) {
+BlockSpec NavigationBlock(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& records, std::size_t trailing) {
   BlockSpec block{.type = 0xCB0F};
   for (const auto& [timestamp, offset] : records) {
     for (std::uint64_t field : {std::uint64_t{~0ull}, timestamp, offset}) AppendLe(block.payload, field, 8);
