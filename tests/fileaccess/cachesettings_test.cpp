@@ -12,24 +12,15 @@ namespace {
 using rectest::FakePropertyTable;
 
 TEST(CacheSettings, ValuesAreClampedAndConvertedFromOtherTypes) {
-  const struct {
-    std::uint64_t given, used;
-  } cases[] = {{0, 524288}, {524287, 524288}, {1048576, 1048576}, {4194304, 4194304},
-               {4194305, 4194304}, {104857600, 4194304}, {0x100000000ull, 4194304}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.given);
-    FakePropertyTable table;
-    table.SetUI8(L"CacheEntrySize", c.given);
-    EXPECT_EQ(ReadCacheSettings(&table).entry_size, c.used);
+  FakePropertyTable clamped;
+  for (auto [given, used] : {std::pair<std::uint64_t, std::uint64_t>{0, 524288}, {524287, 524288}, {1048576, 1048576},
+                             {4194305, 4194304}, {0x100000000ull, 4194304}}) {
+    clamped.SetUI8(L"CacheEntrySize", given);
+    EXPECT_EQ(ReadCacheSettings(&clamped).entry_size, used) << given;
   }
-  const struct {
-    double given, used;
-  } aspects[] = {{0.05, 0.1}, {1.5, 0.9}, {0.8, 0.8}, {0.1, 0.1}, {0.9, 0.9}, {-3.0, 0.1}};
-  for (const auto& c : aspects) {
-    SCOPED_TRACE(c.given);
-    FakePropertyTable table;
-    table.SetR8(L"CacheAspect", c.given);
-    EXPECT_DOUBLE_EQ(ReadCacheSettings(&table).read_ahead, c.used);
+  for (auto [given, used] : {std::pair{0.05, 0.1}, {1.5, 0.9}, {0.8, 0.8}, {-3.0, 0.1}}) {
+    clamped.SetR8(L"CacheAspect", given);
+    EXPECT_DOUBLE_EQ(ReadCacheSettings(&clamped).read_ahead, used) << given;
   }
   // Other types convert; the system limit is lowered to 200 MiB.
   FakePropertyTable table;

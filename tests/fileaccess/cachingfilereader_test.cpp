@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <tuple>
 
 #include "base/exceptions.h"
 #include "platform/textconv.h"
 #include "readertestbase.h"
+#include "recfilereader/performance.h"
 #include "support/testmemory.h"
 
 namespace recfilereader {
@@ -21,13 +24,15 @@ TEST_F(ReaderTest, ReadsEndingAtTheEndSucceedAndOneBytePastFails) {
   for (std::uint32_t limit : {0u, 4u * kEntry}) {
     SCOPED_TRACE(limit);
     owner.SetCache(kEntry, limit);
-    CCachingFileReader& reader = Open(Pattern(kEntry));  // an exact multiple of the entry size
+    const auto bytes = Pattern(2 * kEntry);  // an exact multiple of the entry size
+    CCachingFileReader& reader = Open(bytes);
     EXPECT_EQ(reader.GetAccessMode(), 3u);
-    EXPECT_EQ(Read(reader, kEntry - 5, 5), Slice(Pattern(kEntry), kEntry - 5, 5));
-    // Without a cache every read goes to the file and nothing is counted.
+    // A read counts an access (here a fail) per entry it copies from; without a cache every read
+    // goes to the file and nothing is counted.
+    EXPECT_EQ(Read(reader, kEntry - 5, kEntry + 5), Slice(bytes, kEntry - 5, kEntry + 5));
     EXPECT_EQ(reader.cache_on(), limit != 0);
-    EXPECT_EQ(reader.Snapshot().table_entries, limit == 0 ? 0u : 2u);
-    EXPECT_EQ(reader.statistics().accesses(), limit == 0 ? 0u : 1u);
+    EXPECT_EQ(std::tuple(reader.Snapshot().table_entries, reader.statistics().accesses(), reader.statistics().fails()),
+              limit == 0 ? std::tuple(0u, 0u, 0u) : std::tuple(3u, 2u, 2u));
     std::uint8_t byte = 0;
     reader.ReadData(&byte, 0);
     try {
@@ -37,7 +42,7 @@ TEST_F(ReaderTest, ReadsEndingAtTheEndSucceedAndOneBytePastFails) {
       EXPECT_TRUE(e.wtext().starts_with(L"Read request beyond the end of the file (File: cachingfilereader, "
                                         L"Function: CCachingFileReader::ReadData, Line: "));
     }
-    EXPECT_EQ(reader.GetPosition(), kEntry);
+    EXPECT_EQ(reader.GetPosition(), 2 * kEntry);
     reader.SetPosition(~0ull - 2);  // no wrap-around in the bound check
     EXPECT_THROW(reader.ReadData(&byte, 4), exception_rec_invalid_offset);
   }
@@ -58,25 +63,6 @@ TEST_F(ReaderTest, OpenFallsBackToReadingOnlyAndFailuresLeaveItClosed) {
   EXPECT_THROW(reader.CreateFileW(L"ro"), exception_rt);
   EXPECT_EQ(reader.GetAccessMode(), 0u);
   EXPECT_EQ(reader.GetFileSize(), 0u);
-}
-
-// A read counts an access for each entry it copies from; a transparent miss counts one access
-// and one fail, reads directly and leaves the entries to the worker.
-TEST_F(ReaderTest, ReadsCountAnAccessPerEntryUnlessTransparentMissesReadDirectly) {
-  const auto bytes = Pattern(3 * kEntry + 100);
-  for (const bool transparent : {false, true}) {
-    SCOPED_TRACE(transparent);
-    owner.SetCache(kEntry, 16 * kEntry, transparent);
-    CCachingFileReader& reader = Open(bytes);
-    EXPECT_EQ(Read(reader, kEntry - 100, 200), Slice(bytes, kEntry - 100, 200));
-    EXPECT_EQ(reader.statistics().accesses(), transparent ? 1u : 2u);
-    EXPECT_EQ(reader.statistics().fails(), reader.statistics().accesses());
-    EXPECT_EQ(reader.Snapshot().loaded.size(), transparent ? 0u : 2u);
-    reader.SetPosition(0);
-    reader.UpdateCache();  // loads entry 0 when it is empty
-    EXPECT_EQ(Read(reader, 100, 30), Slice(bytes, 100, 30));
-    EXPECT_EQ(reader.statistics().hits(), 1u);
-  }
 }
 
 // The model check: random reads, writes (also far behind the end) and cuts against a plain copy
@@ -123,18 +109,6 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
       EXPECT_EQ(stat.hits() + stat.fails(), stat.accesses());
     }
   }
-}
-
-// A write far behind the end must not leave the loaded short last entry to serve the bytes
-// between the old end and the write: they are a miss and read back as the file holds them.
-TEST_F(ReaderTest, WriteFarPastTheEndDropsTheShortLastEntry) {
-  owner.SetCache(kEntry, 8 * kEntry);
-  CCachingFileReader& reader = Open(Pattern(100));
-  Read(reader, 0, 10);
-  reader.SetPosition(600000);
-  reader.WriteData("abc", 3);
-  EXPECT_EQ(Read(reader, 200, 4000), Slice(files.Bytes(L"f"), 200, 4000));
-  EXPECT_EQ(reader.statistics().fails(), 2u);
 }
 
 // Direct reads (no cache) repeat interrupted calls up to four in all; entry loads and writes do
@@ -192,6 +166,74 @@ TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
     EXPECT_EQ(out, Slice(bytes, 100, 100));
     EXPECT_EQ(reader.GetPosition(), 200u);
   }
+}
+
+// A query by index, or by name when `name` is given, over the host's leftovers.
+std::unique_ptr<PerformanceQuery> Query(ULONG mode, ULONG index, const wchar_t* name = nullptr) {
+  auto q = std::make_unique<PerformanceQuery>();
+  std::memset(q.get(), 0xCD, sizeof *q);
+  q->Mode = mode;
+  q->OfferCounter = 0;
+  q->ByIndex = name == nullptr ? 1 : 0;
+  q->WantedIndex = index;
+  q->Answered = 0;
+  if (name != nullptr) std::wcscpy(q->Name, name);
+  return q;
+}
+
+class PerformanceTest : public ReaderTest {
+ protected:
+  void SetUp() override {
+    owner.SetCache(2 * kEntry, 8 * kEntry, true);
+    reader = &Open(Pattern(4 * kEntry));
+  }
+  CCachingFileReader* reader = nullptr;
+};
+
+// Each row "name unit type"; the rest of each answer is the same for all, and never touches the
+// host's padding.
+TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
+  std::vector<std::wstring> rows;
+  for (ULONG i = 0; i < 9; ++i) {
+    auto q = Query(kPerformanceValueAndDescription, i);
+    ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
+    rows.push_back(std::wstring(q->Name) + L" " + q->Unit + L" " + std::to_wstring(q->ValueType));
+    EXPECT_EQ(std::tuple(q->Description[0], q->EntryKind, q->HostHandle, q->Answered, q->OfferCounter, q->Padding),
+              std::tuple(L'\0', 2u, owner.host_handle, 1u, i + 1, 0xCDCDCDCDu));
+  }
+  EXPECT_EQ(rows, (std::vector<std::wstring>{
+      L"Cache::CurrentCacheSize b 7", L"Cache::ValidCacheEntries Qty 7", L"Cache::CacheEntrySize b 9",
+      L"Cache::Transparent flag 6", L"CachingFileReader::CacheAccess Qnt 9", L"CachingFileReader::CacheHit % 12",
+      L"CachingFileReader::CacheFail % 12", L"CachingFileReader::UpdateByServiceRequest Qnt 9",
+      L"CachingFileReader::UpdateByTimeout Qnt 9"}));
+  for (auto& q : {Query(kPerformanceValueAndDescription, 9), Query(kPerformanceValue, 0, L"Cache::Nothing")}) {
+    EXPECT_FALSE(reader->GetPerformanceTable(q.get()));
+    EXPECT_EQ(std::tuple(q->Answered, q->OfferCounter, q->ValueType), std::tuple(0u, 9u, 0xCDCDCDCDu));
+  }
+  EXPECT_FALSE(reader->GetPerformanceTable(nullptr));
+}
+
+// Value types come with the index walk; here the values and what a by-name answer leaves alone.
+TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
+  std::uint8_t buffer[8];
+  reader->ReadData(buffer, 8);  // transparent miss: one access, one fail, read directly
+  EXPECT_TRUE(reader->Snapshot().loaded.empty());  // the entry is left to the worker
+  reader->UpdateCache();
+  reader->SetPosition(0);
+  reader->ReadData(buffer, 8);  // hit
+  reader->ReadData(buffer, 8);  // hit
+  auto hit = Query(kPerformanceValue, 0, L"cachingfilereader::cachehit");
+  ASSERT_TRUE(reader->GetPerformanceTable(hit.get()));
+  EXPECT_DOUBLE_EQ(hit->Value.R8, 2.0 / 3.0 * 100.0);
+  EXPECT_EQ(hit->OfferCounter, 6u);
+  EXPECT_EQ(std::wstring(hit->Name), L"cachingfilereader::cachehit");
+  EXPECT_EQ(hit->Unit[0], static_cast<wchar_t>(0xCDCDCDCD));
+  EXPECT_EQ(hit->EntryKind, 0xCDCDCDCDu);
+
+  auto locate = Query(kPerformanceLocate, 0, L"CachingFileReader::CacheAccess");
+  ASSERT_TRUE(reader->GetPerformanceTable(locate.get()));
+  EXPECT_EQ(locate->Answered, 1u);
+  EXPECT_EQ(locate->ValueType, 0xCDCDCDCDu);
 }
 
 }  // namespace
