@@ -52,17 +52,15 @@ TEST_F(ReaderTest, OpenFallsBackToReadingOnlyAndFailuresLeaveItClosed) {
   files.Add(L"ro", Pattern(10))->read_only = true;
   files.Add(L"denied", Pattern(10))->deny_writing = true;
   CCachingFileReader reader(&owner, Platform());
-  reader.OpenFile(L"ro");
-  EXPECT_EQ(reader.GetAccessMode(), 1u);
-  reader.OpenFile(L"denied");
-  EXPECT_EQ(reader.GetAccessMode(), 1u);
-  EXPECT_THROW(reader.WriteData("x", 1), exception_rt);  // opened for reading only
-
+  for (const wchar_t* name : {L"ro", L"denied"}) {
+    reader.OpenFile(name);
+    EXPECT_EQ(reader.GetAccessMode(), 1u);
+    EXPECT_THROW(reader.WriteData("x", 1), exception_rt);  // opened for reading only
+  }
   EXPECT_THROW(reader.OpenFile(L"missing"), exception_rt);
   EXPECT_EQ(reader.GetAccessMode(), 0u);
   EXPECT_THROW(reader.CreateFileW(L"ro"), exception_rt);
-  EXPECT_EQ(reader.GetAccessMode(), 0u);
-  EXPECT_EQ(reader.GetFileSize(), 0u);
+  EXPECT_EQ(std::pair(reader.GetAccessMode(), reader.GetFileSize()), std::pair(0u, std::uint64_t{0}));
 }
 
 // The model check: random reads, writes (also far behind the end) and cuts against a plain copy
@@ -225,15 +223,11 @@ TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
   auto hit = Query(kPerformanceValue, 0, L"cachingfilereader::cachehit");
   ASSERT_TRUE(reader->GetPerformanceTable(hit.get()));
   EXPECT_DOUBLE_EQ(hit->Value.R8, 2.0 / 3.0 * 100.0);
-  EXPECT_EQ(hit->OfferCounter, 6u);
-  EXPECT_EQ(std::wstring(hit->Name), L"cachingfilereader::cachehit");
-  EXPECT_EQ(hit->Unit[0], static_cast<wchar_t>(0xCDCDCDCD));
-  EXPECT_EQ(hit->EntryKind, 0xCDCDCDCDu);
-
+  EXPECT_EQ(std::tuple(hit->OfferCounter, std::wstring(hit->Name), hit->Unit[0], hit->EntryKind),
+            std::tuple(6u, L"cachingfilereader::cachehit", static_cast<wchar_t>(0xCDCDCDCD), 0xCDCDCDCDu));
   auto locate = Query(kPerformanceLocate, 0, L"CachingFileReader::CacheAccess");
   ASSERT_TRUE(reader->GetPerformanceTable(locate.get()));
-  EXPECT_EQ(locate->Answered, 1u);
-  EXPECT_EQ(locate->ValueType, 0xCDCDCDCDu);
+  EXPECT_EQ(std::tuple(locate->Answered, locate->ValueType), std::tuple(1u, 0xCDCDCDCDu));
 }
 
 }  // namespace

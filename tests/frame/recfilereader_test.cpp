@@ -87,10 +87,8 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   auto* reader = new CRecFileReader(nullptr);
   auto* table = static_cast<IObjectProperties*>(reader->GetInterface(L"IObjectProperties"));
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(reader->context().properties(), table);
+  ASSERT_TRUE(table != nullptr && reader->context().properties() == table);
   IDirectPropAccess* direct = reader->context().direct_properties();
-  ASSERT_NE(direct, nullptr);
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_UI8;

@@ -46,9 +46,8 @@ TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
     IExMemoryMgr* memory = c.host_memory ? static_cast<IExMemoryMgr*>(&host.memory) : &frame.external.own_memory_manager();
     EXPECT_EQ(ext.GetInterface(L"IRCMemoryMgr"), memory);
     void* processes = ext.GetInterface(L"IThreadedProcessService");
-    EXPECT_EQ(processes, ext.GetInterface(L"IRCThreadProcSvc"));
+    EXPECT_TRUE(processes != nullptr && processes == ext.GetInterface(L"IRCThreadProcSvc"));
     EXPECT_EQ(processes == static_cast<IThreadedProcessService*>(&host.processes), c.host_processes);
-    EXPECT_NE(processes, nullptr);
     EXPECT_EQ(ext.GetInterface(L"IExErrorMgr") != nullptr, c.errors);
     EXPECT_EQ(ext.GetInterface(L"IRCErrorMgr"), ext.GetInterface(L"IExErrorMgr"));
     EXPECT_TRUE(ext.GetInterface(L"ITimebase") == nullptr && ext.GetInterface(L"ISomethingElse") == nullptr);
@@ -57,40 +56,28 @@ TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
                                                        L"IThreadedProcessService", L"IRCErrorMgr", L"IExErrorMgr",
                                                        L"IErrorMgr", L"ITimebase", L"IObjectProperties"}));
     }
-    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", false), &ext);
-    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", true), nullptr);
+    EXPECT_EQ(std::pair(frame.registry.GetInterface(L"IExternalInterfaceAccess", false),
+                        frame.registry.GetInterface(L"IExternalInterfaceAccess", true)),
+              (std::pair<void*, void*>(&ext, nullptr)));
   }
 }
 
 TEST(MemMgrCpp, CountsReferencesAndFreesAtZero) {
   CMemMgrCpp memory;
   void* block = memory.Allocate(16, 0);
-  ASSERT_NE(block, nullptr);
-  EXPECT_FALSE(memory.IsShared(block));
+  ASSERT_FALSE(block == nullptr || memory.IsShared(block));
   memory.Lock(block);
   EXPECT_TRUE(memory.IsShared(block));
   memory.Free(block);
-  EXPECT_EQ(memory.live_blocks(), 1u);
-  void* grown = memory.Reallocate(block, 1 << 20);
-  ASSERT_NE(grown, nullptr);
-  EXPECT_EQ(memory.live_blocks(), 1u) << "the record follows the block";
+  void* grown = memory.Reallocate(block, 1 << 20);  // the record follows the block
+  ASSERT_EQ(std::pair(grown != nullptr, memory.live_blocks()), std::pair(true, std::size_t{1}));
   int foreign = 0;
-  EXPECT_EQ(memory.Reallocate(&foreign, 8), nullptr);
   memory.Unlock(&foreign);  // unknown block: ignored
-  EXPECT_FALSE(memory.IsShared(&foreign));
+  EXPECT_FALSE(memory.Reallocate(&foreign, 8) != nullptr || memory.IsShared(&foreign));
   memory.Unlock(grown);
   EXPECT_EQ(memory.live_blocks(), 0u);
-  void* fresh = memory.Reallocate(nullptr, 4);
-  EXPECT_NE(fresh, nullptr);  // freed with the manager
+  EXPECT_NE(memory.Reallocate(nullptr, 4), nullptr);  // freed with the manager
 }
-
-// Points TEMP at a fresh folder for one test.
-class TempEnvironment : public testing::Test {
- protected:
-  TempEnvironment() { setenv("TEMP", dir_.path().c_str(), 1); }
-  ~TempEnvironment() override { unsetenv("TEMP"); }
-  rectest::TempDir dir_;
-};
 
 std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::path(WideToUtf8(path)).filename(); }
 
@@ -98,7 +85,9 @@ std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::pa
 // manager replaces its own file of the same name. Each keeps its files in a private 0700
 // directory inside the temporary folder, gone with the manager, so a link another local user
 // plants at the name the clock predicts is never written through.
-TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
+TEST(TempFilesMgrWrp, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
+  rectest::TempDir dir_;
+  setenv("TEMP", dir_.path().c_str(), 1);
   CInterfaceRegistry registry;
   CServiceContext context(registry);
   const auto victim = dir_ / "victim";
@@ -134,6 +123,7 @@ TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
     EXPECT_FALSE(manager.CreateTempFile(L"x", L"y", tiny, 4));
   }
   EXPECT_FALSE(std::filesystem::exists(mine));
+  unsetenv("TEMP");
 }
 
 TEST(ReportToHost, FillsTheRecordForTheErrorManagerOrDoesNothingWithoutOne) {

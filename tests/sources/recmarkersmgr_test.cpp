@@ -65,8 +65,7 @@ TEST(RecMarkersMgrTest, RegistersAddsInOrderOnceAndDeletesEvenWhileHeld) {
     EXPECT_TRUE(markers.DeleteMarker(20));
     EXPECT_EQ(context.LastWarning(),
               L"2 Marker with timestamp 20 is being deleted, but marker properties interface is not released");
-    EXPECT_FALSE(markers.DeleteMarker(20));
-    EXPECT_FALSE(markers.GetMarkerProperties(20, &table));
+    EXPECT_FALSE(markers.DeleteMarker(20) || markers.GetMarkerProperties(20, &table));
     EXPECT_EQ(Timestamps(markers), (std::vector<LONGLONG>{10, 30}));
   }
   EXPECT_EQ(context.registry.GetInterface(L"IRecordingMarker", false), nullptr);
@@ -104,8 +103,7 @@ TEST(RecMarkersMgrTest, ChangedTablesMarkTheDataChangedWhenLastReleased) {
   context.data_changed = false;
   ASSERT_TRUE(markers.GetMarkerProperties(5, &table));  // no change since the last release
   EXPECT_TRUE(markers.ReleaseMarkerProperties(table));
-  EXPECT_EQ(context.data_changed, false);
-  EXPECT_FALSE(markers.ReleaseMarkerProperties(nullptr));
+  EXPECT_FALSE(markers.ReleaseMarkerProperties(nullptr) || *context.data_changed);
 }
 
 }  // namespace
