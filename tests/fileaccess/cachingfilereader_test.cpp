@@ -124,19 +124,15 @@ TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
       {"again three times", 0, false, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
       {"partial then interrupted", 0, false, {{EINTR, 40}}, nullptr},
       {"four failures", 0, false, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
-       L"Failed to read data from file. Requested 100 bytes, read 0 bytes (File: cachingfilereader, "
-       L"Function: CCachingFileReader::ReadValueDirect"},
+       L"Failed to read data from file. Requested 100 bytes, read 0 bytes"},
       {"other error", 0, false, {{EIO, 0}}, L"0x00000005 "},
       {"short", 0, false, {{0, 40}}, L"Failed to read data from file. Requested 100 bytes, read 40 bytes"},
       {"entry interrupted", 8 * kEntry, false, {{EINTR, 0}}, L"0x00000004 "},
       {"entry other error", 8 * kEntry, false, {{EIO, 0}}, L"0x00000005 "},
-      {"entry short", 8 * kEntry, false, {{0, 10}},
-       L"Failed to read data from file, requested 524288 bytes, read 10 bytes (File: "
-       L"cachingfilereader, Function: CCachingFileReader::ReadFileChunk"},
+      {"entry short", 8 * kEntry, false, {{0, 10}}, L"Failed to read data from file, requested 524288 bytes, read 10"},
       {"write error", 8 * kEntry, true, {{EIO, 0}}, L"0x00000005 "},
       {"write out of space", 8 * kEntry, true, {{ENOSPC, 30}}, L"0x0000001C "},
-      {"write short", 8 * kEntry, true, {{0, 30}}, L"Failed to write data, requested 100 bytes, written 30 bytes "
-                                                   L"(File: cachingfilereader, Function: CCachingFileReader::WriteData"},
+      {"write short", 8 * kEntry, true, {{0, 30}}, L"Failed to write data, requested 100 bytes, written 30 bytes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
