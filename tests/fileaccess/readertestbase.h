@@ -13,16 +13,13 @@
 #include "fileaccess/cachingfilereader.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"
+#include "support/recbuilder.h"
 
 namespace rectest {
 
 constexpr std::uint32_t kEntry = 524288;  // the smallest entry size
 
-inline std::vector<std::uint8_t> Pattern(std::size_t size) {
-  std::vector<std::uint8_t> out(size);
-  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
-  return out;
-}
+inline std::vector<std::uint8_t> Pattern(std::size_t size) { return PlainPayload(size, 7); }
 
 class ReaderTest : public ::testing::Test {
  protected:
