@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <random>
+#include <tuple>
 
 #include "base/exceptions.h"
+#include "fileaccess/cachesettings.h"
 #include "platform/textconv.h"
 #include "readertestbase.h"
+#include "recfilereader/performance.h"
+#include "support/testmemory.h"
 
 namespace recfilereader {
 namespace {
@@ -19,19 +25,25 @@ TEST_F(ReaderTest, ReadsEndingAtTheEndSucceedAndOneBytePastFails) {
   for (std::uint32_t limit : {0u, 4u * kEntry}) {
     SCOPED_TRACE(limit);
     owner.SetCache(kEntry, limit);
-    CCachingFileReader& reader = Open(Pattern(kEntry));  // an exact multiple of the entry size
+    const auto bytes = Pattern(2 * kEntry);  // an exact multiple of the entry size
+    CCachingFileReader& reader = Open(bytes);
     EXPECT_EQ(reader.GetAccessMode(), 3u);
-    EXPECT_EQ(Read(reader, kEntry - 5, 5), Slice(Pattern(kEntry), kEntry - 5, 5));
-    // Without a cache every read goes to the file and nothing is counted.
+    // A read counts an access (here a fail) per entry it copies from; without a cache every read
+    // goes to the file and nothing is counted.
+    EXPECT_EQ(Read(reader, kEntry - 5, kEntry + 5), Slice(bytes, kEntry - 5, kEntry + 5));
     EXPECT_EQ(reader.cache_on(), limit != 0);
-    EXPECT_EQ(reader.Snapshot().table_entries, limit == 0 ? 0u : 2u);
-    EXPECT_EQ(reader.statistics().accesses(), limit == 0 ? 0u : 1u);
+    EXPECT_EQ(std::tuple(reader.Snapshot().table_entries, reader.statistics().accesses(), reader.statistics().fails()),
+              limit == 0 ? std::tuple(0u, 0u, 0u) : std::tuple(3u, 2u, 2u));
     std::uint8_t byte = 0;
     reader.ReadData(&byte, 0);
-    const std::wstring text = ThrownText<exception_rec_invalid_offset>([&] { reader.ReadData(&byte, 1); });
-    EXPECT_TRUE(StartsWith(text, L"Read request beyond the end of the file (File: cachingfilereader, "
-                                 L"Function: CCachingFileReader::ReadData, Line: "));
-    EXPECT_EQ(reader.GetPosition(), kEntry);
+    try {
+      reader.ReadData(&byte, 1);
+      ADD_FAILURE() << "read past the end";
+    } catch (const exception_rec_invalid_offset& e) {
+      EXPECT_TRUE(e.wtext().starts_with(L"Read request beyond the end of the file (File: cachingfilereader, "
+                                        L"Function: CCachingFileReader::ReadData, Line: "));
+    }
+    EXPECT_EQ(reader.GetPosition(), 2 * kEntry);
     reader.SetPosition(~0ull - 2);  // no wrap-around in the bound check
     EXPECT_THROW(reader.ReadData(&byte, 4), exception_rec_invalid_offset);
   }
@@ -41,36 +53,15 @@ TEST_F(ReaderTest, OpenFallsBackToReadingOnlyAndFailuresLeaveItClosed) {
   files.Add(L"ro", Pattern(10))->read_only = true;
   files.Add(L"denied", Pattern(10))->deny_writing = true;
   CCachingFileReader reader(&owner, Platform());
-  reader.OpenFile(L"ro");
-  EXPECT_EQ(reader.GetAccessMode(), 1u);
-  reader.OpenFile(L"denied");
-  EXPECT_EQ(reader.GetAccessMode(), 1u);
-  EXPECT_THROW(reader.WriteData("x", 1), exception_rt);  // opened for reading only
-
+  for (const wchar_t* name : {L"ro", L"denied"}) {
+    reader.OpenFile(name);
+    EXPECT_EQ(reader.GetAccessMode(), 1u);
+    EXPECT_THROW(reader.WriteData("x", 1), exception_rt);  // opened for reading only
+  }
   EXPECT_THROW(reader.OpenFile(L"missing"), exception_rt);
   EXPECT_EQ(reader.GetAccessMode(), 0u);
   EXPECT_THROW(reader.CreateFileW(L"ro"), exception_rt);
-  EXPECT_EQ(reader.GetAccessMode(), 0u);
-  EXPECT_EQ(reader.GetFileSize(), 0u);
-}
-
-// A read counts an access for each entry it copies from; a transparent miss counts one access
-// and one fail, reads directly and leaves the entries to the worker.
-TEST_F(ReaderTest, ReadsCountAnAccessPerEntryUnlessTransparentMissesReadDirectly) {
-  const auto bytes = Pattern(3 * kEntry + 100);
-  for (const bool transparent : {false, true}) {
-    SCOPED_TRACE(transparent);
-    owner.SetCache(kEntry, 16 * kEntry, transparent);
-    CCachingFileReader& reader = Open(bytes);
-    EXPECT_EQ(Read(reader, kEntry - 100, 200), Slice(bytes, kEntry - 100, 200));
-    EXPECT_EQ(reader.statistics().accesses(), transparent ? 1u : 2u);
-    EXPECT_EQ(reader.statistics().fails(), reader.statistics().accesses());
-    EXPECT_EQ(reader.Snapshot().loaded.size(), transparent ? 0u : 2u);
-    reader.SetPosition(0);
-    reader.UpdateCache();  // loads entry 0 when it is empty
-    EXPECT_EQ(Read(reader, 100, 30), Slice(bytes, 100, 30));
-    EXPECT_EQ(reader.statistics().hits(), 1u);
-  }
+  EXPECT_EQ(std::pair(reader.GetAccessMode(), reader.GetFileSize()), std::pair(0u, std::uint64_t{0}));
 }
 
 // The model check: random reads, writes (also far behind the end) and cuts against a plain copy
@@ -119,83 +110,146 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
   }
 }
 
-// A write far behind the end must not leave the loaded short last entry to serve the bytes
-// between the old end and the write: they are a miss and read back as the file holds them.
-TEST_F(ReaderTest, WriteFarPastTheEndDropsTheShortLastEntry) {
-  owner.SetCache(kEntry, 8 * kEntry);
-  CCachingFileReader& reader = Open(Pattern(100));
-  Read(reader, 0, 10);
-  reader.SetPosition(600000);
-  reader.WriteData("abc", 3);
-  EXPECT_EQ(Read(reader, 200, 4000), Slice(files.Bytes(L"f"), 200, 4000));
-  EXPECT_EQ(reader.statistics().fails(), 2u);
-}
-
-// Direct reads (no cache) repeat interrupted calls up to four in all; entry loads do not.
-TEST_F(ReaderTest, ReadFaultsFailTheReadAndLeaveNothingBehind) {
+// Direct reads (no cache) repeat interrupted calls up to four in all; entry loads and writes do
+// not. A failure leaves the position, the size and the entries alone, and what reached the file
+// is what later reads see.
+TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
   const auto bytes = Pattern(2 * kEntry);
   const struct Case {
     const char* name;
     std::uint32_t limit;        // 0: direct reads, else through entries
+    bool write;                 // 100 bytes, 50 of them past the end
     std::vector<Fault> faults;  // for calls 1, 2, ...
     const wchar_t* error;       // expected text start, or null for success
   } cases[] = {
-      {"again three times", 0, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
-      {"partial then interrupted", 0, {{EINTR, 40}}, nullptr},
-      {"four failures", 0, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
-       L"Failed to read data from file. Requested 100 bytes, read 0 bytes (File: cachingfilereader, "
-       L"Function: CCachingFileReader::ReadValueDirect"},
-      {"other error", 0, {{EIO, 0}}, L"0x00000005 "},
-      {"short", 0, {{0, 40}}, L"Failed to read data from file. Requested 100 bytes, read 40 bytes"},
-      {"entry interrupted", 8 * kEntry, {{EINTR, 0}}, L"0x00000004 "},
-      {"entry other error", 8 * kEntry, {{EIO, 0}}, L"0x00000005 "},
-      {"entry short", 8 * kEntry, {{0, 10}},
-       L"Failed to read data from file, requested 524288 bytes, read 10 bytes (File: "
-       L"cachingfilereader, Function: CCachingFileReader::ReadFileChunk"},
+      {"again three times", 0, false, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
+      {"partial then interrupted", 0, false, {{EINTR, 40}}, nullptr},
+      {"four failures", 0, false, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
+       L"Failed to read data from file. Requested 100 bytes, read 0 bytes"},
+      {"other error", 0, false, {{EIO, 0}}, L"0x00000005 "},
+      {"short", 0, false, {{0, 40}}, L"Failed to read data from file. Requested 100 bytes, read 40 bytes"},
+      {"entry interrupted", 8 * kEntry, false, {{EINTR, 0}}, L"0x00000004 "},
+      {"entry other error", 8 * kEntry, false, {{EIO, 0}}, L"0x00000005 "},
+      {"entry short", 8 * kEntry, false, {{0, 10}}, L"Failed to read data from file, requested 524288 bytes, read 10"},
+      {"write error", 8 * kEntry, true, {{EIO, 0}}, L"0x00000005 "},
+      {"write out of space", 8 * kEntry, true, {{ENOSPC, 30}}, L"0x0000001C "},
+      {"write short", 8 * kEntry, true, {{0, 30}}, L"Failed to write data, requested 100 bytes, written 30 bytes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     owner.SetCache(kEntry, c.limit);
     CCachingFileReader& reader = Open(bytes);
-    reader.SetPosition(100);
-    for (std::size_t i = 0; i < c.faults.size(); ++i) files.FailRead(static_cast<int>(i + 1), c.faults[i]);
-    std::vector<std::uint8_t> out(100);
-    if (c.error != nullptr) {
-      const std::wstring text = ThrownText<exception_rt>([&] { reader.ReadData(out.data(), 100); });
-      EXPECT_TRUE(StartsWith(text, c.error)) << WideToUtf8(text);
-      EXPECT_EQ(reader.GetPosition(), 100u);
-      EXPECT_TRUE(reader.Snapshot().loaded.empty());
+    const std::uint64_t at = c.write ? bytes.size() - 50 : 100;
+    if (c.write) Read(reader, at, 10);  // a loaded entry that the write must not leave stale
+    reader.SetPosition(at);
+    for (std::size_t i = 0; i < c.faults.size(); ++i) {
+      c.write ? files.FailWrite(static_cast<int>(i + 1), c.faults[i]) : files.FailRead(static_cast<int>(i + 1), c.faults[i]);
     }
-    reader.ReadData(out.data(), 100);  // succeeds, or once the fault is past
+    std::vector<std::uint8_t> out(100, 0xAB);
+    const auto operation = [&] { c.write ? reader.WriteData(out.data(), 100) : reader.ReadData(out.data(), 100); };
+    if (c.error != nullptr) {
+      const std::wstring text = RaisedText(operation);
+      EXPECT_TRUE(text.starts_with(c.error)) << WideToUtf8(text);
+      EXPECT_EQ(std::tuple(reader.GetPosition(), reader.GetFileSize()), std::tuple(at, bytes.size()));
+      if (!c.write) { EXPECT_TRUE(reader.Snapshot().loaded.empty()); }
+    }
+    if (c.write) {
+      EXPECT_EQ(Read(reader, at, 50), Slice(files.Bytes(L"f"), at, 50));
+      continue;
+    }
+    operation();  // succeeds, or once the fault is past
     EXPECT_EQ(out, Slice(bytes, 100, 100));
     EXPECT_EQ(reader.GetPosition(), 200u);
   }
 }
 
-TEST_F(ReaderTest, FailedWritesLeavePositionAndSizeAlone) {
-  const struct Case {
-    Fault fault;
-    const wchar_t* error;
-  } cases[] = {
-      {{EIO, 0}, L"0x00000005 "},
-      {{ENOSPC, 30}, L"0x0000001C "},
-      {{0, 30}, L"Failed to write data, requested 100 bytes, written 30 bytes (File: cachingfilereader, "
-                L"Function: CCachingFileReader::WriteData"},
-  };
-  for (const Case& c : cases) {
-    owner.SetCache(kEntry, 8 * kEntry);
-    CCachingFileReader& reader = Open(Pattern(1000));
-    Read(reader, 0, 10);
-    reader.SetPosition(950);
-    files.FailWrite(1, c.fault);
-    const std::vector<std::uint8_t> data(100, 0xAB);
-    const std::wstring text = ThrownText<exception_rt>([&] { reader.WriteData(data.data(), 100); });
-    EXPECT_TRUE(StartsWith(text, c.error)) << WideToUtf8(text);
-    EXPECT_EQ(reader.GetPosition(), 950u);
-    EXPECT_EQ(reader.GetFileSize(), 1000u);
-    // What reached the file is what later reads see.
-    EXPECT_EQ(Read(reader, 950, 50), Slice(files.Bytes(L"f"), 950, 50));
+// A query by index, or by name when `name` is given, over the host's leftovers.
+std::unique_ptr<PerformanceQuery> Query(ULONG mode, ULONG index, const wchar_t* name = nullptr) {
+  auto q = std::make_unique<PerformanceQuery>();
+  std::memset(q.get(), 0xCD, sizeof *q);
+  q->Mode = mode;
+  q->OfferCounter = 0;
+  q->ByIndex = name == nullptr ? 1 : 0;
+  q->WantedIndex = index;
+  q->Answered = 0;
+  if (name != nullptr) std::wcscpy(q->Name, name);
+  return q;
+}
+
+class PerformanceTest : public ReaderTest {
+ protected:
+  void SetUp() override {
+    owner.SetCache(2 * kEntry, 8 * kEntry, true);
+    reader = &Open(Pattern(4 * kEntry));
   }
+  CCachingFileReader* reader = nullptr;
+};
+
+// Each row "name unit type"; the rest of each answer is the same for all, and never touches the
+// host's padding.
+TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
+  std::vector<std::wstring> rows;
+  for (ULONG i = 0; i < 9; ++i) {
+    auto q = Query(kPerformanceValueAndDescription, i);
+    ASSERT_TRUE(reader->GetPerformanceTable(q.get()));
+    rows.push_back(std::wstring(q->Name) + L" " + q->Unit + L" " + std::to_wstring(q->ValueType));
+    EXPECT_EQ(std::tuple(q->Description[0], q->EntryKind, q->HostHandle, q->Answered, q->OfferCounter, q->Padding),
+              std::tuple(L'\0', 2u, owner.host_handle, 1u, i + 1, 0xCDCDCDCDu));
+  }
+  EXPECT_EQ(rows, (std::vector<std::wstring>{
+      L"Cache::CurrentCacheSize b 7", L"Cache::ValidCacheEntries Qty 7", L"Cache::CacheEntrySize b 9",
+      L"Cache::Transparent flag 6", L"CachingFileReader::CacheAccess Qnt 9", L"CachingFileReader::CacheHit % 12",
+      L"CachingFileReader::CacheFail % 12", L"CachingFileReader::UpdateByServiceRequest Qnt 9",
+      L"CachingFileReader::UpdateByTimeout Qnt 9"}));
+  for (auto& q : {Query(kPerformanceValueAndDescription, 9), Query(kPerformanceValue, 0, L"Cache::Nothing")}) {
+    EXPECT_FALSE(reader->GetPerformanceTable(q.get()));
+    EXPECT_EQ(std::tuple(q->Answered, q->OfferCounter, q->ValueType), std::tuple(0u, 9u, 0xCDCDCDCDu));
+  }
+  EXPECT_FALSE(reader->GetPerformanceTable(nullptr));
+}
+
+// Value types come with the index walk; here the values and what a by-name answer leaves alone.
+TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
+  std::uint8_t buffer[8];
+  reader->ReadData(buffer, 8);  // transparent miss: one access, one fail, read directly
+  EXPECT_TRUE(reader->Snapshot().loaded.empty());  // the entry is left to the worker
+  reader->UpdateCache();
+  reader->SetPosition(0);
+  reader->ReadData(buffer, 8);  // hit
+  reader->ReadData(buffer, 8);  // hit
+  auto hit = Query(kPerformanceValue, 0, L"cachingfilereader::cachehit");
+  ASSERT_TRUE(reader->GetPerformanceTable(hit.get()));
+  EXPECT_DOUBLE_EQ(hit->Value.R8, 2.0 / 3.0 * 100.0);
+  EXPECT_EQ(std::tuple(hit->OfferCounter, std::wstring(hit->Name), hit->Unit[0], hit->EntryKind),
+            std::tuple(6u, L"cachingfilereader::cachehit", static_cast<wchar_t>(0xCDCDCDCD), 0xCDCDCDCDu));
+  auto locate = Query(kPerformanceLocate, 0, L"CachingFileReader::CacheAccess");
+  ASSERT_TRUE(reader->GetPerformanceTable(locate.get()));
+  EXPECT_EQ(std::tuple(locate->Answered, locate->ValueType), std::tuple(1u, 0xCDCDCDCDu));
+}
+
+TEST(CacheSettings, ValuesAreClampedAndConvertedFromOtherTypes) {
+  rectest::FakePropertyTable clamped;
+  for (auto [given, used] : {std::pair<std::uint64_t, std::uint64_t>{0, 524288}, {524287, 524288}, {1048576, 1048576},
+                             {4194305, 4194304}, {0x100000000ull, 4194304}}) {
+    clamped.SetUI8(L"CacheEntrySize", given);
+    EXPECT_EQ(ReadCacheSettings(&clamped).entry_size, used) << given;
+  }
+  for (auto [given, used] : {std::pair{0.05, 0.1}, {1.5, 0.9}, {0.8, 0.8}, {-3.0, 0.1}}) {
+    clamped.SetR8(L"CacheAspect", given);
+    EXPECT_DOUBLE_EQ(ReadCacheSettings(&clamped).read_ahead, used) << given;
+  }
+  // Other types convert; the system limit is lowered to 200 MiB.
+  rectest::FakePropertyTable table;
+  table.SetUI4(L"CacheSystemMemoryLimit", 300u * 1048576u);
+  table.SetText(L"CacheMemoryLimit", L"1000");
+  table.SetR8(L"CacheIsTransparent", 0.5);  // truncates to 0
+  table.SetText(L"CacheAspect", L"not a number");  // does not convert: 0, raised to 0.1
+  const CacheSettings s = ReadCacheSettings(&table);
+  EXPECT_EQ(std::tuple(s.memory_limit, s.transparent, s.read_ahead, s.system_memory_limit),
+            std::tuple(1000u, false, 0.1, 209715200u));
+  table.SetBool(L"CacheIsTransparent", true);
+  EXPECT_TRUE(ReadCacheSettings(&table).transparent);
+  EXPECT_EQ(ReadCacheSettings(nullptr).memory_limit, 0u);  // missing: the cache off
 }
 
 }  // namespace

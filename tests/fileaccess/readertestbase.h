@@ -13,16 +13,13 @@
 #include "fileaccess/cachingfilereader.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"
+#include "support/recbuilder.h"
 
 namespace rectest {
 
 constexpr std::uint32_t kEntry = 524288;  // the smallest entry size
 
-inline std::vector<std::uint8_t> Pattern(std::size_t size) {
-  std::vector<std::uint8_t> out(size);
-  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
-  return out;
-}
+inline std::vector<std::uint8_t> Pattern(std::size_t size) { return PlainPayload(size, 7); }
 
 class ReaderTest : public ::testing::Test {
  protected:
@@ -43,17 +40,14 @@ class ReaderTest : public ::testing::Test {
     reader_->OpenFile(L"f");
     return *reader_;
   }
-  std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at,
-                                 std::uint32_t count) {
+  std::vector<std::uint8_t> Read(recfilereader::CCachingFileReader& reader, std::uint64_t at, std::uint32_t count) {
     std::vector<std::uint8_t> out(count);
     reader.SetPosition(at);
     reader.ReadData(out.data(), count);
     return out;
   }
-  static std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::uint64_t at,
-                                         std::size_t count) {
-    return {v.begin() + static_cast<std::ptrdiff_t>(at),
-            v.begin() + static_cast<std::ptrdiff_t>(at + count)};
+  static std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& v, std::uint64_t at, std::size_t count) {
+    return {v.begin() + static_cast<std::ptrdiff_t>(at), v.begin() + static_cast<std::ptrdiff_t>(at + count)};
   }
 
   FakeOwner owner;
@@ -62,23 +56,6 @@ class ReaderTest : public ::testing::Test {
   std::uint64_t now_us = 1;
   std::unique_ptr<recfilereader::CCachingFileReader> reader_;
 };
-
-// Runs `body` and returns the text of the exception of type E it throws; fails when it throws
-// nothing (another exception fails the test on its way out).
-template <class E, class Body>
-std::wstring ThrownText(Body&& body) {
-  try {
-    body();
-  } catch (const E& e) {
-    return e.wtext();
-  }
-  ADD_FAILURE() << "nothing thrown";
-  return L"";
-}
-
-inline bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 }  // namespace rectest
 

@@ -54,9 +54,6 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
     EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
   EXPECT_EQ(reader->GetInterface(nullptr), nullptr);
-  EXPECT_EQ(reader->GetInterface(L"IRecordingReader"), reader->GetInterface(L"IRecordingReaderEx"));
-  EXPECT_EQ(reader->GetInterface(L"IRecordingData"), reader->GetInterface(L"IRecordingDataEx"));
-  EXPECT_EQ(reader->GetInterface(L"IRecordingPosition"), reader->GetInterface(L"IRecordingPositionEx"));
 }
 
 // However early memory runs out, nothing escapes what the host calls: a lookup, the memory
@@ -88,33 +85,25 @@ TEST(RecFileReader, NoExceptionReachesTheHostWhenMemoryRunsOut) {
   }
 }
 
-TEST(RecFileReader, OperationsNotYetOfferedFailHonestlyAndCloseSucceeds) {
-  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
-  ReaderPtr reader = MakeReader();
-  auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
-  EXPECT_EQ(static_cast<IRecordingSave*>(reader->GetInterface(L"IRecordingSave"))->SaveRecording(), 0);
-  EXPECT_EQ(error->GetErrorCode(), 10);
-  EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
-  EXPECT_EQ(static_cast<IRecordingReader*>(reader->GetInterface(L"IRecordingReader"))->Close(), 1);
-  EXPECT_EQ(error->GetErrorCode(), 0);
-}
-
 TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheState) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   auto* reader = new CRecFileReader(nullptr);
   auto* table = static_cast<IObjectProperties*>(reader->GetInterface(L"IObjectProperties"));
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->GetPropertyCount(), 18);
-  EXPECT_EQ(reader->context().properties(), table);
+  ASSERT_TRUE(table != nullptr && reader->context().properties() == table);
   IDirectPropAccess* direct = reader->context().direct_properties();
-  ASSERT_NE(direct, nullptr);
   PROPVARIANT value;
   PropVariantInit(&value);
   value.vt = VT_UI8;
   value.uhVal = 1234;  // a timestamp, and converted a set flag
   ASSERT_TRUE(direct->SetDirectProperty(kDirectEndTimestamp, &value));
   ASSERT_TRUE(direct->SetDirectProperty(kDirectCanExtractRecPart, &value));
+  // An operation not offered yet fails honestly; closing succeeds and clears the error.
+  auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
+  EXPECT_EQ(reader->SaveRecording(), 0);
+  EXPECT_EQ(error->GetErrorCode(), 10);
+  EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
   EXPECT_EQ(reader->Close(), 1);
+  EXPECT_EQ(error->GetErrorCode(), 0);
   for (const wchar_t* name : {L"EndTimestamp", L"CanExtractRecPart"}) {
     PropVariantInit(&value);
     ASSERT_TRUE(table->GetProperty(name, &value));
@@ -127,24 +116,17 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
 TEST(RecFileReader, PerformanceQueriesReachTheCacheCountersThroughTheBlockStream) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   ReaderPtr reader = MakeReader();
-  auto* table = static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"));
   auto query = std::make_unique<PerformanceQuery>();
   query->Mode = kPerformanceValueAndDescription;
   query->ByIndex = 1;
   query->WantedIndex = 8;
-  ASSERT_TRUE(table->GetPerformanceTable(query.get()));
+  ASSERT_TRUE(static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"))->GetPerformanceTable(query.get()));
   EXPECT_STREQ(query->Name, L"CachingFileReader::UpdateByTimeout");
-  *query = PerformanceQuery{};
-  query->ByIndex = 1;
-  query->WantedIndex = 9;
-  EXPECT_FALSE(table->GetPerformanceTable(query.get()));
-  EXPECT_EQ(query->OfferCounter, 9u) << "every counter of the chain was offered once";
-  EXPECT_FALSE(table->GetPerformanceTable(nullptr));
 }
 
 using CounterFn = int (*)();
 
-TEST(RecFileReader, LoadsTheCompressionLibraryAndReleasesItWhenDestroyed) {
+TEST(RecFileReader, LoadsTheCompressionLibraryReleasesItWhenDestroyedAndWorksWithoutIt) {
   // Holding our own handle keeps the library's counters alive across the reader's unload.
   void* library = dlopen(TEST_COMPRESSION_PLUGIN, RTLD_NOW);
   ASSERT_NE(library, nullptr) << dlerror();
@@ -164,15 +146,10 @@ TEST(RecFileReader, LoadsTheCompressionLibraryAndReleasesItWhenDestroyed) {
   }
   EXPECT_EQ(destroyed(), destroyed_before + 1);
   dlclose(library);
-}
-
-TEST(RecFileReader, WorksWithoutDecompressionWhenTheLibraryIsMissingOrIncomplete) {
-  for (const char* path : {TEST_NOENTRY_PLUGIN, "/nonexistent/library.so"}) {
-    SCOPED_TRACE(path);
+  for (const char* path : {TEST_NOENTRY_PLUGIN, "/nonexistent/library.so"}) {  // the reader works without
     CompressionLibraryEnv plugin(path);
     auto* reader = new CRecFileReader(nullptr);
-    EXPECT_EQ(reader->compression(), nullptr);
-    EXPECT_NE(reader->GetInterface(L"IRecordingReader"), nullptr);
+    EXPECT_EQ(reader->compression(), nullptr) << path;
     reader->Destroy();
   }
 }

@@ -3,13 +3,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "host/extinterfaceaccess.h"
 #include "base/interfaceregistry.h"
 #include "host/reporttohost.h"
 #include "base/servicecontext.h"
 #include "host/tempfilesmgrwrp.h"
-#include "platform/autoresetevent.h"
 #include "platform/localtime.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
@@ -46,84 +46,37 @@ TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
     IExMemoryMgr* memory = c.host_memory ? static_cast<IExMemoryMgr*>(&host.memory) : &frame.external.own_memory_manager();
     EXPECT_EQ(ext.GetInterface(L"IRCMemoryMgr"), memory);
     void* processes = ext.GetInterface(L"IThreadedProcessService");
-    EXPECT_EQ(processes, ext.GetInterface(L"IRCThreadProcSvc"));
+    EXPECT_TRUE(processes != nullptr && processes == ext.GetInterface(L"IRCThreadProcSvc"));
     EXPECT_EQ(processes == static_cast<IThreadedProcessService*>(&host.processes), c.host_processes);
-    EXPECT_NE(processes, nullptr);
     EXPECT_EQ(ext.GetInterface(L"IExErrorMgr") != nullptr, c.errors);
     EXPECT_EQ(ext.GetInterface(L"IRCErrorMgr"), ext.GetInterface(L"IExErrorMgr"));
-    EXPECT_EQ(ext.GetInterface(L"ITimebase"), nullptr);
-    EXPECT_EQ(ext.GetInterface(L"ISomethingElse"), nullptr);
+    EXPECT_TRUE(ext.GetInterface(L"ITimebase") == nullptr && ext.GetInterface(L"ISomethingElse") == nullptr);
     if (c.offered.empty()) {  // asked for everything, in the order that settles preferences
       EXPECT_EQ(host.asked, (std::vector<std::wstring>{L"IRCMemoryMgr", L"IExMemoryMgr", L"IRCThreadProcSvc",
                                                        L"IThreadedProcessService", L"IRCErrorMgr", L"IExErrorMgr",
                                                        L"IErrorMgr", L"ITimebase", L"IObjectProperties"}));
     }
-    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", false), &ext);
-    EXPECT_EQ(frame.registry.GetInterface(L"IExternalInterfaceAccess", true), nullptr);
+    EXPECT_EQ(std::pair(frame.registry.GetInterface(L"IExternalInterfaceAccess", false),
+                        frame.registry.GetInterface(L"IExternalInterfaceAccess", true)),
+              (std::pair<void*, void*>(&ext, nullptr)));
   }
 }
 
 TEST(MemMgrCpp, CountsReferencesAndFreesAtZero) {
   CMemMgrCpp memory;
   void* block = memory.Allocate(16, 0);
-  ASSERT_NE(block, nullptr);
-  EXPECT_FALSE(memory.IsShared(block));
+  ASSERT_FALSE(block == nullptr || memory.IsShared(block));
   memory.Lock(block);
   EXPECT_TRUE(memory.IsShared(block));
   memory.Free(block);
-  EXPECT_EQ(memory.live_blocks(), 1u);
-  void* grown = memory.Reallocate(block, 1 << 20);
-  ASSERT_NE(grown, nullptr);
-  EXPECT_EQ(memory.live_blocks(), 1u) << "the record follows the block";
+  void* grown = memory.Reallocate(block, 1 << 20);  // the record follows the block
+  ASSERT_EQ(std::pair(grown != nullptr, memory.live_blocks()), std::pair(true, std::size_t{1}));
   int foreign = 0;
-  EXPECT_EQ(memory.Reallocate(&foreign, 8), nullptr);
   memory.Unlock(&foreign);  // unknown block: ignored
-  EXPECT_FALSE(memory.IsShared(&foreign));
+  EXPECT_FALSE(memory.Reallocate(&foreign, 8) != nullptr || memory.IsShared(&foreign));
   memory.Unlock(grown);
   EXPECT_EQ(memory.live_blocks(), 0u);
-  void* fresh = memory.Reallocate(nullptr, 4);
-  EXPECT_NE(fresh, nullptr);  // freed with the manager
-}
-
-class CountingProcess final : public IThreadedProcess {
- public:
-  void Start(DWORD value) override { calls += L"S" + std::to_wstring(value); }
-  void Execute(IThreadedProcessStatus* status, IAbort* abort) override {
-    status->SetProgress(2500);
-    calls += abort->IsAborted() ? L"A" : L"E";
-  }
-  void Finish(DWORD discard) override { calls += L"F" + std::to_wstring(discard); }
-  std::wstring calls;
-};
-
-TEST(TpsSameThread, RunsStartExecuteFinishOnTheCallingThreadAndNeverAborts) {
-  CTpsSameThread service;
-  CountingProcess process;
-  EXPECT_TRUE(service.RunProcess(&process, 19, 0, L"caption"));
-  EXPECT_EQ(process.calls, L"S0EF0");
-  CTpsAbortStub abort;
-  AutoResetEvent event;
-  event.Set();
-  DWORD result = 99;
-  HANDLE handle = &event;
-  EXPECT_TRUE(abort.WaitForObject(handle, 0, &result));
-  EXPECT_EQ(result, WAIT_OBJECT_0);
-  EXPECT_TRUE(abort.WaitForObjects(1, &handle, 2, &result));
-  EXPECT_EQ(result, WAIT_TIMEOUT);
-}
-
-// Points TEMP at a fresh folder for one test.
-class TempEnvironment : public testing::Test {
- protected:
-  TempEnvironment() { setenv("TEMP", dir_.path().c_str(), 1); }
-  ~TempEnvironment() override { unsetenv("TEMP"); }
-  rectest::TempDir dir_;
-};
-
-TEST_F(TempEnvironment, TempFileNamesSpellTheLocalTimeBytesInHex) {
-  SYSTEMTIME time{2026, 12, 6, 5, 17, 8, 24, 7};
-  // 2026 = 0x07EA -> bytes ea 07; then 0c 00, 06 00, 05 00, 11 00, 08 00, 18 00, 07 00.
-  EXPECT_EQ(CTempFilesMgrWrp::TempFileName(L"audio", L"avi", time), L"audio.ea7c060501108018070.avi");
+  EXPECT_NE(memory.Reallocate(nullptr, 4), nullptr);  // freed with the manager
 }
 
 std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::path(WideToUtf8(path)).filename(); }
@@ -132,7 +85,9 @@ std::filesystem::path FileName(const wchar_t* path) { return std::filesystem::pa
 // manager replaces its own file of the same name. Each keeps its files in a private 0700
 // directory inside the temporary folder, gone with the manager, so a link another local user
 // plants at the name the clock predicts is never written through.
-TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
+TEST(TempFilesMgrWrp, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
+  rectest::TempDir dir_;
+  setenv("TEMP", dir_.path().c_str(), 1);
   CInterfaceRegistry registry;
   CServiceContext context(registry);
   const auto victim = dir_ / "victim";
@@ -168,6 +123,7 @@ TEST_F(TempEnvironment, EachManagerKeepsItsFilesInAPrivateDirectoryGoneWithIt) {
     EXPECT_FALSE(manager.CreateTempFile(L"x", L"y", tiny, 4));
   }
   EXPECT_FALSE(std::filesystem::exists(mine));
+  unsetenv("TEMP");
 }
 
 TEST(ReportToHost, FillsTheRecordForTheErrorManagerOrDoesNothingWithoutOne) {
@@ -178,13 +134,9 @@ TEST(ReportToHost, FillsTheRecordForTheErrorManagerOrDoesNothingWithoutOne) {
   ReportToHost(&frame.context, 3, 0x2345, std::wstring(2000, L'z'));
   ASSERT_EQ(host.errors.records.size(), 1u);
   const HostErrorRecord& record = host.errors.records[0];
-  EXPECT_EQ(record.Code, ((0x0345u | (3u << 13)) << 16));
-  EXPECT_EQ(record.Reserved, 0u);
-  EXPECT_EQ(record.HostHandle, 77u);
-  EXPECT_EQ(std::wcslen(record.Text), 1023u);
-  EXPECT_EQ(record.HostTime, host.timebase.now);
+  EXPECT_EQ(std::tuple(record.Code, record.Reserved, record.HostHandle, std::wcslen(record.Text), record.HostTime,
+                       record.One), std::tuple(((0x0345u | (3u << 13)) << 16), 0u, 77u, 1023u, host.timebase.now, 1u));
   EXPECT_GE(record.LocalTime.wYear, 2024);
-  EXPECT_EQ(record.One, 1u);
   FakeHost silent;  // no error manager: nothing happens, nothing is raised
   Frame alone(&silent);
   ReportToHost(&alone.context, 1, 1, L"lost");

@@ -29,11 +29,6 @@ std::vector<std::uint8_t> Save(const DeviceList& devices, IExMemoryMgr* memory) 
   return payload;
 }
 
-std::wstring FailureOf(const std::vector<std::uint8_t>& payload, DeviceList* devices = nullptr,
-                       IExMemoryMgr* memory = nullptr) {
-  DeviceList local;
-  return rectest::RaisedText([&] { CFileConfigParser().ParseConfigInfo(payload, devices ? *devices : local, memory); });
-}
 
 TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
   rectest::LimitedMemory memory;
@@ -43,10 +38,8 @@ TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
   devices[0][L"Description"] = rectest::Lpstr(std::string(400, 'd'));
   devices[0][L"Calibration"] = rectest::Blob({1, 2, 3});
   devices[1][L"Rates"] = rectest::FixedVector(VT_UI4, {1, 5, 10});
-  const auto payload = Save(devices, &memory);
-  EXPECT_EQ(memory.live(), 0u);
   DeviceList back;
-  CFileConfigParser().ParseConfigInfo(payload, back, &memory);
+  CFileConfigParser().ParseConfigInfo(Save(devices, &memory), back, &memory);
   ASSERT_EQ(back.size(), 2u);
   // Shorter names come first in a compound document.
   EXPECT_EQ(Describe(back[0].at(L"Name").get()), "31 \"Gps\"");
@@ -85,40 +78,41 @@ TEST(FileConfig, MissingHandleOrClassFailsTheWholeParse) {
     devices.push_back(Device(L"Good", 1, "C"));
     devices.push_back(std::move(c.broken));
     DeviceList back;
-    const std::wstring failure = FailureOf(Save(devices, nullptr), &back);
+    const std::wstring failure =
+        rectest::RaisedText([&] { CFileConfigParser().ParseConfigInfo(Save(devices, nullptr), back, nullptr); });
     EXPECT_EQ(failure.rfind(c.text, 0), 0u) << std::string(failure.begin(), failure.end());
     EXPECT_NE(failure.find(L"CFileConfigParser::ParseDeviceIStorage"), std::wstring::npos);
     EXPECT_EQ(back.size(), 1u) << "the device read before the failure stays";
   }
 }
 
-TEST(FileConfig, DocumentWithoutStoragesGivesNoDevices) {
-  rectest::MemoryDocument doc;
+// A document of streams only holds no devices; bytes that are no document, or that the lock bytes
+// cannot hold, raise.
+TEST(FileConfig, PayloadsThatHoldNoDeviceDocument) {
+  rectest::MemoryDocument streams_only;
   ComPtr<IStream> stream;
-  ASSERT_EQ(doc.root()->CreateStream(L"not a device", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                     0, 0, stream.Out()), S_OK);
+  ASSERT_EQ(streams_only.root()->CreateStream(L"not a device", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                              0, 0, stream.Out()), S_OK);
   stream.Reset();
-  DeviceList back;
-  rectest::LimitedMemory memory;
-  CFileConfigParser().ParseConfigInfo(doc.Finish(), back, &memory);
-  EXPECT_TRUE(back.empty());
-}
-
-TEST(FileConfig, PayloadThatIsNoDocumentRaises) {
-  const std::vector<std::uint8_t> payloads[] = {{}, std::vector<std::uint8_t>(512, 0xD0), {1, 2, 3}};
-  for (const auto& payload : payloads) {
-    const std::wstring failure = FailureOf(payload);
-    EXPECT_NE(failure.find(L"CFileConfigParser::ParseConfigInfo"), std::wstring::npos);
+  const auto saved = Save({Device(L"D", 1, "C")}, nullptr);
+  const std::wstring no_document = L"CFileConfigParser::ParseConfigInfo";
+  const struct {
+    std::vector<std::uint8_t> payload;
+    std::size_t memory;
+    std::wstring failure;  // a part of the raised text; empty: no devices and no failure
+  } cases[] = {{streams_only.Finish(), 1 << 20, L""}, {{}, 1 << 20, no_document},
+               {std::vector<std::uint8_t>(512, 0xD0), 1 << 20, no_document}, {{1, 2, 3}, 1 << 20, no_document},
+               {saved, 1000, L"Memory allocation of " + std::to_wstring(saved.size()) +
+                                 L" bytes failed via ILockBytes interface"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.payload.size());
+    rectest::LimitedMemory memory(c.memory);
+    DeviceList back;
+    const auto parse = [&] { CFileConfigParser().ParseConfigInfo(c.payload, back, &memory); };
+    const std::wstring failure = c.failure.empty() ? (parse(), std::wstring()) : rectest::RaisedText(parse);
+    EXPECT_NE(failure.find(c.failure), std::wstring::npos);
+    EXPECT_TRUE(back.empty());
   }
-}
-
-TEST(FileConfig, LockBytesThatCannotHoldThePayloadRaise) {
-  const auto payload = Save({Device(L"D", 1, "C")}, nullptr);
-  rectest::LimitedMemory memory(1000);
-  DeviceList back;
-  const std::wstring expected =
-      L"Memory allocation of " + std::to_wstring(payload.size()) + L" bytes failed via ILockBytes interface";
-  EXPECT_EQ(FailureOf(payload, &back, &memory).rfind(expected, 0), 0u);
 }
 
 }  // namespace

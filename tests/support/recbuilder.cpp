@@ -34,6 +34,8 @@ void RecBuilder::AddRaw(const std::vector<std::uint8_t>& bytes) {
   bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
 }
 
+void AppendLe(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t size) { PutLe(out, out.size(), v, size); }
+
 std::vector<std::uint8_t> PlainPayload(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> out(size);
   std::uint32_t state = 0x9E3779B9u ^ seed;

@@ -41,6 +41,9 @@ class RecBuilder {
   std::optional<std::uint64_t> last_system_;
 };
 
+// Appends the low `size` bytes of `v`, least significant first.
+void AppendLe(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t size);
+
 // A payload of `size` bytes that holds no header-like pattern (no 0x20 0x00 pair).
 std::vector<std::uint8_t> PlainPayload(std::size_t size, std::uint8_t seed);
 

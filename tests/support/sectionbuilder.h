@@ -1,5 +1,7 @@
-// Builds navigation, marker and marker info blocks, and stand-alone marker info records, byte by
-// byte and independently of the library, for the RecBuilder to lay down.
+// Builds the navigation, markers and metadata sections byte by byte and independently of the
+// library, for the RecBuilder to lay down: navigation, marker and marker info blocks, stand-alone
+// marker info records, metadata items, reference blocks and the metadata table. Marks, kinds and
+// lengths can be forced to damaged values.
 #ifndef RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H
 #define RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H
 
@@ -34,6 +36,24 @@ BlockSpec MarkerInfoBlock(const std::vector<MarkerInfo>& records);
 Bytes OffsetList(const std::vector<std::uint64_t>& offsets);
 // The data of an audio record: a mono 8 kHz 16-bit PCM WAVEFORMATEX and `sample_bytes` of silence.
 Bytes Audio(std::size_t sample_bytes);
+
+struct MetadataItemSpec {
+  std::uint32_t type_code = 0x9D000000;
+  std::uint64_t id = 0;
+  std::uint32_t kind = 0x710CCCCC;
+  Bytes data{};
+  std::uint32_t mark = 0x91919191;
+  std::optional<std::uint32_t> length{};  // the data is written as given regardless
+};
+// A record header and its data (items and reference records share the layout).
+Bytes MetadataRecord(const MetadataItemSpec& item);
+// One reference record listing `offsets`.
+Bytes MetadataReference(std::uint32_t type_code, const std::vector<std::uint64_t>& offsets);
+// A metadata block holding `items` back to back; the offset of each item header.
+std::vector<std::uint64_t> AddMetadataItems(RecBuilder& rec, const std::vector<MetadataItemSpec>& items);
+// A table block with one record per (type code, reference block offset); its offset.
+std::uint64_t AddMetadataTable(RecBuilder& rec, const std::vector<std::pair<std::uint32_t, std::uint64_t>>& records,
+                               std::uint16_t type = 0xCB9D);
 
 }  // namespace rectest
 
