@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <sstream>
 
+#include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "support/tempdir.h"
@@ -43,23 +43,12 @@ HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* r
   return StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, mode, nullptr, 0, root->Out());
 }
 
-std::vector<std::uint8_t> ReadAll(IStream* stream) {
-  std::vector<std::uint8_t> out;
-  std::array<std::uint8_t, 4096> buffer;
-  for (;;) {
-    ULONG got = 0;
-    const HRESULT hr = stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got);
-    EXPECT_EQ(hr, S_OK);
-    if (FAILED(hr) || got == 0) break;
-    out.insert(out.end(), buffer.begin(), buffer.begin() + got);
-  }
-  return out;
-}
-
 std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name) {
   ComPtr<IStream> stream;
   EXPECT_EQ(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()), S_OK);
-  return stream ? ReadAll(stream.get()) : std::vector<std::uint8_t>{};
+  std::vector<std::uint8_t> bytes;
+  EXPECT_EQ(stream ? recfilereader::ReadWholeStream(stream.get(), &bytes) : S_OK, S_OK);
+  return bytes;
 }
 
 void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data) {
@@ -82,55 +71,42 @@ std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
   return ~crc;
 }
 
-namespace {
-
-HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Element>* out, bool skip_damaged) {
+HRESULT WalkDocument(IStorage* storage, std::vector<Element>* out, bool skip_damaged, const std::string& prefix) {
   ComPtr<IEnumSTATSTG> elements;
   HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
-  if (FAILED(hr)) return hr;
-  for (;;) {
-    STATSTG stat{};
-    ULONG fetched = 0;
-    hr = elements->Next(1, &stat, &fetched);
-    if (FAILED(hr)) return hr;
-    if (fetched == 0) return S_OK;
-    Element e;
-    e.path = prefix + recfilereader::WideToUtf8(stat.pwcsName);
-    e.storage = stat.type == STGTY_STORAGE;
-    e.size = stat.cbSize.QuadPart;
+  STATSTG stat{};
+  ULONG fetched = 0;
+  while (SUCCEEDED(hr) && (hr = elements->Next(1, &stat, &fetched)) == S_OK) {
+    const Element e{prefix + recfilereader::WideToUtf8(stat.pwcsName), stat.type == STGTY_STORAGE, stat.cbSize.QuadPart};
     if (e.storage) {
       ComPtr<IStorage> sub;
       hr = storage->OpenStorage(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out());
       out->push_back(e);
-      if (SUCCEEDED(hr)) hr = WalkInto(sub.get(), e.path + "/", out, skip_damaged);
+      if (SUCCEEDED(hr)) hr = WalkDocument(sub.get(), out, skip_damaged, e.path + "/");
     } else {
       ComPtr<IStream> stream;
+      std::vector<std::uint8_t> data;
       hr = storage->OpenStream(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
       if (hr == STG_E_DOCFILECORRUPT && skip_damaged) {
-        CoTaskMemFree(stat.pwcsName);
-        continue;
+        hr = S_OK;  // left out
+      } else {
+        if (SUCCEEDED(hr)) hr = recfilereader::ReadWholeStream(stream.get(), &data);
+        if (SUCCEEDED(hr) && data.size() != e.size) hr = E_FAIL;
+        out->push_back({e.path, false, e.size, Crc32(data)});
       }
-      if (SUCCEEDED(hr)) {
-        const std::vector<std::uint8_t> data = ReadAll(stream.get());
-        e.crc = Crc32(data);
-        if (data.size() != e.size) hr = E_FAIL;
-      }
-      out->push_back(e);
     }
     CoTaskMemFree(stat.pwcsName);
-    if (FAILED(hr)) return hr;
   }
+  return FAILED(hr) ? hr : S_OK;
 }
+
+namespace {
 
 void SortByPath(std::vector<Element>* v) {
   std::sort(v->begin(), v->end(), [](const Element& a, const Element& b) { return a.path < b.path; });
 }
 
 }  // namespace
-
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged) {
-  return WalkInto(root, "", out, skip_damaged);
-}
 
 std::vector<std::string> ElementPaths(IStorage* root) {
   std::vector<Element> all;
@@ -151,11 +127,8 @@ std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool s
   return all;
 }
 
-namespace {
-
-// Runs olefile over `file` whole (no cuts: errors fail the run) or cut after each of `cuts`.
-std::map<std::size_t, std::vector<Element>> RunOlefile(const std::string& python, const std::filesystem::path& file,
-                                                       bool strict, const std::vector<std::size_t>& cuts) {
+std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& python, const std::filesystem::path& file,
+                                                            bool strict, const std::vector<std::size_t>& cuts) {
   const std::string script =
       "import io,olefile,sys,zlib\n"
       "data=open(sys.argv[1],'rb').read()\n"
@@ -195,19 +168,6 @@ std::map<std::size_t, std::vector<Element>> RunOlefile(const std::string& python
   return listed;
 }
 
-}  // namespace
-
-std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file, bool strict) {
-  auto listed = RunOlefile(python, file, strict, {});
-  return listed.empty() ? std::vector<Element>{} : listed.begin()->second;
-}
-
-std::map<std::size_t, std::vector<Element>> OlefileCutListings(const std::string& python,
-                                                                const std::filesystem::path& file,
-                                                                const std::vector<std::size_t>& cuts) {
-  return RunOlefile(python, file, false, cuts);
-}
-
 std::string RunCommand(const std::string& command, int* status) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
@@ -224,19 +184,15 @@ std::string RunCommand(const std::string& command, int* status) {
 }
 
 std::string PythonWithOlefile() {
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    int status = 0;
-    RunCommand(std::string(python) + " -c 'import olefile' 2>/dev/null", &status);
-    if (status == 0) return python;
-  }
-  return {};
+  int status = 0;
+  RunCommand("python3 -c 'import olefile' 2>/dev/null", &status);
+  return status == 0 ? "python3" : "";
 }
 
 std::string GsfProgram() {
-  for (const char* gsf : {"/usr/bin/gsf", "/usr/local/bin/gsf"}) {
-    if (std::error_code ec; std::filesystem::exists(gsf, ec)) return gsf;
-  }
-  return {};
+  int status = 0;
+  const std::string found = RunCommand("command -v gsf", &status);
+  return status == 0 ? found.substr(0, found.find('\n')) : "";
 }
 
 }  // namespace rectest

@@ -33,14 +33,13 @@ struct Element {
 
 // Every element under `root`, depth first in enumeration order, each stream read whole.
 // With `skip_damaged`, streams that fail to open as damaged are left out instead of failing.
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged = false);
+HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged = false,
+                     const std::string& prefix = "");
 // The paths WalkDocument gives, which it must give without failing.
 std::vector<std::string> ElementPaths(IStorage* root);
 // Opens and walks `bytes`, expecting both to succeed; sorted by path when `sorted`.
 std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool sorted = false);
 
-// A stream's whole contents.
-std::vector<std::uint8_t> ReadAll(IStream* stream);
 std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name);
 void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data);
 
@@ -53,15 +52,12 @@ std::string RunCommand(const std::string& command, int* status);
 std::string PythonWithOlefile();
 std::string GsfProgram();
 
-// What python3-olefile lists of the document `file`, sorted by path. `strict` makes olefile
-// raise on every defect it knows and fail on any parsing issue.
-std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file,
-                                    bool strict);
-// For each of `cuts`, what olefile lists of `file` cut after that many bytes: the elements it
-// reads without an error (nothing when it cannot open the cut document).
-std::map<std::size_t, std::vector<Element>> OlefileCutListings(const std::string& python,
-                                                                const std::filesystem::path& file,
-                                                                const std::vector<std::size_t>& cuts);
+// What python3-olefile lists of `file` cut after each of `cuts` bytes, sorted by path: the
+// elements it reads without an error. Without cuts, the whole file under the key of its size,
+// and any error fails; `strict` makes olefile raise on every defect and parsing issue it knows.
+std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& python,
+                                                             const std::filesystem::path& file, bool strict,
+                                                             const std::vector<std::size_t>& cuts = {});
 
 }  // namespace rectest
 
