@@ -71,14 +71,16 @@ TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
   EXPECT_EQ(FmtIdToPropStgName(kDeviceFmtid), L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");
   EXPECT_EQ(FmtIdToPropStgName(IID_IPropertySetStorage), L"\005" L"0jaaaaaaAaaaaadaAaaaaaaaGc");
   EXPECT_EQ(FmtIdToPropStgName(FMTID_SummaryInformation), L"\005SummaryInformation");
-  FMTID back{};
-  ASSERT_TRUE(PropStgNameToFmtId(L"\005bDLZ2YF4cMXCUQCUgJBHLGSHeC", &back));  // any case
-  EXPECT_EQ(back, kDeviceFmtid);
-  ASSERT_TRUE(PropStgNameToFmtId(L"\005documentsummaryinformation", &back));
-  EXPECT_EQ(back, FMTID_DocSummaryInformation);
-  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshE", &back));   // short
-  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEz", &back));  // bits past 128
-  EXPECT_FALSE(PropStgNameToFmtId(L"Bdlz2yf4CmxcuqcuGjbhlgshEcx", &back));
+  // Any case; a short name, bits past 128 and a missing first character name no set.
+  const std::pair<const wchar_t*, FMTID> names[] = {
+      {L"\005bDLZ2YF4cMXCUQCUgJBHLGSHeC", kDeviceFmtid}, {L"\005documentsummaryinformation", FMTID_DocSummaryInformation},
+      {L"\005Bdlz2yf4CmxcuqcuGjbhlgshE", GUID_NULL}, {L"\005Bdlz2yf4CmxcuqcuGjbhlgshEz", GUID_NULL},
+      {L"Bdlz2yf4CmxcuqcuGjbhlgshEcx", GUID_NULL}};
+  for (const auto& [name, fmtid] : names) {
+    FMTID back = GUID_NULL;
+    EXPECT_EQ(PropStgNameToFmtId(name, &back), fmtid != GUID_NULL);
+    EXPECT_EQ(back, fmtid);
+  }
 }
 
 std::string Utf16(std::string_view ascii) {
@@ -167,13 +169,18 @@ TEST(PropertySetDecode, VectorsOfVariantsReadPaddedOrUnpaddedByWhereTheyEnd) {
   }
 }
 
-// A one-section set holding every value type from id 3 on, each named after its type.
-PropertySetData EveryTypeSet(std::uint16_t code_page) {
+// An empty section of the device set, with the locale 0x0409.
+PropertySetData DeviceSet(std::uint16_t code_page) {
   PropertySetData set;
   PropertySection& section = set.sections.emplace_back();
-  section.fmtid = kDeviceFmtid;
-  section.code_page = code_page;
-  section.locale = 0x0409;
+  std::tie(section.fmtid, section.code_page, section.locale) = std::tuple(kDeviceFmtid, code_page, 0x0409);
+  return set;
+}
+
+// A one-section set holding every value type from id 3 on, each named after its type.
+PropertySetData EveryTypeSet(std::uint16_t code_page) {
+  PropertySetData set = DeviceSet(code_page);
+  PropertySection& section = set.sections[0];
   PROPID id = 3;
   for (const rectest::TypedValue& v : rectest::EveryType()) {
     section.names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
@@ -202,11 +209,8 @@ TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
 // An ANSI set comes out in the order believed native, with the locale 0x0409; a name or a
 // text beyond its code page makes it a Unicode set.
 TEST(PropertySetEncode, AnsiSetInNativeOrderUnlessTextNeedsUnicode) {
-  PropertySetData set;
-  PropertySection& section = set.sections.emplace_back();
-  section.fmtid = kDeviceFmtid;
-  section.code_page = 1252;
-  section.locale = 0x0409;
+  PropertySetData set = DeviceSet(1252);
+  PropertySection& section = set.sections[0];
   section.names[3] = L"Handle";
   section.values[3] = rectest::Fixed(VT_I4, 7);
   std::vector<std::uint8_t> bytes;

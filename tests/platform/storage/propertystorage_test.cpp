@@ -13,6 +13,7 @@
 #include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
+#include "storagetestutil.h"
 #include "support/propvarianttext.h"
 
 namespace recfilereader {
@@ -78,24 +79,8 @@ class PropertyStorageTest : public ::testing::Test {
     return set;
   }
 
-  // Puts `bytes` as the stream `name`, past the property-set layer.
-  void PutStream(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
-    ComPtr<IStream> stream;
-    ASSERT_EQ(doc_.root()->CreateStream(name.c_str(), kCreate, 0, 0, stream.Out()), S_OK);
-    ULONG written = 0;
-    if (bytes.empty()) return;
-    ASSERT_EQ(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
-  }
-
-  ComPtr<IStream> OpenStream(const wchar_t* name) {
-    ComPtr<IStream> stream;
-    EXPECT_EQ(doc_.root()->OpenStream(name, nullptr, kRead, 0, stream.Out()), S_OK);
-    return stream;
-  }
-
   MemoryDocument doc_;
   ComPtr<IPropertySetStorage> sets_;
-  std::vector<std::uint8_t> bytes_;
 };
 
 TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWithoutCase) {
@@ -146,17 +131,16 @@ TEST_F(PropertyStorageTest, CommitAndReleaseWriteTheSetRevertDropsChangesReadOnl
   EXPECT_EQ(WriteOne(set.get(), ByName(L"x"), rectest::Fixed(VT_I4, 1)), STG_E_ACCESSDENIED);
   STATPROPSETSTG stat;
   ASSERT_EQ(set->Stat(&stat), S_OK);
-  EXPECT_EQ(stat.fmtid, kDeviceFmtid);
-  EXPECT_EQ(stat.grfFlags & PROPSETFLAG_ANSI, PROPSETFLAG_ANSI);
+  EXPECT_EQ(std::pair(stat.fmtid, stat.grfFlags & PROPSETFLAG_ANSI), std::pair(kDeviceFmtid, DWORD{PROPSETFLAG_ANSI}));
 }
 
 TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
   auto set = CreateSet();
   const PropVariantHolder four = rectest::Fixed(VT_I4, 4);
-  EXPECT_EQ(WriteOne(set.get(), ByName(L"new"), four, 1), STG_E_INVALIDPARAMETER);
-  EXPECT_EQ(WriteOne(set.get(), ByName(L"new"), four, PID_LOCALE), STG_E_INVALIDPARAMETER);
-  EXPECT_EQ(WriteOne(set.get(), ById(PID_DICTIONARY), four), STG_E_INVALIDPARAMETER);
-  EXPECT_EQ(WriteOne(set.get(), ById(0x80000005), four), STG_E_INVALIDPARAMETER);
+  for (const auto& [spec, first] : {std::pair{ByName(L"new"), PROPID{1}}, {ByName(L"new"), PID_LOCALE}, {ById(PID_DICTIONARY), 3},
+                                    {ById(0x80000005), 3}}) {
+    EXPECT_EQ(WriteOne(set.get(), spec, four, first), STG_E_INVALIDPARAMETER) << first;
+  }
   PropVariantHolder unknown;
   unknown->vt = VT_UNKNOWN;
   const PROPSPEC specs[] = {ByName(L"good"), ByName(L"bad")};
@@ -172,17 +156,17 @@ TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
 // listed nor opened, an empty stream is no set, a section without properties has no code page.
 TEST_F(PropertyStorageTest, SetsAreListedAndDeletedAndDamagedSetsRefused) {
   CreateSet();
-  OpenStream(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");
+  rectest::ReadStreamAt(doc_.root(), L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");  // fails when it is missing
   ComPtr<IPropertyStorage> set;
   ASSERT_EQ(sets_->Create(FMTID_DocSummaryInformation, nullptr, 0, kCreate, set.Out()), S_OK);
   set.Reset();  // written
-  EXPECT_EQ(ReadWholeStream(OpenStream(L"\005DocumentSummaryInformation").get(), &bytes_), S_OK);
-  PutStream(L"\005SummaryInformation", {});
-  PutStream(FmtIdToPropStgName(IID_IPropertySetStorage), {'n', 'o', 't', ' ', 'a', ' ', 's', 'e', 't'});
-  bytes_.resize(56);  // the set cut to a section without properties (no code page)
-  bytes_[48] = 8;
-  bytes_[52] = 0;
-  PutStream(L"\005DocumentSummaryInformation", bytes_);
+  std::vector<std::uint8_t> bytes = rectest::ReadStreamAt(doc_.root(), L"\005DocumentSummaryInformation");
+  rectest::WriteStream(doc_.root(), L"\005SummaryInformation", {});
+  rectest::WriteStream(doc_.root(), FmtIdToPropStgName(IID_IPropertySetStorage).c_str(), {'n', 'o', 't', ' ', 'a', ' ', 's', 'e', 't'});
+  bytes.resize(56);  // the set cut to a section without properties (no code page)
+  bytes[48] = 8;
+  bytes[52] = 0;
+  rectest::WriteStream(doc_.root(), L"\005DocumentSummaryInformation", bytes);
   EXPECT_EQ(sets_->Open(IID_IPropertySetStorage, kRead, set.Out()), STG_E_INVALIDHEADER);
   ULONG fetched = 0;
   ComPtr<IEnumSTATPROPSETSTG> list;
@@ -236,8 +220,9 @@ TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
   section.values[4] = rectest::Fixed(VT_I4, 9);
   const std::vector<std::uint8_t> damaged = {VT_LPSTR, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF};
   section.damaged[5] = damaged;
-  ASSERT_EQ(EncodePropertySet(data, &bytes_), S_OK);
-  PutStream(L"\005SummaryInformation", bytes_);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
+  rectest::WriteStream(doc_.root(), L"\005SummaryInformation", bytes);
   {
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Out()), S_OK);
@@ -246,8 +231,7 @@ TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
     EXPECT_EQ(Listed(set.get()), (Names{{L"TITLE", 4}}));
     ASSERT_EQ(WriteOne(set.get(), ByName(L"Added"), rectest::Fixed(VT_I4, 1)), S_OK);
   }
-  ASSERT_EQ(ReadWholeStream(OpenStream(L"\005SummaryInformation").get(), &bytes_), S_OK);
-  ASSERT_EQ(DecodePropertySet(bytes_, &data), S_OK);
+  ASSERT_EQ(DecodePropertySet(rectest::ReadStreamAt(doc_.root(), L"\005SummaryInformation"), &data), S_OK);
   EXPECT_EQ(data.sections[0].damaged[5], damaged);
   EXPECT_EQ(data.sections[0].values.size(), 2u);
 }
