@@ -20,6 +20,33 @@ namespace {
 
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
+// A small version-3 document used as the base of many tests: sector 0 FAT, 1 directory, 2 mini
+// FAT, 3 mini stream, 4..12 stream "Big" (4100 bytes, sectors placed in the order 4, 6, 5, 7, 8,
+// ... to need a real chain walk). Entries: 0 root (mini stream 3, 128 bytes), 1 "Small" (100
+// bytes at mini 0, 1; left 2), 2 "Big" (4100 bytes from sector 4), 3 unused.
+RawCfb SmallDocument() {
+  RawCfb doc(3, 13);
+  doc.UseFat({0});
+  doc.Header32(0x30, 1);  // directory
+  doc.Header32(0x3C, 2);  // mini FAT
+  doc.Header32(0x40, 1);
+  const std::vector<std::uint32_t> big_sectors = {4, 6, 5, 7, 8, 9, 10, 11, 12};
+  for (const auto& chain : {std::vector<std::uint32_t>{1}, {2}, {3}, big_sectors}) doc.Chain(chain);
+  std::fill(doc.Sector(2), doc.Sector(3), 0xFF);  // mini FAT: "Small" takes mini sectors 0 and 1
+  Put(doc.Sector(2), 1, 4);
+  Put(doc.Sector(2) + 4, kEnd, 4);
+  doc.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, 3, 128});
+  doc.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 100});
+  doc.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 4100});
+  doc.Entry(1, 3, {u"", 0, 0, kNone, kNone, kNone, 0, 0});
+  const std::vector<std::uint8_t> small = Pattern(100, 1), big = Pattern(4100, 9);
+  std::copy(small.begin(), small.end(), doc.Sector(3));
+  for (std::size_t i = 0; i < big_sectors.size(); ++i) {
+    std::copy_n(big.begin() + 512 * i, std::min<std::size_t>(512, 4100 - 512 * i), doc.Sector(big_sectors[i]));
+  }
+  return doc;
+}
+
 TEST(CfbRead, SmallDocumentStreamsThroughMiniAndRegularChainsAndSeeks) {
   ComPtr<IStorage> root;
   ASSERT_EQ(OpenDocument(SmallDocument().bytes(), &root), S_OK);

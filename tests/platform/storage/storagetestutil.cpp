@@ -62,6 +62,12 @@ void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::
   ASSERT_EQ(written, data.size());
 }
 
+std::vector<std::uint8_t> Pattern(std::size_t count, std::uint8_t seed) {
+  std::vector<std::uint8_t> out(count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return out;
+}
+
 std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
   std::uint32_t crc = 0xFFFFFFFFu;
   for (const std::uint8_t b : bytes) {

@@ -43,6 +43,8 @@ std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool s
 std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name);
 void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data);
 
+// Byte i is (seed + i * 7) mod 256.
+std::vector<std::uint8_t> Pattern(std::size_t count, std::uint8_t seed);
 std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes);
 
 // Runs a shell command; its standard output, and its exit status in `status`.
