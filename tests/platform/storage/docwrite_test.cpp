@@ -29,32 +29,31 @@ struct NewDocument {
   }
 };
 
-TEST(CfbWrite, NewDocumentIsTheSmallestValidFile) {
+// A new document is the smallest valid file: header, FAT, one directory sector. An enumeration
+// sees what is created while it runs.
+TEST(CfbWrite, NewDocumentIsTheSmallestValidFileAndEnumerationSeesLaterElements) {
   NewDocument doc;
-  EXPECT_EQ(ContentsOf(doc.lock_bytes.get()).size(), 1536u);  // header, FAT, one directory sector
+  EXPECT_EQ(ContentsOf(doc.lock_bytes.get()).size(), 1536u);
   EXPECT_EQ(StgIsStorageILockBytes(doc.lock_bytes.get()), S_OK);
-  ComPtr<IStorage> again = doc.Reopen();
-  EXPECT_TRUE(ElementPaths(again.get()).empty());
-}
-
-TEST(CfbWrite, EnumerationSeesElementsCreatedWhileItRuns) {
-  NewDocument doc;
   WriteStream(doc.root.get(), L"CONTENTS", {1});
   ComPtr<IEnumSTATSTG> elements;
   ASSERT_EQ(doc.root->EnumElements(0, nullptr, 0, elements.Out()), S_OK);
-  STATSTG stat{};
-  ULONG fetched = 0;
-  ASSERT_EQ(elements->Next(1, &stat, &fetched), S_OK);
-  EXPECT_STREQ(stat.pwcsName, L"CONTENTS");
-  CoTaskMemFree(stat.pwcsName);
+  const auto next = [&] {
+    STATSTG stat{};
+    ULONG fetched = 0;
+    const HRESULT hr = elements->Next(1, &stat, &fetched);
+    const std::wstring name = fetched == 1 ? stat.pwcsName : L"";
+    CoTaskMemFree(stat.pwcsName);
+    return std::pair(hr, name);
+  };
+  EXPECT_EQ(next(), std::pair(S_OK, std::wstring(L"CONTENTS")));
   WriteStream(doc.root.get(), L"ABCDEFGHI", {2});  // longer, so it comes after CONTENTS
-  ASSERT_EQ(elements->Next(1, &stat, &fetched), S_OK);
-  EXPECT_STREQ(stat.pwcsName, L"ABCDEFGHI");
-  CoTaskMemFree(stat.pwcsName);
-  EXPECT_EQ(elements->Next(1, &stat, &fetched), S_FALSE);
-  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(next(), std::pair(S_OK, std::wstring(L"ABCDEFGHI")));
+  EXPECT_EQ(next(), std::pair(S_FALSE, std::wstring()));
 }
 
+// Writing past the end leaves zeros in the gap; shrinking moves the stream from sectors to mini
+// sectors on commit.
 TEST(CfbWrite, StreamWriteSeekSetSizeAndStat) {
   NewDocument doc;
   ComPtr<IStream> stream;
@@ -62,28 +61,20 @@ TEST(CfbWrite, StreamWriteSeekSetSizeAndStat) {
   const std::vector<std::uint8_t> data = Pattern(5000, 1);
   ULONG done = 0;
   ASSERT_EQ(stream->Write(data.data(), 5000, &done), S_OK);
-  LARGE_INTEGER move;
-  move.QuadPart = 6000;  // writing past the end leaves zeros in the gap
-  ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = 6000}, STREAM_SEEK_SET, nullptr), S_OK);
   ASSERT_EQ(stream->Write(data.data(), 10, &done), S_OK);
   STATSTG stat{};
   ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
-  EXPECT_EQ(stat.cbSize.QuadPart, 6010u);
-  EXPECT_EQ(stat.pwcsName, nullptr);
-  move.QuadPart = 4990;
-  ASSERT_EQ(stream->Seek(move, STREAM_SEEK_SET, nullptr), S_OK);
-  std::vector<std::uint8_t> gap(20);
-  ASSERT_EQ(stream->Read(gap.data(), 20, &done), S_OK);
-  std::vector<std::uint8_t> expected(data.begin() + 4990, data.end());
+  EXPECT_EQ(std::pair(stat.cbSize.QuadPart, stat.pwcsName), std::pair(ULONGLONG{6010}, LPOLESTR{}));
+  std::vector<std::uint8_t> gap(20), expected(data.begin() + 4990, data.end());
   expected.resize(20, 0);
+  ASSERT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = 4990}, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Read(gap.data(), 20, &done), S_OK);
   EXPECT_EQ(gap, expected);
-  ULARGE_INTEGER size;
-  size.QuadPart = 100;  // shrinking moves the stream from sectors to mini sectors on commit
-  ASSERT_EQ(stream->SetSize(size), S_OK);
+  ASSERT_EQ(stream->SetSize(ULARGE_INTEGER{.QuadPart = 100}), S_OK);
   ASSERT_EQ(stream->Commit(STGC_DEFAULT), S_OK);
   stream.Reset();
-  ComPtr<IStorage> again = doc.Reopen();
-  EXPECT_EQ(ReadStreamAt(again.get(), L"S"), Pattern(100, 1));
+  EXPECT_EQ(ReadStreamAt(doc.Reopen().get(), L"S"), Pattern(100, 1));
 }
 
 TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
@@ -99,10 +90,8 @@ TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
   ComPtr<IStream> open;
   ASSERT_EQ(doc.root->OpenStream(L"Drop", nullptr, kReadWrite, 0, open.Out()), S_OK);
   EXPECT_EQ(doc.root->DestroyElement(L"drop"), S_OK);
-  const std::uint8_t byte = 0;
-  EXPECT_EQ(open->Write(&byte, 1, nullptr), STG_E_REVERTED);
   STATSTG stat{};
-  EXPECT_EQ(open->Stat(&stat, STATFLAG_NONAME), STG_E_REVERTED);
+  EXPECT_EQ(std::pair(open->Write(&stat, 1, nullptr), open->Stat(&stat, STATFLAG_NONAME)), std::pair(STG_E_REVERTED, STG_E_REVERTED));
   open.Reset();
   EXPECT_EQ(doc.root->RenameElement(L"Keep", L"Kept"), S_OK);
   // Replacing a storage with STGM_CREATE drops its old contents.
@@ -110,7 +99,7 @@ TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
   ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
   WriteStream(sub.get(), L"New", {5});
   sub.Reset();
-  ComPtr<IStorage> again = doc.Reopen();
+  const ComPtr<IStorage> again = doc.Reopen();
   EXPECT_EQ(ElementPaths(again.get()), (std::vector<std::string>{"Dir", "Dir/New", "Kept"}));
   EXPECT_EQ(ReadStreamAt(again.get(), L"Kept"), (std::vector<std::uint8_t>{1, 2}));
 }
@@ -121,20 +110,16 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
   NewDocument doc;
   IStorage* root = doc.root.get();
   WriteStream(root, L"Stream", {1});
-  {
-    ComPtr<IStorage> dir;
-    ASSERT_EQ(root->CreateStorage(L"Dir", kCreate, 0, 0, dir.Out()), S_OK);
-  }
-  ComPtr<IStorage> inner;
+  ComPtr<IStorage> inner, storage;
+  ASSERT_EQ(root->CreateStorage(L"Dir", kCreate, 0, 0, storage.Out()), S_OK);
   ASSERT_EQ(root->CreateStorage(L"Inner", kCreate, 0, 0, inner.Out()), S_OK);
-  ComPtr<IStream> held;
+  storage.Reset();
+  ComPtr<IStream> held, stream;
   ASSERT_EQ(root->CreateStream(L"Held", kCreate, 0, 0, held.Out()), S_OK);
   NewDocument read_only_doc;
   WriteStream(read_only_doc.root.get(), L"S", {1});
   ComPtr<IStorage> read_only = read_only_doc.Reopen();
   const std::vector<std::uint8_t> before = ContentsOf(read_only_doc.lock_bytes.get());
-  ComPtr<IStorage> storage;
-  ComPtr<IStream> stream;
   const std::wstring long_name(32, L'x');
   const struct {
     const char* what;
@@ -186,7 +171,7 @@ TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
   NewDocument other;
   const IID skip_streams[] = {IID_IStream};
   ASSERT_EQ(doc.root->CopyTo(1, skip_streams, nullptr, other.root.get()), S_OK);
-  ComPtr<IStorage> again = doc.Reopen();
+  const ComPtr<IStorage> again = doc.Reopen();
   const std::string set = "\x05" "Bdlz2yf4CmxcuqcuGjbhlgshEc";
   EXPECT_EQ(ElementPaths(again.get()), (std::vector<std::string>{"Copy", "Copy/s", "Copy/in", "Copy/in/" + set, "Moved",
                                                           "Moved/s", "Moved/in", "Moved/in/" + set}));
@@ -195,10 +180,8 @@ TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
   ASSERT_EQ(again->OpenStorage(L"MOVED", nullptr, kRead, nullptr, 0, moved.Out()), S_OK);
   STATSTG stat{};
   ASSERT_EQ(moved->Stat(&stat, STATFLAG_DEFAULT), S_OK);
-  EXPECT_STREQ(stat.pwcsName, L"Moved");
-  EXPECT_EQ(stat.type, STGTY_STORAGE);
-  EXPECT_EQ(stat.clsid, clsid);
-  EXPECT_EQ(stat.grfStateBits, 0xF0u);
+  EXPECT_EQ(std::tuple(std::wstring(stat.pwcsName), stat.type, stat.clsid, stat.grfStateBits),
+            std::tuple(std::wstring(L"Moved"), DWORD{STGTY_STORAGE}, clsid, DWORD{0xF0}));
   CoTaskMemFree(stat.pwcsName);
 }
 
