@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <numeric>
 #include <vector>
 
@@ -20,11 +21,7 @@
 namespace recfilereader {
 namespace {
 
-ULARGE_INTEGER At(ULONGLONG v) {
-  ULARGE_INTEGER u;
-  u.QuadPart = v;
-  return u;
-}
+ULARGE_INTEGER At(ULONGLONG v) { return ULARGE_INTEGER{.QuadPart = v}; }
 
 class LockBytesTvkTest : public ::testing::Test {
  protected:
@@ -51,21 +48,12 @@ TEST_F(LockBytesTvkTest, ReadAtTheEndAndBeyond) {
   ASSERT_EQ(Write(0, {1, 2, 3, 4}), S_OK);
   std::uint8_t buffer[8] = {};
   ULONG read = 99;
-  struct Case {
-    ULONGLONG offset;
-    ULONG count;
-    HRESULT hr;
-    ULONG read;
-  };
-  const Case cases[] = {
-      {0, 4, S_OK, 4},             {1, 2, S_OK, 2},  {2, 8, STG_E_READFAULT, 2},
-      {4, 1, STG_E_READFAULT, 0},  {4, 0, S_OK, 0},  {5, 1, E_FAIL, 0},
-      {0x100000000ull, 1, E_FAIL, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.offset);
-    EXPECT_EQ(bytes_->ReadAt(At(c.offset), buffer, c.count, &read), c.hr);
-    EXPECT_EQ(read, c.read);
+  const std::tuple<ULONGLONG, ULONG, HRESULT, ULONG> cases[] = {  // offset, count, result, bytes read
+      {0, 4, S_OK, 4},            {1, 2, S_OK, 2}, {2, 8, STG_E_READFAULT, 2},       {4, 1, STG_E_READFAULT, 0},
+      {4, 0, S_OK, 0},            {5, 1, E_FAIL, 0}, {0x100000000ull, 1, E_FAIL, 0}};
+  for (const auto& [offset, count, hr, expected] : cases) {
+    EXPECT_EQ(bytes_->ReadAt(At(offset), buffer, count, &read), hr) << offset;
+    EXPECT_EQ(read, expected) << offset;
   }
   EXPECT_EQ(buffer[0], 3);
   EXPECT_EQ(bytes_->ReadAt(At(0), nullptr, 1, &read), E_INVALIDARG);
@@ -162,43 +150,33 @@ TEST(LockBytes, EveryKindAnswersAlikeAndRefusesHostileOffsets) {
   EXPECT_EQ(memory.live(), 0u);
 }
 
-TEST(LockBytes2, ResultsOfItsSlots) {
+// Writing past the end resizes first; reads stop at the size and refuse to start past it;
+// the lock bytes give back their share of the buffer. Growth of the buffer adds zeros.
+TEST(LockBytes2, ResultsOfItsSlotsAndTheBufferBounds) {
   auto buffer = std::make_shared<CCompositeBuffer>();
   auto* bytes = new CLockBytes2(buffer);
   ULONG done = 0;
   const std::uint8_t data[] = {1, 2, 3};
-  ASSERT_EQ(bytes->WriteAt(At(1048575), data, 3, &done), S_OK);
-  EXPECT_EQ(done, 3u);
-  EXPECT_EQ(buffer->GetSize(), 1048578u) << "writing past the end resizes first";
   std::uint8_t back[4] = {};
-  EXPECT_EQ(bytes->ReadAt(At(1048576), back, 4, &done), S_OK);
-  EXPECT_EQ(done, 2u);
+  ASSERT_EQ(bytes->WriteAt(At(1048575), data, 3, &done), S_OK);
+  EXPECT_EQ(std::pair(done, buffer->GetSize()), std::pair(ULONG{3}, std::size_t{1048578}));
+  const std::tuple<ULONGLONG, std::uint8_t*, HRESULT, ULONG> reads[] = {
+      {1048576, back, S_OK, 2}, {1048578, back, S_OK, 0}, {1048579, back, E_INVALIDARG, 0}, {0, nullptr, E_INVALIDARG, 0}};
+  for (const auto& [offset, into, hr, expected] : reads) {
+    done = 99;
+    EXPECT_EQ(std::pair(bytes->ReadAt(At(offset), into, 1 + 3 * (into != nullptr), &done), done), std::pair(hr, expected)) << offset;
+  }
   EXPECT_EQ(back[1], 3);
-  EXPECT_EQ(bytes->ReadAt(At(1048578), back, 1, &done), S_OK);
-  EXPECT_EQ(done, 0u);
-  EXPECT_EQ(bytes->ReadAt(At(1048579), back, 1, &done), E_INVALIDARG);
-  EXPECT_EQ(bytes->ReadAt(At(0), nullptr, 1, &done), E_INVALIDARG);
+  EXPECT_FALSE(buffer->Write(1048576, data, 3)) << "past the size";
+  EXPECT_FALSE(buffer->Read(1048579, nullptr, 0));
+  ASSERT_TRUE(buffer->Resize(1048575) && buffer->Resize(1048578) && buffer->Read(1048575, back, 3));
+  EXPECT_EQ(back[0], 0) << "bytes a growth adds read as zero";
   EXPECT_EQ(bytes->SetSize(At(5)), S_OK);
   EXPECT_EQ(buffer->GetPageCount(), 1u);
   bytes->Release();
   EXPECT_EQ(buffer.use_count(), 1) << "the lock bytes gave back their share";
-}
-
-// Crossing pages is shown through CLockBytes2 above; here the bounds and what growth adds.
-TEST(CompositeBuffer, RefusesRangesPastTheSizeAndGrowthAddsZeros) {
-  CCompositeBuffer buffer;
-  const std::uint8_t data[] = {0xA, 0xB, 0xC};
-  ASSERT_TRUE(buffer.Resize(1048578));
-  ASSERT_TRUE(buffer.Write(1048575, data, 3));
-  EXPECT_FALSE(buffer.Write(1048576, data, 3)) << "past the size";
-  EXPECT_FALSE(buffer.Read(1048579, nullptr, 0));
-  ASSERT_TRUE(buffer.Resize(1048575));
-  ASSERT_TRUE(buffer.Resize(1048578));
-  std::uint8_t back[3] = {1, 1, 1};
-  ASSERT_TRUE(buffer.Read(1048575, back, 3));
-  EXPECT_EQ(back[0], 0) << "bytes a growth adds read as zero";
-  ASSERT_TRUE(buffer.Resize(0));
-  EXPECT_EQ(buffer.GetPageCount(), 0u);
+  ASSERT_TRUE(buffer->Resize(0));
+  EXPECT_EQ(buffer->GetPageCount(), 0u);
 }
 
 }  // namespace
