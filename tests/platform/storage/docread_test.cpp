@@ -107,53 +107,29 @@ TEST(CfbRead, CaseTwinsAreFoundByTheirExactNamesAndNeverMultiplied) {
   EXPECT_EQ(ReadStreamAt(root.get(), L"Added"), Pattern(5000, 2));
 }
 
-// A storage of `n` streams named 0..n-1 whose sibling tree has the shape `link` gives.
-std::vector<std::uint8_t> SiblingShape(int n, const std::function<void(std::vector<RawEntry>&)>& link) {
-  const std::uint32_t dir_sectors = static_cast<std::uint32_t>((n + 1 + 3) / 4);
-  RawCfb raw(3, 1 + dir_sectors);
-  raw.UseFat({0});
-  std::vector<std::uint32_t> dir;
-  for (std::uint32_t i = 0; i < dir_sectors; ++i) dir.push_back(1 + i);
-  raw.Chain(dir);
-  raw.Header32(0x30, 1);
-  std::vector<RawEntry> entries(static_cast<std::size_t>(n) + 1);
-  entries[0] = {u"Root Entry", 5, 1, kNone, kNone, kNone, kEnd, 0};
-  for (int i = 1; i <= n; ++i) {
-    entries[i].name = recfilereader::WideToUtf16(std::to_wstring(i - 1));
-  }
-  link(entries);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    raw.Entry(1 + static_cast<std::uint32_t>(i / 4), static_cast<std::uint32_t>(i % 4), entries[i]);
-  }
-  return raw.bytes();
-}
-
+// Every tree shape enumerates in name order (numeric names sort numerically): a storage of 40
+// streams named 0..39, each entry i linked to i + step through `side`, the root's child first.
 TEST(CfbRead, EnumeratesEveryTreeShapeInNameOrder) {
   const int n = 40;
-  std::vector<std::string> expected;  // numeric names sort numerically
+  std::vector<std::string> expected;
   for (int i = 0; i < n; ++i) expected.push_back(std::to_string(i));
-  const std::pair<const char*, std::function<void(std::vector<RawEntry>&)>> shapes[] = {
-      {"right vine from the smallest",
-       [](std::vector<RawEntry>& e) {
-         e[0].child = 1;
-         for (std::size_t i = 1; i + 1 < e.size(); ++i) e[i].right = static_cast<std::uint32_t>(i + 1);
-       }},
-      {"left vine from the largest",
-       [](std::vector<RawEntry>& e) {
-         e[0].child = static_cast<std::uint32_t>(e.size() - 1);
-         for (std::size_t i = 2; i < e.size(); ++i) e[i].left = static_cast<std::uint32_t>(i - 1);
-       }},
-      {"vine in the wrong order (read anyway)",
-       [](std::vector<RawEntry>& e) {
-         e[0].child = static_cast<std::uint32_t>(e.size() - 1);
-         for (std::size_t i = e.size() - 1; i > 1; --i) e[i].right = static_cast<std::uint32_t>(i - 1);
-       }},
-  };
-  for (const auto& [name, link] : shapes) {
-    SCOPED_TRACE(name);
+  const std::tuple<const char*, std::uint32_t, std::uint32_t RawEntry::*, int> shapes[] = {
+      {"right vine from the smallest", 1, &RawEntry::right, 1}, {"left vine from the largest", n, &RawEntry::left, -1},
+      {"vine in the wrong order (read anyway)", n, &RawEntry::right, -1}};
+  for (const auto& [name, first, side, step] : shapes) {
+    RawCfb raw(3, 1 + (n + 4) / 4);
+    raw.UseFat({0});
+    raw.Header32(0x30, 1);
+    for (std::uint32_t s = 1; s <= (n + 4) / 4; ++s) raw.Link(s, s < (n + 4) / 4 ? s + 1 : kEnd);
+    raw.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, first, kEnd, 0});
+    for (int i = 1; i <= n; ++i) {
+      RawEntry e{recfilereader::WideToUtf16(std::to_wstring(i - 1))};
+      if (i + step >= 1 && i + step <= n) e.*side = static_cast<std::uint32_t>(i + step);
+      raw.Entry(1 + i / 4, i % 4, e);
+    }
     ComPtr<IStorage> root;
-    ASSERT_EQ(OpenDocument(SiblingShape(n, link), &root), S_OK);
-    EXPECT_EQ(ElementPaths(root.get()), expected);
+    ASSERT_EQ(OpenDocument(raw.bytes(), &root), S_OK) << name;
+    EXPECT_EQ(ElementPaths(root.get()), expected) << name;
   }
 }
 
@@ -209,9 +185,7 @@ TEST(CfbRead, DamageRefusesTheDocumentOrOnlyTheDamagedStream) {
       {"chain past the end of file", [](RawCfb& r) { r.Link(7, 5000); }, L"Big"},
       {"chain into the mini stream", [](RawCfb& r) { r.Link(8, 3); }, L"Big"},
       {"size beyond the file", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 0xFFFFFFFF}); }, L"Big"},
-      {"loop in a mini chain",
-       [](RawCfb& r) { r.Sector(2)[4] = 1; r.Sector(2)[5] = r.Sector(2)[6] = r.Sector(2)[7] = 0; r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 200}); },
-       L"Small"},
+      {"loop in a mini chain", [](RawCfb& r) { Put(r.Sector(2) + 4, 1, 4); r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 200}); }, L"Small"},
       {"mini sectors beyond the mini stream", [](RawCfb& r) { r.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 7, 100}); }, L"Small"},
   };
   for (const auto& c : cases) {
@@ -219,12 +193,8 @@ TEST(CfbRead, DamageRefusesTheDocumentOrOnlyTheDamagedStream) {
     RawCfb raw = SmallDocument();
     c.damage(raw);
     ComPtr<IStorage> root;
-    const HRESULT hr = OpenDocument(raw.bytes(), &root);
-    if (c.damaged == nullptr) {
-      EXPECT_EQ(hr, STG_E_DOCFILECORRUPT);
-      continue;
-    }
-    ASSERT_EQ(hr, S_OK);
+    ASSERT_EQ(OpenDocument(raw.bytes(), &root), c.damaged == nullptr ? STG_E_DOCFILECORRUPT : S_OK);
+    if (c.damaged == nullptr) continue;
     ComPtr<IStream> stream;
     EXPECT_EQ(root->OpenStream(c.damaged, nullptr, kRead, 0, stream.Out()), STG_E_DOCFILECORRUPT);
     const bool big = c.damaged == std::wstring(L"Big");
