@@ -27,8 +27,7 @@ namespace {
 using rectest::Describe;
 using rectest::MemoryDocument;
 
-constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
-                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
 constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
@@ -39,13 +38,11 @@ PROPSPEC ByName(const wchar_t* name) {
   return spec;
 }
 
-struct Read { HRESULT hr; std::string text; };
-Read ReadOne(IPropertyStorage* set, const PROPSPEC& spec) {
-  PROPVARIANT value;
-  const HRESULT hr = set->ReadMultiple(1, &spec, &value);
-  Read r{hr, Describe(value)};
-  PropVariantClear(&value);
-  return r;
+// The value as Describe gives it, or the result when it is not S_OK.
+std::string ReadOne(IPropertyStorage* set, const PROPSPEC& spec) {
+  PropVariantHolder value;
+  const HRESULT hr = set->ReadMultiple(1, &spec, &value.get());
+  return hr == S_OK ? Describe(value.get()) : "hr " + std::to_string(hr);
 }
 
 HRESULT WriteOne(IPropertyStorage* set, const PROPSPEC& spec, const PropVariantHolder& value,
@@ -91,18 +88,16 @@ class PropertyStorageTest : public ::testing::Test {
 TEST_F(PropertyStorageTest, NewNamesTakeLowestUnusedIdsFromTheFirstOneAndMatchWithoutCase) {
   auto set = CreateSet();
   const PROPSPEC specs[] = {ByName(L"Name"), ByName(L"Handle"), ByName(L"Class")};
-  const PropVariantHolder values[] = {rectest::Lpwstr(L"dev"), rectest::Fixed(VT_I4, 7),
-                                      rectest::Lpstr("Cam")};
+  const PropVariantHolder values[] = {rectest::Lpwstr(L"dev"), rectest::Fixed(VT_I4, 7), rectest::Lpstr("Cam")};
   const PROPVARIANT plain[] = {values[0].get(), values[1].get(), values[2].get()};
   ASSERT_EQ(set->WriteMultiple(3, specs, plain, 3), S_OK);
   EXPECT_EQ(Listed(set.get()), (Names{{L"Name", 3}, {L"Handle", 4}, {L"Class", 5}}));
   // The same name in other case is the same property.
   ASSERT_EQ(WriteOne(set.get(), ByName(L"HANDLE"), rectest::Fixed(VT_I4, 8)), S_OK);
-  EXPECT_EQ(ReadOne(set.get(), ByName(L"handle")).text, "3 0x8");
-  EXPECT_EQ(ReadOne(set.get(), ById(4)).text, "3 0x8");
-  EXPECT_EQ(ReadOne(set.get(), ByName(L"missing")).hr, S_FALSE);
-  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).text, "2 0x4e4");
-  EXPECT_EQ(ReadOne(set.get(), ById(PID_LOCALE)).text, "19 0x409");
+  for (const auto& [spec, text] : {std::pair{ByName(L"handle"), "3 0x8"}, {ById(4), "3 0x8"}, {ByName(L"missing"), "hr 1"},
+                                   {ById(PID_CODEPAGE), "2 0x4e4"}, {ById(PID_LOCALE), "19 0x409"}}) {
+    EXPECT_EQ(ReadOne(set.get(), spec), text);
+  }
   // Ids already in use are skipped for a new name.
   ASSERT_EQ(WriteOne(set.get(), ById(6), rectest::Fixed(VT_I4, 1)), S_OK);
   ASSERT_EQ(WriteOne(set.get(), ByName(L"Later"), rectest::Fixed(VT_I4, 2), 4), S_OK);
@@ -119,14 +114,14 @@ TEST_F(PropertyStorageTest, CommitAndReleaseWriteTheSetRevertDropsChangesReadOnl
   }
   {
     auto set = OpenSet(STGM_READWRITE | STGM_SHARE_EXCLUSIVE);
-    EXPECT_EQ(ReadOne(set.get(), ByName(L"text")).text, "30 \"Gr\xC3\xBC\xC3\x9F" "e\"");
-    EXPECT_EQ(ReadOne(set.get(), ByName(L"Kept")).text, "3 0x1");
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"text")), "30 \"Gr\xC3\xBC\xC3\x9F" "e\"");
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"Kept")), "3 0x1");
     ASSERT_EQ(WriteOne(set.get(), ByName(L"Dropped"), rectest::Fixed(VT_I4, 2)), S_OK);
     ASSERT_EQ(set->Revert(), S_OK);
-    EXPECT_EQ(ReadOne(set.get(), ByName(L"Dropped")).hr, S_FALSE);
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"Dropped")), "hr " + std::to_string(S_FALSE));
     const PROPSPEC kept = ByName(L"Kept");
     ASSERT_EQ(set->DeleteMultiple(1, &kept), S_OK);
-    EXPECT_EQ(ReadOne(set.get(), ById(4)).hr, S_FALSE);
+    EXPECT_EQ(ReadOne(set.get(), ById(4)), "hr " + std::to_string(S_FALSE));
     PROPID id = 4;
     ASSERT_EQ(set->DeletePropertyNames(1, &id), S_OK);
     LPOLESTR name = nullptr;
@@ -153,8 +148,7 @@ TEST_F(PropertyStorageTest, InvalidRequestsChangeNothing) {
   EXPECT_EQ(set->WriteMultiple(2, specs, plain, 3), STG_E_INVALIDPARAMETER);
   EXPECT_TRUE(Listed(set.get()).empty());
   ComPtr<IPropertyStorage> other;
-  EXPECT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_NONSIMPLE, kCreate, other.Out()),
-            STG_E_INVALIDFLAG);
+  EXPECT_EQ(sets_->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_NONSIMPLE, kCreate, other.Out()), STG_E_INVALIDFLAG);
 }
 
 // Each set is the stream its identifier names. A stream that is no property set is neither
@@ -181,7 +175,7 @@ TEST_F(PropertyStorageTest, SetsAreListedAndDeletedAndDamagedSetsRefused) {
   EXPECT_EQ(std::make_tuple(fetched, stat[0].fmtid, stat[1].fmtid),
             std::make_tuple(2u, kDeviceFmtid, FMTID_DocSummaryInformation));
   ASSERT_EQ(sets_->Open(FMTID_DocSummaryInformation, kRead, set.Out()), S_OK);
-  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)).hr, S_FALSE);
+  EXPECT_EQ(ReadOne(set.get(), ById(PID_CODEPAGE)), "hr " + std::to_string(S_FALSE));
   ASSERT_EQ(sets_->Delete(FMTID_SummaryInformation), S_OK);
   EXPECT_EQ(sets_->Open(FMTID_SummaryInformation, kRead, set.Out()), STG_E_FILENOTFOUND);
 }
@@ -198,10 +192,10 @@ TEST_F(PropertyStorageTest, DocumentSummaryAndUserDefinedSetsKeepEachOther) {
   auto read = [&](const FMTID& fmtid, const PROPSPEC& spec) {
     ComPtr<IPropertyStorage> set;
     const HRESULT hr = sets_->Open(fmtid, kRead, set.Out());
-    return FAILED(hr) ? std::to_string(hr) : ReadOne(set.get(), spec).text;
+    return FAILED(hr) ? std::to_string(hr) : ReadOne(set.get(), spec);
   };
   write(FMTID_UserDefinedProperties, owner, "me");
-  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "0 ") << "an empty first section";
+  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "hr 1") << "an empty first section";
   write(FMTID_DocSummaryInformation, category, "cat");
   EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
   write(FMTID_DocSummaryInformation, category, "new");
@@ -218,21 +212,20 @@ TEST_F(PropertyStorageTest, DocumentSummaryAndUserDefinedSetsKeepEachOther) {
 // A damaged dictionary that gives one name to two identifiers: the name finds the one with a
 // value. A damaged value is not listed, reading it says so, and writing the set keeps it.
 TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
-  PropertySetData data;
-  PropertySection& section = data.sections.emplace_back();
-  section.fmtid = FMTID_SummaryInformation;
-  section.names = {{3, L"Title"}, {4, L"TITLE"}};
-  section.values[4] = rectest::Fixed(VT_I4, 9);
   const std::vector<std::uint8_t> damaged = {VT_LPSTR, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF};
-  section.damaged[5] = damaged;
+  PropertySetData data;
+  data.sections.resize(1);
+  std::tie(data.sections[0].fmtid, data.sections[0].names, data.sections[0].damaged) =
+      std::tuple(FMTID_SummaryInformation, std::map<PROPID, std::wstring>{{3, L"Title"}, {4, L"TITLE"}}, std::map<PROPID, std::vector<std::uint8_t>>{{5, damaged}});
+  data.sections[0].values[4] = rectest::Fixed(VT_I4, 9);
   std::vector<std::uint8_t> bytes;
   ASSERT_EQ(EncodePropertySet(data, &bytes), S_OK);
   rectest::WriteStream(doc_.root(), L"\005SummaryInformation", bytes);
   {
     ComPtr<IPropertyStorage> set;
     ASSERT_EQ(sets_->Open(FMTID_SummaryInformation, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, set.Out()), S_OK);
-    EXPECT_EQ(ReadOne(set.get(), ByName(L"title")).text, "3 0x9");
-    EXPECT_EQ(ReadOne(set.get(), ById(5)).hr, STG_E_DOCFILECORRUPT);
+    EXPECT_EQ(ReadOne(set.get(), ByName(L"title")), "3 0x9");
+    EXPECT_EQ(ReadOne(set.get(), ById(5)), "hr " + std::to_string(STG_E_DOCFILECORRUPT));
     EXPECT_EQ(Listed(set.get()), (Names{{L"TITLE", 4}}));
     ASSERT_EQ(WriteOne(set.get(), ByName(L"Added"), rectest::Fixed(VT_I4, 1)), S_OK);
   }

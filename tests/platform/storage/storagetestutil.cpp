@@ -18,12 +18,8 @@ namespace rectest {
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes) {
   ComPtr<ILockBytes> lock_bytes;
   EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()), S_OK);
-  if (!bytes.empty()) {
-    ULARGE_INTEGER at;
-    at.QuadPart = 0;
-    ULONG written = 0;
-    EXPECT_EQ(lock_bytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
-  }
+  ULONG written = 0;
+  EXPECT_EQ(bytes.empty() ? S_OK : lock_bytes->WriteAt({}, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
   return lock_bytes;
 }
 
@@ -31,10 +27,8 @@ std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes) {
   STATSTG stat{};
   EXPECT_EQ(lock_bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
-  ULARGE_INTEGER at;
-  at.QuadPart = 0;
   ULONG read = 0;
-  EXPECT_EQ(lock_bytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  EXPECT_EQ(lock_bytes->ReadAt({}, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
   return bytes;
 }
 
@@ -53,9 +47,7 @@ std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name) {
 
 void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data) {
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                  stream.Out()),
-            S_OK);
+  ASSERT_EQ(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Out()), S_OK);
   if (data.empty()) return;
   ULONG written = 0;
   ASSERT_EQ(stream->Write(data.data(), static_cast<ULONG>(data.size()), &written), S_OK);
@@ -126,9 +118,7 @@ std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool s
   ComPtr<IStorage> root;
   std::vector<Element> all;
   EXPECT_EQ(OpenDocument(bytes, &root), S_OK);
-  if (root) {
-    EXPECT_EQ(WalkDocument(root.get(), &all), S_OK);
-  }
+  EXPECT_EQ(root ? WalkDocument(root.get(), &all) : S_OK, S_OK);
   if (sorted) SortByPath(&all);
   return all;
 }
