@@ -19,8 +19,7 @@ namespace {
 
 using rectest::Describe;
 
-constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
-                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
 
 // Little-endian stream builder, independent of the library's byte helpers.
 struct Bytes {
@@ -29,32 +28,26 @@ struct Bytes {
   Bytes& U16(unsigned v) { return U8(v & 0xFF).U8(v >> 8); }
   Bytes& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
   Bytes& Raw(std::string_view s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+  Bytes& Add(const Bytes& o) { b.insert(b.end(), o.b.begin(), o.b.end()); return *this; }
   Bytes& Pad() { while (b.size() % 4) b.push_back(0); return *this; }
   Bytes& Type(unsigned vt) { return U16(vt).U16(0); }
   // A counted string: its size (in bytes or in `unit`s), then its bytes.
   Bytes& Text(std::string_view s, std::size_t unit = 1) { return U32(static_cast<std::uint32_t>(s.size() / unit)).Raw(s); }
-  Bytes& Guid(const GUID& g) {
-    U32(g.Data1).U16(g.Data2).U16(g.Data3);
-    for (auto x : g.Data4) U8(x);
-    return *this;
-  }
+  Bytes& Guid(const GUID& g) { return U32(g.Data1).U16(g.Data2).U16(g.Data3).Raw({reinterpret_cast<const char*>(g.Data4), 8}); }
   std::size_t size() const { return b.size(); }
 };
 
 // A one-section stream around the already-encoded `values` (id, bytes each).
 std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>& values) {
+  Bytes header, body;
+  for (const auto& [id, value] : values) {
+    header.U32(id).U32(static_cast<std::uint32_t>(8 + 8 * values.size() + body.size()));
+    body.Add(value);
+  }
   Bytes s;
   s.U16(0xFFFE).U16(0).U32(0x00020106).Guid(GUID_NULL).U32(1).Guid(kDeviceFmtid).U32(0x30);
-  std::size_t offset = 8 + 8 * values.size();
-  for (const auto& v : values) offset += v.second.size();
-  s.U32(static_cast<std::uint32_t>(offset)).U32(static_cast<std::uint32_t>(values.size()));
-  offset = 8 + 8 * values.size();
-  for (const auto& v : values) {
-    s.U32(v.first).U32(static_cast<std::uint32_t>(offset));
-    offset += v.second.size();
-  }
-  for (const auto& v : values) s.b.insert(s.b.end(), v.second.b.begin(), v.second.b.end());
-  return s.b;
+  s.U32(static_cast<std::uint32_t>(8 + header.size() + body.size())).U32(static_cast<std::uint32_t>(values.size()));
+  return s.Add(header).Add(body).b;
 }
 
 Bytes CodePage(unsigned cp) { return Bytes().Type(VT_I2).U16(cp).U16(0); }
@@ -108,8 +101,8 @@ TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
                        {3, Bytes().Type(VT_BSTR).Text(Utf16(Z("hi"))).Pad()}});
   };
   using Names = std::map<PROPID, std::wstring>;
-  const std::tuple<std::vector<std::uint8_t>, int, Names, std::vector<std::string>> cases[] = {
-      {ansi, 1252, {{3, L"Handle"}, {4, L"Gr\u00FC\u00DF"}},
+  const std::tuple<std::vector<std::uint8_t>, std::uint16_t, Names, std::vector<std::string>> cases[] = {
+      {ansi, std::uint16_t{1252}, {{3, L"Handle"}, {4, L"Gr\u00FC\u00DF"}},
        {"3 0xffffffd6", "30 \"Gr\xC3\xBC\xC3\x9F" "e\"", "VECTOR|2 [0x1, 0x2, 0xffff]", "11 0xffff"}},
       {unicode(2), 1200, {{3, L"abc"}, {4, L"Class"}}, {"8 \"hi\""}},
       {unicode(1), 1200, {{3, L"abc"}, {4, L"Class"}}, {"8 \"hi\""}},
@@ -119,9 +112,8 @@ TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
     PropertySetData set;
     ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
     ASSERT_EQ(set.sections.size(), 1u);
-    EXPECT_EQ(set.sections[0].fmtid, kDeviceFmtid);
-    EXPECT_EQ(set.sections[0].code_page, code_page);
-    EXPECT_EQ(set.sections[0].names, names);
+    EXPECT_EQ(std::tuple(set.sections[0].fmtid, set.sections[0].code_page.value_or(0), set.sections[0].names),
+              std::tuple(kDeviceFmtid, code_page, names));
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(Describe(ValueOf(set, PROPID(3 + i))), values[i]);
   }
 }
@@ -177,31 +169,23 @@ PropertySetData DeviceSet(std::uint16_t code_page) {
   return set;
 }
 
-// A one-section set holding every value type from id 3 on, each named after its type.
-PropertySetData EveryTypeSet(std::uint16_t code_page) {
-  PropertySetData set = DeviceSet(code_page);
-  PropertySection& section = set.sections[0];
-  PROPID id = 3;
-  for (const rectest::TypedValue& v : rectest::EveryType()) {
-    section.names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
-    section.values[id++] = v.value;
-  }
-  return set;
-}
-
 // Every type a simple set holds survives encoding and decoding, in an ANSI and a Unicode set.
 TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
   for (std::uint16_t code_page : {std::uint16_t{1252}, std::uint16_t{1200}}) {
     SCOPED_TRACE(code_page);
-    const PropertySetData set = EveryTypeSet(code_page);
+    PropertySetData set = DeviceSet(code_page);
+    PROPID id = 3;  // each value named after its type
+    for (const rectest::TypedValue& v : rectest::EveryType()) {
+      set.sections[0].names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
+      set.sections[0].values[id++] = v.value;
+    }
     std::vector<std::uint8_t> bytes;
     ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
     EXPECT_EQ(bytes[2], 1) << "version 1 for I1, INT, UINT and DECIMAL";
     PropertySetData back;
     ASSERT_EQ(DecodePropertySet(bytes, &back), S_OK);
     ASSERT_EQ(back.sections.size(), 1u);
-    EXPECT_EQ(back.sections[0].code_page, code_page);
-    EXPECT_EQ(back.sections[0].names, set.sections[0].names);
+    EXPECT_EQ(std::tie(back.sections[0].code_page, back.sections[0].names), std::tie(set.sections[0].code_page, set.sections[0].names));
     for (const auto& [id, value] : set.sections[0].values) EXPECT_EQ(Describe(ValueOf(back, id)), Describe(value.get())) << id;
   }
 }
@@ -236,22 +220,17 @@ TEST(PropertySetEncode, AnsiSetInNativeOrderUnlessTextNeedsUnicode) {
 TEST(PropertySetDecode, DamagedFramesAreRefused) {
   const auto valid = OneSection({{PID_CODEPAGE, CodePage(1252)}, {3, Bytes().Type(VT_LPSTR).Text(Z("a")).Pad()}});
   const std::tuple<const char*, std::size_t, std::uint32_t> cases[] = {  // field, offset, value
-      {"byte order", 0, 0xFEFF}, {"version 2", 2, 2}, {"no sections", 24, 0},
-      {"section count past the data", 24, 0x10000000}, {"section count wrapping", 24, 0xFFFFFFFF},
-      {"section offset past the end", 44, 0x1000}, {"section offset wrapping", 44, 0xFFFFFFFC},
-      {"section size below its header", 48, 4}, {"section size past the end", 48, 0x100000},
+      {"byte order", 0, 0xFEFF}, {"version 2", 2, 2}, {"no sections", 24, 0}, {"section count past the data", 24, 0x10000000},
+      {"section count wrapping", 24, 0xFFFFFFFF}, {"section offset past the end", 44, 0x1000},
+      {"section offset wrapping", 44, 0xFFFFFFFC}, {"section size below its header", 48, 4}, {"section size past the end", 48, 0x100000},
       {"section size wrapping", 48, 0xFFFFFFFF}, {"property count past the section", 52, 0x20000000},
-      {"property count wrapping", 52, 0xFFFFFFFF}, {"value offset past the section", 68, 0x800},
-      {"value offset wrapping", 68, 0xFFFFFFFE},
-  };
+      {"property count wrapping", 52, 0xFFFFFFFF}, {"value offset past the section", 68, 0x800}, {"value offset wrapping", 68, 0xFFFFFFFE}};
   for (const auto& [label, offset, value] : cases) {
-    SCOPED_TRACE(label);
     auto bytes = valid;
-    const int width = offset < 4 ? 2 : 4;
-    for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::size_t i = 0; i < (offset < 4 ? 2u : 4u); ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     PropertySetData set;
-    EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER);
-    EXPECT_TRUE(set.sections.empty());
+    EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER) << label;
+    EXPECT_TRUE(set.sections.empty()) << label;
   }
   PropertySetData set;
   EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().U32(0xFFFFFFFF)}}), &set), STG_E_INVALIDHEADER);
