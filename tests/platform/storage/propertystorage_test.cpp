@@ -262,15 +262,8 @@ std::set<std::string> OurView(IStorage* root, const FMTID& fmtid) {
   EXPECT_EQ(sets->Open(fmtid, kRead, set.Out()), S_OK);
   if (!set) return {};
   // The code page and the locale, then every listed property.
-  std::vector<PROPSPEC> specs{{PRSPEC_PROPID, {PID_CODEPAGE}}, {PRSPEC_PROPID, {PID_LOCALE}}};
-  ComPtr<IEnumSTATPROPSTG> list;
-  EXPECT_EQ(set->Enum(list.Out()), S_OK);
-  STATPROPSTG entry;
-  ULONG fetched = 0;
-  while (list->Next(1, &entry, &fetched) == S_OK) {
-    CoTaskMemFree(entry.lpwstrName);
-    specs.push_back({PRSPEC_PROPID, {entry.propid}});
-  }
+  std::vector<PROPSPEC> specs{ById(PID_CODEPAGE), ById(PID_LOCALE)};
+  for (const auto& listed : Listed(set.get())) specs.push_back(ById(listed.second));
   std::vector<PROPVARIANT> values(specs.size());
   EXPECT_EQ(set->ReadMultiple(static_cast<ULONG>(specs.size()), specs.data(), values.data()), S_OK);
   std::set<std::string> lines;
@@ -330,10 +323,7 @@ void CheckWrittenSetsAgainstOlefile(const std::vector<WrittenSet>& sets) {
       ComPtr<IPropertyStorage> set;
       ASSERT_EQ(storage->Create(written.fmtid, nullptr, written.flags, kCreate, set.Out()), S_OK);
       for (std::size_t i = 0; i < written.values.size(); ++i) {
-        std::wstring name = L"p" + std::to_wstring(100 + i);
-        PROPSPEC spec{PRSPEC_LPWSTR, {}};
-        spec.lpwstr = name.data();
-        ASSERT_EQ(set->WriteMultiple(1, &spec, &written.values[i].get(), 3), S_OK);
+        ASSERT_EQ(WriteOne(set.get(), ByName((L"p" + std::to_wstring(100 + i)).c_str()), written.values[i]), S_OK);
         const std::string line = rectest::OlefileLine(static_cast<PROPID>(3 + i), written.values[i].get());
         if (!line.empty()) expected.back().insert(line);
       }
@@ -346,26 +336,21 @@ void CheckWrittenSetsAgainstOlefile(const std::vector<WrittenSet>& sets) {
   }
 }
 
-std::vector<PropVariantHolder> ValuesOlefileKnows() {
-  using namespace rectest;
-  return {Fixed(VT_I2, 0xFF85), Fixed(VT_UI2, 65000), Fixed(VT_UI1, 250), Fixed(VT_I4, 0xFFFFFFFE),
-          Fixed(VT_UI4, 3000000000u), Fixed(VT_ERROR, 0x80030002), Fixed(VT_BOOL, 0xFFFF),
-          Fixed(VT_BOOL, 0), Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull), Lpwstr(L"\u65E5\u672C\u8A9E"),
-          Blob({0, 1, 2, 0xFF}), ClipData(3, {7, 7, 7, 7, 7}),
-          Clsid({0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}}),
-          FixedVector(VT_I2, {1, 2, 3}), Fixed(VT_UI8, 5)};  // olefile skips vectors and 64-bit values
-}
 
-constexpr const char* kDeviceStream = "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc";
 
 // olefile reads narrow strings of Unicode sets as raw bytes, so those are checked in the ANSI
 // set only.
 TEST(PropertySetPeers, SetsWeWriteReadInOlefile) {
-  auto values = ValuesOlefileKnows();
+  using namespace rectest;  // olefile skips vectors and 64-bit values
+  std::vector<PropVariantHolder> values = {
+      Fixed(VT_I2, 0xFF85), Fixed(VT_UI2, 65000), Fixed(VT_UI1, 250), Fixed(VT_I4, 0xFFFFFFFE), Fixed(VT_UI4, 3000000000u),
+      Fixed(VT_ERROR, 0x80030002), Fixed(VT_BOOL, 0xFFFF), Fixed(VT_BOOL, 0), Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull),
+      Lpwstr(L"\u65E5\u672C\u8A9E"), Blob({0, 1, 2, 0xFF}), ClipData(3, {7, 7, 7, 7, 7}), Clsid(kDeviceFmtid),
+      FixedVector(VT_I2, {1, 2, 3}), Fixed(VT_UI8, 5)};
+  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, 0, values, "1200", "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", 0}});
   values.push_back(rectest::Lpstr("Gr\xC3\xBC\xC3\x9F" "e"));
   values.push_back(rectest::Bstr(L"\u20AC 5"));
-  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, PROPSETFLAG_ANSI, values, "1252", kDeviceStream, 0}});
-  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, 0, ValuesOlefileKnows(), "1200", kDeviceStream, 0}});
+  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, PROPSETFLAG_ANSI, values, "1252", "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", 0}});
 }
 
 // The document summary and the user-defined properties share one stream: after both were
