@@ -157,7 +157,6 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
 TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
   NewDocument doc;
   const CLSID clsid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
-  const std::wstring set_name = L"\x05" L"Bdlz2yf4CmxcuqcuGjbhlgshEc";
   {
     ComPtr<IStorage> device;
     ASSERT_EQ(doc.root->CreateStorage(L"Device", kCreate, 0, 0, device.Out()), S_OK);
@@ -166,7 +165,7 @@ TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
     WriteStream(device.get(), L"s", Pattern(10, 1));
     ComPtr<IStorage> inner;
     ASSERT_EQ(device->CreateStorage(L"in", kCreate, 0, 0, inner.Out()), S_OK);
-    WriteStream(inner.get(), set_name.c_str(), Pattern(5000, 2));
+    WriteStream(inner.get(), L"\x05" L"Bdlz2yf4CmxcuqcuGjbhlgshEc", Pattern(5000, 2));
   }
   ASSERT_EQ(doc.root->MoveElementTo(L"Device", doc.root.get(), L"Copy", STGMOVE_COPY), S_OK);
   ASSERT_EQ(doc.root->MoveElementTo(L"Device", doc.root.get(), L"Moved", STGMOVE_MOVE), S_OK);
