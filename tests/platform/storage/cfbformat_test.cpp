@@ -8,21 +8,18 @@
 #include <span>
 #include <tuple>
 
-#include "base/exceptions.h"
 #include "platform/hresults.h"
 #include "platform/storage/compoundwriter.h"
 #include "rawcfb.h"
+#include "storagetestutil.h"
 
 namespace recfilereader::cfb {
 namespace {
 
+// What opening `bytes` as a document gives.
 HRESULT DecodeResult(const std::vector<std::uint8_t>& bytes) {
-  try {
-    Header::DecodeFrom(bytes);
-    return S_OK;
-  } catch (const com_error& e) {
-    return e.Error();
-  }
+  ComPtr<IStorage> root;
+  return rectest::OpenDocument(bytes, &root);
 }
 
 TEST(CfbHeader, RejectsWrongFixedFields) {
