@@ -49,11 +49,10 @@ RawCfb SmallDocument() {
   return doc;
 }
 
-TEST(CfbRead, SmallDocumentStreamsThroughMiniAndRegularChainsAndSeeks) {
+// Both streams read whole through their mini and regular chains in the cut test below.
+TEST(CfbRead, SmallDocumentListsAndSeeksThroughAChain) {
   ComPtr<IStorage> root;
   ASSERT_EQ(OpenDocument(SmallDocument().bytes(), &root), S_OK);
-  EXPECT_EQ(ReadStreamAt(root.get(), L"Small"), Pattern(100, 1));
-  EXPECT_EQ(ReadStreamAt(root.get(), L"big"), Pattern(4100, 9));  // names match without case
   EXPECT_EQ(ElementPaths(root.get()), (std::vector<std::string>{"Big", "Small"}));
   ComPtr<IStream> stream;
   ASSERT_EQ(root->OpenStream(L"Big", nullptr, kRead, 0, stream.Out()), S_OK);
