@@ -128,25 +128,20 @@ std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& p
   const std::string script =
       "import io,olefile,sys,zlib\n"
       "data=open(sys.argv[1],'rb').read()\n"
-      "whole=len(sys.argv)==3\n"
-      "for cut in map(int,sys.argv[3:] or [len(data)]):\n"
+      "for cut in map(int,sys.argv[3:]):\n"
       "  try:\n"
       "    ole=olefile.OleFileIO(io.BytesIO(data[:cut]),raise_defects=olefile.DEFECT_POTENTIAL if sys.argv[2]=='1' else olefile.DEFECT_FATAL)\n"
       "    assert sys.argv[2]=='0' or not ole.parsing_issues, ole.parsing_issues\n"
-      "  except Exception:\n"
-      "    if whole: raise\n"
-      "    continue\n"
-      "  for p in ole.listdir(streams=True,storages=True):\n"
-      "    t=ole.get_type(p)\n"
-      "    try: d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
-      "    except Exception:\n"
-      "      if whole: raise\n"
-      "      continue\n"
-      "    print(cut, zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n";
+      "    for p in ole.listdir(streams=True,storages=True):\n"
+      "      t=ole.get_type(p)\n"
+      "      try: d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
+      "      except Exception: continue\n"
+      "      print(cut, zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n"
+      "  except Exception: continue\n";
   TempDir dir;
   WriteFileBytes(dir / "list.py", std::vector<std::uint8_t>(script.begin(), script.end()));
   std::string command = python + " " + (dir / "list.py").string() + " '" + file.string() + "' " + (strict ? "1" : "0");
-  for (const std::size_t cut : cuts) command += " " + std::to_string(cut);
+  for (const std::size_t cut : cuts.empty() ? std::vector{std::filesystem::file_size(file)} : cuts) command += " " + std::to_string(cut);
   int status = 0;
   std::istringstream out(RunCommand(command, &status));
   EXPECT_EQ(status, 0) << out.str();

@@ -148,9 +148,9 @@ std::string RunCommand(const std::string& command, int* status);
 std::string PythonWithOlefile();
 std::string GsfProgram();
 
-// What python3-olefile lists of `file` cut after each of `cuts` bytes, sorted by path: the
-// elements it reads without an error. Without cuts, the whole file under the key of its size,
-// and any error fails; `strict` makes olefile raise on every defect and parsing issue it knows.
+// What python3-olefile lists of `file` cut after each of `cuts` bytes (the whole file when none),
+// sorted by path: the elements it reads without an error, nothing when it cannot open the file.
+// `strict` makes olefile refuse the file on every defect and parsing issue it knows.
 std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& python,
                                                              const std::filesystem::path& file, bool strict,
                                                              const std::vector<std::size_t>& cuts = {});
