@@ -243,10 +243,8 @@ TEST_F(PropertyStorageTest, DamagedNamesAndValuesOfASet) {
 std::set<std::string> OlefileView(const std::string& python, const std::filesystem::path& file,
                                   const std::string& stream, int section = 0) {
   int status = 0;
-  const std::string out = rectest::RunCommand(
-      python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "' " +
-          std::to_string(section),
-      &status);
+  const std::string out =
+      rectest::RunCommand(python + " " OLEFILE_PROPS_SCRIPT " '" + file.string() + "' '" + stream + "' " + std::to_string(section), &status);
   EXPECT_EQ(status, 0) << out;
   std::set<std::string> lines;
   std::istringstream in(out);
@@ -264,15 +262,13 @@ std::set<std::string> OurView(IStorage* root, const FMTID& fmtid) {
   // The code page and the locale, then every listed property.
   std::vector<PROPSPEC> specs{ById(PID_CODEPAGE), ById(PID_LOCALE)};
   for (const auto& listed : Listed(set.get())) specs.push_back(ById(listed.second));
-  std::vector<PROPVARIANT> values(specs.size());
-  EXPECT_EQ(set->ReadMultiple(static_cast<ULONG>(specs.size()), specs.data(), values.data()), S_OK);
   std::set<std::string> lines;
-  lines.insert("1 c " + std::to_string(values[0].uiVal));
-  for (std::size_t i = 1; i < specs.size(); ++i) {
-    const std::string line = rectest::OlefileLine(specs[i].propid, values[i]);
+  for (const PROPSPEC& spec : specs) {
+    PropVariantHolder value;
+    EXPECT_TRUE(SUCCEEDED(set->ReadMultiple(1, &spec, &value.get())));
+    const std::string line = spec.propid == PID_CODEPAGE ? "1 c " + std::to_string(value->uiVal) : rectest::OlefileLine(spec.propid, value.get());
     if (!line.empty()) lines.insert(line);
   }
-  for (PROPVARIANT& v : values) PropVariantClear(&v);
   return lines;
 }
 
