@@ -302,7 +302,7 @@ DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint
   return DirectoryEntry::DecodeFrom(std::span<const std::uint8_t, 128>(raw.bytes().data() + 512, 128), major);
 }
 
-TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLies) {
+TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLiesAndEveryFieldEncodesAtItsOffset) {
   const rectest::RawEntry e{u"Stream", 2, 1, 7, 8, 9, 10, 0x1234};
   // No length, or an odd and too long one: the terminator decides; a shorter valid length wins.
   for (const auto& [length, name] : {std::pair{14, u"Stream"}, {0, u"Stream"}, {99, u"Stream"}, {8, u"Str"}}) {
@@ -310,19 +310,16 @@ TEST(CfbDirectoryEntry, NameEndsAtTerminatorWhenTheLengthFieldLies) {
   }
   const rectest::RawEntry unterminated{std::u16string(32, u'\xFFFF'), 2};
   EXPECT_EQ(Decode(unterminated, 3, 0xFFFF).name, std::u16string(31, u'\xFFFF'));
-}
-
-// Our own reader would accept a symmetric mistake, so the encoded bytes are checked directly.
-TEST(CfbDirectoryEntry, EncodesNameLengthTypeAndClassIdentifierAtTheirOffsets) {
-  DirectoryEntry e;
-  e.name = u"\x05SummaryInformation";
-  e.type = kStorage;
-  e.clsid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
-  e.state_bits = 0xA5;
-  e.ctime = {1, 2};
-  e.mtime = {3, 4};
+  // Our own reader would accept a symmetric mistake, so the encoded bytes are checked directly.
+  DirectoryEntry d;
+  d.name = u"\x05SummaryInformation";
+  d.type = kStorage;
+  d.clsid = {0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+  d.state_bits = 0xA5;
+  d.ctime = {1, 2};
+  d.mtime = {3, 4};
   std::array<std::uint8_t, 128> b{};
-  e.EncodeTo(b);
+  d.EncodeTo(b);
   // Name, name length, type, class identifier, state bits, high half of the creation time, low
   // half of the modification time.
   EXPECT_EQ((std::vector{b[0], b[0x40], b[0x42], b[0x50], b[0x51], b[0x52], b[0x53], b[0x60], b[0x68], b[0x6C]}),

@@ -83,11 +83,10 @@ TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
   NewDocument doc;
   WriteStream(doc.root.get(), L"Keep", {1, 2});
   WriteStream(doc.root.get(), L"Drop", {3});
-  {
-    ComPtr<IStorage> sub;
-    ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
-    WriteStream(sub.get(), L"Inside", {4});
-  }
+  ComPtr<IStorage> sub;
+  ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
+  WriteStream(sub.get(), L"Inside", {4});
+  sub.Reset();
   // A stream still open when its element is destroyed is reverted.
   ComPtr<IStream> open;
   ASSERT_EQ(doc.root->OpenStream(L"Drop", nullptr, kReadWrite, 0, open.Out()), S_OK);
@@ -97,7 +96,6 @@ TEST(CfbWrite, DestroyRenameReplaceAndRevert) {
   open.Reset();
   EXPECT_EQ(doc.root->RenameElement(L"Keep", L"Kept"), S_OK);
   // Replacing a storage with STGM_CREATE drops its old contents.
-  ComPtr<IStorage> sub;
   ASSERT_EQ(doc.root->CreateStorage(L"Dir", kCreate, 0, 0, sub.Out()), S_OK);
   WriteStream(sub.get(), L"New", {5});
   sub.Reset();
