@@ -86,7 +86,7 @@ std::string Utf16(std::string_view ascii) {
 // without padding, a 1252 text beyond ASCII, a packed vector of three 16-bit values), and
 // Unicode sets whose dictionary names are padded and counted in characters or, as some writers
 // do, in bytes.
-TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
+TEST(PropertySetDecode, HandBuiltSetsWithDictionariesAndNarrowTexts) {
   const auto ansi = OneSection({
       {PID_CODEPAGE, CodePage(1252)}, {PID_LOCALE, Bytes().Type(VT_UI4).U32(0x0409)},
       {PID_DICTIONARY, Bytes().U32(2).U32(3).Text(Z("Handle")).U32(4).Text(Z("Gr\xFC\xDF")).Pad()},
@@ -100,8 +100,18 @@ TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
                        {PID_DICTIONARY, Bytes().U32(2).U32(3).Text(Utf16(Z("abc")), unit).U32(4).Text(Utf16(Z("Class")), unit).Pad()},
                        {3, Bytes().Type(VT_BSTR).Text(Utf16(Z("hi"))).Pad()}});
   };
+  // Narrow text of other code pages becomes UTF-8; without a code page property it reads as 1252.
+  auto narrow = [](unsigned code_page, std::string_view text) {
+    const Bytes value = Bytes().Type(VT_LPSTR).Text(Z(text)).Pad();
+    return code_page != 0 ? OneSection({{PID_CODEPAGE, CodePage(code_page)}, {3, value}}) : OneSection({{3, value}});
+  };
   using Names = std::map<PROPID, std::wstring>;
   const std::tuple<std::vector<std::uint8_t>, std::uint16_t, Names, std::vector<std::string>> cases[] = {
+      {narrow(65001, "\xE6\x97\xA5\xE6\x9C\xAC"), 65001, {}, {"30 \"\xE6\x97\xA5\xE6\x9C\xAC\""}},
+      {narrow(1251, "\xCF\xF0\xE8"), 1251, {}, {"30 \"\xD0\x9F\xD1\x80\xD0\xB8\""}},  // through iconv
+      {narrow(932, "\x93\xFA\x96\x7B"), 932, {}, {"30 \"\xE6\x97\xA5\xE6\x9C\xAC\""}},  // double-byte
+      {narrow(12345, "x\xFF"), 12345, {}, {"30 \"x\xEF\xBF\xBD\""}},  // no such code page
+      {narrow(0, "Gr\xFC\xDF"), 0, {}, {"30 \"Gr\xC3\xBC\xC3\x9F\""}},  // absent stays absent
       {ansi, std::uint16_t{1252}, {{3, L"Handle"}, {4, L"Gr\u00FC\u00DF"}},
        {"3 0xffffffd6", "30 \"Gr\xC3\xBC\xC3\x9F" "e\"", "VECTOR|2 [0x1, 0x2, 0xffff]", "11 0xffff"}},
       {unicode(2), 1200, {{3, L"abc"}, {4, L"Class"}}, {"8 \"hi\""}},
@@ -118,25 +128,6 @@ TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
   }
 }
 
-TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
-  const std::tuple<unsigned, std::string, std::string> cases[] = {
-      {65001, "\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x97\xA5\xE6\x9C\xAC"},
-      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},     // through iconv
-      {932, "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},  // double-byte
-      {12345, "x\xFF", "x\xEF\xBF\xBD"},                      // no such code page
-      {0, "Gr\xFC\xDF", "Gr\xC3\xBC\xC3\x9F"},                // no code page property: read as 1252
-  };
-  for (const auto& [code_page, bytes, utf8] : cases) {
-    SCOPED_TRACE(code_page);
-    const Bytes value = Bytes().Type(VT_LPSTR).Text(Z(bytes)).Pad();
-    const auto stream = code_page != 0 ? OneSection({{PID_CODEPAGE, CodePage(code_page)}, {2, value}})
-                                       : OneSection({{2, value}});
-    PropertySetData set;
-    ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
-    EXPECT_EQ(Describe(ValueOf(set, 2)), "30 \"" + utf8 + "\"");
-    EXPECT_EQ(set.sections[0].code_page.value_or(0), code_page) << "absent stays absent";
-  }
-}
 
 // Office leaves the strings of its heading pairs unpadded; where the value must end (the next
 // property or the section's end) tells the two layouts apart.
