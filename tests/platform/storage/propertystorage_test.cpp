@@ -194,19 +194,20 @@ TEST_F(PropertyStorageTest, DocumentSummaryAndUserDefinedSetsKeepEachOther) {
     const HRESULT hr = sets_->Open(fmtid, kRead, set.Out());
     return FAILED(hr) ? std::to_string(hr) : ReadOne(set.get(), spec);
   };
+  using Views = std::pair<std::string, std::string>;  // the document summary's category, the user's owner
+  const auto both = [&] { return Views(read(FMTID_DocSummaryInformation, category), read(FMTID_UserDefinedProperties, owner)); };
+  const std::string gone = std::to_string(STG_E_FILENOTFOUND);
   write(FMTID_UserDefinedProperties, owner, "me");
-  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "hr 1") << "an empty first section";
+  EXPECT_EQ(both(), Views("hr 1", "30 \"me\"")) << "an empty first section";
   write(FMTID_DocSummaryInformation, category, "cat");
-  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  EXPECT_EQ(both(), Views("30 \"cat\"", "30 \"me\""));
   write(FMTID_DocSummaryInformation, category, "new");
-  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"me\"");
+  EXPECT_EQ(both(), Views("30 \"new\"", "30 \"me\""));
   ASSERT_EQ(sets_->Delete(FMTID_UserDefinedProperties), S_OK);
-  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), "30 \"new\"");
-  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), std::to_string(STG_E_FILENOTFOUND));
+  EXPECT_EQ(both(), Views("30 \"new\"", gone));
   write(FMTID_UserDefinedProperties, owner, "you");
   ASSERT_EQ(sets_->Delete(FMTID_DocSummaryInformation), S_OK);
-  EXPECT_EQ(read(FMTID_UserDefinedProperties, owner), "30 \"you\"");
-  EXPECT_EQ(read(FMTID_DocSummaryInformation, category), std::to_string(STG_E_FILENOTFOUND));
+  EXPECT_EQ(both(), Views(gone, "30 \"you\""));
 }
 
 // A damaged dictionary that gives one name to two identifiers: the name finds the one with a

@@ -46,12 +46,10 @@ class RawCfb {
   RawCfb(int major, std::uint32_t sectors)
       : sector_size_(major == 4 ? 4096 : 512), bytes_((std::size_t{sectors} + 1) * sector_size_, 0) {
     Put(bytes_.data(), 0xE11AB1A1E011CFD0ull, 8);
-    for (const auto& [offset, value] : {std::pair<int, std::uint32_t>{0x18, 0x3E}, {0x1A, major}, {0x1C, 0xFFFE},
-                                        {0x1E, major == 4 ? 12 : 9}, {0x20, 6}}) {
-      Header16(offset, static_cast<std::uint16_t>(value));
-    }
-    for (const auto& [offset, value] : {std::pair<int, std::uint32_t>{0x30, kEnd}, {0x38, 4096}, {0x3C, kEnd}, {0x44, kEnd}}) {
-      Header32(offset, value);
+    for (const auto& [offset, value, width] : {std::tuple<int, std::uint32_t, int>{0x18, 0x3E, 2}, {0x1A, major, 2}, {0x1C, 0xFFFE, 2},
+                                               {0x1E, major == 4 ? 12 : 9, 2}, {0x20, 6, 2}, {0x30, kEnd, 4}, {0x38, 4096, 4},
+                                               {0x3C, kEnd, 4}, {0x44, kEnd, 4}}) {
+      Put(bytes_.data() + offset, value, width);
     }
     for (std::size_t i = 0; i < 109; ++i) Header32(0x4C + 4 * i, kFree);
   }
