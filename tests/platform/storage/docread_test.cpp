@@ -275,11 +275,6 @@ TEST(CfbCorpus, DocumentsWholeAndCutReadAsOlefileReadsThem) {
 namespace recfilereader::cfb {
 namespace {
 
-// What opening `bytes` as a document gives.
-HRESULT DecodeResult(const std::vector<std::uint8_t>& bytes) {
-  ComPtr<IStorage> root;
-  return rectest::OpenDocument(bytes, &root);
-}
 
 TEST(CfbHeader, RejectsWrongFixedFields) {
   const std::tuple<const char*, int, int, std::uint32_t, HRESULT> cases[] = {  // field, offset, width, value, result
@@ -289,9 +284,9 @@ TEST(CfbHeader, RejectsWrongFixedFields) {
   for (const auto& [name, offset, width, value, expected] : cases) {
     rectest::RawCfb raw(3, 0);
     rectest::Put(raw.bytes().data() + offset, value, width);
-    EXPECT_EQ(DecodeResult(raw.bytes()), expected) << name;
+    ComPtr<IStorage> root;
+    EXPECT_EQ(rectest::OpenDocument(raw.bytes(), &root), expected) << name;  // a short file is in the cut test
   }
-  EXPECT_EQ(DecodeResult(std::vector<std::uint8_t>(100, 0)), STG_E_FILEALREADYEXISTS);
 }
 
 DirectoryEntry Decode(const rectest::RawEntry& e, std::uint16_t major, std::uint16_t length_field) {
