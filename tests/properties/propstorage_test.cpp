@@ -96,10 +96,9 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
     for (const auto& [name, text] : stored) {  // an empty blob stays in the set
       PROPSPEC spec{PRSPEC_LPWSTR, {}};
       spec.lpwstr = const_cast<wchar_t*>(name);
-      PROPVARIANT value;
-      ASSERT_EQ(set->ReadMultiple(1, &spec, &value), S_OK);
-      EXPECT_EQ(Describe(value), text);
-      PropVariantClear(&value);
+      PropVariantHolder value;
+      ASSERT_EQ(set->ReadMultiple(1, &spec, &value.get()), S_OK);
+      EXPECT_EQ(Describe(value.get()), text);
     }
   }
 }

@@ -32,14 +32,11 @@ using recfilereader::WideToUtf8;
 RawCfb SmallDocument() {
   RawCfb doc(3, 13);
   doc.UseFat({0});
-  doc.Header32(0x30, 1);  // directory
-  doc.Header32(0x3C, 2);  // mini FAT
-  doc.Header32(0x40, 1);
+  for (const auto& [offset, value] : {std::pair{0x30, 1u}, {0x3C, 2u}, {0x40, 1u}}) doc.Header32(offset, value);  // directory, mini FAT
   const std::vector<std::uint32_t> big_sectors = {4, 6, 5, 7, 8, 9, 10, 11, 12};
   for (const auto& chain : {std::vector<std::uint32_t>{1}, {2}, {3}, big_sectors}) doc.Chain(chain);
   std::fill(doc.Sector(2), doc.Sector(3), 0xFF);  // mini FAT: "Small" takes mini sectors 0 and 1
-  Put(doc.Sector(2), 1, 4);
-  Put(doc.Sector(2) + 4, kEnd, 4);
+  Put(doc.Sector(2), std::uint64_t{kEnd} << 32 | 1, 8);
   doc.Entry(1, 0, {u"Root Entry", 5, 1, kNone, kNone, 1, 3, 128});
   doc.Entry(1, 1, {u"Small", 2, 1, 2, kNone, kNone, 0, 100});
   doc.Entry(1, 2, {u"Big", 2, 0, kNone, kNone, kNone, 4, 4100});
