@@ -22,10 +22,7 @@ namespace {
 
 using rectest::Describe;
 
-constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
-                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
-constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+using rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
 
 std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
 

@@ -22,7 +22,6 @@
 namespace rectest {
 namespace {
 
-constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 using recfilereader::WideToUtf8;
 
 // A small version-3 document used as the base of many tests: sector 0 FAT, 1 directory, 2 mini

@@ -14,9 +14,6 @@
 namespace rectest {
 namespace {
 
-constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
 struct NewDocument {
   ComPtr<ILockBytes> lock_bytes = MemoryLockBytes();
@@ -193,15 +190,14 @@ TEST(CfbWrite, NestedStoragesSurviveCopyAndMove) {
 // and one storage with enough siblings to need a deep tree. Each stream holds the pattern
 // seeded with its size.
 std::vector<std::uint8_t> SampleDocument() {
-  ComPtr<ILockBytes> lock_bytes = MemoryLockBytes();
-  ComPtr<IStorage> root;
-  EXPECT_EQ(StgCreateDocfileOnILockBytes(lock_bytes.get(), kCreate, 0, root.Out()), S_OK);
+  NewDocument doc;
+  IStorage* root = doc.root.get();
   for (std::size_t size : {0u, 1u, 63u, 64u, 65u, 100u, 4095u, 4096u, 4097u, 5120u, 70000u, 9u << 20}) {
-    WriteStream(root.get(), (L"stream" + std::to_wstring(size)).c_str(), Pattern(size, static_cast<std::uint8_t>(size)));
+    WriteStream(root, (L"stream" + std::to_wstring(size)).c_str(), Pattern(size, static_cast<std::uint8_t>(size)));
   }
   // Names whose simple capitals lie beyond Latin-1: the sibling tree must follow them.
   for (const wchar_t* name : {L"ōsaka", L"łódź", L"ｆｕｌｌ", L"հայ", L"µ", L"Ā", L"ı", L"ſ", L"J"}) {
-    WriteStream(root.get(), name, Pattern(3, 3));
+    WriteStream(root, name, Pattern(3, 3));
   }
   ComPtr<IStorage> devices;
   EXPECT_EQ(root->CreateStorage(L"Devices", kCreate, 0, 0, devices.Out()), S_OK);
@@ -212,8 +208,8 @@ std::vector<std::uint8_t> SampleDocument() {
     if (i % 50 == 0) WriteStream(device.get(), L"__blob_stream_#0", Pattern(6000 + i, static_cast<std::uint8_t>(6000 + i)));
   }
   devices.Reset();
-  root.Reset();
-  return ContentsOf(lock_bytes.get());
+  doc.root.Reset();  // completes the document
+  return ContentsOf(doc.lock_bytes.get());
 }
 
 TEST(CfbWrite, EveryStreamOfTheSampleDocumentReadsBackAsWritten) {

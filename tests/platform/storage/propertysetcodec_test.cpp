@@ -53,12 +53,8 @@ std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>
 Bytes CodePage(unsigned cp) { return Bytes().Type(VT_I2).U16(cp).U16(0); }
 std::string Z(std::string_view s) { return std::string(s) + '\0'; }  // with its terminator
 
-const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) {
-  static const PROPVARIANT empty{};
-  const auto& values = set.sections.at(0).values;
-  const auto it = values.find(id);
-  return it == values.end() ? empty : it->second.get();
-}
+// The value `id` of the first section; a missing one fails the test by throwing.
+const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) { return set.sections.at(0).values.at(id).get(); }
 
 TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
   EXPECT_EQ(FmtIdToPropStgName(kDeviceFmtid), L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");

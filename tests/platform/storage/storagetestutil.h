@@ -17,6 +17,12 @@ namespace rectest {
 
 using recfilereader::ComPtr;
 
+// The open modes the tests use, and the format identifier of the device property set.
+constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kReadWrite = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+
 // Compound documents built sector by sector, independent of the library's writer: every header
 // field, FAT link and directory entry is placed by the test itself.
 constexpr std::uint32_t kEnd = 0xFFFFFFFE;
