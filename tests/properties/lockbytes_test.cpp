@@ -3,9 +3,8 @@
 
 #include <functional>
 #include <memory>
-#include <string>
-#include <tuple>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 #include "platform/storage/comobject.h"

@@ -20,9 +20,7 @@
 namespace recfilereader {
 namespace {
 
-using rectest::Describe;
-
-using rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
+using rectest::Describe, rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
 
 std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
 

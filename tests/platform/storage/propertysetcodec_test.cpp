@@ -34,19 +34,18 @@ struct Bytes {
   // A counted string: its size (in bytes or in `unit`s), then its bytes.
   Bytes& Text(std::string_view s, std::size_t unit = 1) { return U32(static_cast<std::uint32_t>(s.size() / unit)).Raw(s); }
   Bytes& Guid(const GUID& g) { return U32(g.Data1).U16(g.Data2).U16(g.Data3).Raw({reinterpret_cast<const char*>(g.Data4), 8}); }
-  std::size_t size() const { return b.size(); }
 };
 
 // A one-section stream around the already-encoded `values` (id, bytes each).
 std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>& values) {
   Bytes header, body;
   for (const auto& [id, value] : values) {
-    header.U32(id).U32(static_cast<std::uint32_t>(8 + 8 * values.size() + body.size()));
+    header.U32(id).U32(static_cast<std::uint32_t>(8 + 8 * values.size() + body.b.size()));
     body.Add(value);
   }
   Bytes s;
   s.U16(0xFFFE).U16(0).U32(0x00020106).Guid(GUID_NULL).U32(1).Guid(kDeviceFmtid).U32(0x30);
-  s.U32(static_cast<std::uint32_t>(8 + header.size() + body.size())).U32(static_cast<std::uint32_t>(values.size()));
+  s.U32(static_cast<std::uint32_t>(8 + header.b.size() + body.b.size())).U32(static_cast<std::uint32_t>(values.size()));
   return s.Add(header).Add(body).b;
 }
 

@@ -15,7 +15,6 @@
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/storage/propertysetnames.h"
 #include "platform/storage/propertystorage.h"
-#include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "storagetestutil.h"
 #include "support/propvarianttext.h"
@@ -24,10 +23,7 @@
 namespace recfilereader {
 namespace {
 
-using rectest::Describe;
-using rectest::MemoryDocument;
-
-using rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
+using rectest::Describe, rectest::MemoryDocument, rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
 
 PROPSPEC ById(PROPID id) { return PROPSPEC{PRSPEC_PROPID, {id}}; }
 PROPSPEC ByName(const wchar_t* name) {
