@@ -22,7 +22,6 @@ namespace {
 
 using rectest::Describe, rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
 
-std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
 
 // Saves `map` into storage "dev" of a new document, and gives the document's bytes.
 std::vector<std::uint8_t> SaveInDocument(const PropertyMap& map, const FMTID& fmtid = kDeviceFmtid) {
@@ -48,9 +47,9 @@ TEST(PropStorage, EveryValueTypeLongTextsAndBlobsRoundTrip) {
   PropertyMap map;
   for (const auto& typed : rectest::EveryType()) map[std::wstring(typed.label, typed.label + std::strlen(typed.label))] = typed.value;
   map[L"long lpstr"] = rectest::Lpstr(std::string(300, 'x') + "\xC3\xA9");
-  map[L"long lpwstr"] = rectest::Lpwstr(Repeat(L'\u65E5', 256) + L"\U0001F600");
-  map[L"long bstr"] = rectest::Bstr(Repeat(L'b', 70000));
-  map[L"long vector"] = rectest::LpwstrVector({L"short", Repeat(L'v', 1000), L""});
+  map[L"long lpwstr"] = rectest::Lpwstr(std::wstring(256, L'\u65E5') + L"\U0001F600");
+  map[L"long bstr"] = rectest::Bstr(std::wstring(70000, L'b'));
+  map[L"long vector"] = rectest::LpwstrVector({L"short", std::wstring(1000, L'v'), L""});
   std::vector<std::uint8_t> big(3 * 1048576 + 7);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
   map[L"big blob"] = rectest::Blob(big);
@@ -66,7 +65,7 @@ TEST(PropStorage, EveryValueTypeLongTextsAndBlobsRoundTrip) {
 // Texts of up to 255 characters stay; longer ones and non-empty blobs go to counted streams.
 TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
   const PropertyMap map{{L"a", rectest::Lpstr(std::string(255, 'a'))}, {L"b", rectest::Lpstr(std::string(256, 'b'))},
-                        {L"c", rectest::Blob({1, 2, 3})}, {L"d", rectest::Lpwstr(Repeat(L'd', 300))}, {L"e", rectest::Blob({})}};
+                        {L"c", rectest::Blob({1, 2, 3})}, {L"d", rectest::Lpwstr(std::wstring(300, L'd'))}, {L"e", rectest::Blob({})}};
   rectest::MemoryDocument doc;
   CPropStorageSaver saver;  // one saver for both: its counters restart
   for (const wchar_t* name : {L"one", L"two"}) {

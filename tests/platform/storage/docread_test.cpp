@@ -22,7 +22,6 @@
 namespace rectest {
 namespace {
 
-using recfilereader::WideToUtf8;
 
 // A small version-3 document used as the base of many tests: sector 0 FAT, 1 directory, 2 mini
 // FAT, 3 mini stream, 4..12 stream "Big" (4100 bytes, sectors placed in the order 4, 6, 5, 7, 8,
@@ -92,7 +91,7 @@ TEST(CfbRead, CaseTwinsAreFoundByTheirExactNamesAndNeverMultiplied) {
   ComPtr<IStorage> root;
   ASSERT_EQ(StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, root.Out()), S_OK);
   const auto reads = [&](const std::vector<std::pair<const wchar_t*, std::vector<std::uint8_t>>>& expected) {
-    for (const auto& [name, data] : expected) EXPECT_EQ(ReadStreamAt(root.get(), name), data) << WideToUtf8(name);
+    for (const auto& [name, data] : expected) EXPECT_EQ(ReadStreamAt(root.get(), name), data) << recfilereader::WideToUtf8(name);
   };
   reads({{L"Small", Pattern(100, 1)}, {L"SMALL", Pattern(4100, 9)}, {L"small", Pattern(4100, 9)}});
   ComPtr<IStream> stream;

@@ -117,7 +117,6 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
   WriteStream(read_only_doc.root.get(), L"S", {1});
   ComPtr<IStorage> read_only = read_only_doc.Reopen();
   const std::vector<std::uint8_t> before = ContentsOf(read_only_doc.lock_bytes.get());
-  const std::wstring long_name(32, L'x');
   const struct {
     const char* what;
     std::function<HRESULT()> call;
@@ -125,7 +124,7 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
   } cases[] = {
       {"stream not exclusive", [&] { return root->CreateStream(L"S", STGM_CREATE | STGM_READWRITE, 0, 0, stream.Out()); }, STG_E_INVALIDFLAG},
       {"colon in a name", [&] { return root->CreateStream(L"a:b", kCreate, 0, 0, stream.Out()); }, STG_E_INVALIDNAME},
-      {"32-character name", [&] { return root->CreateStream(long_name.c_str(), kCreate, 0, 0, stream.Out()); }, STG_E_INVALIDNAME},
+      {"32-character name", [&] { return root->CreateStream(std::wstring(32, L'x').c_str(), kCreate, 0, 0, stream.Out()); }, STG_E_INVALIDNAME},
       {"rename onto an existing name", [&] { return root->RenameElement(L"Stream", L"Dir"); }, STG_E_FILEALREADYEXISTS},
       {"existing storage without STGM_CREATE", [&] { return root->CreateStorage(L"Dir", kReadWrite, 0, 0, storage.Out()); }, STG_E_FILEALREADYEXISTS},
       {"second open of an open stream", [&] { return root->OpenStream(L"Held", nullptr, kReadWrite, 0, stream.Out()); }, STG_E_ACCESSDENIED},

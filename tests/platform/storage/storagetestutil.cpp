@@ -98,13 +98,9 @@ HRESULT WalkDocument(IStorage* storage, std::vector<Element>* out, bool skip_dam
   return FAILED(hr) ? hr : S_OK;
 }
 
-namespace {
-
-void SortByPath(std::vector<Element>* v) {
+static void SortByPath(std::vector<Element>* v) {
   std::sort(v->begin(), v->end(), [](const Element& a, const Element& b) { return a.path < b.path; });
 }
-
-}  // namespace
 
 std::vector<std::string> ElementPaths(IStorage* root) {
   std::vector<Element> all;
