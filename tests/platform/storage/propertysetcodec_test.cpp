@@ -71,11 +71,7 @@ TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
   }
 }
 
-std::string Utf16(std::string_view ascii) {
-  std::string out;
-  for (char c : ascii) out += {c, '\0'};
-  return out;
-}
+std::string Utf16(std::string_view ascii) { std::string out; for (char c : ascii) out += {c, '\0'}; return out; }
 
 // Sets written out by hand: the ANSI example of the format description (dictionary entries
 // without padding, a 1252 text beyond ASCII, a packed vector of three 16-bit values), and
