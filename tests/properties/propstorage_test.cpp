@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,14 +20,8 @@
 namespace recfilereader {
 namespace {
 
-using rectest::Describe;
+using rectest::Describe, rectest::kCreate, rectest::kDeviceFmtid, rectest::kRead;
 
-constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
-                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
-constexpr DWORD kCreate = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
-
-std::wstring Repeat(wchar_t c, std::size_t n) { return std::wstring(n, c); }
 
 // Saves `map` into storage "dev" of a new document, and gives the document's bytes.
 std::vector<std::uint8_t> SaveInDocument(const PropertyMap& map, const FMTID& fmtid = kDeviceFmtid) {
@@ -50,13 +45,11 @@ PropertyMap LoadFromDocument(const std::vector<std::uint8_t>& bytes, IExMemoryMg
 
 TEST(PropStorage, EveryValueTypeLongTextsAndBlobsRoundTrip) {
   PropertyMap map;
-  for (const auto& typed : rectest::EveryType()) {
-    map[std::wstring(typed.label, typed.label + std::strlen(typed.label))] = typed.value;
-  }
+  for (const auto& typed : rectest::EveryType()) map[std::wstring(typed.label, typed.label + std::strlen(typed.label))] = typed.value;
   map[L"long lpstr"] = rectest::Lpstr(std::string(300, 'x') + "\xC3\xA9");
-  map[L"long lpwstr"] = rectest::Lpwstr(Repeat(L'\u65E5', 256) + L"\U0001F600");
-  map[L"long bstr"] = rectest::Bstr(Repeat(L'b', 70000));
-  map[L"long vector"] = rectest::LpwstrVector({L"short", Repeat(L'v', 1000), L""});
+  map[L"long lpwstr"] = rectest::Lpwstr(std::wstring(256, L'\u65E5') + L"\U0001F600");
+  map[L"long bstr"] = rectest::Bstr(std::wstring(70000, L'b'));
+  map[L"long vector"] = rectest::LpwstrVector({L"short", std::wstring(1000, L'v'), L""});
   std::vector<std::uint8_t> big(3 * 1048576 + 7);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7);
   map[L"big blob"] = rectest::Blob(big);
@@ -64,21 +57,15 @@ TEST(PropStorage, EveryValueTypeLongTextsAndBlobsRoundTrip) {
   const PropertyMap back = LoadFromDocument(SaveInDocument(map), &memory);
   ASSERT_EQ(back.size(), map.size());
   for (const auto& [name, value] : map) {
-    SCOPED_TRACE(std::string(name.begin(), name.end()));
-    ASSERT_EQ(back.count(name), 1u);
-    EXPECT_EQ(Describe(back.at(name).get()), Describe(value.get()));
+    EXPECT_EQ(back.count(name) ? Describe(back.at(name).get()) : "missing", Describe(value.get())) << std::string(name.begin(), name.end());
   }
   EXPECT_EQ(memory.live(), 0u);
 }
 
 // Texts of up to 255 characters stay; longer ones and non-empty blobs go to counted streams.
 TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
-  PropertyMap map;
-  map[L"a"] = rectest::Lpstr(std::string(255, 'a'));
-  map[L"b"] = rectest::Lpstr(std::string(256, 'b'));
-  map[L"c"] = rectest::Blob({1, 2, 3});
-  map[L"d"] = rectest::Lpwstr(Repeat(L'd', 300));
-  map[L"e"] = rectest::Blob({});
+  const PropertyMap map{{L"a", rectest::Lpstr(std::string(255, 'a'))}, {L"b", rectest::Lpstr(std::string(256, 'b'))},
+                        {L"c", rectest::Blob({1, 2, 3})}, {L"d", rectest::Lpwstr(std::wstring(300, L'd'))}, {L"e", rectest::Blob({})}};
   rectest::MemoryDocument doc;
   CPropStorageSaver saver;  // one saver for both: its counters restart
   for (const wchar_t* name : {L"one", L"two"}) {
@@ -91,8 +78,7 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
                                                 "__string_stream_#0", "__string_stream_#1"}));
     const auto text = rectest::ReadStreamAt(device.get(), L"__string_stream_#0");
     ASSERT_EQ(text.size(), 2u * 257) << "UTF-16 units and one terminating unit";
-    EXPECT_EQ(text[0], 'b');
-    EXPECT_EQ(text[512], 0);
+    EXPECT_EQ(std::pair(text[0], text[512]), std::pair(std::uint8_t{'b'}, std::uint8_t{0}));
     EXPECT_EQ(rectest::ReadStreamAt(device.get(), L"__blob_stream_#0"), (std::vector<std::uint8_t>{1, 2, 3}));
     // The set itself holds the streams' names, the blob's as a wide string.
     ComPtr<IPropertySetStorage> sets;
@@ -104,64 +90,40 @@ TEST(PropStorage, StreamsAreNamedByCountersThatStartAtEverySave) {
     for (const auto& [name, text] : stored) {  // an empty blob stays in the set
       PROPSPEC spec{PRSPEC_LPWSTR, {}};
       spec.lpwstr = const_cast<wchar_t*>(name);
-      PROPVARIANT value;
-      ASSERT_EQ(set->ReadMultiple(1, &spec, &value), S_OK);
-      EXPECT_EQ(Describe(value), text);
-      PropVariantClear(&value);
+      PropVariantHolder value;
+      ASSERT_EQ(set->ReadMultiple(1, &spec, &value.get()), S_OK);
+      EXPECT_EQ(Describe(value.get()), text);
     }
   }
 }
 
-TEST(PropStorage, ShortTextNamingABlobStreamReadsAsThatBlob) {
-  PropertyMap map;
-  map[L"a blob"] = rectest::Blob({4, 5});
-  map[L"impostor"] = rectest::Lpstr("__blob_stream_#0");
-  const PropertyMap back = LoadFromDocument(SaveInDocument(map));
-  EXPECT_EQ(Describe(back.at(L"impostor").get()), "65 blob(2:0405)");
-
-  PropertyMap dangling;
-  dangling[L"impostor"] = rectest::Lpwstr(L"__blob_stream_#7");
-  const auto bytes = SaveInDocument(dangling);
-  EXPECT_NE(rectest::RaisedText([&] { LoadFromDocument(bytes); }).find(L"CPropStorageLoader::LoadProperty"),
-            std::wstring::npos) << "a missing stream must raise";
-}
-
-TEST(PropStorage, LoaderFallsBackToTheStoragesFirstSet) {
-  PropertyMap map;
-  map[L"Handle"] = rectest::Fixed(VT_I4, 12);
-  const PropertyMap back = LoadFromDocument(SaveInDocument(map, FMTID_SummaryInformation));
-  ASSERT_EQ(back.size(), 1u);
+// A short text naming a blob stream reads as that blob; a loader falls back to the storage's
+// first set, and an empty map still makes a set, read back as an empty map.
+TEST(PropStorage, BlobStreamNamesAndFallbackSet) {
+  PropertyMap map{{L"a blob", rectest::Blob({4, 5})}, {L"impostor", rectest::Lpstr("__blob_stream_#0")}};
+  EXPECT_EQ(Describe(LoadFromDocument(SaveInDocument(map)).at(L"impostor").get()), "65 blob(2:0405)");
+  const PropertyMap back = LoadFromDocument(SaveInDocument({{L"Handle", rectest::Fixed(VT_I4, 12)}}, FMTID_SummaryInformation));
+  EXPECT_EQ(back.size(), 1u);
   EXPECT_EQ(Describe(back.at(L"Handle").get()), "3 0xc");
-  rectest::MemoryDocument doc;
-  PropertyMap none;
-  EXPECT_NE(rectest::RaisedText([&] { CPropStorageLoader(nullptr).Load(doc.root(), kDeviceFmtid, none); })
-                .find(L"CPropStorageLoader::Load"),
-            std::wstring::npos) << "a storage without sets must raise";
+  EXPECT_TRUE(LoadFromDocument(SaveInDocument({})).empty());
 }
 
-TEST(PropStorage, BlobBlockRefusedByTheMemoryManager) {
-  PropertyMap map;
-  map[L"blob"] = rectest::Blob({1, 2, 3, 4, 5});
-  const auto bytes = SaveInDocument(map);
-  rectest::LimitedMemory memory(4);
-  EXPECT_NE(rectest::RaisedText([&] { LoadFromDocument(bytes, &memory); })
-                .find(L"Memory allocation of 5 bytes failed via TVK memory manager"),
-            std::wstring::npos);
-}
-
-// An empty map still makes the set, read back as an empty map; a read-only storage refuses a save.
-TEST(PropStorage, EmptyMapStillCreatesTheSetAndAReadOnlyStorageRefusesSaving) {
-  rectest::MemoryDocument doc(SaveInDocument({}));
+// Each failure raises with the place it comes from.
+TEST(PropStorage, FailuresRaise) {
+  const auto dangling = SaveInDocument({{L"impostor", rectest::Lpwstr(L"__blob_stream_#7")}});
+  const auto blob = SaveInDocument({{L"blob", rectest::Blob({1, 2, 3, 4, 5})}});
+  rectest::MemoryDocument empty_doc, read_only(SaveInDocument({}));
   ComPtr<IStorage> device;
-  ASSERT_EQ(doc.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
-  EXPECT_EQ(rectest::ElementPaths(device.get()), std::vector<std::string>{"\005Bdlz2yf4CmxcuqcuGjbhlgshEc"});
-  PropertyMap map;
-  CPropStorageLoader(nullptr).Load(device.get(), kDeviceFmtid, map);
-  EXPECT_TRUE(map.empty());
-  map[L"x"] = rectest::Fixed(VT_I4, 1);
-  EXPECT_NE(rectest::RaisedText([&] { CPropStorageSaver().Save(device.get(), kDeviceFmtid, map); })
-                .find(L"CPropStorageSaver::Save"),
-            std::wstring::npos);
+  ASSERT_EQ(read_only.root()->OpenStorage(L"dev", nullptr, kRead, nullptr, 0, device.Out()), S_OK);
+  rectest::LimitedMemory memory(4);
+  PropertyMap map{{L"x", rectest::Fixed(VT_I4, 1)}};
+  const std::pair<std::function<void()>, const wchar_t*> cases[] = {
+      {[&] { LoadFromDocument(dangling); }, L"CPropStorageLoader::LoadProperty"},  // a missing stream
+      {[&] { CPropStorageLoader(nullptr).Load(empty_doc.root(), kDeviceFmtid, map); }, L"CPropStorageLoader::Load"},
+      {[&] { LoadFromDocument(blob, &memory); }, L"Memory allocation of 5 bytes failed via TVK memory manager"},
+      {[&] { CPropStorageSaver().Save(device.get(), kDeviceFmtid, map); }, L"CPropStorageSaver::Save"},  // read-only
+  };
+  for (const auto& [call, text] : cases) EXPECT_NE(rectest::RaisedText(call).find(text), std::wstring::npos) << text;
 }
 
 }  // namespace

@@ -1,23 +1,15 @@
 #!/usr/bin/env python3
-"""Prints one section (the first, or the one a third argument names) of a property-set stream
-as olefile sees it, a line "<id> <kind> <value>" per property by id. Kinds: c code page, i integer,
-b boolean, s text as UTF-8 hex, f double as IEEE hex, x bytes as hex, g class identifier. Values
-olefile cannot decode are left out. Exit code 3 when olefile is not installed."""
 import io
 import struct
 import sys
 
-try:
-    import olefile
-except ImportError:
-    sys.exit(3)
+import olefile
 
 CODECS = {1200: "utf-16-le", 65001: "utf-8"}
 VT_BLOB, VT_CF, VT_CLSID = 0x41, 0x47, 0x48
 
 
 def value_types(data):
-    """Type word of each property of the first section, by id (olefile gives values only)."""
     start = struct.unpack_from("<I", data, 0x2C)[0]
     count = struct.unpack_from("<I", data, start + 4)[0]
     pairs = (struct.unpack_from("<II", data, start + 8 + 8 * i) for i in range(count))
@@ -39,9 +31,9 @@ if __name__ == "__main__":
     codec = CODECS.get(code_page, "cp%d" % code_page)
     for pid in sorted(props):
         value = props[pid]
-        if pid == 0:
-            continue  # the dictionary, which olefile takes for a typed value
-        if pid == 1:
+        if pid == 0:  # the dictionary, which olefile takes for a typed value
+            continue
+        elif pid == 1:
             print("1 c %d" % code_page)
         elif isinstance(value, bool):
             print("%d b %d" % (pid, 1 if value else 0))

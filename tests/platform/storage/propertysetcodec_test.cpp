@@ -19,8 +19,7 @@ namespace {
 
 using rectest::Describe;
 
-constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D,
-                                {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
+constexpr FMTID kDeviceFmtid = {0x71CCAC61, 0x82F1, 0x415D, {0xA1, 0xA0, 0x26, 0x85, 0xB3, 0x8C, 0x3C, 0x44}};
 
 // Little-endian stream builder, independent of the library's byte helpers.
 struct Bytes {
@@ -29,69 +28,56 @@ struct Bytes {
   Bytes& U16(unsigned v) { return U8(v & 0xFF).U8(v >> 8); }
   Bytes& U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
   Bytes& Raw(std::string_view s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+  Bytes& Add(const Bytes& o) { b.insert(b.end(), o.b.begin(), o.b.end()); return *this; }
   Bytes& Pad() { while (b.size() % 4) b.push_back(0); return *this; }
   Bytes& Type(unsigned vt) { return U16(vt).U16(0); }
   // A counted string: its size (in bytes or in `unit`s), then its bytes.
   Bytes& Text(std::string_view s, std::size_t unit = 1) { return U32(static_cast<std::uint32_t>(s.size() / unit)).Raw(s); }
-  Bytes& Guid(const GUID& g) {
-    U32(g.Data1).U16(g.Data2).U16(g.Data3);
-    for (auto x : g.Data4) U8(x);
-    return *this;
-  }
-  std::size_t size() const { return b.size(); }
+  Bytes& Guid(const GUID& g) { return U32(g.Data1).U16(g.Data2).U16(g.Data3).Raw({reinterpret_cast<const char*>(g.Data4), 8}); }
 };
 
 // A one-section stream around the already-encoded `values` (id, bytes each).
 std::vector<std::uint8_t> OneSection(const std::vector<std::pair<PROPID, Bytes>>& values) {
+  Bytes header, body;
+  for (const auto& [id, value] : values) {
+    header.U32(id).U32(static_cast<std::uint32_t>(8 + 8 * values.size() + body.b.size()));
+    body.Add(value);
+  }
   Bytes s;
   s.U16(0xFFFE).U16(0).U32(0x00020106).Guid(GUID_NULL).U32(1).Guid(kDeviceFmtid).U32(0x30);
-  std::size_t offset = 8 + 8 * values.size();
-  for (const auto& v : values) offset += v.second.size();
-  s.U32(static_cast<std::uint32_t>(offset)).U32(static_cast<std::uint32_t>(values.size()));
-  offset = 8 + 8 * values.size();
-  for (const auto& v : values) {
-    s.U32(v.first).U32(static_cast<std::uint32_t>(offset));
-    offset += v.second.size();
-  }
-  for (const auto& v : values) s.b.insert(s.b.end(), v.second.b.begin(), v.second.b.end());
-  return s.b;
+  s.U32(static_cast<std::uint32_t>(8 + header.b.size() + body.b.size())).U32(static_cast<std::uint32_t>(values.size()));
+  return s.Add(header).Add(body).b;
 }
 
 Bytes CodePage(unsigned cp) { return Bytes().Type(VT_I2).U16(cp).U16(0); }
 std::string Z(std::string_view s) { return std::string(s) + '\0'; }  // with its terminator
 
-const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) {
-  static const PROPVARIANT empty{};
-  const auto& values = set.sections.at(0).values;
-  const auto it = values.find(id);
-  return it == values.end() ? empty : it->second.get();
-}
+// The value `id` of the first section; a missing one fails the test by throwing.
+const PROPVARIANT& ValueOf(const PropertySetData& set, PROPID id) { return set.sections.at(0).values.at(id).get(); }
 
 TEST(PropertySetNames, FormatIdentifierGivesStreamNameAndBack) {
   EXPECT_EQ(FmtIdToPropStgName(kDeviceFmtid), L"\005Bdlz2yf4CmxcuqcuGjbhlgshEc");
   EXPECT_EQ(FmtIdToPropStgName(IID_IPropertySetStorage), L"\005" L"0jaaaaaaAaaaaadaAaaaaaaaGc");
   EXPECT_EQ(FmtIdToPropStgName(FMTID_SummaryInformation), L"\005SummaryInformation");
-  FMTID back{};
-  ASSERT_TRUE(PropStgNameToFmtId(L"\005bDLZ2YF4cMXCUQCUgJBHLGSHeC", &back));  // any case
-  EXPECT_EQ(back, kDeviceFmtid);
-  ASSERT_TRUE(PropStgNameToFmtId(L"\005documentsummaryinformation", &back));
-  EXPECT_EQ(back, FMTID_DocSummaryInformation);
-  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshE", &back));   // short
-  EXPECT_FALSE(PropStgNameToFmtId(L"\005Bdlz2yf4CmxcuqcuGjbhlgshEz", &back));  // bits past 128
-  EXPECT_FALSE(PropStgNameToFmtId(L"Bdlz2yf4CmxcuqcuGjbhlgshEcx", &back));
+  // Any case; a short name, bits past 128 and a missing first character name no set.
+  const std::pair<const wchar_t*, FMTID> names[] = {
+      {L"\005bDLZ2YF4cMXCUQCUgJBHLGSHeC", kDeviceFmtid}, {L"\005documentsummaryinformation", FMTID_DocSummaryInformation},
+      {L"\005Bdlz2yf4CmxcuqcuGjbhlgshE", GUID_NULL}, {L"\005Bdlz2yf4CmxcuqcuGjbhlgshEz", GUID_NULL},
+      {L"Bdlz2yf4CmxcuqcuGjbhlgshEcx", GUID_NULL}};
+  for (const auto& [name, fmtid] : names) {
+    FMTID back = GUID_NULL;
+    EXPECT_EQ(PropStgNameToFmtId(name, &back), fmtid != GUID_NULL);
+    EXPECT_EQ(back, fmtid);
+  }
 }
 
-std::string Utf16(std::string_view ascii) {
-  std::string out;
-  for (char c : ascii) out += {c, '\0'};
-  return out;
-}
+std::string Utf16(std::string_view ascii) { std::string out; for (char c : ascii) out += {c, '\0'}; return out; }
 
 // Sets written out by hand: the ANSI example of the format description (dictionary entries
 // without padding, a 1252 text beyond ASCII, a packed vector of three 16-bit values), and
 // Unicode sets whose dictionary names are padded and counted in characters or, as some writers
 // do, in bytes.
-TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
+TEST(PropertySetDecode, HandBuiltSetsWithDictionariesAndNarrowTexts) {
   const auto ansi = OneSection({
       {PID_CODEPAGE, CodePage(1252)}, {PID_LOCALE, Bytes().Type(VT_UI4).U32(0x0409)},
       {PID_DICTIONARY, Bytes().U32(2).U32(3).Text(Z("Handle")).U32(4).Text(Z("Gr\xFC\xDF")).Pad()},
@@ -105,80 +91,54 @@ TEST(PropertySetDecode, HandBuiltSetsWithDictionaries) {
                        {PID_DICTIONARY, Bytes().U32(2).U32(3).Text(Utf16(Z("abc")), unit).U32(4).Text(Utf16(Z("Class")), unit).Pad()},
                        {3, Bytes().Type(VT_BSTR).Text(Utf16(Z("hi"))).Pad()}});
   };
+  // Narrow text of other code pages becomes UTF-8; without a code page property it reads as 1252.
+  auto narrow = [](unsigned code_page, std::string_view text) {
+    const Bytes value = Bytes().Type(VT_LPSTR).Text(Z(text)).Pad();
+    return code_page != 0 ? OneSection({{PID_CODEPAGE, CodePage(code_page)}, {3, value}}) : OneSection({{3, value}});
+  };
   using Names = std::map<PROPID, std::wstring>;
-  const std::tuple<std::vector<std::uint8_t>, int, Names, std::vector<std::string>> cases[] = {
-      {ansi, 1252, {{3, L"Handle"}, {4, L"Gr\u00FC\u00DF"}},
+  std::vector<std::tuple<std::vector<std::uint8_t>, std::uint16_t, Names, std::vector<std::string>>> cases = {
+      {narrow(65001, "\xE6\x97\xA5\xE6\x9C\xAC"), 65001, {}, {"30 \"\xE6\x97\xA5\xE6\x9C\xAC\""}},
+      {narrow(1251, "\xCF\xF0\xE8"), 1251, {}, {"30 \"\xD0\x9F\xD1\x80\xD0\xB8\""}},  // through iconv
+      {narrow(932, "\x93\xFA\x96\x7B"), 932, {}, {"30 \"\xE6\x97\xA5\xE6\x9C\xAC\""}},  // double-byte
+      {narrow(12345, "x\xFF"), 12345, {}, {"30 \"x\xEF\xBF\xBD\""}},  // no such code page
+      {narrow(0, "Gr\xFC\xDF"), 0, {}, {"30 \"Gr\xC3\xBC\xC3\x9F\""}},  // absent stays absent
+      {ansi, std::uint16_t{1252}, {{3, L"Handle"}, {4, L"Gr\u00FC\u00DF"}},
        {"3 0xffffffd6", "30 \"Gr\xC3\xBC\xC3\x9F" "e\"", "VECTOR|2 [0x1, 0x2, 0xffff]", "11 0xffff"}},
       {unicode(2), 1200, {{3, L"abc"}, {4, L"Class"}}, {"8 \"hi\""}},
       {unicode(1), 1200, {{3, L"abc"}, {4, L"Class"}}, {"8 \"hi\""}},
   };
+  // Office leaves the strings of its heading pairs unpadded; where the value must end (the next
+  // property or the section's end) tells the two layouts apart.
+  const Bytes pairs = Bytes().Type(VT_VECTOR | VT_VARIANT).U32(2).Type(VT_LPSTR).Text(Z("Worksheets"));
+  const std::pair<Bytes, std::string> vectors[] = {
+      {Bytes(pairs).Type(VT_I4).U32(3).Pad(), "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
+      {Bytes(pairs).Pad().Type(VT_I4).U32(3), "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
+      {Bytes().Type(VT_VECTOR | VT_VARIANT).U32(2).Type(VT_LPWSTR).Text(Utf16(Z("A")), 2).Type(VT_I4).U32(1).Pad(),
+       "VECTOR|12 [31 \"A\", 3 0x1]"},
+      {Bytes().Type(VT_VECTOR | VT_LPSTR).U32(2).Text(Z("Sheet")).Text(Z("ab")).Pad(), "VECTOR|30 [\"Sheet\", \"ab\"]"}};
+  for (const auto& [value, expected] : vectors) {
+    cases.push_back({OneSection({{PID_CODEPAGE, CodePage(1252)}, {3, value}}), 1252, {}, {expected}});
+    cases.push_back({OneSection({{PID_CODEPAGE, CodePage(1252)}, {3, value}, {4, Bytes().Type(VT_I4).U32(0)}}), 1252, {}, {expected, "3 0x0"}});
+  }
   for (const auto& [stream, code_page, names, values] : cases) {
     SCOPED_TRACE(values[0]);
     PropertySetData set;
     ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
     ASSERT_EQ(set.sections.size(), 1u);
-    EXPECT_EQ(set.sections[0].fmtid, kDeviceFmtid);
-    EXPECT_EQ(set.sections[0].code_page, code_page);
-    EXPECT_EQ(set.sections[0].names, names);
+    EXPECT_EQ(std::tuple(set.sections[0].fmtid, set.sections[0].code_page.value_or(0), set.sections[0].names),
+              std::tuple(kDeviceFmtid, code_page, names));
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(Describe(ValueOf(set, PROPID(3 + i))), values[i]);
   }
 }
 
-TEST(PropertySetDecode, NarrowTextOfOtherCodePagesBecomesUtf8) {
-  const std::tuple<unsigned, std::string, std::string> cases[] = {
-      {65001, "\xE6\x97\xA5\xE6\x9C\xAC", "\xE6\x97\xA5\xE6\x9C\xAC"},
-      {1251, "\xCF\xF0\xE8", "\xD0\x9F\xD1\x80\xD0\xB8"},     // through iconv
-      {932, "\x93\xFA\x96\x7B", "\xE6\x97\xA5\xE6\x9C\xAC"},  // double-byte
-      {12345, "x\xFF", "x\xEF\xBF\xBD"},                      // no such code page
-      {0, "Gr\xFC\xDF", "Gr\xC3\xBC\xC3\x9F"},                // no code page property: read as 1252
-  };
-  for (const auto& [code_page, bytes, utf8] : cases) {
-    SCOPED_TRACE(code_page);
-    const Bytes value = Bytes().Type(VT_LPSTR).Text(Z(bytes)).Pad();
-    const auto stream = code_page != 0 ? OneSection({{PID_CODEPAGE, CodePage(code_page)}, {2, value}})
-                                       : OneSection({{2, value}});
-    PropertySetData set;
-    ASSERT_EQ(DecodePropertySet(stream, &set), S_OK);
-    EXPECT_EQ(Describe(ValueOf(set, 2)), "30 \"" + utf8 + "\"");
-    EXPECT_EQ(set.sections[0].code_page.value_or(0), code_page) << "absent stays absent";
-  }
-}
 
-// Office leaves the strings of its heading pairs unpadded; where the value must end (the next
-// property or the section's end) tells the two layouts apart.
-TEST(PropertySetDecode, VectorsOfVariantsReadPaddedOrUnpaddedByWhereTheyEnd) {
-  const Bytes pairs = Bytes().Type(VT_VECTOR | VT_VARIANT).U32(2).Type(VT_LPSTR).Text(Z("Worksheets"));
-  const std::pair<Bytes, std::string> cases[] = {
-      {Bytes(pairs).Type(VT_I4).U32(3).Pad(), "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
-      {Bytes(pairs).Pad().Type(VT_I4).U32(3), "VECTOR|12 [30 \"Worksheets\", 3 0x3]"},
-      {Bytes().Type(VT_VECTOR | VT_VARIANT).U32(2).Type(VT_LPWSTR).Text(Utf16(Z("A")), 2).Type(VT_I4).U32(1).Pad(),
-       "VECTOR|12 [31 \"A\", 3 0x1]"},
-      {Bytes().Type(VT_VECTOR | VT_LPSTR).U32(2).Text(Z("Sheet")).Text(Z("ab")).Pad(), "VECTOR|30 [\"Sheet\", \"ab\"]"},
-  };
-  for (const auto& [value, expected] : cases) {
-    SCOPED_TRACE(expected);
-    for (bool last : {false, true}) {  // ended by the next property or by the section
-      auto values = std::vector<std::pair<PROPID, Bytes>>{{PID_CODEPAGE, CodePage(1252)}, {12, value}};
-      if (!last) values.push_back({13, Bytes().Type(VT_I4).U32(0)});
-      PropertySetData set;
-      ASSERT_EQ(DecodePropertySet(OneSection(values), &set), S_OK);
-      EXPECT_EQ(Describe(ValueOf(set, 12)), expected);
-    }
-  }
-}
 
-// A one-section set holding every value type from id 3 on, each named after its type.
-PropertySetData EveryTypeSet(std::uint16_t code_page) {
+// An empty section of the device set, with the locale 0x0409.
+PropertySetData DeviceSet(std::uint16_t code_page) {
   PropertySetData set;
   PropertySection& section = set.sections.emplace_back();
-  section.fmtid = kDeviceFmtid;
-  section.code_page = code_page;
-  section.locale = 0x0409;
-  PROPID id = 3;
-  for (const rectest::TypedValue& v : rectest::EveryType()) {
-    section.names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
-    section.values[id++] = v.value;
-  }
+  std::tie(section.fmtid, section.code_page, section.locale) = std::tuple(kDeviceFmtid, code_page, 0x0409);
   return set;
 }
 
@@ -186,15 +146,19 @@ PropertySetData EveryTypeSet(std::uint16_t code_page) {
 TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
   for (std::uint16_t code_page : {std::uint16_t{1252}, std::uint16_t{1200}}) {
     SCOPED_TRACE(code_page);
-    const PropertySetData set = EveryTypeSet(code_page);
+    PropertySetData set = DeviceSet(code_page);
+    PROPID id = 3;  // each value named after its type
+    for (const rectest::TypedValue& v : rectest::EveryType()) {
+      set.sections[0].names[id] = std::wstring(v.label, v.label + std::strlen(v.label));
+      set.sections[0].values[id++] = v.value;
+    }
     std::vector<std::uint8_t> bytes;
     ASSERT_EQ(EncodePropertySet(set, &bytes), S_OK);
     EXPECT_EQ(bytes[2], 1) << "version 1 for I1, INT, UINT and DECIMAL";
     PropertySetData back;
     ASSERT_EQ(DecodePropertySet(bytes, &back), S_OK);
     ASSERT_EQ(back.sections.size(), 1u);
-    EXPECT_EQ(back.sections[0].code_page, code_page);
-    EXPECT_EQ(back.sections[0].names, set.sections[0].names);
+    EXPECT_EQ(std::tie(back.sections[0].code_page, back.sections[0].names), std::tie(set.sections[0].code_page, set.sections[0].names));
     for (const auto& [id, value] : set.sections[0].values) EXPECT_EQ(Describe(ValueOf(back, id)), Describe(value.get())) << id;
   }
 }
@@ -202,11 +166,8 @@ TEST(PropertySetRoundTrip, EveryValueTypeInBothKindsOfSet) {
 // An ANSI set comes out in the order believed native, with the locale 0x0409; a name or a
 // text beyond its code page makes it a Unicode set.
 TEST(PropertySetEncode, AnsiSetInNativeOrderUnlessTextNeedsUnicode) {
-  PropertySetData set;
-  PropertySection& section = set.sections.emplace_back();
-  section.fmtid = kDeviceFmtid;
-  section.code_page = 1252;
-  section.locale = 0x0409;
+  PropertySetData set = DeviceSet(1252);
+  PropertySection& section = set.sections[0];
   section.names[3] = L"Handle";
   section.values[3] = rectest::Fixed(VT_I4, 7);
   std::vector<std::uint8_t> bytes;
@@ -232,22 +193,17 @@ TEST(PropertySetEncode, AnsiSetInNativeOrderUnlessTextNeedsUnicode) {
 TEST(PropertySetDecode, DamagedFramesAreRefused) {
   const auto valid = OneSection({{PID_CODEPAGE, CodePage(1252)}, {3, Bytes().Type(VT_LPSTR).Text(Z("a")).Pad()}});
   const std::tuple<const char*, std::size_t, std::uint32_t> cases[] = {  // field, offset, value
-      {"byte order", 0, 0xFEFF}, {"version 2", 2, 2}, {"no sections", 24, 0},
-      {"section count past the data", 24, 0x10000000}, {"section count wrapping", 24, 0xFFFFFFFF},
-      {"section offset past the end", 44, 0x1000}, {"section offset wrapping", 44, 0xFFFFFFFC},
-      {"section size below its header", 48, 4}, {"section size past the end", 48, 0x100000},
+      {"byte order", 0, 0xFEFF}, {"version 2", 2, 2}, {"no sections", 24, 0}, {"section count past the data", 24, 0x10000000},
+      {"section count wrapping", 24, 0xFFFFFFFF}, {"section offset past the end", 44, 0x1000},
+      {"section offset wrapping", 44, 0xFFFFFFFC}, {"section size below its header", 48, 4}, {"section size past the end", 48, 0x100000},
       {"section size wrapping", 48, 0xFFFFFFFF}, {"property count past the section", 52, 0x20000000},
-      {"property count wrapping", 52, 0xFFFFFFFF}, {"value offset past the section", 68, 0x800},
-      {"value offset wrapping", 68, 0xFFFFFFFE},
-  };
+      {"property count wrapping", 52, 0xFFFFFFFF}, {"value offset past the section", 68, 0x800}, {"value offset wrapping", 68, 0xFFFFFFFE}};
   for (const auto& [label, offset, value] : cases) {
-    SCOPED_TRACE(label);
     auto bytes = valid;
-    const int width = offset < 4 ? 2 : 4;
-    for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (std::size_t i = 0; i < (offset < 4 ? 2u : 4u); ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     PropertySetData set;
-    EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER);
-    EXPECT_TRUE(set.sections.empty());
+    EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER) << label;
+    EXPECT_TRUE(set.sections.empty()) << label;
   }
   PropertySetData set;
   EXPECT_EQ(DecodePropertySet(OneSection({{PID_DICTIONARY, Bytes().U32(0xFFFFFFFF)}}), &set), STG_E_INVALIDHEADER);

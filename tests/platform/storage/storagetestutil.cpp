@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <sstream>
 
+#include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "support/tempdir.h"
@@ -18,12 +18,8 @@ namespace rectest {
 ComPtr<ILockBytes> MemoryLockBytes(const std::vector<std::uint8_t>& bytes) {
   ComPtr<ILockBytes> lock_bytes;
   EXPECT_EQ(CreateILockBytesOnHGlobal(nullptr, 1, lock_bytes.Out()), S_OK);
-  if (!bytes.empty()) {
-    ULARGE_INTEGER at;
-    at.QuadPart = 0;
-    ULONG written = 0;
-    EXPECT_EQ(lock_bytes->WriteAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
-  }
+  ULONG written = 0;
+  EXPECT_EQ(bytes.empty() ? S_OK : lock_bytes->WriteAt({}, bytes.data(), static_cast<ULONG>(bytes.size()), &written), S_OK);
   return lock_bytes;
 }
 
@@ -31,10 +27,8 @@ std::vector<std::uint8_t> ContentsOf(ILockBytes* lock_bytes) {
   STATSTG stat{};
   EXPECT_EQ(lock_bytes->Stat(&stat, STATFLAG_NONAME), S_OK);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
-  ULARGE_INTEGER at;
-  at.QuadPart = 0;
   ULONG read = 0;
-  EXPECT_EQ(lock_bytes->ReadAt(at, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
+  EXPECT_EQ(lock_bytes->ReadAt({}, bytes.data(), static_cast<ULONG>(bytes.size()), &read), S_OK);
   return bytes;
 }
 
@@ -43,34 +37,27 @@ HRESULT OpenDocument(const std::vector<std::uint8_t>& bytes, ComPtr<IStorage>* r
   return StgOpenStorageOnILockBytes(lock_bytes.get(), nullptr, mode, nullptr, 0, root->Out());
 }
 
-std::vector<std::uint8_t> ReadAll(IStream* stream) {
-  std::vector<std::uint8_t> out;
-  std::array<std::uint8_t, 4096> buffer;
-  for (;;) {
-    ULONG got = 0;
-    const HRESULT hr = stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got);
-    EXPECT_EQ(hr, S_OK);
-    if (FAILED(hr) || got == 0) break;
-    out.insert(out.end(), buffer.begin(), buffer.begin() + got);
-  }
-  return out;
-}
-
 std::vector<std::uint8_t> ReadStreamAt(IStorage* storage, const wchar_t* name) {
   ComPtr<IStream> stream;
   EXPECT_EQ(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out()), S_OK);
-  return stream ? ReadAll(stream.get()) : std::vector<std::uint8_t>{};
+  std::vector<std::uint8_t> bytes;
+  EXPECT_EQ(stream ? recfilereader::ReadWholeStream(stream.get(), &bytes) : S_OK, S_OK);
+  return bytes;
 }
 
 void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::uint8_t>& data) {
   ComPtr<IStream> stream;
-  ASSERT_EQ(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                  stream.Out()),
-            S_OK);
+  ASSERT_EQ(storage->CreateStream(name, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Out()), S_OK);
   if (data.empty()) return;
   ULONG written = 0;
   ASSERT_EQ(stream->Write(data.data(), static_cast<ULONG>(data.size()), &written), S_OK);
   ASSERT_EQ(written, data.size());
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t count, std::uint8_t seed) {
+  std::vector<std::uint8_t> out(count);
+  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return out;
 }
 
 std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
@@ -82,54 +69,37 @@ std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes) {
   return ~crc;
 }
 
-namespace {
-
-HRESULT WalkInto(IStorage* storage, const std::string& prefix, std::vector<Element>* out, bool skip_damaged) {
+HRESULT WalkDocument(IStorage* storage, std::vector<Element>* out, bool skip_damaged, const std::string& prefix) {
   ComPtr<IEnumSTATSTG> elements;
   HRESULT hr = storage->EnumElements(0, nullptr, 0, elements.Out());
-  if (FAILED(hr)) return hr;
-  for (;;) {
-    STATSTG stat{};
-    ULONG fetched = 0;
-    hr = elements->Next(1, &stat, &fetched);
-    if (FAILED(hr)) return hr;
-    if (fetched == 0) return S_OK;
-    Element e;
-    e.path = prefix + recfilereader::WideToUtf8(stat.pwcsName);
-    e.storage = stat.type == STGTY_STORAGE;
-    e.size = stat.cbSize.QuadPart;
+  STATSTG stat{};
+  ULONG fetched = 0;
+  while (SUCCEEDED(hr) && (hr = elements->Next(1, &stat, &fetched)) == S_OK) {
+    const Element e{prefix + recfilereader::WideToUtf8(stat.pwcsName), stat.type == STGTY_STORAGE, stat.cbSize.QuadPart};
     if (e.storage) {
       ComPtr<IStorage> sub;
       hr = storage->OpenStorage(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, sub.Out());
       out->push_back(e);
-      if (SUCCEEDED(hr)) hr = WalkInto(sub.get(), e.path + "/", out, skip_damaged);
+      if (SUCCEEDED(hr)) hr = WalkDocument(sub.get(), out, skip_damaged, e.path + "/");
     } else {
       ComPtr<IStream> stream;
+      std::vector<std::uint8_t> data;
       hr = storage->OpenStream(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Out());
       if (hr == STG_E_DOCFILECORRUPT && skip_damaged) {
-        CoTaskMemFree(stat.pwcsName);
-        continue;
+        hr = S_OK;  // left out
+      } else {
+        if (SUCCEEDED(hr)) hr = recfilereader::ReadWholeStream(stream.get(), &data);
+        if (SUCCEEDED(hr) && data.size() != e.size) hr = E_FAIL;
+        out->push_back({e.path, false, e.size, Crc32(data)});
       }
-      if (SUCCEEDED(hr)) {
-        const std::vector<std::uint8_t> data = ReadAll(stream.get());
-        e.crc = Crc32(data);
-        if (data.size() != e.size) hr = E_FAIL;
-      }
-      out->push_back(e);
     }
     CoTaskMemFree(stat.pwcsName);
-    if (FAILED(hr)) return hr;
   }
+  return FAILED(hr) ? hr : S_OK;
 }
 
-void SortByPath(std::vector<Element>* v) {
+static void SortByPath(std::vector<Element>* v) {
   std::sort(v->begin(), v->end(), [](const Element& a, const Element& b) { return a.path < b.path; });
-}
-
-}  // namespace
-
-HRESULT WalkDocument(IStorage* root, std::vector<Element>* out, bool skip_damaged) {
-  return WalkInto(root, "", out, skip_damaged);
 }
 
 std::vector<std::string> ElementPaths(IStorage* root) {
@@ -144,40 +114,30 @@ std::vector<Element> ListDocument(const std::vector<std::uint8_t>& bytes, bool s
   ComPtr<IStorage> root;
   std::vector<Element> all;
   EXPECT_EQ(OpenDocument(bytes, &root), S_OK);
-  if (root) {
-    EXPECT_EQ(WalkDocument(root.get(), &all), S_OK);
-  }
+  EXPECT_EQ(root ? WalkDocument(root.get(), &all) : S_OK, S_OK);
   if (sorted) SortByPath(&all);
   return all;
 }
 
-namespace {
-
-// Runs olefile over `file` whole (no cuts: errors fail the run) or cut after each of `cuts`.
-std::map<std::size_t, std::vector<Element>> RunOlefile(const std::string& python, const std::filesystem::path& file,
-                                                       bool strict, const std::vector<std::size_t>& cuts) {
+std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& python, const std::filesystem::path& file,
+                                                            bool strict, const std::vector<std::size_t>& cuts) {
   const std::string script =
       "import io,olefile,sys,zlib\n"
       "data=open(sys.argv[1],'rb').read()\n"
-      "whole=len(sys.argv)==3\n"
-      "for cut in map(int,sys.argv[3:] or [len(data)]):\n"
+      "for cut in map(int,sys.argv[3:]):\n"
       "  try:\n"
       "    ole=olefile.OleFileIO(io.BytesIO(data[:cut]),raise_defects=olefile.DEFECT_POTENTIAL if sys.argv[2]=='1' else olefile.DEFECT_FATAL)\n"
       "    assert sys.argv[2]=='0' or not ole.parsing_issues, ole.parsing_issues\n"
-      "  except Exception:\n"
-      "    if whole: raise\n"
-      "    continue\n"
-      "  for p in ole.listdir(streams=True,storages=True):\n"
-      "    t=ole.get_type(p)\n"
-      "    try: d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
-      "    except Exception:\n"
-      "      if whole: raise\n"
-      "      continue\n"
-      "    print(cut, zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n";
+      "    for p in ole.listdir(streams=True,storages=True):\n"
+      "      t=ole.get_type(p)\n"
+      "      try: d=ole.openstream(p).read() if t==olefile.STGTY_STREAM else b''\n"
+      "      except Exception: continue\n"
+      "      print(cut, zlib.crc32(d), len(d), 1 if t==olefile.STGTY_STORAGE else 0, '/'.join(p))\n"
+      "  except Exception: continue\n";
   TempDir dir;
   WriteFileBytes(dir / "list.py", std::vector<std::uint8_t>(script.begin(), script.end()));
   std::string command = python + " " + (dir / "list.py").string() + " '" + file.string() + "' " + (strict ? "1" : "0");
-  for (const std::size_t cut : cuts) command += " " + std::to_string(cut);
+  for (const std::size_t cut : cuts.empty() ? std::vector{std::filesystem::file_size(file)} : cuts) command += " " + std::to_string(cut);
   int status = 0;
   std::istringstream out(RunCommand(command, &status));
   EXPECT_EQ(status, 0) << out.str();
@@ -193,19 +153,6 @@ std::map<std::size_t, std::vector<Element>> RunOlefile(const std::string& python
   }
   for (auto& [at, elements] : listed) SortByPath(&elements);
   return listed;
-}
-
-}  // namespace
-
-std::vector<Element> OlefileListing(const std::string& python, const std::filesystem::path& file, bool strict) {
-  auto listed = RunOlefile(python, file, strict, {});
-  return listed.empty() ? std::vector<Element>{} : listed.begin()->second;
-}
-
-std::map<std::size_t, std::vector<Element>> OlefileCutListings(const std::string& python,
-                                                                const std::filesystem::path& file,
-                                                                const std::vector<std::size_t>& cuts) {
-  return RunOlefile(python, file, false, cuts);
 }
 
 std::string RunCommand(const std::string& command, int* status) {
@@ -224,19 +171,15 @@ std::string RunCommand(const std::string& command, int* status) {
 }
 
 std::string PythonWithOlefile() {
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    int status = 0;
-    RunCommand(std::string(python) + " -c 'import olefile' 2>/dev/null", &status);
-    if (status == 0) return python;
-  }
-  return {};
+  int status = 0;
+  RunCommand("python3 -c 'import olefile' 2>/dev/null", &status);
+  return status == 0 ? "python3" : "";
 }
 
 std::string GsfProgram() {
-  for (const char* gsf : {"/usr/bin/gsf", "/usr/local/bin/gsf"}) {
-    if (std::error_code ec; std::filesystem::exists(gsf, ec)) return gsf;
-  }
-  return {};
+  int status = 0;
+  const std::string found = RunCommand("command -v gsf", &status);
+  return status == 0 ? found.substr(0, found.find('\n')) : "";
 }
 
 }  // namespace rectest
