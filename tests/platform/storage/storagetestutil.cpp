@@ -170,10 +170,14 @@ std::string RunCommand(const std::string& command, int* status) {
   return output;
 }
 
+// Debian's python3 first: a python3 earlier on the search path may lack Debian's packages.
 std::string PythonWithOlefile() {
-  int status = 0;
-  RunCommand("python3 -c 'import olefile' 2>/dev/null", &status);
-  return status == 0 ? "python3" : "";
+  for (const char* python : {"/usr/bin/python3", "python3"}) {
+    int status = 0;
+    RunCommand(std::string(python) + " -c 'import olefile' 2>/dev/null", &status);
+    if (status == 0) return python;
+  }
+  return "";
 }
 
 std::string GsfProgram() {
