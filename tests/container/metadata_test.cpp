@@ -15,6 +15,7 @@
 #include "properties/propstoragesaver.h"
 #include "support/fakeowner.h"
 #include "support/memfilesystem.h"
+#include "support/peerprograms.h"
 #include "support/propvarianttext.h"
 #include "support/sectionbuilder.h"
 #include "support/tempdir.h"
@@ -211,20 +212,16 @@ std::map<std::wstring, std::string> Described(const Map& map) {
 
 // olefile's listing of the blob's document: every stream path, sorted; empty without olefile.
 std::string OlefileStreams(const CGenericData& blob) {
+  const std::string python = PythonWithOlefile();
+  if (python.empty()) return {};
   Bytes bytes(blob.GetSize());
   EXPECT_TRUE(static_cast<const CGenericBlobData&>(blob).buffer()->Read(0, bytes.data(), bytes.size()));
   TempDir dir;
   WriteFileBytes(dir / "doc", bytes);
-  std::string out;
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    const std::string command = std::string(python) + " -c \"import olefile,sys; o=olefile.OleFileIO(sys.argv[1], "
-        "raise_defects=olefile.DEFECT_INCORRECT); print(';'.join(sorted('/'.join(p) for p in o.listdir())))\" " +
-        (dir / "doc").string() + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    for (char line[4096]; pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr;) out += line;
-    if (pipe != nullptr && pclose(pipe) == 0) return out;
-  }
-  return {};
+  return RunCapture(python + " -c \"import olefile,sys; o=olefile.OleFileIO(sys.argv[1], "
+                    "raise_defects=olefile.DEFECT_INCORRECT); print(';'.join(sorted('/'.join(p) for p in o.listdir())))\" " +
+                    (dir / "doc").string() + " 2>/dev/null")
+      .value_or("");
 }
 
 TEST(MetadataExtractor, SavedPropertiesReadBackInTheCurrentFormAndOlefileAgrees) {

@@ -47,18 +47,6 @@ std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec) {
   return out;
 }
 
-std::optional<std::string> RunCapture(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string output;
-  char buffer[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return output;
-}
-
 void PeerTest::SetUp() {
   if (!RunCapture("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null")) GTEST_SKIP() << "no ffmpeg or ffprobe";
 }

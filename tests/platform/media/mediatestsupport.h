@@ -12,9 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/media/mediaformats.h"
+#include "support/peerprograms.h"
 #include "support/tempdir.h"
 
 namespace mediatest {
+
+using rectest::RunCapture;
 
 // A BMP file to encode. `rows` are the stored rows in file order, each already padded to the
 // stride; `height` negative writes a top-down file.
@@ -30,8 +33,6 @@ struct BmpSpec {
 };
 std::vector<std::uint8_t> EncodeBmp(const BmpSpec& spec);
 
-// Standard output of `command`, or empty when it cannot be run or exits with an error.
-std::optional<std::string> RunCapture(const std::string& command);
 
 // A test that runs ffmpeg and ffprobe (skipped without them) in a private temporary directory.
 class PeerTest : public ::testing::Test {

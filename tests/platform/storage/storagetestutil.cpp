@@ -155,31 +155,6 @@ std::map<std::size_t, std::vector<Element>> OlefileListings(const std::string& p
   return listed;
 }
 
-std::string RunCommand(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    *status = -1;
-    return output;
-  }
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
-  const int raw = pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return output;
-}
-
-// Debian's python3 first: a python3 earlier on the search path may lack Debian's packages.
-std::string PythonWithOlefile() {
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    int status = 0;
-    RunCommand(std::string(python) + " -c 'import olefile' 2>/dev/null", &status);
-    if (status == 0) return python;
-  }
-  return "";
-}
-
 std::string GsfProgram() {
   int status = 0;
   const std::string found = RunCommand("command -v gsf", &status);

@@ -12,6 +12,7 @@
 
 #include "platform/storage/comobject.h"
 #include "platform/storage/storageinterfaces.h"
+#include "support/peerprograms.h"
 
 namespace rectest {
 
@@ -145,11 +146,7 @@ void WriteStream(IStorage* storage, const wchar_t* name, const std::vector<std::
 std::vector<std::uint8_t> Pattern(std::size_t count, std::uint8_t seed);
 std::uint32_t Crc32(const std::vector<std::uint8_t>& bytes);
 
-// Runs a shell command; its standard output, and its exit status in `status`.
-std::string RunCommand(const std::string& command, int* status);
-
-// The peers, when installed (empty otherwise).
-std::string PythonWithOlefile();
+// gsf, when installed (empty otherwise).
 std::string GsfProgram();
 
 // What python3-olefile lists of `file` cut after each of `cuts` bytes (the whole file when none),
