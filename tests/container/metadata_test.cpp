@@ -175,19 +175,9 @@ TEST_F(MetadataTest, WriterLaysDownWhatTheBuilderDoesAndReadsBackEqual) {
   EXPECT_EQ(Flatten(back), Flatten(list));
 }
 
-// The reader's services as the extractor finds them: host reports, temporary files.
-struct Access final : IInterfaceAccess {
-  void* GetInterface(const wchar_t* name) override {
-    if (std::wstring(name) == L"IPrivTempFilesMgr") return static_cast<IPrivTempFilesMgr*>(&temp);
-    return owner.GetInterface(name);
-  }
-  FakeOwner owner;
-  CTempFilesMgrWrp temp{nullptr};
-};
-
-Texts Reports(Access& access) {
+Texts Reports(FakeOwner& access) {
   Texts texts;
-  for (const auto& report : access.owner.Reports()) texts.push_back(report.text);
+  for (const auto& report : access.Reports()) texts.push_back(report.text);
   return texts;
 }
 
@@ -225,7 +215,7 @@ std::string OlefileStreams(const CGenericData& blob) {
 }
 
 TEST(MetadataExtractor, SavedPropertiesReadBackInTheCurrentFormAndOlefileAgrees) {
-  Access access;
+  FakeOwner access;
   CMetadataExtractor extractor(&access);
   CPropManager recording, system, recording_back, system_back;
   recording.Put(L"Description", Lpwstr(std::wstring(300, L'd')).get());  // moves to a stream
@@ -296,7 +286,7 @@ TEST(MetadataExtractor, OldRecordingsAreReadStepByStepAsTheOptionsAsk) {
     for (const Bytes& picture : {bmp, Bytes{1, 0, 0, 0, 'x'}}) {  // the second does not decode
       if (c.previews) list[2].push_back({.type = 2, .id = 0, .data = {Make<CGenericPictureData>(picture)}});
     }
-    Access access;
+    FakeOwner access;
     CPropManager recording;
     CMetadataExtractor(&access).ExtractRecProperties(list, recording, c.options);
     Texts reports = Reports(access);
@@ -316,7 +306,7 @@ TEST(MetadataExtractor, OldRecordingsAreReadStepByStepAsTheOptionsAsk) {
 }
 
 TEST(MetadataExtractor, MissingOrDamagedItemsAreReportedAndPassedOver) {
-  Access access;
+  FakeOwner access;
   CMetadataExtractor extractor(&access);
   CPropManager recording, system;
   MarkerSet markers = {{0, {}}, {12, {}}};

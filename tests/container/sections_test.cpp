@@ -51,22 +51,17 @@ std::string Summary(const MarkerSet& markers) {
 }
 
 // The stream over a file of the builder's bytes, with the reader's temporary-files manager.
-class SectionsTest : public ::testing::Test, public IInterfaceAccess {
+class SectionsTest : public ::testing::Test {
  protected:
-  void* GetInterface(const wchar_t* name) override {
-    if (std::wstring(name) == L"IPrivTempFilesMgr") return static_cast<IPrivTempFilesMgr*>(&temp_files);
-    return owner.GetInterface(name);
-  }
   CRecStream& Open(const wchar_t* name, const Bytes* bytes) {
     if (bytes != nullptr) files.Add(name, *bytes);
     CachingFileReaderPlatform platform;
     platform.files = &files;
-    stream = std::make_unique<CRecStream>(this, platform);
+    stream = std::make_unique<CRecStream>(&owner, platform);
     bytes != nullptr ? stream->OpenFile(name) : stream->CreateFileW(name);
     return *stream;
   }
   FakeOwner owner;
-  CTempFilesMgrWrp temp_files{nullptr};
   MemFileSystem files;
   std::unique_ptr<CRecStream> stream;
 };
@@ -139,7 +134,7 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
     MarkerSet markers;
     try {
       if (c.navigation) ReadNavigationData(Open(L"r", &b.bytes()), start, map);
-      if (!c.navigation) CMarkersLoader(this, Open(L"r", &b.bytes()), markers).LoadMarkersData(start);
+      if (!c.navigation) CMarkersLoader(&owner, Open(L"r", &b.bytes()), markers).LoadMarkersData(start);
       EXPECT_EQ(c.error, nullptr);
     } catch (const wexception& e) {
       EXPECT_TRUE(c.error != nullptr && e.wtext().starts_with(c.error)) << e.what();
@@ -152,8 +147,8 @@ TEST_F(SectionsTest, ReadsSectionsAndKeepsWhatWasReadBeforeDamage) {
 
 TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
   MarkerSet early, late;
-  CMarkersLoader(this, Open(L"r", &kFileHeader.payload), early).ApplyMarkerInfoBlockV10(Block({'z', 0, 'e', 0}));
-  CMarkersLoader loader(this, *stream, late);
+  CMarkersLoader(&owner, Open(L"r", &kFileHeader.payload), early).ApplyMarkerInfoBlockV10(Block({'z', 0, 'e', 0}));
+  CMarkersLoader loader(&owner, *stream, late);
   EXPECT_TRUE(loader.AddMarkerBlock(Block(MarkerBlock(20, true).payload), true));
   EXPECT_FALSE(loader.AddMarkerBlock(Block(MarkerBlock(15, true, 33).payload), true));
   EXPECT_TRUE(loader.AddMarkerBlock(Block(MarkerBlock(10, true).payload), true));
@@ -199,7 +194,7 @@ TEST_F(SectionsTest, WrittenSectionsReadBack) {
     NavigationMap map;
     MarkerSet read;
     ReadNavigationData(Open(L"r", &bytes), navigation, map);
-    CMarkersLoader(this, *stream, read).LoadMarkersData(markers);
+    CMarkersLoader(&owner, *stream, read).LoadMarkersData(markers);
     EXPECT_EQ(map, c.map);
     EXPECT_EQ(Summary(read), c.summary);
   }

@@ -24,6 +24,7 @@ void* FakeOwner::GetInterface(const wchar_t* name) {
   if (n == L"IObjectProperties") return static_cast<IObjectProperties*>(&settings);
   if (n == L"IPrivSetLastError") return static_cast<IPrivSetLastError*>(&last_error_);
   if (n == L"IExternalInterfaceAccess") return static_cast<IExternalInterfaceAccess*>(&external_);
+  if (n == L"IPrivTempFilesMgr") return static_cast<IPrivTempFilesMgr*>(&temp_files_);
   return nullptr;
 }
 

@@ -1,7 +1,7 @@
 // A reader's service context for tests of components built with the owner's IInterfaceAccess:
-// it hands out the reader's property table (settings by name), a last-error holder, and an
-// external interface access whose host object has a "Handle" and whose error manager records
-// every report, from any thread.
+// it hands out the reader's property table (settings by name), a last-error holder, a temporary
+// files manager, and an external interface access whose host object has a "Handle" and whose
+// error manager records every report, from any thread.
 #ifndef RECFILEREADER_TESTS_SUPPORT_FAKEOWNER_H
 #define RECFILEREADER_TESTS_SUPPORT_FAKEOWNER_H
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/privateinterfaces.h"
+#include "host/tempfilesmgrwrp.h"
 #include "platform/propvariantholder.h"
 #include "recfilereader/base.h"
 #include "recfilereader/hostservices.h"
@@ -91,6 +92,7 @@ class FakeOwner final : public IInterfaceAccess {
   };
 
   LastError last_error_;
+  recfilereader::CTempFilesMgrWrp temp_files_{nullptr};  // the reader's "IPrivTempFilesMgr"
   ErrorMgr errors_;
   External external_{*this};
   FakePropertyTable host_properties_;
