@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -44,11 +43,8 @@ struct SlotCase {
 
 // The cast fails to compile when the operation's signature changes; the slot is compared at
 // run time.
-#define SLOT(Interface, Name, Signature, expected)                                        \
-  SlotCase {                                                                             \
-    #Interface "::" #Name, SlotOf(static_cast<Operation<Signature, Interface>>(&Interface::Name)), \
-        expected                                                                           \
-  }
+#define SLOT(Interface, Name, Signature, expected) \
+  SlotCase{#Interface "::" #Name, SlotOf(static_cast<Operation<Signature, Interface>>(&Interface::Name)), expected}
 
 TEST(PublicHeadersTest, EveryInterfaceKeepsItsSlotsAndSignatures) {
   const SlotCase cases[] = {
@@ -87,7 +83,6 @@ TEST(PublicHeadersTest, EveryInterfaceKeepsItsSlotsAndSignatures) {
       SLOT(IExObjectProperties, SetProperty, bool(const wchar_t*, const PROPVARIANT*), 3),
       SLOT(IExObjectProperties, GetPropertyFlags, bool(const wchar_t*, ULONG*), 4),
       SLOT(IExObjectProperties, GetPropertyInfo, bool(const wchar_t*, PropertyInfo*), 5),
-      SLOT(IRecordingObjectProperties, GetPropertyFlags, bool(const wchar_t*, ULONG*), 4),
       SLOT(IRecordingObjectProperties, DeletePropertyByName, bool(const wchar_t*), 5),
       SLOT(IObjectPropertyTableHash, GetTableHash, DWORD(), 0),
 
@@ -140,20 +135,7 @@ TEST(PublicHeadersTest, EveryInterfaceKeepsItsSlotsAndSignatures) {
   for (const SlotCase& c : cases) EXPECT_EQ(c.slot, c.expected) << c.operation;
 }
 
-TEST(PublicHeadersTest, HostMacrosAndTheHeadersAgree) {
-  static_assert(SUCCEEDED(S_OK) && SUCCEEDED(S_FALSE) && FAILED(E_FAIL));
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  value.vt = VT_LPWSTR;
-  value.pwszVal = static_cast<wchar_t*>(CoTaskMemAlloc(4 * sizeof(wchar_t)));
-  std::wcscpy(value.pwszVal, L"abc");
-  PROPVARIANT copy;
-  ASSERT_TRUE(SUCCEEDED(PropVariantCopy(&copy, &value)));
-  EXPECT_STREQ(copy.pwszVal, L"abc");
-  EXPECT_NE(copy.pwszVal, value.pwszVal);
-  EXPECT_TRUE(SUCCEEDED(PropVariantClear(&copy)));
-  EXPECT_TRUE(SUCCEEDED(PropVariantClear(&value)));
-  EXPECT_EQ(value.vt, VT_EMPTY);
-}
+// Compiles only while the headers leave a host's own SUCCEEDED and FAILED macros alone.
+static_assert(SUCCEEDED(S_OK) && SUCCEEDED(S_FALSE) && FAILED(E_FAIL));
 
 }  // namespace

@@ -16,9 +16,7 @@ namespace rectest {
 class LimitedMemory final : public IExMemoryMgr {
  public:
   explicit LimitedMemory(std::size_t limit = static_cast<std::size_t>(-1)) : limit_(limit) {}
-  ~LimitedMemory() {
-    for (void* block : live_) std::free(block);
-  }
+  ~LimitedMemory() { for (void* block : live_) std::free(block); }
   void* Allocate(std::size_t size, DWORD) override {
     if (size > limit_) return nullptr;
     void* block = std::malloc(size == 0 ? 1 : size);
@@ -26,10 +24,7 @@ class LimitedMemory final : public IExMemoryMgr {
     return block;
   }
   void* Reallocate(void*, std::size_t) override { return nullptr; }
-  void Free(void* block) override {
-    live_.erase(block);
-    std::free(block);
-  }
+  void Free(void* block) override { live_.erase(block); std::free(block); }
   std::size_t live() const { return live_.size(); }
   void set_limit(std::size_t limit) { limit_ = limit; }
 
