@@ -162,6 +162,20 @@ inline std::size_t ArrayElementCount(const SAFEARRAY& array) {
   for (USHORT i = 0; i < array.cDims; ++i) count *= bounds[i].cElements;
   return count;
 }
+// The bytes of an array's elements, stepped by the element type's own size, in `*bytes`; false
+// when the descriptor claims another element size or its bounds multiply past what memory can
+// address, so that such an array is refused rather than copied out of bounds.
+inline bool ArrayDataSize(const SAFEARRAY& array, VARTYPE element, std::size_t* bytes) {
+  std::size_t total = ArrayElementSize(element);
+  if (total == 0 || array.cbElements != total) return false;
+  for (USHORT i = 0; i < array.cDims; ++i) {
+    const ULONG n = array.rgsabound[i].cElements;
+    if (n != 0 && total > static_cast<std::size_t>(-1) / n) return false;
+    total *= n;
+  }
+  *bytes = total;
+  return true;
+}
 inline std::size_t ArrayDescriptorSize(USHORT dimensions) {
   return offsetof(SAFEARRAY, rgsabound) + sizeof(SAFEARRAYBOUND) * (dimensions == 0 ? 1 : dimensions);
 }
@@ -351,6 +365,12 @@ namespace recfilereader_compat_detail {
 inline HRESULT CopyArray(PROPVARIANT& target, const PROPVARIANT& source) {
   const VARTYPE element = source.vt & VT_TYPEMASK;
   if ((source.vt & VT_VECTOR) != 0 || !IsArrayElementType(element)) return DISP_E_BADVARTYPE;
+  std::size_t bytes = 0;
+  if (source.parray != nullptr && source.parray->pvData != nullptr &&
+      !ArrayDataSize(*source.parray, element, &bytes)) {
+    PropVariantInit(&target);
+    return E_INVALIDARG;
+  }
   target.vt = source.vt;
   if (source.parray == nullptr) return S_OK;
   const SAFEARRAY& from = *source.parray;
@@ -363,11 +383,11 @@ inline HRESULT CopyArray(PROPVARIANT& target, const PROPVARIANT& source) {
   target.parray = array;
   if (from.pvData == nullptr) return S_OK;
   const std::size_t count = ArrayElementCount(from);
-  array->pvData = CoTaskMemAlloc(count * from.cbElements);
+  array->pvData = CoTaskMemAlloc(bytes);
   bool ok = array->pvData != nullptr;
   const bool owns_memory = element == VT_BSTR || element == VT_VARIANT;
-  if (ok) std::memset(array->pvData, 0, count * from.cbElements);  // clears as empty elements
-  if (ok && !owns_memory) std::memcpy(array->pvData, from.pvData, count * from.cbElements);
+  if (ok) std::memset(array->pvData, 0, bytes);  // clears as empty elements
+  if (ok && !owns_memory) std::memcpy(array->pvData, from.pvData, bytes);
   for (std::size_t i = 0; ok && owns_memory && i < count; ++i) {
     if (element == VT_BSTR) {
       const BSTR s = static_cast<const BSTR*>(from.pvData)[i];
