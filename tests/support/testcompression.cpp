@@ -1,9 +1,11 @@
 // A compression library for tests, loaded by the reader through
 // RECFILEREADER_COMPRESSION_LIBRARY. It knows one method (1): the payload is stored with its
-// bytes in reverse order, so decompressing reverses them back. Every other method is unknown.
-// Counters exported under C names let tests see how the reader used it.
+// bytes in reverse order, so decompressing reverses them back. Method 3 always fails with
+// kTestCompressionFailure; every other method is unknown. Counters exported under C names let
+// tests see how the reader used it.
 #include <algorithm>
 #include <cwchar>
+#include <string>
 
 #include "recfilereader/compression.h"
 
@@ -11,6 +13,10 @@ namespace {
 
 int g_created = 0;
 int g_destroyed = 0;
+int g_decompressed = 0;              // DecompressPackage calls
+std::wstring g_last_source_class;    // the class name of the last call
+constexpr LONG kTestCompressionFailure = 7;
+constexpr ULONG kFailingMethod = 3;
 
 class TestCompression final : public IInterfaceAccess, public IObjectDestroy, public ICompressionAlgo {
  public:
@@ -25,7 +31,12 @@ class TestCompression final : public IInterfaceAccess, public IObjectDestroy, pu
     delete this;
   }
   LONG CompressPackage(DataPackageRecord* record, const wchar_t*) override { return Reverse(record); }
-  LONG DecompressPackage(DataPackageRecord* record, const wchar_t*) override { return Reverse(record); }
+  LONG DecompressPackage(DataPackageRecord* record, const wchar_t* source_class) override {
+    ++g_decompressed;
+    g_last_source_class = source_class != nullptr ? source_class : L"(null)";
+    if ((record->Descriptor.PackageFlags & kPackageFlagMethodMask) == kFailingMethod) return kTestCompressionFailure;
+    return Reverse(record);
+  }
 
  private:
   static LONG Reverse(DataPackageRecord* record) {
@@ -46,3 +57,7 @@ extern "C" __attribute__((visibility("default"))) IInterfaceAccess* CreateCompre
 
 extern "C" __attribute__((visibility("default"))) int TestCompressionCreated() { return g_created; }
 extern "C" __attribute__((visibility("default"))) int TestCompressionDestroyed() { return g_destroyed; }
+extern "C" __attribute__((visibility("default"))) int TestCompressionDecompressed() { return g_decompressed; }
+extern "C" __attribute__((visibility("default"))) const wchar_t* TestCompressionLastSourceClass() {
+  return g_last_source_class.c_str();
+}
