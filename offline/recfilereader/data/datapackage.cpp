@@ -33,6 +33,12 @@ void CDataPackage::Reset() {
   data_offset_ = data_size_ = extra_offset_ = extra_size_ = 0;
 }
 
+void CDataPackage::Release() {
+  Reset();
+  bytes_.Release();
+  read_block_.payload.Release();
+}
+
 void CDataPackage::Load(const RecBlock& block, CSharedBuffer* donor) {
   Reset();
   try {

@@ -31,6 +31,8 @@ class CDataPackage {
   void SetMemoryManager(IExMemoryMgr* memory) { memory_ = memory; }
   // Zeroes every field and empties both buffers. The bytes' storage is kept for the next block.
   void Reset();
+  // Resets and gives back the storage too, for when no recording is open.
+  void Release();
 
   // Fills `record` with a copy whose buffers are allocated through the memory manager and then
   // belong to the record's receiver. A failed allocation raises exception_rt with the memory

@@ -25,6 +25,9 @@ class CPackageDecompressor {
   // this object.
   CPackageDecompressor(IInterfaceAccess* access, ICompressionAlgo* algo) : access_(access), algo_(algo) {}
 
+  // For an owner that loads (or unloads, with null) the library after constructing this.
+  void SetCompressionAlgo(ICompressionAlgo* algo) { algo_ = algo; }
+
   // Allows one more report of a method the library does not know: once per opened recording.
   void ArmUnknownMethodReport() { unknown_method_armed_ = true; }
 
