@@ -1,0 +1,360 @@
+// The writer's and saver's files are decoded here byte by byte, or through the container's own
+// readers (tested on builder-made input), never through the version loaders.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/exceptions.h"
+#include "container/extendedpackageheader.h"
+#include "container/markersloader.h"
+#include "container/metadataextractor.h"
+#include "container/metadataloader.h"
+#include "container/recfilelayout.h"
+#include "platform/bytes.h"
+#include "platform/storage/cfbformat.h"
+#include "support/fakeowner.h"
+#include "support/memfilesystem.h"
+#include "support/peerprograms.h"
+#include "support/propvarianttext.h"
+#include "support/recbuilder.h"
+#include "support/tempdir.h"
+#include "writing/recordingwriter.h"
+
+namespace {
+
+using namespace recfilereader;
+using namespace rectest;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Block {
+  std::uint64_t offset;
+  RecBlockHeader header;
+  Bytes payload;
+};
+
+// Every block of `file`, checking on the way that the blocks chain as a writer lays them down:
+// each back link names the block before, each system block links to the next one.
+std::vector<Block> Blocks(const Bytes& file) {
+  std::vector<Block> blocks;
+  for (std::uint64_t at = 0; at < file.size();) {
+    const RecBlockHeader h = RecBlockHeader::DecodeFrom(file.data() + at);
+    EXPECT_EQ(h.PrevSize, blocks.empty() ? 0 : blocks.back().header.TotalSize()) << at;
+    blocks.push_back({at, h, Bytes(file.begin() + at + 32, file.begin() + at + h.TotalSize())});
+    at += h.TotalSize();
+  }
+  std::uint64_t next_system = kRecEndMark;
+  for (auto b = blocks.rbegin(); b != blocks.rend(); ++b) {
+    if (b->header.Type == kBlockData) continue;
+    EXPECT_EQ(b->header.Link, next_system) << b->offset;
+    next_system = b->offset;
+  }
+  return blocks;
+}
+
+std::vector<std::uint16_t> Types(const std::vector<Block>& blocks, std::size_t from = 0) {
+  std::vector<std::uint16_t> types;
+  for (std::size_t i = from; i < blocks.size(); ++i) types.push_back(blocks[i].header.Type);
+  return types;
+}
+
+GUID FormatOf(const Block& block) { return cfb::DecodeGuid(block.payload.data()); }
+
+PropertyMap Device(const wchar_t* name, ULONG handle) {
+  PropertyMap device;
+  device[L"Name"] = Lpwstr(name);
+  device[L"Handle"] = UI4(handle);
+  device[L"Class"] = Lpstr("Camera");
+  return device;
+}
+
+std::map<std::wstring, std::string> Described(const PropertyMap& map) {
+  std::map<std::wstring, std::string> out;
+  for (const auto& [name, value] : map) out[name] = Describe(value.get());
+  return out;
+}
+
+class WriterTest : public ::testing::Test {
+ protected:
+  WriterTest() { owner.settings.SetUI4(L"CacheMemoryLimit", 0); }
+  CachingFileReaderPlatform Platform() {
+    CachingFileReaderPlatform platform;
+    platform.files = &files;
+    platform.start_worker = false;
+    return platform;
+  }
+  std::unique_ptr<CRecStream> OpenStream() {
+    auto stream = std::make_unique<CRecStream>(&owner, Platform());
+    stream->OpenFile(L"r.rec");
+    return stream;
+  }
+  // A finished recording with sources, markers and properties through the saver.
+  void WriteTables(CRecordingSaver& saver, const MarkerSet& markers) {
+    CPropManager recording, system;
+    recording.Put(L"Description", Lpwstr(L"test drive").get());
+    system.Put(L"Station", UI4(7).get());
+    saver.SetSources({Device(L"front", 1), Device(L"rear", 2)});
+    saver.SetMarkers(markers);
+    saver.SetRecordingProperties(recording);
+    saver.SetSystemProperties(system);
+  }
+
+  FakeOwner owner;
+  MemFileSystem files;
+};
+
+TEST_F(WriterTest, EmptyRecordingHasItsSectionsInOrderSignedByTheMode) {
+  for (const DWORD mode : {0u, 1u, 2u}) {
+    SCOPED_TRACE(mode);
+    const std::wstring path = L"r" + std::to_wstring(mode) + L".rec";
+    CRecordingWriter writer(&owner, Platform());
+    writer.Open(path.c_str(), mode);
+    EXPECT_TRUE(writer.Close());
+    EXPECT_FALSE(writer.Close());  // harmless once closed
+    const auto blocks = Blocks(files.Bytes(path));
+    ASSERT_EQ(Types(blocks), (std::vector<std::uint16_t>{kBlockFileHeader, kBlockSectionIndex21, kBlockConfiguration,
+                                                          kBlockNavigation, kBlockMetadataTable, kBlockEnd}));
+    const GUID format = mode == 2 ? kRecFormatSecond : kRecFormatFirst;
+    EXPECT_EQ(FormatOf(blocks[0]), format);
+    EXPECT_EQ(FormatOf(blocks[5]), format);
+    EXPECT_EQ(blocks[5].payload.size(), kEndBlockPayloadSize);
+    std::vector<std::uint64_t> slots(16, kRecEndMark);
+    slots[0] = blocks[2].offset, slots[1] = blocks[3].offset, slots[2] = slots[3] = blocks[4].offset;
+    EXPECT_EQ(DecodeSectionIndex(blocks[1].payload), slots);
+    EXPECT_EQ(blocks[3].header.DataLength + blocks[4].header.DataLength, 0u);
+    DeviceList devices;
+    CFileConfigParser().ParseConfigInfo(blocks[2].payload, devices, nullptr);
+    EXPECT_TRUE(devices.empty());
+  }
+}
+
+TEST_F(WriterTest, PackagesAreStoredWholeAndIndexedByTheWritersRule) {
+  struct Package { std::uint64_t timestamp; ULONG flags; ULONG data_size; ULONG extra_size; };
+  // 51,000 is exactly 50,000 past the indexed 1,000: not indexed; a step back always is; the
+  // last package closes the table.
+  const std::vector<Package> packages = {
+      {1000, 0, 10, 0}, {51000, 0x10, 5, 3}, {51001, 0x20, 0, 0}, {500, 0, 1, 4}, {60000, 0x03, 7, 0}};
+  const Bytes bytes = PlainPayload(64, 9);
+  CRecordingWriter writer(&owner, Platform());
+  writer.Open(L"r.rec", 2);
+  for (const Package& p : packages) {
+    DataPackageRecord record{};
+    record.SourceHandle = 3, record.Timestamp = p.timestamp, record.Info1 = 11, record.Info2 = 12;
+    record.DataSize = p.data_size, record.Data = const_cast<std::uint8_t*>(bytes.data());
+    record.ExtraSize = p.extra_size, record.ExtraData = const_cast<std::uint8_t*>(bytes.data() + 40);
+    record.Descriptor.PackageFlags = p.flags;
+    writer.AppendDataPackage(record);
+  }
+  ASSERT_TRUE(writer.Close());
+  const auto blocks = Blocks(files.Bytes(L"r.rec"));
+  NavigationMap expected;
+  for (std::size_t i = 0; i < packages.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Package& p = packages[i];
+    const Block& block = blocks[2 + i];
+    const std::uint32_t stored = p.data_size + ((p.flags & 0x30) ? 8 : 0);
+    EXPECT_EQ(block.header.Type, kBlockData);
+    EXPECT_EQ(block.header.Sequence, i);
+    EXPECT_EQ(block.header.Link, p.timestamp);
+    EXPECT_EQ(block.header.Tag, kTagExtendedPackage);
+    ASSERT_EQ(block.payload.size(), 72 + stored + p.extra_size);
+    const auto header = ExtendedPackageHeader::DecodeFrom(block.payload.data());
+    EXPECT_EQ(header.data_length, stored);
+    EXPECT_EQ(header.extra_length, p.extra_size);
+    EXPECT_EQ(header.descriptor.PackageFlags, p.flags);
+    EXPECT_EQ(LoadLe32(block.payload.data() + 20) | LoadLe32(block.payload.data() + 36), 0u);  // no pointers
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + stored, block.payload.begin() + 72));
+    EXPECT_TRUE(std::equal(bytes.begin() + 40, bytes.begin() + 40 + p.extra_size, block.payload.begin() + 72 + stored));
+  }
+  for (std::size_t i : {0, 2, 3, 4}) expected[packages[i].timestamp] = blocks[2 + i].offset;
+  auto stream = OpenStream();
+  NavigationMap navigation;
+  ReadNavigationData(*stream, DecodeSectionIndex(blocks[1].payload)[kSlotNavigation], navigation);
+  EXPECT_EQ(navigation, expected);
+}
+
+TEST_F(WriterTest, SourcesMarkersAndPropertiesReadBackThroughTheContainerReaders) {
+  CRecordingSaver saver(&owner, Platform());
+  saver.CreateNewRecording(L"r.rec", 0);
+  const MarkerSet markers = {{100, {}}, {200, {}}};
+  MarkerSet described = markers;
+  described[100][L"Description"] = Lpwstr(L"first");
+  WriteTables(saver, described);
+  ASSERT_TRUE(saver.FinishRecording());
+  EXPECT_EQ(saver.state(), CRecordingSaver::kIdle);
+  const auto blocks = Blocks(files.Bytes(L"r.rec"));
+  EXPECT_EQ(Types(blocks, 3), (std::vector<std::uint16_t>{kBlockNavigation, kBlockMarker, kBlockMarker, kBlockMetadata,
+                                                          kBlockMetadata, kBlockMetadata, kBlockMetadata,
+                                                          kBlockMetadataTable, kBlockEnd}));
+  const std::vector<std::uint64_t> slots = DecodeSectionIndex(blocks[1].payload);
+  DeviceList devices;
+  CFileConfigParser().ParseConfigInfo(blocks[2].payload, devices, nullptr);
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(Described(devices[0]), Described(Device(L"rear", 2)));  // shorter names first
+  EXPECT_EQ(Described(devices[1]), Described(Device(L"front", 1)));
+
+  auto stream = OpenStream();
+  MarkerSet markers_back;
+  CMarkersLoader(&owner, *stream, markers_back).LoadMarkersData(slots[kSlotMarkers]);
+  EXPECT_EQ(markers_back.size(), 2u);
+  MetadataList list;
+  CMetadataLoader().Load(*stream, slots[kSlotMetadata], list);
+  CMetadataExtractor extractor(&owner);
+  CPropManager recording, system;
+  extractor.ExtractRecProperties(list, recording, 0x3FF);
+  extractor.ExtractSysProperties(list, system);
+  extractor.ExtractMarkerProperties(list, markers_back);
+  EXPECT_EQ(Describe(*recording.Find(L"Description")), Describe(Lpwstr(L"test drive").get()));
+  EXPECT_EQ(Describe(*system.Find(L"Station")), Describe(UI4(7).get()));
+  EXPECT_EQ(Described(markers_back[100]), Described(described[100]));
+}
+
+TEST_F(WriterTest, ConfigurationDocumentPassesOlefilesStrictReading) {
+  const std::string python = PythonWithOlefile();
+  if (python.empty()) GTEST_SKIP() << "python3-olefile is not installed";
+  CRecordingSaver saver(&owner, Platform());
+  saver.CreateNewRecording(L"r.rec", 0);
+  WriteTables(saver, {});
+  ASSERT_TRUE(saver.FinishRecording());
+  TempDir dir;
+  WriteFileBytes(dir / "config", Blocks(files.Bytes(L"r.rec"))[2].payload);
+  EXPECT_EQ(RunCapture(python + " -c \"import olefile,sys; o=olefile.OleFileIO(sys.argv[1], "
+                       "raise_defects=olefile.DEFECT_INCORRECT); print(sorted(p[0] for p in o.listdir(storages=True) if len(p)==1))\" " +
+                       (dir / "config").string()),
+            "['front', 'rear']\n");
+}
+
+// A 2.0 recording as another writer left it: a filler before the index, two data blocks and an
+// old tail that attaching at the end of the data replaces.
+Bytes Version20File(std::uint16_t index_type = kBlockSectionIndex20, std::size_t index_size = 32,
+                    const GUID& format = kRecFormatFirst) {
+  RecBuilder rec;
+  rec.Add({.type = kBlockFileHeader, .payload = RecFileHeader::Encode(format)});
+  rec.Add({.type = kBlockFiller});
+  rec.Add({.type = index_type, .payload = Bytes(index_size, 0xE0)});
+  rec.Add({.type = kBlockData, .sequence = 0, .link = 10, .tag = 1, .payload = PlainPayload(40, 1)});
+  rec.Add({.type = kBlockData, .sequence = 1, .link = 20, .tag = 1, .payload = PlainPayload(50, 2)});
+  rec.Add({.type = kBlockConfiguration, .payload = PlainPayload(300, 3)});
+  rec.Add({.type = kBlockEnd, .payload = Bytes(40, 0)});
+  return rec.bytes();
+}
+
+TEST_F(WriterTest, AttachingToVersion20RewritesItsTailAndThirtyTwoByteIndex) {
+  const Bytes original = Version20File();
+  const std::vector<Block> before = Blocks(original);
+  files.Add(L"r.rec", original);
+  auto stream = OpenStream();
+  stream->SetPosition(before[5].offset);
+  CRecordingSaver saver(&owner, Platform());
+  saver.AttachToRecording(*stream, 2);
+  EXPECT_EQ(saver.state(), CRecordingSaver::kAttached);
+  saver.SetNavigation({{10, before[3].offset}, {20, before[4].offset}});
+  WriteTables(saver, {{15, {}}});
+  ASSERT_TRUE(saver.FinishRecording());
+  stream.reset();
+  const Bytes after = files.Bytes(L"r.rec");
+  const std::vector<Block> blocks = Blocks(after);  // the index now links to the new tail
+  EXPECT_TRUE(std::equal(original.begin() + before[3].offset, original.begin() + before[5].offset,
+                         after.begin() + before[3].offset));  // data untouched
+  EXPECT_EQ(Types(blocks, 5), (std::vector<std::uint16_t>{kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}));
+  EXPECT_EQ(DecodeSectionIndex(blocks[2].payload),
+            (std::vector<std::uint64_t>{blocks[5].offset, blocks[6].offset, blocks[7].offset, kRecEndMark}));
+  EXPECT_EQ(FormatOf(blocks[8]), kRecFormatSecond);
+}
+
+TEST_F(WriterTest, AttachingRefusesWhatItCannotSaveAndLeavesTheFileAlone) {
+  RecBuilder v10;
+  v10.Add({.type = kBlockFileHeader, .payload = RecFileHeader::Encode(kRecFormatThird)});
+  v10.Add({.type = kBlockConfiguration, .payload = PlainPayload(20, 1)});
+  RecBuilder not_rec;
+  not_rec.Add({.type = kBlockFiller, .payload = Bytes(48, 0)});
+  const struct { const char* name; Bytes file; const char* text; } cases[] = {
+      {"1.0", v10.bytes(), "Saving data to rec file version 1.0 is not supported"},
+      {"no header", not_rec.bytes(), "Not a valid recording"},
+      {"signature", Version20File(kBlockSectionIndex20, 32, kSampleGuid), "Invalid recording signature"},
+      {"2.0 index of 128 bytes", Version20File(kBlockSectionIndex20, 128), "Recording corrupted"},
+      {"unknown version block", Version20File(kBlockNavigation), "Recording corrupted"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    files.Add(L"r.rec", c.file);
+    auto stream = OpenStream();
+    stream->SetPosition(stream->GetFileSize());
+    CRecordingSaver saver(&owner, Platform());
+    try {
+      saver.AttachToRecording(*stream, 0);
+      ADD_FAILURE() << "attached";
+    } catch (const wexception& e) {
+      EXPECT_STREQ(e.what(), c.text);
+    }
+    EXPECT_EQ(saver.state(), CRecordingSaver::kIdle);
+    EXPECT_EQ(stream->GetPosition(), c.file.size());
+    EXPECT_EQ(files.Bytes(L"r.rec"), c.file);
+  }
+}
+
+TEST_F(WriterTest, WrongStatesRaiseEFailAndOversizedPackagesAreRefused) {
+  const auto fails = [](auto&& call) {
+    try {
+      call();
+    } catch (const com_error& e) {
+      return e.Error() == E_FAIL;
+    }
+    return false;
+  };
+  CRecordingWriter writer(&owner, Platform());
+  DataPackageRecord record{};
+  EXPECT_TRUE(fails([&] { writer.AppendDataPackage(record); }));
+  writer.Open(L"r.rec", 0);
+  EXPECT_TRUE(fails([&] { writer.Open(L"s.rec", 0); }));
+  const std::size_t head = files.Bytes(L"r.rec").size();
+  record.DataSize = kMaxDataLength - 72 - 7;  // 8 trailing bytes make it one too many
+  record.Descriptor.PackageFlags = 0x10;
+  record.Data = &record;  // never read
+  EXPECT_THROW(writer.AppendDataPackage(record), exception_rt);
+  EXPECT_EQ(files.Bytes(L"r.rec").size(), head);
+  CRecordingSaver saver(&owner, Platform());
+  saver.CreateNewRecording(L"s.rec", 0);
+  EXPECT_TRUE(fails([&] { saver.CreateNewRecording(L"t.rec", 0); }));
+  EXPECT_TRUE(saver.FinishRecording());
+  EXPECT_TRUE(fails([&] { saver.FinishRecording(); }));
+}
+
+// Every write of a save fails in turn, by an error or by stopping short: each time the failure
+// reaches the host with severity 4 and the file is byte for byte what it was.
+TEST_F(WriterTest, AFailedSaveIsReportedAndRestoresTheFile) {
+  {
+    CRecordingWriter writer(&owner, Platform());
+    writer.Open(L"r.rec", 0);
+    DataPackageRecord record{};
+    for (record.Timestamp = 1; record.Timestamp < 4; ++record.Timestamp) writer.AppendDataPackage(record);
+  }  // the destructor finishes the file
+  const Bytes original = files.Bytes(L"r.rec");
+  const std::uint64_t end_of_data = Blocks(original)[5].offset;
+  int covered = 0;
+  for (const Fault fault : {Fault{EIO, 0}, Fault{0, 5}}) {
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(nth);
+      files.Add(L"r.rec", original);
+      auto stream = OpenStream();
+      stream->SetPosition(end_of_data);
+      CRecordingSaver saver(&owner, Platform());
+      saver.AttachToRecording(*stream, 0);
+      WriteTables(saver, {{2, {}}});
+      files.FailWrite(nth, fault);
+      const std::size_t reports = owner.Reports().size();
+      if (saver.FinishRecording()) break;
+      ++covered;
+      EXPECT_EQ(saver.state(), CRecordingSaver::kIdle);
+      ASSERT_GT(owner.Reports().size(), reports);
+      EXPECT_EQ(owner.Reports()[reports].severity, 4u);
+      EXPECT_EQ(owner.Reports()[reports].id, 0u);
+      stream.reset();
+      ASSERT_EQ(files.Bytes(L"r.rec"), original);
+    }
+  }
+  RecordProperty("write_points_covered", covered);
+  EXPECT_GT(covered, 20);
+}
+
+}  // namespace
