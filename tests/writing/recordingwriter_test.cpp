@@ -251,7 +251,7 @@ TEST_F(WriterTest, AttachingRefusesWhatItCannotSaveAndLeavesTheFileAlone) {
   }
 }
 
-TEST_F(WriterTest, WrongStatesRaiseEFailAndOversizedPackagesAreRefused) {
+TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) {
   const auto fails = [](auto&& call) {
     try {
       call();
@@ -271,6 +271,14 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndOversizedPackagesAreRefused) {
   record.Data = &record;  // never read
   EXPECT_THROW(writer.AppendDataPackage(record), exception_rt);
   EXPECT_EQ(files.Bytes(L"r.rec").size(), head);
+  record = {};
+  files.FailWrite(2, {EIO, 0});  // the payload: the next package takes the block's place
+  EXPECT_THROW(writer.AppendDataPackage(record), exception_rt);
+  writer.AppendDataPackage(record);
+  EXPECT_TRUE(writer.Close());
+  const auto blocks = Blocks(files.Bytes(L"r.rec"));
+  EXPECT_EQ(std::tuple(blocks[2].header.Type, blocks[2].header.Sequence, blocks[3].header.Type),
+            std::tuple(kBlockData, 0ull, kBlockConfiguration));
   CRecordingSaver saver(&owner, Platform());
   saver.CreateNewRecording(L"s.rec", 0);
   EXPECT_TRUE(fails([&] { saver.CreateNewRecording(L"t.rec", 0); }));

@@ -57,8 +57,9 @@ class CRecordingSaver {
   void AttachToRecording(CRecStream& stream, DWORD mode);
   // Writes the tail and the section offsets and returns to idle (closing a created file).
   // True when the tail was written; false when writing failed, was reported and undone. The
-  // saver is idle afterwards either way. Throws (state unchanged) only for the wrong state or
-  // when the backup cannot be made, before anything is written.
+  // saver is idle afterwards either way. Throws (state unchanged) for the wrong state and when
+  // the backup cannot be held, before anything is written; a failure outside the library's
+  // family (memory exhausted while copying properties) is undone and passed on.
   bool FinishRecording();
 
   // Writes `block` at the stream's position by the block-writing rule and returns its offset;
