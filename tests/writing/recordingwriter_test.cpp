@@ -29,6 +29,7 @@ struct Block {
   std::uint64_t offset;
   RecBlockHeader header;
   Bytes payload;
+  std::uint64_t Next() const { return offset + header.TotalSize(); }
 };
 
 // Every block of `file`, checking on the way that the blocks chain as a writer lays them down:
@@ -286,44 +287,60 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
   EXPECT_TRUE(fails([&] { saver.FinishRecording(); }));
 }
 
-// Saving into a 2.0 file at the end of its data while every write of the save fails in turn,
-// by an error or by stopping short: each time the failure reaches the host with severity 4 and
-// the file is byte for byte what it was. Then the save that no fault reaches.
-TEST_F(WriterTest, SavingIntoVersion20RestoresTheFileOnAnyFailedWrite) {
-  const Bytes original = Version20File();
-  const std::vector<Block> before = Blocks(original);
-  int covered = 0;
-  for (const Fault fault : {Fault{EIO, 0}, Fault{0, 5}}) {
-    for (int nth = 1;; ++nth) {
-      SCOPED_TRACE(nth);
-      files.Add(L"r.rec", original);
-      auto stream = OpenStream();
-      stream->SetPosition(before[5].offset);
-      CRecordingSaver saver(&owner, Platform());
-      saver.AttachToRecording(*stream, 2);
-      saver.SetNavigation({{10, before[3].offset}, {20, before[4].offset}});
-      WriteTables(saver, {{15, {}}});
-      files.FailWrite(nth, fault);
-      const std::size_t reports = owner.Reports().size();
-      if (saver.FinishRecording()) break;
-      ++covered;
-      EXPECT_EQ(saver.state(), CRecordingSaver::kIdle);
-      ASSERT_GT(owner.Reports().size(), reports);
-      EXPECT_EQ(std::tuple(owner.Reports()[reports].severity, owner.Reports()[reports].id), std::tuple(4u, 0u));
-      stream.reset();
-      ASSERT_EQ(files.Bytes(L"r.rec"), original);
+// Saving into a 2.0 file and into one our writer made, at the end of their data (block 5 of
+// both), while every write of the save fails in turn, by an error or by stopping short: each time
+// the failure reaches the host with severity 4 and the file is byte for byte what it was. Then
+// the save that no fault reaches: the data untouched, the new tail, the index filled in place.
+TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) {
+  {
+    CRecordingWriter writer(&owner, Platform());
+    writer.Open(L"new.rec", 0);
+    DataPackageRecord record{};
+    for (record.Timestamp = 10; record.Timestamp < 40; record.Timestamp += 10) writer.AppendDataPackage(record);
+  }  // the destructor finishes the file
+  const struct { const char* name; Bytes original; std::size_t index; std::vector<std::uint16_t> tail; } cases[] = {
+      {"2.0", Version20File(), 2, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}},
+      {"2.1", files.Bytes(L"new.rec"), 1, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockMetadata,
+                                           kBlockMetadata, kBlockMetadata, kBlockMetadata, kBlockMetadataTable, kBlockEnd}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Block> before = Blocks(c.original);
+    int covered = 0;
+    for (const Fault fault : {Fault{EIO, 0}, Fault{0, 5}}) {
+      for (int nth = 1;; ++nth) {
+        SCOPED_TRACE(nth);
+        files.Add(L"r.rec", c.original);
+        auto stream = OpenStream();
+        stream->SetPosition(before[5].offset);
+        CRecordingSaver saver(&owner, Platform());
+        saver.AttachToRecording(*stream, 2);
+        saver.SetNavigation({{10, before[3].offset}, {20, before[4].offset}});
+        WriteTables(saver, {{15, {}}});
+        files.FailWrite(nth, fault);
+        const std::size_t reports = owner.Reports().size();
+        if (saver.FinishRecording()) break;
+        ++covered;
+        EXPECT_EQ(saver.state(), CRecordingSaver::kIdle);
+        ASSERT_GT(owner.Reports().size(), reports);
+        EXPECT_EQ(std::tuple(owner.Reports()[reports].severity, owner.Reports()[reports].id), std::tuple(4u, 0u));
+        stream.reset();
+        ASSERT_EQ(files.Bytes(L"r.rec"), c.original);
+      }
     }
+    RecordProperty(std::string("write_points_covered_") + c.name, covered);
+    EXPECT_GT(covered, 10);
+    const Bytes after = files.Bytes(L"r.rec");
+    const std::vector<Block> blocks = Blocks(after);  // the index now links to the new tail
+    EXPECT_TRUE(std::equal(c.original.begin() + before[c.index].Next(), c.original.begin() + before[5].offset,
+                           after.begin() + before[c.index].Next()));  // the data untouched
+    EXPECT_EQ(Types(blocks, 5), c.tail);
+    std::vector<std::uint64_t> slots = {blocks[5].offset, blocks[6].offset, blocks[7].offset};
+    if (c.index == 1) slots.push_back(blocks[blocks.size() - 2].offset);
+    slots.resize(c.index == 1 ? 16 : 4, kRecEndMark);
+    EXPECT_EQ(DecodeSectionIndex(blocks[c.index].payload), slots);
+    EXPECT_EQ(FormatOf(blocks.back()), kRecFormatSecond);
   }
-  RecordProperty("write_points_covered", covered);
-  EXPECT_GT(covered, 10);
-  const Bytes after = files.Bytes(L"r.rec");
-  const std::vector<Block> blocks = Blocks(after);  // the index now links to the new tail
-  EXPECT_TRUE(std::equal(original.begin() + before[3].offset, original.begin() + before[5].offset,
-                         after.begin() + before[3].offset));  // the data untouched
-  EXPECT_EQ(Types(blocks, 5), (std::vector<std::uint16_t>{kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}));
-  EXPECT_EQ(DecodeSectionIndex(blocks[2].payload),
-            (std::vector<std::uint64_t>{blocks[5].offset, blocks[6].offset, blocks[7].offset, kRecEndMark}));
-  EXPECT_EQ(FormatOf(blocks[8]), kRecFormatSecond);
 }
 
 }  // namespace
