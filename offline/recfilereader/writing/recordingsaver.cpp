@@ -13,6 +13,7 @@
 #include "container/metadatawriter.h"
 #include "container/recfilelayout.h"
 #include "host/reporttohost.h"
+#include "platform/memorystatus.h"
 #include "sources/fileconfigsaver.h"
 
 namespace recfilereader {
@@ -231,6 +232,14 @@ std::optional<std::vector<CRecordingSaver::SavedBytes>> CRecordingSaver::BackUp(
   std::vector<std::pair<std::uint64_t, std::uint64_t>> spans{{tail, file_size - std::min(tail, file_size)}};
   if (chain_.last_system_block() != kNoOffset) spans.emplace_back(chain_.last_system_block(), kBlockHeaderSize);
   spans.emplace_back(section_index_, kBlockHeaderSize + (version21_ ? kSectionIndex21Size : kSectionIndex20Size));
+  std::uint64_t total = 0;
+  for (const auto& span : spans) total += span.second;
+  // Zero-filling more than the system can back would not fail here but exhaust the machine.
+  const std::optional<std::uint64_t> available =
+      platform_.memory_status ? platform_.memory_status() : AvailableSystemMemory();
+  if (available && total > *available / 2) {
+    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, total, kFinish));
+  }
   std::vector<SavedBytes> saved(spans.size());
   for (std::size_t i = 0; i < spans.size(); ++i) {
     saved[i].offset = spans[i].first;

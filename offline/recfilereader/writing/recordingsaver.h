@@ -96,7 +96,8 @@ class CRecordingSaver {
   std::uint64_t WriteSystemBlock(std::uint16_t type, const std::vector<std::uint8_t>& payload);
 
   // The bytes FinishRecording may change, read before it writes; nothing when they cannot be
-  // read. Raises exception_rt when they cannot be held.
+  // read. Raises exception_rt when they cannot be held, or would take more than half the
+  // memory the system has available.
   std::optional<std::vector<SavedBytes>> BackUp(std::uint64_t tail);
   // Writes the saved bytes back and cuts the file to `file_size`; a failure is reported.
   void Restore(const std::vector<SavedBytes>& saved, std::uint64_t file_size, std::uint64_t tail);
