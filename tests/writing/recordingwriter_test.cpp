@@ -249,6 +249,21 @@ TEST_F(WriterTest, AttachingRefusesWhatItCannotSaveAndLeavesTheFileAlone) {
   }
 }
 
+// A repair attaches at the first block it cannot read: the block before is found by scanning.
+TEST_F(WriterTest, AttachingBeforeATornBlockFindsTheBlockBeforeIt) {
+  Bytes file = Version20File();
+  const std::vector<Block> before = Blocks(file);
+  file.resize(before[5].offset + 7);  // the configuration block torn after 7 bytes
+  files.Add(L"r.rec", file);
+  auto stream = OpenStream();
+  stream->SetPosition(before[5].offset);
+  CRecordingSaver saver(&owner, Platform());
+  saver.AttachToRecording(*stream, 0);
+  ASSERT_TRUE(saver.FinishRecording());
+  EXPECT_EQ(Types(Blocks(files.Bytes(L"r.rec")), 5),  // chained to the last data block
+            (std::vector<std::uint16_t>{kBlockConfiguration, kBlockNavigation, kBlockEnd}));
+}
+
 TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) {
   const auto fails = [](auto&& call) {
     try {
