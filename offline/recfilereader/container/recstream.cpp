@@ -161,6 +161,12 @@ void RecBlockChainWriter::Write(CRecStream& stream, RecBlock& block) {
 
 void RecBlockChainWriter::Write(CRecStream& stream, RecBlock& block, std::uint32_t length,
                                 const std::function<void()>& write_payload) {
+  if (length > kMaxDataLength) {
+    // No reader would take such a block back: refuse it before anything is written.
+    ThrowLocated<exception_rt>(L"A block payload of " + std::to_wstring(length) +
+                                   L" bytes exceeds the 104857600 bytes a block may hold",
+                               {kSourceFile, "RecBlockChainWriter::Write"});
+  }
   const std::uint64_t offset = stream.GetPosition();
   block.header.PrevSize = last_block_size_;
   block.header.DataLength = length;

@@ -83,7 +83,8 @@ class RecBlockChainWriter {
 
   // Writes `block` (header fields other than PrevSize and, for system blocks, Link are the
   // caller's; DataLength is set from the payload) at the stream's position, then sets Offset
-  // and Next. The position ends just past the block.
+  // and Next. The position ends just past the block. A payload longer than kMaxDataLength
+  // raises exception_rt before anything is written.
   void Write(CRecStream& stream, RecBlock& block);
   // The same for a payload of `length` bytes that `write_payload` writes to the stream itself
   // (block.payload is not used), so that a large payload can go out in pieces.
