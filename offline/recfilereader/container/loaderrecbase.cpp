@@ -59,11 +59,15 @@ void CLoaderRecBase::ParseConfiguration(const RecBlock& block) {
 
 void CLoaderRecBase::Run::Step(LONG progress, const wchar_t* text) const {
   Progress(progress);
-  if (status_ != nullptr) status_->SetStatusText(text);
+  Text(text);
 }
 
 void CLoaderRecBase::Run::Progress(LONG progress) const {
   if (status_ != nullptr) status_->SetProgress(progress);
+}
+
+void CLoaderRecBase::Run::Text(const wchar_t* text) const {
+  if (status_ != nullptr) status_->SetStatusText(text);
 }
 
 void CLoaderRecBase::Run::CheckAbort() const {

@@ -80,8 +80,10 @@ class CLoaderRecBase : public IThreadedProcess {
   class Run {
    public:
     Run(IThreadedProcessStatus* status, IAbort* abort) : status_(status), abort_(abort) {}
+    // The progress, then the status text.
     void Step(LONG progress, const wchar_t* text) const;
     void Progress(LONG progress) const;
+    void Text(const wchar_t* text) const;
     // exception_rt_user_abort when the user asked to abort.
     void CheckAbort() const;
 

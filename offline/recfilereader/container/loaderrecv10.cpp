@@ -22,7 +22,7 @@ void CLoaderRecV10::Finish(DWORD discard) {
 
 void CLoaderRecV10::Load(const Run& run) {
   LoadSources();
-  run.Step(0, L"Building navigation table");
+  run.Text(L"Building navigation table");
   WalkChain(run);
 }
 
