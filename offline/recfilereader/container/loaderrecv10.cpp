@@ -1,7 +1,5 @@
 #include "container/loaderrecv10.h"
 
-#include <set>
-
 #include "base/exceptions.h"
 #include "container/recstream.h"
 
@@ -41,16 +39,17 @@ void CLoaderRecV10::LoadSources() {
 void CLoaderRecV10::WalkChain(const Run& run) {
   CMarkersLoader markers(access(), stream(), this->markers());
   const std::uint64_t file_size = stream().GetFileSize();
-  std::set<std::uint64_t> visited;
+  // The blocks of an honest chain lie side by side in the file, so together they are never
+  // larger than it: more means the chain loops or overlaps itself, and reading stops there.
+  std::uint64_t chained = version_block().header.TotalSize();
   RecBlock block;
   for (std::uint64_t link = version_block().header.Link; link != kRecEndMark; link = block.header.Link) {
-    // A writer links forward only, to blocks inside the file; anything else would loop or read
-    // what is no block.
     if (link < offset_base_ || link - offset_base_ >= file_size) throw exception_rec_corrupted();
     const std::uint64_t offset = link - offset_base_;
-    if (offset == version_block().Offset || !visited.insert(offset).second) throw exception_rec_corrupted();
     stream().SetPosition(offset);
     stream().ReadBlockForward(block);
+    chained += block.header.TotalSize();
+    if (chained > file_size) throw exception_rec_corrupted();
     ProcessChainBlock(block, markers);
     run.CheckAbort();
     run.Progress(static_cast<LONG>(static_cast<double>(offset) / static_cast<double>(file_size) *

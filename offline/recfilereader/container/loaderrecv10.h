@@ -25,7 +25,7 @@ class CLoaderRecV10 final : public CLoaderRecBase {
   void Load(const Run& run) override;
   void LoadSources();
   // Walks the system-block chain from the version block's Link to the end mark. A link below
-  // the base, past the file or back to a block already visited: exception_rec_corrupted.
+  // the base or past the file, or a chain longer than the file: exception_rec_corrupted.
   void WalkChain(const Run& run);
   void ProcessChainBlock(const RecBlock& block, CMarkersLoader& markers);
 
