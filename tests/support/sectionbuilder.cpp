@@ -91,4 +91,36 @@ std::uint64_t AddMetadataTable(RecBuilder& rec, const std::vector<std::pair<std:
   return rec.Add({.type = type, .payload = payload});
 }
 
+BlockSpec FileHeaderBlock(int format, std::uint64_t offset_base) {
+  // The identifiers in their memory layout: the first three groups little-endian.
+  static const std::uint8_t kFormats[3][16] = {
+      {0x33, 0x41, 0xF3, 0xFA, 0xC1, 0x87, 0x34, 0x4E, 0xB7, 0x23, 0x8E, 0xE4, 0xB2, 0x7B, 0x29, 0xFA},
+      {0x31, 0x97, 0xEA, 0xE7, 0x11, 0x50, 0xF0, 0x46, 0xA4, 0x0A, 0xDF, 0x92, 0x26, 0x4B, 0x97, 0x9F},
+      {0x87, 0xB4, 0xCB, 0xF3, 0x4C, 0xC1, 0x91, 0x4D, 0x94, 0x65, 0xA6, 0x72, 0xEB, 0xB4, 0x29, 0x72}};
+  Bytes payload(16, 0x5A);
+  if (format >= 0 && format < 3) payload.assign(kFormats[format], kFormats[format] + 16);
+  payload.resize(24);
+  AppendLe(payload, offset_base, 8);
+  payload.resize(48);
+  return {.type = 0xCBBF, .payload = payload};
+}
+
+BlockSpec SectionIndexBlock(std::uint16_t type, const std::vector<std::uint64_t>& slots, std::size_t size) {
+  Bytes payload;
+  for (std::size_t i = 0; i * 8 + 8 <= size; ++i) AppendLe(payload, i < slots.size() ? slots[i] : 0xE0F0E0F0E0F0E0F0ull, 8);
+  return {.type = type, .payload = payload};
+}
+
+Bytes WithOffsetBase(const RecBuilder& rec, std::uint64_t offset_base) {
+  Bytes bytes = rec.bytes();
+  for (const std::uint64_t offset : rec.offsets()) {
+    std::uint64_t link = 0;
+    for (int i = 7; i >= 0; --i) link = link << 8 | bytes[offset + 16 + i];
+    const bool system = (bytes[offset + 2] | bytes[offset + 3] << 8) != 0xDAB1;
+    if (!system || link == 0xE0F0E0F0E0F0E0F0ull) continue;
+    for (int i = 0; i < 8; ++i) bytes[offset + 16 + i] = static_cast<std::uint8_t>((link + offset_base) >> (8 * i));
+  }
+  return bytes;
+}
+
 }  // namespace rectest

@@ -55,6 +55,15 @@ std::vector<std::uint64_t> AddMetadataItems(RecBuilder& rec, const std::vector<M
 std::uint64_t AddMetadataTable(RecBuilder& rec, const std::vector<std::pair<std::uint32_t, std::uint64_t>>& records,
                                std::uint16_t type = 0xCB9D);
 
+// The file header block: format identifier number `format` (0 to 2; any other number gives an
+// identifier that is none of them), then the offset base of 1.0 files.
+BlockSpec FileHeaderBlock(int format = 0, std::uint64_t offset_base = 0);
+// A section index block of `type`: `slots`, then end marks up to `size` bytes.
+BlockSpec SectionIndexBlock(std::uint16_t type, const std::vector<std::uint64_t>& slots, std::size_t size);
+// The builder's bytes with every system block's forward link raised by `offset_base`, as 1.0
+// files store their links.
+Bytes WithOffsetBase(const RecBuilder& rec, std::uint64_t offset_base);
+
 }  // namespace rectest
 
 #endif  // RECFILEREADER_TESTS_SUPPORT_SECTIONBUILDER_H

@@ -1,0 +1,339 @@
+// The version loaders over builder-made recordings of each version: what each option word
+// loads, what a host sees of the progress, and how damaged files end.
+#include "container/versionloader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "base/exceptions.h"
+#include "container/recstream.h"
+#include "host/tpssamethread.h"
+#include "platform/storage/comobject.h"
+#include "platform/textconv.h"
+#include "properties/propstoragesaver.h"
+#include "sources/fileconfigsaver.h"
+#include "support/fakeowner.h"
+#include "support/memfilesystem.h"
+#include "support/propvarianttext.h"
+#include "support/sectionbuilder.h"
+
+namespace recfilereader {
+namespace {
+
+using namespace rectest;
+
+constexpr std::uint64_t kEnd = 0xE0F0E0F0E0F0E0F0ull;
+constexpr std::uint64_t kBase = 0x1'4000'0000ull;  // 5 GiB: stored offsets need all 64 bits
+constexpr std::uint32_t kProps = 0x9D000000, kMarks = 0x9D0C0000;
+
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Configuration() {
+  DeviceList devices(1);
+  devices[0][L"Name"] = Lpwstr(L"Gps");
+  devices[0][L"Handle"] = Fixed(VT_I4, 1);
+  devices[0][L"Class"] = Lpstr("GpsReceiver");
+  Bytes payload;
+  CFileConfigSaver().SaveFileConfig(nullptr, devices, payload);
+  return payload;
+}
+
+// A compound document with one property-set storage per entry.
+Bytes Document(const std::map<std::wstring, PropertyMap>& storages) {
+  MemoryDocument document;
+  for (const auto& [name, properties] : storages) {
+    ComPtr<IStorage> storage;
+    EXPECT_EQ(document.root()->CreateStorage(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                             storage.Out()), S_OK);
+    CPropStorageSaver().Save(storage.get(), kMetadataFormatId, properties);
+  }
+  return document.Finish();
+}
+
+BlockSpec Data(std::uint64_t timestamp) {
+  return {.type = 0xDAB1, .sequence = 0, .link = timestamp, .tag = 1, .payload = PlainPayload(8, 1)};
+}
+
+Bytes Relink(Bytes bytes, std::uint64_t block, std::uint64_t link) {
+  for (int i = 0; i < 8; ++i) bytes[block + 16 + i] = static_cast<std::uint8_t>(link >> (8 * i));
+  return bytes;
+}
+
+struct Recording {
+  Bytes bytes;
+  std::vector<std::uint64_t> offsets;  // of every block, in file order
+};
+
+// A 1.0 recording: the configuration block, two packages, then the chain's navigation (with a
+// timestamp-0 entry), marker, marker info and filler blocks.
+Recording BuildV10(bool chain = true) {
+  RecBuilder rec;
+  rec.Add(FileHeaderBlock(2, kBase));
+  rec.Add({.type = 0xCBF1, .payload = Configuration()});
+  const std::uint64_t first = rec.Add(Data(1000)), second = rec.Add(Data(2000));
+  if (chain) {
+    rec.Add(NavigationBlock({{0, first + kBase}, {1000, first + kBase}, {2000, second + kBase}}));
+    rec.Add(MarkerBlock(1500, true));
+    rec.Add({.type = 0xCB61, .payload = {'f', 0, 'i', 0, 'r', 0, 's', 0, 't', 0}});
+    rec.Add({.type = 0xCBFA, .payload = Bytes(3)});
+  }
+  return {WithOffsetBase(rec, kBase), rec.offsets()};
+}
+
+struct V2Spec {
+  std::uint16_t index_type = 0xCB02;
+  std::size_t index_size = 128;
+  bool metadata = true;
+  std::map<std::size_t, std::uint64_t> forced_slots{};
+  bool end_after_navigation = false;  // the file ends inside the navigation run
+};
+
+// A 2.x recording: a filler, the section index, two packages, then configuration, navigation,
+// markers and metadata as a writer lays them down, and the end block.
+Recording BuildV2(const V2Spec& spec) {
+  std::vector<std::uint64_t> slots(4, kEnd);
+  for (int pass = 0;; ++pass) {  // the second pass knows where the sections are
+    RecBuilder rec;
+    rec.Add(FileHeaderBlock(1));
+    rec.Add({.type = 0xCBFA, .payload = Bytes(5)});
+    for (const auto& [slot, value] : spec.forced_slots) slots[slot] = value;
+    rec.Add(SectionIndexBlock(spec.index_type, slots, spec.index_size));
+    const std::uint64_t first = rec.Add(Data(1000)), second = rec.Add(Data(2000));
+    std::vector<std::uint64_t> found(4, kEnd);
+    found[0] = rec.Add({.type = 0xCBF1, .payload = Configuration()});
+    found[1] = rec.Add(NavigationBlock({{1000, first}}));
+    rec.Add({.type = 0xCBFA});
+    rec.Add(NavigationBlock({{2000, second}}));
+    if (!spec.end_after_navigation) {
+      found[2] = rec.Add(MarkerBlock(1500));
+      rec.Add(MarkerInfoBlock({{.timestamp = 1500, .data = Text("first")}}));
+      if (spec.metadata) {
+        const auto items = AddMetadataItems(rec, {
+            {.data = Document({{L"Recording properties", {{L"Description", Lpwstr(L"run 7")}}},
+                               {L"System properties", {{L"Station", Lpwstr(L"north")}}}})},
+            {.type_code = kMarks, .data = Document({{L"1500", {{L"Note", Lpwstr(L"loud")}}}})}});
+        const std::uint64_t props = rec.Add({.type = 0xCB9E, .payload = MetadataReference(kProps, {items[0]})});
+        const std::uint64_t marks = rec.Add({.type = 0xCB9E, .payload = MetadataReference(kMarks, {items[1]})});
+        found[3] = AddMetadataTable(rec, {{kProps, props}, {kMarks, marks}});
+      }
+      rec.Add({.type = 0xCBEF, .payload = Bytes(40)});
+    }
+    if (pass == 1) return {rec.bytes(), rec.offsets()};
+    slots = found;
+  }
+}
+
+// Records what a host's progress window would show: "p<value>" and the status texts.
+struct FakeStatus final : IThreadedProcessStatus {
+  void SetProgress(LONG progress) override { shown.push_back("p" + std::to_string(progress)); }
+  void SetStatusText(const wchar_t* text) override { shown.push_back(WideToUtf8(text)); }
+  void Notify(DWORD) override {}
+  void Refresh() override {}
+  std::vector<std::string> shown;
+};
+
+// Aborts at its `at`-th question (counting from 1).
+struct FakeAbort final : IAbort {
+  explicit FakeAbort(int at) : at_(at) {}
+  bool IsAborted() override { return ++asked_ >= at_; }
+  bool Sleep(DWORD) override { return true; }
+  bool WaitForObject(HANDLE, DWORD, DWORD*) override { return false; }
+  bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD*) override { return false; }
+  int at_, asked_ = 0;
+};
+
+class LoadersTest : public ::testing::Test {
+ protected:
+  // Chooses the loader as opening does and runs it as the same-thread service does; describes
+  // the outcome and every table ("throws <text>" when no loader was chosen).
+  std::string Load(const Bytes& bytes, DWORD options, IThreadedProcessStatus* status = nullptr,
+                   IAbort* abort = nullptr) {
+    files.Add(L"r", bytes);
+    owner.SetCache(65536, 0);
+    CachingFileReaderPlatform platform;
+    platform.files = &files;
+    platform.start_worker = false;
+    stream = std::make_unique<CRecStream>(&owner, platform);
+    stream->OpenFile(L"r");
+    navigation.clear();
+    try {
+      chosen = ChooseVersionLoader(&owner, *stream, navigation, options);
+    } catch (const wexception& e) {
+      return "throws " + WideToUtf8(e.wtext());
+    }
+    CTpsStatusStub status_stub;
+    CTpsAbortStub abort_stub;
+    chosen.loader->Start(0);
+    chosen.loader->Execute(status ? status : &status_stub, abort ? abort : &abort_stub);
+    chosen.loader->Finish(0);
+    return Tables();
+  }
+
+  std::string Tables() {
+    CLoaderRecBase& loader = *chosen.loader;
+    std::ostringstream out;
+    out << loader.outcome_code() << (loader.outcome_text().empty() ? "" : " ") << WideToUtf8(loader.outcome_text());
+    out << " | src";
+    for (const auto& device : loader.sources()) out << " " << Describe(device.at(L"Name").get());
+    out << " | nav";
+    for (const auto& [timestamp, offset] : navigation) out << " " << timestamp;
+    out << " | mk";
+    for (const auto& [timestamp, properties] : loader.markers()) {
+      out << " " << timestamp;
+      for (const auto& [name, value] : properties) out << " " << WideToUtf8(name) << "=" << Describe(value.get());
+    }
+    for (CPropManager* table : {&loader.recording_properties(), &loader.system_properties()}) {
+      out << (table == &loader.recording_properties() ? " | rec" : " | sys");
+      for (const auto& [name, value] : table->table()) out << " " << WideToUtf8(name) << "=" << Describe(value.get());
+    }
+    return out.str();
+  }
+
+  FakeOwner owner;
+  MemFileSystem files;
+  std::unique_ptr<CRecStream> stream;
+  NavigationMap navigation;
+  VersionLoader chosen;
+};
+
+const std::string kGps = " | src 31 \"Gps\"";
+const std::string kNav = " | nav 1000 2000";
+const std::string kNoTables = " | src | nav | mk | rec | sys";
+
+struct LoadCase {
+  const char* name;
+  Bytes bytes;
+  DWORD options;
+  std::string tables;  // what Load describes, or its start
+};
+
+// The option words the reader uses, over a file of each version: 1.0 with its offset base
+// above 4 GiB, 2.0 with a fourth slot that names nothing, 2.1 with metadata.
+TEST_F(LoadersTest, EachVersionLoadsWhatTheOptionWordAsks) {
+  const Bytes v10 = BuildV10().bytes, v21 = BuildV2({}).bytes;
+  const Bytes v20 = BuildV2({.index_type = 0xCB01, .index_size = 32, .forced_slots = {{3, 5}}}).bytes;
+  const std::string markers = " | mk 1500 Description=31 \"first\"", none = " | mk | rec | sys";
+  const std::string props = " | rec Description=31 \"run 7\" | sys Station=31 \"north\"";
+  const LoadCase cases[] = {
+      {"1.0", v10, 0x2FF, "0" + kGps + kNav + markers + " | rec | sys"},
+      {"1.0", v10, 3, "0" + kGps + kNav + none},
+      {"1.0", v10, 0x1F1, "0" + kGps + " | nav" + none},
+      {"1.0", v10, 2, "0 | src" + kNav + none},
+      {"1.0", v10, 0, "0" + kNoTables},
+      {"2.0", v20, 0x2FF, "0" + kGps + kNav + markers + " | rec | sys"},
+      {"2.0", v20, 0x1F1, "0" + kGps + " | nav" + none},
+      {"2.1", v21, 0x2FF, "0" + kGps + kNav + markers + " Note=31 \"loud\"" + props},
+      {"2.1", v21, 3, "0" + kGps + kNav + none},
+      {"2.1", v21, 0x1F1, "0" + kGps + " | nav | mk" + props},
+      {"2.1", v21, 2, "0 | src" + kNav + none},
+  };
+  for (const LoadCase& c : cases) EXPECT_EQ(Load(c.bytes, c.options), c.tables) << c.name << " " << c.options;
+  Load(v10, kLoadFull);
+  EXPECT_EQ(navigation, (NavigationMap{{1000, BuildV10().offsets[2]}, {2000, BuildV10().offsets[3]}}));
+}
+
+// Discarding empties what the version loads (1.0 markers are the reader's to drop).
+TEST_F(LoadersTest, DiscardingEmptiesTheTables) {
+  for (const auto& [bytes, tables] : std::vector<std::pair<Bytes, std::string>>{
+           {BuildV10().bytes, "0 | src | nav | mk 1500 Description=31 \"first\" | rec | sys"},
+           {BuildV2({.index_type = 0xCB01, .index_size = 32}).bytes, "0" + kNoTables},
+           {BuildV2({}).bytes, "0" + kNoTables}}) {
+    Load(bytes, kLoadFull);
+    chosen.loader->Finish(1);
+    EXPECT_EQ(Tables(), tables);
+  }
+}
+
+TEST_F(LoadersTest, ProgressAndStatusTextsAsAHostSeesThem) {
+  FakeStatus v21, v20, v10;
+  Load(BuildV2({}).bytes, kLoadFull, &v21);
+  EXPECT_EQ(v21.shown, (std::vector<std::string>{"p0", "Loading sources data", "p1250", "Loading navigation data",
+                                                  "p2500", "Loading markers data", "p3750", "Loading metadata",
+                                                  "p5000", "Loading finished"}));
+  Load(BuildV2({.index_type = 0xCB01, .index_size = 32}).bytes, kLoadFull, &v20);
+  EXPECT_EQ(v20.shown, (std::vector<std::string>{"p0", "Loading sources data", "p1650", "Loading navigation data",
+                                                  "p3300", "Loading markers data", "p5000", "Loading finished"}));
+  const Recording file = BuildV10();
+  Load(file.bytes, kLoadFull, &v10);
+  std::vector<std::string> walk{"Building navigation table"};
+  for (std::size_t block = 4; block < 8; ++block) walk.push_back("p" + std::to_string(file.offsets[block] * 5000 / file.bytes.size()));
+  EXPECT_EQ(v10.shown, walk);
+}
+
+TEST_F(LoadersTest, AnAbortDuringTheChainWalkEndsTheLoad) {
+  FakeAbort abort(2);
+  EXPECT_EQ(Load(BuildV10().bytes, kLoadFull, nullptr, &abort).substr(0, 17), "3 Aborted by user");
+  EXPECT_EQ(abort.asked_, 2);
+}
+
+TEST_F(LoadersTest, DamagedAndUnusualFiles) {
+  const Recording v10 = BuildV10(), v21 = BuildV2({});
+  RecBuilder other_type, short_header, unknown, fillers_only;
+  other_type.Add({.type = 0xCBF1, .payload = Bytes(48)});
+  short_header.Add({.type = 0xCBBF, .payload = Bytes(47)});
+  unknown.Add(FileHeaderBlock(3));
+  fillers_only.Add(FileHeaderBlock(1));
+  fillers_only.Add({.type = 0xCBFA});
+  RecBuilder data_version = fillers_only;
+  data_version.Add(Data(5));
+  const std::uint64_t past = v21.bytes.size() + 64, marker_block = v21.offsets[9];
+  const LoadCase cases[] = {
+      {"first block is no file header", other_type.bytes(), 0x2FF, "throws Not a valid recording"},
+      {"file header of 47 bytes", short_header.bytes(), 0x2FF, "throws Not a valid recording"},
+      {"unknown identifier", unknown.bytes(), 0x2FF, "throws Invalid recording signature"},
+      {"data block as version block", data_version.bytes(), 0x2FF, "throws Recording corrupted"},
+      {"no version block", fillers_only.bytes(), 0x2FF, "throws "},
+      {"2.0 index of 128 bytes", BuildV2({.index_type = 0xCB01}).bytes, 0, "1 Recording corrupted"},
+      {"2.1 index of 32 bytes", BuildV2({.index_size = 32}).bytes, 0, "1 Recording corrupted"},
+      {"no configuration", BuildV2({.forced_slots = {{0, kEnd}}}).bytes, 1, "1 Configuration data offset is invalid"},
+      {"configuration slot names a marker block", BuildV2({.forced_slots = {{0, marker_block}}}).bytes, 1,
+       "1 Recording corrupted"},
+      {"configuration past the end", BuildV2({.forced_slots = {{0, past}}}).bytes, 1,
+       "1 Read request beyond the end of the file"},
+      {"no navigation", BuildV2({.forced_slots = {{1, kEnd}}}).bytes, 2, "1 Navigation data offset is invalid"},
+      {"navigation past the end", BuildV2({.forced_slots = {{1, past}}}).bytes, 2, "1 Navigation data offset is invalid"},
+      {"navigation slot names a marker block", BuildV2({.forced_slots = {{1, marker_block}}}).bytes, 2, "1 Failed"},
+      {"navigation cut off by the end of the file", BuildV2({.end_after_navigation = true}).bytes, 2,
+       "0 | src" + kNav + " | mk | rec | sys"},
+      {"no markers", BuildV2({.forced_slots = {{2, kEnd}}}).bytes, 4, "1 Markers data offset is invalid"},
+      {"no metadata, sections only", BuildV2({.metadata = false}).bytes, 3, "0" + kGps + kNav + " | mk | rec | sys"},
+      {"no metadata, full load", BuildV2({.metadata = false}).bytes, 0x2FF, "1 Metadata offset is invalid"},
+      {"only navigation asked of a file without other sections",
+       BuildV2({.forced_slots = {{0, kEnd}, {2, kEnd}, {3, kEnd}}}).bytes, 2, "0 | src" + kNav + " | mk | rec | sys"},
+      {"1.0 chain of the version block alone", BuildV10(false).bytes, 0x2FF, "0" + kGps + " | nav | mk | rec | sys"},
+      {"1.0 chain that loops", Relink(v10.bytes, v10.offsets[6], v10.offsets[4] + kBase), 0x2FF, "1 Recording corrupted"},
+      {"1.0 chain back to the version block", Relink(v10.bytes, v10.offsets[4], v10.offsets[1] + kBase), 0x2FF,
+       "1 Recording corrupted"},
+      {"1.0 link below the base", Relink(v10.bytes, v10.offsets[1], kBase - 32), 0x2FF, "1 Recording corrupted"},
+      {"1.0 link past the file", Relink(v10.bytes, v10.offsets[1], kBase + v10.bytes.size()), 0x2FF,
+       "1 Recording corrupted"},
+  };
+  for (const LoadCase& c : cases) {
+    EXPECT_EQ(Load(c.bytes, c.options).substr(0, c.tables.size()), c.tables) << c.name;
+  }
+  // The cut-off navigation data is a warning.
+  EXPECT_TRUE(std::ranges::any_of(owner.Reports(), [](const HostReport& r) {
+    return r.severity == 2 && r.text == L"Loading navigation data... Reached end of file, navigation data was not "
+                                        L"loaded completely (2 entries loaded)";
+  }));
+}
+
+// Every failed read, wherever it falls, ends the load with a run-time outcome; none escapes.
+TEST_F(LoadersTest, ReadFailuresEndInAnOutcome) {
+  const Bytes bytes = BuildV2({}).bytes;
+  for (int nth = 1;; ++nth) {
+    files.FailRead(nth, {.error = EIO});
+    const std::string tables = Load(bytes, kLoadFull);
+    if (tables.starts_with("0 ")) break;
+    EXPECT_TRUE(tables.starts_with("2 ") || tables.starts_with("throws ")) << nth << ": " << tables;
+    ASSERT_LT(nth, 1000);
+  }
+}
+
+}  // namespace
+}  // namespace recfilereader
