@@ -99,7 +99,7 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
   ASSERT_TRUE(direct->SetDirectProperty(kDirectCanExtractRecPart, &value));
   // An operation not offered yet fails honestly; closing succeeds and clears the error.
   auto* error = static_cast<IRecordingError*>(reader->GetInterface(L"IRecordingError"));
-  EXPECT_EQ(reader->SaveRecording(), 0);
+  EXPECT_EQ(reader->RepairRecording(L"/nonexistent.rec"), false);
   EXPECT_EQ(error->GetErrorCode(), 10);
   EXPECT_STREQ(error->GetErrorText(), L"Not implemented");
   EXPECT_EQ(reader->Close(), 1);

@@ -13,15 +13,19 @@ CRecFileReader::CRecFileReader(IInterfaceAccess* host)
       last_error_(&context_),
       external_(&context_, host),
       stream_(&context_),
+      package_(external_.memory_manager()),
       temp_files_(&context_),
       sources_(&context_),
-      markers_(&context_) {
+      markers_(&context_),
+      writer_(&context_),
+      decompressor_(&context_, nullptr) {
   RegisterOwnInterfaces();
   RegisterPropertyTable();
   context_.Bind();
   // The memory manager the host and the reader's objects share, whichever it turned out to be.
   registry_.RegisterInterface(L"IExMemoryMgr", external_.GetInterface(L"IRCMemoryMgr"), true);
   LoadCompressionLibrary();
+  decompressor_.SetCompressionAlgo(compression_);
 }
 
 // Each step of ending the reader stands alone: one that fails (memory running out, say) must
@@ -104,22 +108,10 @@ void CRecFileReader::UnloadCompressionLibrary() noexcept {
       return true;
     });
   }
+  decompressor_.SetCompressionAlgo(nullptr);
   compression_access_ = nullptr;
   compression_ = nullptr;
   compression_library_.Unload();
-}
-
-// Forgets the open recording and publishes the closed state.
-void CRecFileReader::CloseRecording() {
-  SetDirect(kDirectBeginTimestamp, ULONGLONG{0});
-  SetDirect(kDirectEndTimestamp, ULONGLONG{0});
-  for (LONG number : {kDirectEndOfFile, kDirectBeginOfFile, kDirectCanChangeRecProp, kDirectCanChangeMarkers,
-                      kDirectCanChangeMarkerProp, kDirectCanExtractRecPart})
-    SetDirect(number, false);
-  stream_.CloseFile();
-  markers_.SetMarkers({});
-  sources_.ReplaceSources({});
-  open_state_ = 0;
 }
 
 template <class R>
@@ -137,40 +129,9 @@ bool CRecFileReader::GetPerformanceTable(PerformanceQuery* query) {
   return Contained(false, [&] { return stream_.GetPerformanceTable(query); });
 }
 
-BOOL CRecFileReader::IsFileSupported(const wchar_t*, BOOL*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::Open(const wchar_t*, ULONG) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::OpenEx(const wchar_t*, ULONG, ULONG) { return Unavailable<BOOL>(0); }
-
-BOOL CRecFileReader::Close() {
-  return Guard<BOOL>(last_error_, 0, [&] {
-    CloseRecording();
-    return 1;
-  });
-}
-
-BOOL CRecFileReader::ReadDataPackage(ULONG, DataPackageRecord*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetRecordingProperties(IRecordingObjectProperties**) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::ReleaseRecordingProperties(IRecordingObjectProperties*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetSystemProperties(IObjectProperties**) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::ReleaseSystemProperties(IObjectProperties*) { return Unavailable<BOOL>(0); }
 BOOL CRecFileReader::ReservedQuery() { return 0; }
-BOOL CRecFileReader::WriteDataPackages(const DataPackageRecord*, ULONG) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetSystemPropertiesEx(IRecordingObjectProperties**) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::ReleaseSystemPropertiesEx(IRecordingObjectProperties*) { return Unavailable<BOOL>(0); }
-
-BOOL CRecFileReader::JumpToReferenceTimestamp(ULONGLONG) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetCurrentTimestamp(ULONGLONG*) { return Unavailable<BOOL>(0); }
-
-ULONG CRecFileReader::GetPositionSize() { return Unavailable<ULONG>(0); }
-BOOL CRecFileReader::GetPosition(void*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::SetPosition(const void*, ULONG) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetNextPosition(const void*, void*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::GetPrevPosition(const void*, void*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::IsPositionEqual(const void*, const void*, BOOL*) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::IsPositionLess(const void*, const void*, BOOL*) { return Unavailable<BOOL>(0); }
 
 BOOL CRecFileReader::ExtractRecordingPart(const wchar_t*, ULONGLONG, ULONGLONG) { return Unavailable<BOOL>(0); }
-BOOL CRecFileReader::SaveRecording() { return Unavailable<BOOL>(0); }
 bool CRecFileReader::RepairRecording(const wchar_t*) { return Unavailable(false); }
 
 }  // namespace recfilereader

@@ -6,13 +6,18 @@
 
 #include <string>
 
+#include "container/navigationtable.h"
 #include "container/recstream.h"
+#include "data/datapackage.h"
+#include "data/packagedecompressor.h"
+#include "data/sourceclassmap.h"
 #include "host/extinterfaceaccess.h"
 #include "base/interfaceregistry.h"
 #include "base/lasterror.h"
 #include "base/servicecontext.h"
 #include "host/tempfilesmgrwrp.h"
 #include "platform/dynamiclibrary.h"
+#include "properties/propmanager.h"
 #include "properties/recfilereaderprop.h"
 #include "sources/recmarkersmgr.h"
 #include "sources/recsourcesmgr.h"
@@ -22,8 +27,21 @@
 #include "recfilereader/performance.h"
 #include "recfilereader/reader.h"
 #include "recfilereader/writing.h"
+#include "writing/recordingwriter.h"
 
 namespace recfilereader {
+
+class CLoaderRecBase;
+
+// The open state: how the recording was opened, which decides what the reader offers.
+enum OpenState : ULONG {
+  kOpenClosed = 0,
+  kOpenFullLoad = 1,     // read, load flags 63 or 32
+  kOpenNavigation = 2,   // read, load flags 36: sources and navigation
+  kOpenNoPackages = 3,   // read, load flags 7 or 3: tables only, no navigation tuning
+  kOpenOtherLoad = 4,    // read, any other load flags
+  kOpenWriting = 5,
+};
 
 // Where the compression library is looked for when RECFILEREADER_COMPRESSION_LIBRARY is unset.
 constexpr const char kCompressionLibraryName[] = "libCompressionLibrary.so";
@@ -92,6 +110,8 @@ class CRecFileReader final : public IInterfaceAccess,
   CRecStream& stream() { return stream_; }
   ICompressionAlgo* compression() const { return compression_; }
   ULONG open_state() const { return open_state_; }
+  const NavigationMap& navigation() const { return navigation_; }
+  const CDataPackage& current_package() const { return package_; }
 
  private:
   void RegisterOwnInterfaces();
@@ -102,6 +122,36 @@ class CRecFileReader final : public IInterfaceAccess,
   void LoadCompressionLibrary();
   void UnloadCompressionLibrary() noexcept;
   void CloseRecording();
+  void OpenForReading(const wchar_t* path, ULONG load_flags);
+  // Reads the header, picks the loader and runs it; on success the reader holds the tables.
+  void LoadRecording(ULONG load_flags);
+  void RunLoader(CLoaderRecBase& loader, ULONG load_flags);
+  void TakeOverTables(CLoaderRecBase& loader);
+  // Tunes the navigation map, reads the first package and publishes the time span.
+  void PositionAtFirstPackage();
+  // True when a recording is open, for reading or writing.
+  bool IsOpen() const { return open_state_ != kOpenClosed; }
+  // "No file opened" unless a recording is open.
+  void RequireOpen() const;
+
+  // The cursor: the current package and the two flags that say it stands before the first
+  // package or after the last.
+  void SetCursorFlags(bool begin_of_file, bool end_of_file);
+  void PublishCursorAtPackage();
+  // The tuned navigation map's bounds: the first package and just past the last.
+  std::uint64_t DataStart() const;
+  std::uint64_t DataEnd() const;
+  // Reads the next data block in `direction` within the data into the current package.
+  bool ReadPackage(ULONG direction);
+  void ReadPackageForward(DataPackageRecord& record);
+  void ReadPackageBackward(DataPackageRecord& record);
+  BOOL RecoverFromDamage(ULONG direction, DataPackageRecord* record);
+  void ResynchroniseOnNavigation(ULONG direction);
+  template <class Body>
+  BOOL MoveCursor(Body&& body);
+  template <class Body>
+  BOOL QueryAround(Body&& body);
+  void SetPositionAtEnd(std::uint64_t target);
   // Runs a guarded body that reports an operation this build does not offer yet.
   template <class R>
   R Unavailable(R failure);
@@ -113,16 +163,30 @@ class CRecFileReader final : public IInterfaceAccess,
   CExtInterfaceAccess external_;
   CRecStream stream_;
   ULONG open_state_ = 0;
+  // The loaded recording.
+  NavigationMap navigation_;
+  CPropManager recording_properties_;
+  CPropManager system_properties_;
+  ULONG recording_properties_out_ = 0;
+  ULONG system_properties_out_ = 0;
+  DWORD recording_properties_hash_ = 0;
+  CDataPackage package_;
+  bool begin_of_file_ = false;
+  bool end_of_file_ = false;
   CTempFilesMgrWrp temp_files_;
   // The recording's sources and markers, which hosts reach through the reader's catalogue.
   CRecSourcesMgr sources_;
   CRecMarkersMgr markers_;
+  CRecordingWriter writer_;
   DynamicLibrary compression_library_;
   IInterfaceAccess* compression_access_ = nullptr;
   ICompressionAlgo* compression_ = nullptr;
+  CPackageDecompressor decompressor_;
+  SourceClassMap source_classes_;
+  // Whether the recording is signed with the second format identifier, the one whose packages
+  // may be compressed.
   bool second_format_ = false;
   bool dont_decompress_ = false;
-  bool pending_unknown_method_report_ = true;
 };
 
 }  // namespace recfilereader
