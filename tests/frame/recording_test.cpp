@@ -2,6 +2,7 @@
 // again for reading, walked, positioned, edited and saved, all through the public interfaces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -190,6 +191,117 @@ TEST_F(RecordingTest, PositionsAndJumpsAgreeWithTheWalk) {
   ASSERT_TRUE(positions->SetPosition(&at[5], 8));
   ASSERT_TRUE(r.Read(kReadForward, got));
   EXPECT_TRUE(got == packages[5]);
+}
+
+// Offsets of the data blocks of a file, found by walking its block headers.
+std::vector<std::size_t> DataBlockOffsets(const Bytes& bytes) {
+  std::vector<std::size_t> offsets;
+  for (std::size_t at = 0; at + 32 <= bytes.size();) {
+    if (bytes[at + 2] == 0xB1 && bytes[at + 3] == 0xDA) offsets.push_back(at);
+    std::uint32_t length = 0;
+    std::memcpy(&length, &bytes[at + 28], 4);
+    at += 32 + length;
+  }
+  return offsets;
+}
+
+// A damaged block costs at most the packages up to the next navigation entry, and the host
+// sees the gap as records with SourceHandle 0: every other record is a package of the file,
+// in order, and the walk ends at the end of the data in either direction.
+TEST_F(RecordingTest, AWalkSkipsDamagedBlocksAndGoesOn) {
+  const auto packages = SamplePackages(30);
+  WriteRecording(path, packages);
+  const Bytes clean = rectest::ReadFileBytes(path);
+  const auto blocks = DataBlockOffsets(clean);
+  ASSERT_EQ(blocks.size(), packages.size());
+  // Damage: the header size (the block stream cannot read the block) or the extended header's
+  // data length (the package's lengths do not fit its payload).
+  const struct { std::size_t package, field; std::uint8_t value; } damages[] = {
+      {0, 32 + 16 + 3, 0x7F}, {13, 0, 0x21}, {13, 32 + 16 + 3, 0x7F}, {28, 0, 0x21}, {29, 32 + 16 + 3, 0x7F}};
+  for (const auto& damage : damages) {
+    for (ULONG direction : {kReadForward, kReadBackward}) {
+      Bytes bytes = clean;
+      bytes[blocks[damage.package] + damage.field] = damage.value;
+      rectest::WriteFileBytes(path, bytes);
+      Reader r;
+      const std::string label = std::to_string(damage.package) + "/" + std::to_string(damage.field) + "/" +
+                                std::to_string(direction);
+      ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << label << ": " << r.ErrorText();
+      if (direction == kReadBackward) {
+        ASSERT_TRUE(r.navigate()->JumpToReferenceTimestamp(r.Property(L"EndTimestamp")));
+      }
+      std::vector<std::size_t> seen;
+      std::size_t skipped = 0;
+      Package got;
+      for (std::size_t reads = 0; reads < 2 * packages.size() && r.Read(direction, got); ++reads) {
+        if (got.source == 0) {
+          ++skipped;
+          EXPECT_EQ(r.error()->GetErrorCode(), 20) << label;
+          continue;
+        }
+        const auto match = std::find(packages.begin(), packages.end(), got);
+        // The package whose lengths do not fit comes as its header's fields without data.
+        const bool shell = got.data.empty() && got.timestamp == packages[damage.package].timestamp;
+        ASSERT_TRUE(match != packages.end() || shell) << label << ": a record that is no package of the file";
+        if (!shell) seen.push_back(static_cast<std::size_t>(match - packages.begin()));
+      }
+      EXPECT_EQ(r.Property(direction == kReadForward ? L"EndOfFile" : L"BeginOfFile"), 1u) << label;
+      // Forward, damage on the way is met and marked; backward, the block stream's scan passes
+      // an unreadable block by, and a damaged first or last package lies outside the data.
+      if (direction == kReadForward && damage.package == 13) {
+        EXPECT_GE(skipped, 1u) << label;
+      }
+      EXPECT_GE(seen.size(), packages.size() - 4) << label;
+      if (direction == kReadBackward) std::reverse(seen.begin(), seen.end());
+      EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << label;
+      EXPECT_EQ(std::find(seen.begin(), seen.end(), damage.package), seen.end()) << label;
+    }
+  }
+}
+
+TEST_F(RecordingTest, HostileArgumentsFailWithTheirReasonAndLeaveTheCursor) {
+  const auto packages = SamplePackages(6);
+  WriteRecording(path, packages);
+  Reader r;
+  std::uint64_t position = 0;
+  IRecordingObjectProperties* properties = nullptr;
+  EXPECT_FALSE(r.data()->GetRecordingProperties(&properties));
+  EXPECT_EQ(r.ErrorText(), "No file opened");
+  ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1));
+  Package got;
+  ASSERT_TRUE(r.Read(kReadForward, got));
+  const std::uint64_t cursor = r.Position();
+  const std::uint64_t inside = cursor + 40, past = 1ull << 40, before = 8, top = ~0ull;
+  const struct { const std::uint64_t* where; const char* text; } moves[] = {
+      {&inside, ""}, {&past, "Position is greater than file size"}, {&before, "Position is less than first"}};
+  for (const auto& move : moves) {
+    EXPECT_FALSE(r.positions()->SetPosition(move.where, 8)) << *move.where;
+    EXPECT_NE(r.ErrorText().find(move.text), std::string::npos) << r.ErrorText();
+    EXPECT_EQ(r.Position(), cursor);
+  }
+  for (ULONGLONG t : {ULONGLONG{0}, ULONGLONG{top}}) {
+    EXPECT_FALSE(r.navigate()->JumpToReferenceTimestamp(t));
+    EXPECT_NE(r.ErrorText().find("Timestamp not in the range"), std::string::npos);
+    EXPECT_EQ(r.Position(), cursor);
+  }
+  BOOL less = 0;
+  ASSERT_TRUE(r.Face<IRecordingPositionCmp>(L"IRecordingPositionCmp")->IsPositionLess(&before, &top, &less));
+  EXPECT_TRUE(less);
+  // Property interfaces: the right one, as often as handed out; a change marks the recording.
+  ASSERT_TRUE(r.data()->GetRecordingProperties(&properties));
+  EXPECT_FALSE(r.data()->ReleaseSystemPropertiesEx(properties));
+  EXPECT_EQ(r.ErrorText(), "Invalid argument");
+  PROPVARIANT value;
+  PropVariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = 5;
+  ASSERT_TRUE(properties->SetProperty(L"Take", &value));
+  EXPECT_EQ(r.Property(L"DataChanged"), 0u);
+  ASSERT_TRUE(r.data()->ReleaseRecordingProperties(properties));
+  EXPECT_EQ(r.Property(L"DataChanged"), 1u);
+  EXPECT_FALSE(r.data()->ReleaseRecordingProperties(properties));
+  EXPECT_EQ(r.ErrorText(), "Excess recording properties interface release");
+  EXPECT_EQ(position, 0u);
 }
 
 TEST_F(RecordingTest, AFailedOpenLeavesTheReaderClosedWithTheReason) {

@@ -15,7 +15,7 @@ constexpr SourceTag kConvert{"datapackage", "RecBlockToDataPackage"};
 constexpr SourceTag kFill{"datapackage", "CDataPackage::GetDataPackage"};
 // The text by which the reader recognises a package it can read past (the block's own lengths
 // are wrong, the blocks around it are fine).
-constexpr wchar_t kDataCorrupted[] = L"Recording's data corrupted";
+constexpr const wchar_t* kDataCorrupted = kPackageDataCorruptedText;
 
 void CopyBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t size) {
   if (size != 0) std::memcpy(to, from, size);
@@ -146,5 +146,9 @@ void CDataPackage::GetDataPackage(DataPackageRecord& record) const {
 }
 
 void RecBlockToDataPackage(const RecBlock& block, CDataPackage& package) { package.Load(block, nullptr); }
+
+bool IsPackageDataCorruption(const exception_rec_corrupted& failure) {
+  return failure.wtext() == kPackageDataCorruptedText;
+}
 
 }  // namespace recfilereader

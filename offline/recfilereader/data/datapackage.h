@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 
+#include "base/exceptions.h"
 #include "base/sharedbuffer.h"
 #include "container/recblock.h"
 #include "recfilereader/data.h"
@@ -103,6 +104,10 @@ class CDataPackage {
 // the package then keeps the block's positions and is valid, so that reading can go on past the
 // damage. Any other failure leaves the package reset.
 void RecBlockToDataPackage(const RecBlock& block, CDataPackage& package);
+
+// The text of a block whose package lengths do not fit its payload: reading goes on past it.
+inline constexpr wchar_t kPackageDataCorruptedText[] = L"Recording's data corrupted";
+bool IsPackageDataCorruption(const exception_rec_corrupted& failure);
 
 }  // namespace recfilereader
 

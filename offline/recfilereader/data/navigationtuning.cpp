@@ -17,13 +17,18 @@ constexpr SourceTag kWhere{"recfilereader", "CRecFileReader::TuneNaviData"};
 constexpr std::uint64_t kLargestTimestamp = std::numeric_limits<std::uint64_t>::max();
 
 // Reads packages in `direction` until one with a non-zero timestamp; false when none is left
-// within the bounds.
+// within the bounds. A package whose lengths do not fit its block is passed over like one
+// without a timestamp, so that one damaged package does not keep the recording from opening.
 bool ReadToNonZeroTimestamp(CRecStream& stream, ULONG direction, std::uint64_t start, std::uint64_t end,
                             CDataPackage& package) {
-  while (ReadPackageInDirection(stream, direction, start, end, package)) {
-    if (package.timestamp() != 0) return true;
+  for (;;) {
+    try {
+      if (!ReadPackageInDirection(stream, direction, start, end, package)) return false;
+      if (package.timestamp() != 0) return true;
+    } catch (const exception_rec_corrupted& failure) {
+      if (!IsPackageDataCorruption(failure)) throw;
+    }
   }
-  return false;
 }
 
 // The front: the first package with a non-zero timestamp, searched up to the end of the file
@@ -44,7 +49,12 @@ void TuneBack(CRecStream& stream, NavigationMap& map, CDataPackage& package) {
   stream.SetPosition(last_position);
   // A provisional end one past the last entry limits the forward search to the block there.
   if (last_timestamp != kLargestTimestamp) map[last_timestamp + 1] = last_position + 1;
-  bool found = ReadToNonZeroTimestamp(stream, kReadForward, data_start, last_position + 1, package);
+  bool found = false;
+  try {
+    found = ReadToNonZeroTimestamp(stream, kReadForward, data_start, last_position + 1, package);
+  } catch (const exception_rec_corrupted&) {
+    // A damaged block at the last entry: the data then ends with the package before it.
+  }
   if (!found) {
     stream.SetPosition(last_position);
     found = ReadToNonZeroTimestamp(stream, kReadBackward, data_start, last_position, package);

@@ -12,7 +12,6 @@ namespace recfilereader {
 
 namespace {
 
-constexpr const wchar_t kDataCorruptedText[] = L"Recording's data corrupted";
 constexpr std::wstring_view kBlockCorruptedText = L"Recording is corrupted,";
 
 SourceTag Where(const char* function) { return {"recfilereader", function}; }
@@ -90,7 +89,7 @@ BOOL CRecFileReader::ReadDataPackage(ULONG direction, DataPackageRecord* record)
 BOOL CRecFileReader::RecoverFromDamage(ULONG direction, DataPackageRecord* record) {
   if (record == nullptr || last_error_.GetErrorCode() != kErrorRecording || navigation_.empty()) return 0;
   const std::wstring_view text = last_error_.GetErrorText();
-  if (text == kDataCorruptedText) {
+  if (text == kPackageDataCorruptedText) {
     if (end_of_file_ && direction == kReadBackward) SetCursorFlags(begin_of_file_, false);
   } else if (text.find(kBlockCorruptedText) != std::wstring_view::npos) {
     ResynchroniseOnNavigation(direction);
