@@ -11,6 +11,7 @@
 #include "platform/textconv.h"
 #include "recfilereader/propvariant.h"
 #include "recfilereader/recfilereader.h"
+#include "support/samplerecordings.h"
 #include "support/tempdir.h"
 
 namespace recfilereader {
@@ -347,6 +348,117 @@ TEST_F(RecordingTest, AQuickOpenLoadsTablesWithoutTimestampsAndReadersCannotWrit
   EXPECT_EQ(r.Property(L"EndTimestamp"), 0u);
   DataPackageRecord record{};
   EXPECT_FALSE(r.data()->WriteDataPackages(&record, 1));
+}
+
+// A host property table's value as text, for the few kinds the tests set.
+std::string Text(IObjectProperties* table, const wchar_t* name) {
+  PROPVARIANT value;
+  PropVariantInit(&value);
+  if (table == nullptr || !table->GetProperty(name, &value)) return "<none>";
+  std::string text = value.vt == VT_LPWSTR ? WideToUtf8(value.pwszVal) : "vt" + std::to_string(value.vt);
+  PropVariantClear(&value);
+  return text;
+}
+
+// Builder-made files of each version, with first-format packages at 1000 and 2000 and a marker
+// at 1500, open with their time span tuned and their tables handed to the managers.
+TEST_F(RecordingTest, EachVersionOpensWithItsTimeSpanAndTables) {
+  const struct {
+    const char* name;
+    rectest::Bytes bytes;
+    const char* description;  // the recording property the file carries
+  } files[] = {
+      {"1.0", rectest::BuildV10().bytes, "<none>"},
+      {"2.0", rectest::BuildV2({.index_type = 0xCB01, .index_size = 32, .metadata = false}).bytes, "<none>"},
+      {"2.1", rectest::BuildV2({}).bytes, "run 7"},
+  };
+  for (const auto& file : files) {
+    rectest::WriteFileBytes(path, file.bytes);
+    Reader r;
+    BOOL supported = 0;
+    ASSERT_TRUE(r.Face<IRecordingSupport>(L"IRecordingSupport")->IsFileSupported(path.wstring().c_str(), &supported));
+    EXPECT_TRUE(supported) << file.name;
+    ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << file.name << ": " << r.ErrorText();
+    EXPECT_EQ(r.Property(L"BeginTimestamp"), 1000u) << file.name;
+    EXPECT_EQ(r.Property(L"EndTimestamp"), 2001u) << file.name;
+    EXPECT_EQ(r.Property(L"DataPackagesVersion"), 1u) << file.name;
+    ULONG count = 0;
+    ASSERT_TRUE(r.Face<IRecordingSources>(L"IRecordingSources")->GetSourceCount(&count));
+    EXPECT_EQ(count, 1u) << file.name;
+    auto* markers = r.Face<IRecordingMarker>(L"IRecordingMarker");
+    LONGLONG marker = 0;
+    ASSERT_TRUE(markers->GetMarkerCount(&count) && count == 1 && markers->GetMarkerTimestamp(0, &marker)) << file.name;
+    EXPECT_EQ(marker, 1500) << file.name;
+    IRecordingObjectProperties* properties = nullptr;
+    ASSERT_TRUE(r.data()->GetRecordingProperties(&properties));
+    EXPECT_EQ(Text(properties, L"Description"), file.description) << file.name;
+    ASSERT_TRUE(r.data()->ReleaseRecordingProperties(properties));
+    Package got;
+    for (ULONGLONG timestamp : {1000u, 2000u}) {
+      ASSERT_TRUE(r.Read(kReadForward, got)) << file.name << ": " << r.ErrorText();
+      EXPECT_EQ(got.source, 1u);
+      EXPECT_EQ(got.timestamp, timestamp);
+    }
+    // A quick open, which replaces the first, loads sources and properties but no markers and
+    // no time span.
+    ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 3)) << file.name << ": " << r.ErrorText();
+    EXPECT_EQ(r.Property(L"EndTimestamp"), 0u) << file.name;
+    ASSERT_TRUE(markers->GetMarkerCount(&count));
+    EXPECT_EQ(count, 0u) << file.name;
+  }
+  // Not a recording at all: a successful test that says no, with code 20.
+  rectest::WriteFileBytes(path, Bytes(100, 0x20));
+  Reader r;
+  BOOL supported = 1;
+  EXPECT_TRUE(r.Face<IRecordingSupport>(L"IRecordingSupport")->IsFileSupported(path.wstring().c_str(), &supported));
+  EXPECT_EQ(r.error()->GetErrorCode(), 20);
+  EXPECT_FALSE(r.Face<IRecordingSupport>(L"IRecordingSupport")->IsFileSupported(L"/nonexistent/rec", &supported));
+}
+
+// Editing markers and properties and saving rewrites the tail only: the packages stay byte for
+// byte, and a reader opening the file again sees the edits.
+TEST_F(RecordingTest, SavingKeepsThePackagesAndCarriesTheEdits) {
+  const auto packages = SamplePackages(12);
+  WriteRecording(path, packages, 2);
+  const Bytes before = rectest::ReadFileBytes(path);
+  const auto blocks = DataBlockOffsets(before);
+  {
+    Reader r;
+    ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << r.ErrorText();
+    auto* markers = r.Face<IRecordingMarker>(L"IRecordingMarker");
+    ASSERT_TRUE(markers->AddMarker(41'000));
+    IRecordingObjectProperties* marker = nullptr;
+    ASSERT_TRUE(markers->GetMarkerProperties(41'000, &marker));
+    PROPVARIANT text;
+    PropVariantInit(&text);
+    text.vt = VT_LPWSTR;
+    text.pwszVal = const_cast<wchar_t*>(L"valve opens");
+    ASSERT_TRUE(marker->SetProperty(L"Description", &text));
+    ASSERT_TRUE(markers->ReleaseMarkerProperties(marker));
+    IRecordingObjectProperties* properties = nullptr;
+    ASSERT_TRUE(r.data()->GetRecordingProperties(&properties));
+    text.pwszVal = const_cast<wchar_t*>(L"bench 4");
+    ASSERT_TRUE(properties->SetProperty(L"Description", &text));
+    ASSERT_TRUE(r.data()->ReleaseRecordingProperties(properties));
+    ASSERT_TRUE(r.Face<IRecordingSave>(L"IRecordingSave")->SaveRecording()) << r.ErrorText();
+  }
+  const Bytes after = rectest::ReadFileBytes(path);
+  const std::size_t data_end = blocks.back() + 32 + (before[blocks.back() + 28] | before[blocks.back() + 29] << 8);
+  ASSERT_GE(after.size(), data_end);
+  EXPECT_TRUE(std::equal(before.begin() + blocks.front(), before.begin() + data_end, after.begin() + blocks.front()));
+  Reader r;
+  ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << r.ErrorText();
+  IRecordingObjectProperties* marker = nullptr;
+  ASSERT_TRUE(r.Face<IRecordingMarker>(L"IRecordingMarker")->GetMarkerProperties(41'000, &marker));
+  EXPECT_EQ(Text(marker, L"Description"), "valve opens");
+  IRecordingObjectProperties* properties = nullptr;
+  ASSERT_TRUE(r.data()->GetRecordingProperties(&properties));
+  EXPECT_EQ(Text(properties, L"Description"), "bench 4");
+  Package got;
+  for (const Package& expected : packages) {
+    ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
+    EXPECT_TRUE(got == expected);
+  }
 }
 
 }  // namespace
