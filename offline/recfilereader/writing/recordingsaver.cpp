@@ -210,10 +210,12 @@ bool CRecordingSaver::FinishRecording() {
   const std::uint64_t file_size = stream.GetFileSize();
   const std::optional<std::vector<SavedBytes>> saved = BackUp(tail);
   bool written = true;
+  failure_text_.clear();
   try {
     WriteTail();
   } catch (const wexception& e) {
     written = false;
+    failure_text_ = e.wtext();
     ReportToHost(access_, kFailureSeverity, 0, e.wtext());
     if (saved) Restore(*saved, file_size, tail);
   } catch (...) {

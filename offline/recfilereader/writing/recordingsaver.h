@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "container/navigationtable.h"
@@ -61,6 +62,8 @@ class CRecordingSaver {
   // the backup cannot be held, before anything is written; a failure outside the library's
   // family (memory exhausted while copying properties) is undone and passed on.
   bool FinishRecording();
+  // The text of the failure the last FinishRecording reported and undid; empty after success.
+  const std::wstring& failure_text() const { return failure_text_; }
 
   // Writes `block` at the stream's position by the block-writing rule and returns its offset;
   // the position ends behind it. Created or attached only.
@@ -124,6 +127,7 @@ class CRecordingSaver {
   MarkerSet markers_;
   CPropManager recording_, system_;
   bool have_recording_ = false, have_system_ = false;
+  std::wstring failure_text_;
 };
 
 }  // namespace recfilereader
