@@ -37,12 +37,15 @@ CRecordingExtractor::~CRecordingExtractor() = default;
 void CRecordingExtractor::Execute(IThreadedProcessStatus* status, IAbort* abort) {
   CRecStream& stream = *source_.stream;
   const std::uint64_t saved_position = stream.GetPosition();
-  bool created = false;
+  std::string target;
+  bool existed = true;
   try {
     try {
+      target = WideToUtf8(path_);
+      // A file that is there already is not ours to remove: creating the new one fails on it.
+      existed = ::access(target.c_str(), F_OK) == 0;
       CRecordingSaver saver(access_, platform_);
       saver.CreateNewRecording(path_.c_str(), source_.second_format ? CRecordingSaver::kSecondFormatMode : 0);
-      created = true;
       Extract(saver, status, abort);
       result_code_ = kErrorNone;
       result_text_.clear();
@@ -65,7 +68,7 @@ void CRecordingExtractor::Execute(IThreadedProcessStatus* status, IAbort* abort)
     result_text_.clear();
   }
   // The saver is gone, and with it the new file's handle: a failure leaves no part of the file.
-  if (result_code_ != kErrorNone && created) ::unlink(WideToUtf8(path_).c_str());
+  if (result_code_ != kErrorNone && !existed) ::unlink(target.c_str());
   stream.SetPosition(saved_position);
 }
 

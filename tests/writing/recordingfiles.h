@@ -1,0 +1,149 @@
+// What the repair and extraction tests share: interrupted recordings built block by block
+// (independently of the library's writer) with their sources up front, a host reading the
+// packages back through the public interfaces, and a file system that fails or shortens the
+// n-th write.
+#ifndef RECFILEREADER_TESTS_WRITING_RECORDINGFILES_H
+#define RECFILEREADER_TESTS_WRITING_RECORDINGFILES_H
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "container/recfilelayout.h"
+#include "platform/file.h"
+#include "recfilereader/recfilereader.h"
+#include "sources/fileconfigsaver.h"
+#include "support/recbuilder.h"
+
+namespace rectest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Package {
+  ULONG source = 0;
+  std::uint64_t timestamp = 0;
+  Bytes data;
+  bool operator==(const Package&) const = default;
+};
+
+inline Package SamplePackage(std::size_t i) {
+  return {ULONG(1 + i % 3), 1'000 + 20'000 * i, PlainPayload(1 + (i * 37) % 300, std::uint8_t(i))};
+}
+
+struct Layout {
+  GUID format = recfilereader::kRecFormatFirst;
+  std::size_t index_size = recfilereader::kSectionIndex21Size;  // 0: a 1.0 file
+  bool config = true;
+  std::vector<std::uint64_t> markers{};
+};
+
+struct Built {
+  Bytes bytes;
+  std::vector<std::uint64_t> data;  // offsets of the data blocks
+};
+
+// A recording whose writer stopped after `count` sample packages: head, sources, markers, data.
+inline Built BuildRecording(std::size_t count, const Layout& layout = {}) {
+  using namespace recfilereader;
+  RecBuilder b;
+  Built built;
+  b.Add({.type = kBlockFileHeader, .payload = RecFileHeader::Encode(layout.format)});
+  const bool v20 = layout.index_size == kSectionIndex20Size;
+  if (layout.index_size != 0)
+    b.Add({.type = v20 ? kBlockSectionIndex20 : kBlockSectionIndex21, .payload = EncodeSectionIndex({}, layout.index_size)});
+  Bytes config;
+  CFileConfigSaver().SaveFileConfig(nullptr, {}, config);
+  if (layout.config) b.Add({.type = kBlockConfiguration, .payload = config});
+  for (std::uint64_t marker : layout.markers) {
+    Bytes payload(32);
+    for (int i = 0; i < 8; ++i) payload[i] = std::uint8_t(marker >> (8 * i));
+    b.Add({.type = kBlockMarker, .payload = payload});
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const Package p = SamplePackage(i);
+    built.data.push_back(b.Add({.type = kBlockData, .sequence = i, .link = p.timestamp, .tag = p.source, .payload = p.data}));
+  }
+  built.bytes = b.bytes();
+  return built;
+}
+
+inline std::vector<Package> SamplePackages(std::size_t from, std::size_t to) {
+  std::vector<Package> packages;
+  for (std::size_t i = from; i < to; ++i) packages.push_back(SamplePackage(i));
+  return packages;
+}
+
+// One reader, destroyed with the object; its interfaces by name.
+class Reader {
+ public:
+  Reader() : access_(CreateRecordingReader(nullptr)) {}
+  ~Reader() { Face<IObjectDestroy>(L"IObjectDestroy")->Destroy(); }
+  template <class T>
+  T* Face(const wchar_t* name) { return static_cast<T*>(access_->GetInterface(name)); }
+  IRecordingError* error() { return Face<IRecordingError>(L"IRecordingError"); }
+  IInterfaceAccess* access() { return access_; }
+
+  // Every package of the recording at `path`, forward; none when it does not open.
+  std::vector<Package> Packages(const std::filesystem::path& path) {
+    std::vector<Package> packages;
+    auto* reader = Face<IRecordingReaderEx>(L"IRecordingReaderEx");
+    if (!reader->Open(path.wstring().c_str(), 1)) return packages;
+    DataPackageRecord record{};
+    while (Face<IRecordingDataEx>(L"IRecordingDataEx")->ReadDataPackage(kReadForward, &record)) {
+      const auto* data = static_cast<const std::uint8_t*>(record.Data);
+      packages.push_back({record.SourceHandle, record.Timestamp, Bytes(data, data + record.DataSize)});
+      Face<IExMemoryMgr>(L"IExMemoryMgr")->Free(record.Data);
+      if (record.ExtraData != nullptr) Face<IExMemoryMgr>(L"IExMemoryMgr")->Free(record.ExtraData);
+    }
+    reader->Close();
+    return packages;
+  }
+
+ private:
+  IInterfaceAccess* access_;
+};
+
+// The disk, except that the write call numbered `fail_at` (from 1) fails or stops halfway.
+class FaultyFiles final : public recfilereader::FileSystem {
+ public:
+  int writes = 0;
+  int fail_at = 0;
+  bool short_write = false;
+
+  bool IsWritable(const std::wstring& path) override { return disk().IsWritable(path); }
+  int Open(const std::wstring& path, recfilereader::FileAccess access,
+           std::shared_ptr<recfilereader::PlatformFile>& file) override {
+    return Wrap(disk().Open(path, access, file), file);
+  }
+  int CreateNew(const std::wstring& path, std::shared_ptr<recfilereader::PlatformFile>& file) override {
+    return Wrap(disk().CreateNew(path, file), file);
+  }
+
+ private:
+  class File final : public recfilereader::PlatformFile {
+   public:
+    File(FaultyFiles& files, std::shared_ptr<PlatformFile> inner) : files_(files), inner_(std::move(inner)) {}
+    recfilereader::IoResult ReadAt(std::uint64_t at, void* to, std::size_t n) override { return inner_->ReadAt(at, to, n); }
+    recfilereader::IoResult WriteAt(std::uint64_t at, const void* from, std::size_t n) override {
+      if (++files_.writes != files_.fail_at) return inner_->WriteAt(at, from, n);
+      if (!files_.short_write || n < 2) return {0, EIO};
+      return inner_->WriteAt(at, from, n / 2);
+    }
+    int GetSize(std::uint64_t& size) override { return inner_->GetSize(size); }
+    int Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
+
+   private:
+    FaultyFiles& files_;
+    std::shared_ptr<PlatformFile> inner_;
+  };
+  static recfilereader::FileSystem& disk() { return recfilereader::PosixFileSystem(); }
+  int Wrap(int error, std::shared_ptr<recfilereader::PlatformFile>& file) {
+    if (error == 0) file = std::make_shared<File>(*this, file);
+    return error;
+  }
+};
+
+}  // namespace rectest
+
+#endif  // RECFILEREADER_TESTS_WRITING_RECORDINGFILES_H
