@@ -99,12 +99,7 @@ TEST_F(ExtractionTest, AFailedExtractionLeavesNoFileAndTheSourceAsItWas) {
       EXPECT_FALSE(std::filesystem::exists(target));
     }
   }
-  struct : IAbort {
-    bool IsAborted() override { return true; }
-    bool Sleep(DWORD) override { return false; }
-    bool WaitForObject(HANDLE, DWORD, DWORD*) override { return false; }
-    bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD*) override { return false; }
-  } abort;
+  AlwaysAbort abort;
   files = FaultyFiles{};
   EXPECT_EQ(extract(&abort), kErrorUserAbort);
   EXPECT_FALSE(std::filesystem::exists(target));

@@ -70,7 +70,7 @@ inline Built BuildRecording(std::size_t count, const Layout& layout = {}) {
 
 inline std::vector<Package> SamplePackages(std::size_t from, std::size_t to) {
   std::vector<Package> packages;
-  for (std::size_t i = from; i < to; ++i) packages.push_back(SamplePackage(i));
+  while (from < to) packages.push_back(SamplePackage(from++));
   return packages;
 }
 
@@ -89,12 +89,12 @@ class Reader {
     std::vector<Package> packages;
     auto* reader = Face<IRecordingReaderEx>(L"IRecordingReaderEx");
     if (!reader->Open(path.wstring().c_str(), 1)) return packages;
-    DataPackageRecord record{};
-    while (Face<IRecordingDataEx>(L"IRecordingDataEx")->ReadDataPackage(kReadForward, &record)) {
-      const auto* data = static_cast<const std::uint8_t*>(record.Data);
-      packages.push_back({record.SourceHandle, record.Timestamp, Bytes(data, data + record.DataSize)});
-      Face<IExMemoryMgr>(L"IExMemoryMgr")->Free(record.Data);
-      if (record.ExtraData != nullptr) Face<IExMemoryMgr>(L"IExMemoryMgr")->Free(record.ExtraData);
+    auto* memory = Face<IExMemoryMgr>(L"IExMemoryMgr");
+    for (DataPackageRecord r{}; Face<IRecordingDataEx>(L"IRecordingDataEx")->ReadDataPackage(kReadForward, &r);) {
+      const auto* data = static_cast<const std::uint8_t*>(r.Data);
+      packages.push_back({r.SourceHandle, r.Timestamp, Bytes(data, data + r.DataSize)});
+      memory->Free(r.Data);
+      if (r.ExtraData != nullptr) memory->Free(r.ExtraData);
     }
     reader->Close();
     return packages;
@@ -104,42 +104,45 @@ class Reader {
   IInterfaceAccess* access_;
 };
 
+// Aborts whenever asked.
+struct AlwaysAbort final : IAbort {
+  bool IsAborted() override { return true; }
+  bool Sleep(DWORD) override { return false; }
+  bool WaitForObject(HANDLE, DWORD, DWORD*) override { return false; }
+  bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD*) override { return false; }
+};
+
 // The disk, except that the write call numbered `fail_at` (from 1) fails or stops halfway.
 class FaultyFiles final : public recfilereader::FileSystem {
  public:
-  int writes = 0;
-  int fail_at = 0;
+  using File = recfilereader::PlatformFile;
+  int writes = 0, fail_at = 0;
   bool short_write = false;
 
   bool IsWritable(const std::wstring& path) override { return disk().IsWritable(path); }
-  int Open(const std::wstring& path, recfilereader::FileAccess access,
-           std::shared_ptr<recfilereader::PlatformFile>& file) override {
+  int Open(const std::wstring& path, recfilereader::FileAccess access, std::shared_ptr<File>& file) override {
     return Wrap(disk().Open(path, access, file), file);
   }
-  int CreateNew(const std::wstring& path, std::shared_ptr<recfilereader::PlatformFile>& file) override {
+  int CreateNew(const std::wstring& path, std::shared_ptr<File>& file) override {
     return Wrap(disk().CreateNew(path, file), file);
   }
 
  private:
-  class File final : public recfilereader::PlatformFile {
-   public:
-    File(FaultyFiles& files, std::shared_ptr<PlatformFile> inner) : files_(files), inner_(std::move(inner)) {}
-    recfilereader::IoResult ReadAt(std::uint64_t at, void* to, std::size_t n) override { return inner_->ReadAt(at, to, n); }
+  struct Faulty final : File {
+    Faulty(FaultyFiles& f, std::shared_ptr<File> i) : files(f), inner(std::move(i)) {}
+    recfilereader::IoResult ReadAt(std::uint64_t at, void* to, std::size_t n) override { return inner->ReadAt(at, to, n); }
     recfilereader::IoResult WriteAt(std::uint64_t at, const void* from, std::size_t n) override {
-      if (++files_.writes != files_.fail_at) return inner_->WriteAt(at, from, n);
-      if (!files_.short_write || n < 2) return {0, EIO};
-      return inner_->WriteAt(at, from, n / 2);
+      if (++files.writes != files.fail_at) return inner->WriteAt(at, from, n);
+      return files.short_write && n > 1 ? inner->WriteAt(at, from, n / 2) : recfilereader::IoResult{0, EIO};
     }
-    int GetSize(std::uint64_t& size) override { return inner_->GetSize(size); }
-    int Truncate(std::uint64_t size) override { return inner_->Truncate(size); }
-
-   private:
-    FaultyFiles& files_;
-    std::shared_ptr<PlatformFile> inner_;
+    int GetSize(std::uint64_t& size) override { return inner->GetSize(size); }
+    int Truncate(std::uint64_t size) override { return inner->Truncate(size); }
+    FaultyFiles& files;
+    std::shared_ptr<File> inner;
   };
   static recfilereader::FileSystem& disk() { return recfilereader::PosixFileSystem(); }
-  int Wrap(int error, std::shared_ptr<recfilereader::PlatformFile>& file) {
-    if (error == 0) file = std::make_shared<File>(*this, file);
+  int Wrap(int error, std::shared_ptr<File>& file) {
+    if (error == 0) file = std::make_shared<Faulty>(*this, file);
     return error;
   }
 };

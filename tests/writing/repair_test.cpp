@@ -105,12 +105,7 @@ TEST_F(RepairTest, FailuresLeaveTheFileAsItWas) {
     EXPECT_STREQ(reader.error()->GetErrorText(), c.text);
     EXPECT_EQ(ReadFileBytes(path), c.file);
   }
-  struct : IAbort {
-    bool IsAborted() override { return true; }
-    bool Sleep(DWORD) override { return false; }
-    bool WaitForObject(HANDLE, DWORD, DWORD*) override { return false; }
-    bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD*) override { return false; }
-  } abort;
+  AlwaysAbort abort;
   WriteFileBytes(path, BuildRecording(3).bytes);
   EXPECT_EQ(RepairOn(nullptr, &abort), kErrorUserAbort);
   EXPECT_EQ(ReadFileBytes(path), BuildRecording(3).bytes);
