@@ -4,8 +4,6 @@
 // extracted whole through the reader. The files live in the temporary directory for the run only;
 // the page cache is warm from writing them.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +17,10 @@
 #include "container/recfilelayout.h"
 #include "recfilereader/recfilereader.h"
 #include "sources/fileconfigsaver.h"
+
+// After the library's headers: <fcntl.h> defines LOCK_WRITE, a name the storage headers use.
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "base/exceptions.h"
 #include "base/guard.h"
@@ -50,6 +52,43 @@ class ScanProgress {
 };
 
 }  // namespace
+
+// The scan reads the file through a window, so that the headers of small blocks cost no read
+// each: a block whose header lies past the window refills it from there. Behind large blocks the
+// window is refilled with little more than a header, so their payloads are never read.
+class CRecordingRepair::ScanWindow {
+ public:
+  static constexpr std::size_t kSize = 1 << 20;
+  static constexpr std::size_t kHeaderRead = 4096;
+  static constexpr std::uint64_t kLargeBlock = 16384;
+
+  // Blocks like the last one scanned are likely to follow.
+  void Expect(std::uint64_t block_size) { large_ = block_size >= kLargeBlock; }
+
+  ScanWindow(CRecStream& stream, std::uint64_t file_size)
+      : stream_(stream), file_size_(file_size), bytes_(static_cast<std::size_t>(std::min<std::uint64_t>(kSize, file_size))) {}
+  // The `count` bytes at `offset` (count at most kSize; the caller checked that the file holds them).
+  const std::uint8_t* At(std::uint64_t offset, std::size_t count) {
+    if (offset < start_ || offset - start_ + count > filled_) {
+      filled_ = 0;
+      start_ = offset;
+      const std::size_t wanted = large_ ? std::max(count, kHeaderRead) : bytes_.size();
+      const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::min(wanted, bytes_.size()), file_size_ - offset));
+      stream_.SetPosition(offset);
+      stream_.ReadData(bytes_.data(), size);
+      filled_ = size;
+    }
+    return bytes_.data() + (offset - start_);
+  }
+
+ private:
+  CRecStream& stream_;
+  const std::uint64_t file_size_;
+  std::vector<std::uint8_t> bytes_;
+  std::uint64_t start_ = 0;
+  std::size_t filled_ = 0;
+  bool large_ = false;
+};
 
 CRecordingRepair::CRecordingRepair(IInterfaceAccess* access, std::wstring path, CachingFileReaderPlatform platform)
     : access_(access),
@@ -112,41 +151,40 @@ void CRecordingRepair::ReadHead() {
   if (block_.header.Type == kBlockConfiguration)
     throw exception_rec(L"Repairing of REC files version 1.0 is not supported");
   valid_end_ = block_.Next;
+  last_system_block_ = block_.Offset;
 }
 
 void CRecordingRepair::Scan(IThreadedProcessStatus* status, IAbort* abort) {
   const std::uint64_t file_size = stream_.GetFileSize();
+  ScanWindow window(stream_, file_size);
   ScanProgress progress(status, file_size);
-  while (stream_.GetPosition() < file_size) {
-    const std::uint64_t start = stream_.GetPosition();
+  for (std::uint64_t start = valid_end_; start < file_size; start = valid_end_) {
     RecBlockHeader header;
     try {
-      header = ReadBlockAt(start, file_size);
+      header = ReadBlockAt(window, start, file_size);
     } catch (const exception_rt_user_abort&) {
       throw;
     } catch (const wexception& e) {
       // What cannot be read ends the data: the new tail goes there.
       reporter_.Report(0, 0, Formatted(L"Failed to read rec block at %llu: ", start) + e.wtext());
-      valid_end_ = start;
       break;
     }
     valid_end_ = start + header.TotalSize();
+    window.Expect(header.TotalSize());
     if (header.Type == kBlockData) {
-      ScanDataBlock(header, start);
+      ScanDataBlock(window, header, start);
     } else {
+      last_system_block_ = start;
       ScanSystemBlock();
     }
-    stream_.SetPosition(valid_end_);
     if (abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
     progress.Show(valid_end_);
   }
 }
 
-RecBlockHeader CRecordingRepair::ReadBlockAt(std::uint64_t offset, std::uint64_t file_size) {
+RecBlockHeader CRecordingRepair::ReadBlockAt(ScanWindow& window, std::uint64_t offset, std::uint64_t file_size) {
   if (file_size - offset < kBlockHeaderSize) throw exception_rec(L"Reached end of file inside a block header");
-  std::uint8_t raw[kBlockHeaderSize];
-  stream_.ReadData(raw, kBlockHeaderSize);
-  const RecBlockHeader header = RecBlockHeader::DecodeFrom(raw);
+  const RecBlockHeader header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
   if (!header.IsReadable() || header.DataLength > file_size - offset - kBlockHeaderSize)
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
   if (header.Type != kBlockData) {
@@ -157,14 +195,11 @@ RecBlockHeader CRecordingRepair::ReadBlockAt(std::uint64_t offset, std::uint64_t
 }
 
 // Only the timestamp is read: a data block's payload means nothing to the repair.
-void CRecordingRepair::ScanDataBlock(const RecBlockHeader& header, std::uint64_t offset) {
+void CRecordingRepair::ScanDataBlock(ScanWindow& window, const RecBlockHeader& header, std::uint64_t offset) {
   std::uint64_t timestamp = header.Link;
   if (header.Tag == kTagExtendedPackage) {
     if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-    std::uint8_t raw[8];
-    stream_.SetPosition(offset + kBlockHeaderSize + kExtendedTimestampOffset);
-    stream_.ReadData(raw, sizeof raw);
-    timestamp = LoadLe64(raw);
+    timestamp = LoadLe64(window.At(offset + kBlockHeaderSize + kExtendedTimestampOffset, 8));
   }
   navigation_.Add(timestamp, offset);
 }
@@ -239,7 +274,7 @@ void CRecordingRepair::WriteTail() {
   stream_.SetPosition(valid_end_);
   CRecordingSaver saver(access_, platform_);
   try {
-    saver.AttachToRecording(stream_, 0);
+    saver.AttachToRecording(stream_, 0, last_system_block_);
     navigation_.Finish();  // the table reaches the last data block
     saver.SetSources(sources_);
     saver.SetNavigation(navigation_.map());

@@ -46,10 +46,11 @@ class CRecordingRepair final : public IThreadedProcess {
   // Checks the file header and passes the section index; the scan starts behind it.
   void ReadHead();
   void Scan(IThreadedProcessStatus* status, IAbort* abort);
-  // The header of the block at `offset` (the position), and a system block whole into block_.
-  // Throws when the block cannot be read or does not fit in the file.
-  RecBlockHeader ReadBlockAt(std::uint64_t offset, std::uint64_t file_size);
-  void ScanDataBlock(const RecBlockHeader& header, std::uint64_t offset);
+  class ScanWindow;
+  // The header of the block at `offset`, and a system block whole into block_. Throws when the
+  // block cannot be read or does not fit in the file.
+  RecBlockHeader ReadBlockAt(ScanWindow& window, std::uint64_t offset, std::uint64_t file_size);
+  void ScanDataBlock(ScanWindow& window, const RecBlockHeader& header, std::uint64_t offset);
   void ScanSystemBlock();
   // Runs one table step: reports `status` followed by "OK" or the failure's text. True on success.
   template <class Step>
@@ -76,6 +77,7 @@ class CRecordingRepair final : public IThreadedProcess {
   bool sources_found_ = false;
   bool metadata_found_ = false;
   std::uint64_t valid_end_ = 0;
+  std::uint64_t last_system_block_ = kNoOffset;  // the last one before the valid end
 };
 
 }  // namespace recfilereader
