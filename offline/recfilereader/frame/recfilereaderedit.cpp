@@ -49,7 +49,9 @@ void CRecFileReader::RunEditProcess(IThreadedProcess& process, const wchar_t* ca
 BOOL CRecFileReader::ExtractRecordingPart(const wchar_t* path, ULONGLONG begin, ULONGLONG end) {
   return Guard<BOOL>(last_error_, 0, [&] {
     if (path == nullptr) throw exception_rt(L"Invalid argument");
-    if (!IsOpen() || open_state_ == kOpenWriting || navigation_.empty()) throw exception_rt(L"No file opened");
+    // The span is found through the tuned navigation map, which opens for tables only lack.
+    if (!IsOpen() || open_state_ == kOpenWriting || open_state_ == kOpenNoPackages || navigation_.empty())
+      throw exception_rt(L"No file opened");
     ExtractionSource source;
     source.stream = &stream_;
     source.locate = [this](std::uint64_t timestamp) { return FirstPackageToExtract(timestamp); };

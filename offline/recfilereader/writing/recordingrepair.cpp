@@ -1,8 +1,7 @@
 #include "writing/recordingrepair.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -124,7 +123,11 @@ void CRecordingRepair::Execute(IThreadedProcessStatus* status, IAbort* abort) {
     outcome_code_ = kErrorGeneral;
     outcome_text_.clear();
   }
-  stream_.CloseFile();
+  try {
+    stream_.CloseFile();
+  } catch (...) {
+    // Nothing was written after the tail, whose failures were handled; the outcome stands.
+  }
 }
 
 void CRecordingRepair::Repair(IThreadedProcessStatus* status, IAbort* abort) {
