@@ -27,8 +27,10 @@ struct Package {
   bool operator==(const Package&) const = default;
 };
 
+// Small packages, and every eighth a large one, so that copies and scans meet both kinds.
 inline Package SamplePackage(std::size_t i) {
-  return {ULONG(1 + i % 3), 1'000 + 20'000 * i, PlainPayload(1 + (i * 37) % 300, std::uint8_t(i))};
+  const std::size_t size = i % 8 == 3 ? 600'000 : 1 + (i * 37) % 300;
+  return {ULONG(1 + i % 3), 1'000 + 20'000 * i, PlainPayload(size, std::uint8_t(i))};
 }
 
 struct Layout {

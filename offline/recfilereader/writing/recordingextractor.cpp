@@ -12,6 +12,7 @@
 #include "platform/bytes.h"
 #include "base/location.h"
 #include "platform/textconv.h"
+#include "writing/readwindow.h"
 #include "writing/recordingsaver.h"
 
 namespace recfilereader {
@@ -80,46 +81,47 @@ void CRecordingExtractor::Extract(CRecordingSaver& saver, IThreadedProcessStatus
     throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, kCopyChunk,
                                          {"recordingextractor", "CRecordingExtractor::Execute"}));
   }
-  stream.SetPosition(source_.locate(begin_));
+  ReadWindow window(stream, stream.GetFileSize());
+  std::uint64_t position = source_.locate(begin_);
   std::uint64_t timestamp = 0;
-  while (stream.GetPosition() < source_.data_end && CopyBlock(saver, timestamp)) {
+  while (position < source_.data_end && CopyBlock(saver, window, position, timestamp)) {
     if (abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
     ShowProgress(status, timestamp);
   }
   WriteTables(saver);
 }
 
-bool CRecordingExtractor::CopyBlock(CRecordingSaver& saver, std::uint64_t& timestamp) {
+bool CRecordingExtractor::CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position,
+                                    std::uint64_t& timestamp) {
   CRecStream& stream = *source_.stream;
-  const std::uint64_t offset = stream.GetPosition();
-  std::uint8_t raw[kBlockHeaderSize];
-  RecBlock block;
-  if (stream.GetFileSize() - offset >= kBlockHeaderSize) {
-    stream.ReadData(raw, kBlockHeaderSize);
-    block.header = RecBlockHeader::DecodeFrom(raw);
-  }
-  const std::uint64_t length = block.header.DataLength;
-  if (stream.GetFileSize() - offset < kBlockHeaderSize || !block.header.IsReadable() ||
-      length > stream.GetFileSize() - offset - kBlockHeaderSize) {
+  const std::uint64_t file_size = stream.GetFileSize();
+  const std::uint64_t offset = position;
+  if (offset > file_size || file_size - offset < kBlockHeaderSize)
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
-  }
-  if (block.header.Type != kBlockData) {
-    stream.SetPosition(offset + block.header.TotalSize());
-    return true;
-  }
-  const auto first = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, buffer_.size()));
-  stream.ReadData(buffer_.data(), first);
+  RecBlock block;
+  block.header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
+  const std::uint32_t length = block.header.DataLength;
+  if (!block.header.IsReadable() || length > file_size - offset - kBlockHeaderSize)
+    throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
+  window.Expect(block.header.TotalSize());
+  position = offset + block.header.TotalSize();
+  if (block.header.Type != kBlockData) return true;
+  const std::uint64_t payload = offset + kBlockHeaderSize;
   timestamp = block.header.Link;
   if (block.header.Tag == kTagExtendedPackage) {
     if (length < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-    timestamp = LoadLe64(buffer_.data() + kExtendedTimestampOffset);
+    timestamp = LoadLe64(window.At(payload + kExtendedTimestampOffset, 8));
   }
   if (timestamp >= end_) return false;
-  saver.WriteBlock(block, static_cast<std::uint32_t>(length), [&] {
+  saver.WriteBlock(block, length, [&] {
     CRecStream& target = *saver.stream();
-    target.WriteData(buffer_.data(), first);
-    for (std::uint64_t copied = first; copied < length;) {
-      const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - copied, buffer_.size()));
+    if (window.Holds(payload, length)) {
+      if (length != 0) target.WriteData(window.At(payload, length), length);
+      return;
+    }
+    stream.SetPosition(payload);
+    for (std::uint32_t copied = 0; copied < length;) {
+      const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(length - copied, buffer_.size()));
       stream.ReadData(buffer_.data(), count);
       target.WriteData(buffer_.data(), count);
       copied += count;

@@ -23,6 +23,7 @@
 namespace recfilereader {
 
 class CRecordingSaver;
+class ReadWindow;
 
 // What the extractor takes from the open recording; borrowed for the extractor's life.
 struct ExtractionSource {
@@ -59,9 +60,9 @@ class CRecordingExtractor final : public IThreadedProcess {
 
  private:
   void Extract(CRecordingSaver& saver, IThreadedProcessStatus* status, IAbort* abort);
-  // Copies the data block at the source's position when its timestamp lies below the end;
-  // false, copying nothing, when it does not. Other blocks are passed over.
-  bool CopyBlock(CRecordingSaver& saver, std::uint64_t& timestamp);
+  // Copies the data block at `position` when its timestamp lies below the end; false, copying
+  // nothing, when it does not. Other blocks are passed over. `position` moves past the block.
+  bool CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position, std::uint64_t& timestamp);
   void Index(std::uint64_t timestamp, std::uint64_t offset);
   void ShowProgress(IThreadedProcessStatus* status, std::uint64_t timestamp) const;
   void WriteTables(CRecordingSaver& saver);

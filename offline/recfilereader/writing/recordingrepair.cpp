@@ -1,9 +1,7 @@
 #include "writing/recordingrepair.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
-#include <vector>
 
 #include "base/exceptions.h"
 #include "base/guard.h"
@@ -12,6 +10,7 @@
 #include "container/metadataloader.h"
 #include "container/recfilelayout.h"
 #include "platform/bytes.h"
+#include "writing/readwindow.h"
 #include "writing/recordingsaver.h"
 
 namespace recfilereader {
@@ -51,43 +50,6 @@ class ScanProgress {
 };
 
 }  // namespace
-
-// The scan reads the file through a window, so that the headers of small blocks cost no read
-// each: a block whose header lies past the window refills it from there. Behind large blocks the
-// window is refilled with little more than a header, so their payloads are never read.
-class CRecordingRepair::ScanWindow {
- public:
-  static constexpr std::size_t kSize = 1 << 20;
-  static constexpr std::size_t kHeaderRead = 4096;
-  static constexpr std::uint64_t kLargeBlock = 16384;
-
-  // Blocks like the last one scanned are likely to follow.
-  void Expect(std::uint64_t block_size) { large_ = block_size >= kLargeBlock; }
-
-  ScanWindow(CRecStream& stream, std::uint64_t file_size)
-      : stream_(stream), file_size_(file_size), bytes_(static_cast<std::size_t>(std::min<std::uint64_t>(kSize, file_size))) {}
-  // The `count` bytes at `offset` (count at most kSize; the caller checked that the file holds them).
-  const std::uint8_t* At(std::uint64_t offset, std::size_t count) {
-    if (offset < start_ || offset - start_ + count > filled_) {
-      filled_ = 0;
-      start_ = offset;
-      const std::size_t wanted = large_ ? std::max(count, kHeaderRead) : bytes_.size();
-      const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::min(wanted, bytes_.size()), file_size_ - offset));
-      stream_.SetPosition(offset);
-      stream_.ReadData(bytes_.data(), size);
-      filled_ = size;
-    }
-    return bytes_.data() + (offset - start_);
-  }
-
- private:
-  CRecStream& stream_;
-  const std::uint64_t file_size_;
-  std::vector<std::uint8_t> bytes_;
-  std::uint64_t start_ = 0;
-  std::size_t filled_ = 0;
-  bool large_ = false;
-};
 
 CRecordingRepair::CRecordingRepair(IInterfaceAccess* access, std::wstring path, CachingFileReaderPlatform platform)
     : access_(access),
@@ -159,7 +121,7 @@ void CRecordingRepair::ReadHead() {
 
 void CRecordingRepair::Scan(IThreadedProcessStatus* status, IAbort* abort) {
   const std::uint64_t file_size = stream_.GetFileSize();
-  ScanWindow window(stream_, file_size);
+  ReadWindow window(stream_, file_size);
   ScanProgress progress(status, file_size);
   for (std::uint64_t start = valid_end_; start < file_size; start = valid_end_) {
     RecBlockHeader header;
@@ -185,7 +147,7 @@ void CRecordingRepair::Scan(IThreadedProcessStatus* status, IAbort* abort) {
   }
 }
 
-RecBlockHeader CRecordingRepair::ReadBlockAt(ScanWindow& window, std::uint64_t offset, std::uint64_t file_size) {
+RecBlockHeader CRecordingRepair::ReadBlockAt(ReadWindow& window, std::uint64_t offset, std::uint64_t file_size) {
   if (file_size - offset < kBlockHeaderSize) throw exception_rec(L"Reached end of file inside a block header");
   const RecBlockHeader header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
   if (!header.IsReadable() || header.DataLength > file_size - offset - kBlockHeaderSize)
@@ -198,7 +160,7 @@ RecBlockHeader CRecordingRepair::ReadBlockAt(ScanWindow& window, std::uint64_t o
 }
 
 // Only the timestamp is read: a data block's payload means nothing to the repair.
-void CRecordingRepair::ScanDataBlock(ScanWindow& window, const RecBlockHeader& header, std::uint64_t offset) {
+void CRecordingRepair::ScanDataBlock(ReadWindow& window, const RecBlockHeader& header, std::uint64_t offset) {
   std::uint64_t timestamp = header.Link;
   if (header.Tag == kTagExtendedPackage) {
     if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();

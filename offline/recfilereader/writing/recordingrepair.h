@@ -23,6 +23,8 @@
 
 namespace recfilereader {
 
+class ReadWindow;
+
 class CRecordingRepair final : public IThreadedProcess {
  public:
   // `access` is the reader's service context (settings, memory manager, host reports, temporary
@@ -46,11 +48,10 @@ class CRecordingRepair final : public IThreadedProcess {
   // Checks the file header and passes the section index; the scan starts behind it.
   void ReadHead();
   void Scan(IThreadedProcessStatus* status, IAbort* abort);
-  class ScanWindow;
   // The header of the block at `offset`, and a system block whole into block_. Throws when the
   // block cannot be read or does not fit in the file.
-  RecBlockHeader ReadBlockAt(ScanWindow& window, std::uint64_t offset, std::uint64_t file_size);
-  void ScanDataBlock(ScanWindow& window, const RecBlockHeader& header, std::uint64_t offset);
+  RecBlockHeader ReadBlockAt(ReadWindow& window, std::uint64_t offset, std::uint64_t file_size);
+  void ScanDataBlock(ReadWindow& window, const RecBlockHeader& header, std::uint64_t offset);
   void ScanSystemBlock();
   // Runs one table step: reports `status` followed by "OK" or the failure's text. True on success.
   template <class Step>
