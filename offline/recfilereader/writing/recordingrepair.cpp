@@ -30,23 +30,23 @@ std::wstring Formatted(const wchar_t* format, std::uint64_t a, std::uint64_t b =
 }
 
 // Shows the scan's progress whenever its value changes: texts for every block would cost more
-// than reading a small block does.
+// than reading a small block does. The position at which the value next changes is kept, so
+// that most blocks cost one comparison.
 class ScanProgress {
  public:
   ScanProgress(IThreadedProcessStatus* status, std::uint64_t file_size) : status_(status), file_size_(file_size) {}
   void Show(std::uint64_t position) {
-    if (status_ == nullptr || file_size_ == 0) return;
+    if (status_ == nullptr || position < next_) return;
     const auto progress = static_cast<LONG>(static_cast<double>(position) / static_cast<double>(file_size_) * 5000.0);
-    if (progress == shown_) return;
-    shown_ = progress;
     status_->SetProgress(progress);
     status_->SetStatusText(Formatted(L"Scanning file... %llu/%llu", position, file_size_).c_str());
+    next_ = static_cast<std::uint64_t>(static_cast<double>(progress + 1) / 5000.0 * static_cast<double>(file_size_));
   }
 
  private:
   IThreadedProcessStatus* status_;
   std::uint64_t file_size_;
-  LONG shown_ = -1;
+  std::uint64_t next_ = 0;
 };
 
 }  // namespace
