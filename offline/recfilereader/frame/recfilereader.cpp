@@ -131,7 +131,5 @@ bool CRecFileReader::GetPerformanceTable(PerformanceQuery* query) {
 
 BOOL CRecFileReader::ReservedQuery() { return 0; }
 
-BOOL CRecFileReader::ExtractRecordingPart(const wchar_t*, ULONGLONG, ULONGLONG) { return Unavailable<BOOL>(0); }
-bool CRecFileReader::RepairRecording(const wchar_t*) { return Unavailable(false); }
 
 }  // namespace recfilereader

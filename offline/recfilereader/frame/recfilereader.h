@@ -155,6 +155,11 @@ class CRecFileReader final : public IInterfaceAccess,
   // Runs a guarded body that reports an operation this build does not offer yet.
   template <class R>
   R Unavailable(R failure);
+  // Extraction and repair: runs `process` through the host's threaded-process service, or on
+  // the calling thread when the host offers none.
+  void RunEditProcess(IThreadedProcess& process, const wchar_t* caption);
+  // Positions the cursor at `begin` and gives the offset of the first data block to extract.
+  std::uint64_t FirstPackageToExtract(std::uint64_t begin);
 
   CInterfaceRegistry registry_;
   CServiceContext context_;

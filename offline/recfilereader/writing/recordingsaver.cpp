@@ -137,7 +137,7 @@ void CRecordingSaver::CreateNewRecording(const wchar_t* path, DWORD mode) {
   state_ = kCreated;
 }
 
-void CRecordingSaver::AttachToRecording(CRecStream& stream, DWORD mode) {
+void CRecordingSaver::AttachToRecording(CRecStream& stream, DWORD mode, std::uint64_t last_system_block) {
   RequireState(state_ == kIdle);
   const std::uint64_t start = stream.GetPosition();
   RecBlock block;
@@ -164,7 +164,7 @@ void CRecordingSaver::AttachToRecording(CRecStream& stream, DWORD mode) {
     section_index_ = block.Offset;
     version21_ = block.header.Type == kBlockSectionIndex21;
     block = BlockEndingAt(stream, start);
-    last_system = LastSystemBlockFrom(stream, block);
+    last_system = last_system_block != kNoOffset ? last_system_block : LastSystemBlockFrom(stream, block);
     stream.SetPosition(start);
   } catch (...) {
     section_index_ = kNoOffset;
@@ -210,10 +210,12 @@ bool CRecordingSaver::FinishRecording() {
   const std::uint64_t file_size = stream.GetFileSize();
   const std::optional<std::vector<SavedBytes>> saved = BackUp(tail);
   bool written = true;
+  failure_text_.clear();
   try {
     WriteTail();
   } catch (const wexception& e) {
     written = false;
+    failure_text_ = e.wtext();
     ReportToHost(access_, kFailureSeverity, 0, e.wtext());
     if (saved) Restore(*saved, file_size, tail);
   } catch (...) {

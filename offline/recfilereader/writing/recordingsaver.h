@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "container/navigationtable.h"
@@ -54,13 +55,17 @@ class CRecordingSaver {
   // from the block that ends at P. Nothing is written. Version 1.0: exception_rt "Saving data
   // to rec file version 1.0 is not supported"; not a recording: exception_rec_invalid or
   // exception_rec_invalid_sig; anything else unexpected: exception_rec_corrupted. Idle only.
-  void AttachToRecording(CRecStream& stream, DWORD mode);
+  // A caller that knows the offset of the last system block before P (the repair's scan has
+  // passed every block) gives it as `last_system_block`, which spares the walk back over the data.
+  void AttachToRecording(CRecStream& stream, DWORD mode, std::uint64_t last_system_block = kNoOffset);
   // Writes the tail and the section offsets and returns to idle (closing a created file).
   // True when the tail was written; false when writing failed, was reported and undone. The
   // saver is idle afterwards either way. Throws (state unchanged) for the wrong state and when
   // the backup cannot be held, before anything is written; a failure outside the library's
   // family (memory exhausted while copying properties) is undone and passed on.
   bool FinishRecording();
+  // The text of the failure the last FinishRecording reported and undid; empty after success.
+  const std::wstring& failure_text() const { return failure_text_; }
 
   // Writes `block` at the stream's position by the block-writing rule and returns its offset;
   // the position ends behind it. Created or attached only.
@@ -124,6 +129,7 @@ class CRecordingSaver {
   MarkerSet markers_;
   CPropManager recording_, system_;
   bool have_recording_ = false, have_system_ = false;
+  std::wstring failure_text_;
 };
 
 }  // namespace recfilereader

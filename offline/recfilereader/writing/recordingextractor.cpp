@@ -1,0 +1,168 @@
+#include "writing/recordingextractor.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <new>
+
+#include "base/exceptions.h"
+#include "base/guard.h"
+#include "platform/bytes.h"
+#include "base/location.h"
+#include "platform/textconv.h"
+#include "writing/readwindow.h"
+#include "writing/recordingsaver.h"
+
+namespace recfilereader {
+namespace {
+
+constexpr std::size_t kCopyChunk = 1u << 20;
+// Entries of the new navigation table lie at least this far apart, the first and newest aside.
+constexpr std::uint64_t kNavigationSpacing = 50'000;
+
+}  // namespace
+
+CRecordingExtractor::CRecordingExtractor(IInterfaceAccess* access, ExtractionSource source, std::wstring path,
+                                         std::uint64_t begin, std::uint64_t end, CachingFileReaderPlatform platform)
+    : access_(access),
+      source_(std::move(source)),
+      path_(std::move(path)),
+      begin_(begin),
+      end_(end),
+      platform_(std::move(platform)) {}
+
+CRecordingExtractor::~CRecordingExtractor() = default;
+
+void CRecordingExtractor::Execute(IThreadedProcessStatus* status, IAbort* abort) {
+  CRecStream& stream = *source_.stream;
+  const std::uint64_t saved_position = stream.GetPosition();
+  std::string target;
+  bool existed = true;
+  try {
+    try {
+      target = WideToUtf8(path_);
+      // A file that is there already is not ours to remove: creating the new one fails on it.
+      existed = ::access(target.c_str(), F_OK) == 0;
+      CRecordingSaver saver(access_, platform_);
+      saver.CreateNewRecording(path_.c_str(), source_.second_format ? CRecordingSaver::kSecondFormatMode : 0);
+      Extract(saver, status, abort);
+      result_code_ = kErrorNone;
+      result_text_.clear();
+    } catch (const exception_rec& e) {
+      result_code_ = kErrorRecording, result_text_ = e.wtext();
+    } catch (const exception_rt_user_abort& e) {
+      result_code_ = kErrorUserAbort, result_text_ = e.wtext();
+    } catch (const wexception& e) {
+      result_code_ = kErrorGeneral, result_text_ = e.wtext();
+    } catch (const com_error& e) {
+      result_code_ = kErrorGeneral, result_text_ = ComErrorText(e);
+    } catch (const std::bad_alloc&) {
+      result_code_ = kErrorGeneral, result_text_ = L"Memory allocation failed via operator new";
+    } catch (const std::exception& e) {
+      result_code_ = kErrorGeneral, result_text_ = ForeignFailureText(&e);
+    }
+  } catch (...) {
+    // Building the text failed (memory exhausted): the code alone still tells the failure.
+    result_code_ = kErrorGeneral;
+    result_text_.clear();
+  }
+  // The saver is gone, and with it the new file's handle: a failure leaves no part of the file.
+  if (result_code_ != kErrorNone && !existed) ::unlink(target.c_str());
+  stream.SetPosition(saved_position);
+}
+
+void CRecordingExtractor::Extract(CRecordingSaver& saver, IThreadedProcessStatus* status, IAbort* abort) {
+  CRecStream& stream = *source_.stream;
+  try {
+    buffer_.resize(kCopyChunk);
+  } catch (const std::bad_alloc&) {
+    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, kCopyChunk,
+                                         {"recordingextractor", "CRecordingExtractor::Execute"}));
+  }
+  ReadWindow window(stream, stream.GetFileSize());
+  std::uint64_t position = source_.locate(begin_);
+  std::uint64_t timestamp = 0;
+  while (position < source_.data_end && CopyBlock(saver, window, position, timestamp)) {
+    if (abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
+    ShowProgress(status, timestamp);
+  }
+  WriteTables(saver);
+}
+
+bool CRecordingExtractor::CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position,
+                                    std::uint64_t& timestamp) {
+  CRecStream& stream = *source_.stream;
+  const std::uint64_t file_size = stream.GetFileSize();
+  const std::uint64_t offset = position;
+  if (offset > file_size || file_size - offset < kBlockHeaderSize)
+    throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
+  RecBlock block;
+  block.header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
+  const std::uint32_t length = block.header.DataLength;
+  if (!block.header.IsReadable() || length > file_size - offset - kBlockHeaderSize)
+    throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
+  window.Expect(block.header.TotalSize());
+  position = offset + block.header.TotalSize();
+  if (block.header.Type != kBlockData) return true;
+  const std::uint64_t payload = offset + kBlockHeaderSize;
+  timestamp = block.header.Link;
+  if (block.header.Tag == kTagExtendedPackage) {
+    if (length < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
+    timestamp = LoadLe64(window.At(payload + kExtendedTimestampOffset, 8));
+  }
+  if (timestamp >= end_) return false;
+  saver.WriteBlock(block, length, [&] {
+    CRecStream& target = *saver.stream();
+    if (window.Holds(payload, length)) {
+      if (length != 0) target.WriteData(window.At(payload, length), length);
+      return;
+    }
+    stream.SetPosition(payload);
+    for (std::uint32_t copied = 0; copied < length;) {
+      const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(length - copied, buffer_.size()));
+      stream.ReadData(buffer_.data(), count);
+      target.WriteData(buffer_.data(), count);
+      copied += count;
+    }
+  });
+  Index(timestamp, block.Offset);
+  return true;
+}
+
+// The newest entry stays; the one between it and the entry two before goes when those two lie
+// closer than the spacing, so the table thins out as dense packages arrive.
+void CRecordingExtractor::Index(std::uint64_t timestamp, std::uint64_t offset) {
+  const auto [entry, inserted] = navigation_.emplace(timestamp, offset);
+  if (!inserted || navigation_.size() < 3 || std::next(entry) != navigation_.end()) return;
+  const auto middle = std::prev(entry);
+  const auto before = std::prev(middle);
+  if (timestamp - before->first < kNavigationSpacing) navigation_.erase(middle);
+}
+
+void CRecordingExtractor::ShowProgress(IThreadedProcessStatus* status, std::uint64_t timestamp) const {
+  if (status == nullptr) return;
+  const double span = static_cast<double>(end_ - begin_);
+  const double fraction = timestamp < begin_ || span == 0 ? 0.0 : static_cast<double>(timestamp - begin_) / span;
+  status->SetProgress(static_cast<LONG>(fraction * 5000.0));
+  wchar_t text[64];
+  std::swprintf(text, std::size(text), L"Processing recording: %.1f %%", fraction * 100.0);
+  status->SetStatusText(text);
+}
+
+void CRecordingExtractor::WriteTables(CRecordingSaver& saver) {
+  MarkerSet markers;
+  for (const auto& marker : source_.markers) {
+    const auto timestamp = static_cast<std::uint64_t>(marker.first);
+    if (timestamp >= begin_ && timestamp <= end_) markers.insert(marker);
+  }
+  saver.SetSources(source_.sources);
+  saver.SetNavigation(navigation_);
+  saver.SetMarkers(markers);
+  if (source_.recording != nullptr) saver.SetRecordingProperties(*source_.recording);
+  if (source_.system != nullptr) saver.SetSystemProperties(*source_.system);
+  if (!saver.FinishRecording()) throw exception_rt(saver.failure_text());
+}
+
+}  // namespace recfilereader
