@@ -152,12 +152,12 @@ TEST_F(WriterTest, PackagesAreStoredWholeAndIndexedByTheWritersRule) {
     }
     payload.insert(payload.end(), bytes.begin(), bytes.begin() + stored);
     payload.insert(payload.end(), bytes.begin() + 40, bytes.begin() + 40 + p.extra_size);
-    const RecBlockHeader& h = blocks[2 + i].header;
+    const RecBlockHeader& h = blocks[3 + i].header;  // after the head's configuration block
     EXPECT_EQ(std::tuple(h.Type, h.Sequence, h.Link, h.Tag), std::tuple(kBlockData, i, p.timestamp, kTagExtendedPackage));
-    EXPECT_EQ(blocks[2 + i].payload, payload);
+    EXPECT_EQ(blocks[3 + i].payload, payload);
   }
   NavigationMap expected, navigation;
-  for (std::size_t i : {0, 2, 3, 4}) expected[packages[i].timestamp] = blocks[2 + i].offset;
+  for (std::size_t i : {0, 2, 3, 4}) expected[packages[i].timestamp] = blocks[3 + i].offset;
   ReadNavigationData(*OpenStream(), DecodeSectionIndex(blocks[1].payload)[kSlotNavigation], navigation);
   EXPECT_EQ(navigation, expected);
 }
@@ -290,8 +290,8 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
   writer.AppendDataPackage(record);
   EXPECT_TRUE(writer.Close());
   const auto blocks = Blocks(files.Bytes(L"r.rec"));
-  EXPECT_EQ(std::tuple(blocks[2].header.Type, blocks[2].header.Sequence, blocks[3].header.Type),
-            std::tuple(kBlockData, 0ull, kBlockConfiguration));
+  EXPECT_EQ(std::tuple(blocks[2].header.Type, blocks[3].header.Type, blocks[3].header.Sequence, blocks[4].header.Type),
+            std::tuple(kBlockConfiguration, kBlockData, 0ull, kBlockConfiguration));
   CRecordingSaver saver(&owner, Platform());
   saver.CreateNewRecording(L"s.rec", 0);
   EXPECT_TRUE(fails([&] { saver.CreateNewRecording(L"t.rec", 0); }));
@@ -307,8 +307,7 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
   EXPECT_EQ(files.Bytes(L"u.rec"), head_only);
 }
 
-// Saving into a 2.0 file and into one our writer made, at the end of their data (block 5 of
-// both), while every write of the save fails in turn, by an error or by stopping short: each time
+// Saving into a 2.0 file and into one our writer made, at the end of their data, while every write of the save fails in turn, by an error or by stopping short: each time
 // the failure reaches the host with severity 4 and the file is byte for byte what it was. Then
 // the save that no fault reaches: the data untouched, the new tail, the index filled in place.
 TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) {
@@ -318,9 +317,10 @@ TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) 
     DataPackageRecord record{};
     for (record.Timestamp = 10; record.Timestamp < 40; record.Timestamp += 10) writer.AppendDataPackage(record);
   }  // the destructor finishes the file
-  const struct { const char* name; Bytes original; std::size_t index; std::vector<std::uint16_t> tail; } cases[] = {
-      {"2.0", Version20File(), 2, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}},
-      {"2.1", files.Bytes(L"new.rec"), 1, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockMetadata,
+  // The index block, the block that ends the data and the tail a save writes there.
+  const struct { const char* name; Bytes original; std::size_t index, end; std::vector<std::uint16_t> tail; } cases[] = {
+      {"2.0", Version20File(), 2, 5, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}},
+      {"2.1", files.Bytes(L"new.rec"), 1, 6, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockMetadata,
                                            kBlockMetadata, kBlockMetadata, kBlockMetadata, kBlockMetadataTable, kBlockEnd}},
   };
   for (const auto& c : cases) {
@@ -332,10 +332,10 @@ TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) 
         SCOPED_TRACE(nth);
         files.Add(L"r.rec", c.original);
         auto stream = OpenStream();
-        stream->SetPosition(before[5].offset);
+        stream->SetPosition(before[c.end].offset);
         CRecordingSaver saver(&owner, Platform());
         saver.AttachToRecording(*stream, 2);
-        saver.SetNavigation({{10, before[3].offset}, {20, before[4].offset}});
+        saver.SetNavigation({{10, before[c.end - 2].offset}, {20, before[c.end - 1].offset}});
         WriteTables(saver, {{15, {}}});
         files.FailWrite(nth, fault);
         const std::size_t reports = owner.Reports().size();
@@ -352,10 +352,10 @@ TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) 
     EXPECT_GT(covered, 10);
     const Bytes after = files.Bytes(L"r.rec");
     const std::vector<Block> blocks = Blocks(after);  // the index now links to the new tail
-    EXPECT_TRUE(std::equal(c.original.begin() + before[c.index].Next(), c.original.begin() + before[5].offset,
+    EXPECT_TRUE(std::equal(c.original.begin() + before[c.index].Next(), c.original.begin() + before[c.end].offset,
                            after.begin() + before[c.index].Next()));  // the data untouched
-    EXPECT_EQ(Types(blocks, 5), c.tail);
-    std::vector<std::uint64_t> slots = {blocks[5].offset, blocks[6].offset, blocks[7].offset};
+    EXPECT_EQ(Types(blocks, c.end), c.tail);
+    std::vector<std::uint64_t> slots = {blocks[c.end].offset, blocks[c.end + 1].offset, blocks[c.end + 2].offset};
     if (c.index == 1) slots.push_back(blocks[blocks.size() - 2].offset);
     slots.resize(c.index == 1 ? 16 : 4, kRecEndMark);
     EXPECT_EQ(DecodeSectionIndex(blocks[c.index].payload), slots);

@@ -1,14 +1,13 @@
-// The kill test's child. "write <rec> <log>": writes sample packages as the reader's writer
-// does, after a head that already names the sources, and logs each package's number once it is
-// completely written. "repair <rec>": repairs the recording.
+// The kill test's child. "write <rec> <log>": writes sample packages with the reader's writer
+// and logs each package's number once it is completely written. "repair <rec>": repairs the
+// recording.
 #include <cstring>
 #include <string>
 
-#include "container/extendedpackageheader.h"
 #include "platform/textconv.h"
 #include "writing/recordingfiles.h"
 #include "writing/recordingrepair.h"
-#include "writing/recordingsaver.h"
+#include "writing/recordingwriter.h"
 
 // After the library's headers: <fcntl.h> defines LOCK_WRITE, a name the storage headers use.
 #include <fcntl.h>
@@ -25,26 +24,14 @@ int main(int argc, char** argv) {
     return repair.outcome_code() == 0 ? 0 : 1;
   }
   const int log = ::open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  CRecordingSaver saver(nullptr);
-  saver.CreateNewRecording(path.c_str(), 0);
-  rectest::Bytes config;
-  CFileConfigSaver().SaveFileConfig(nullptr, {}, config);
-  RecBlock block;
-  block.header.Type = kBlockConfiguration;
-  if (!block.payload.Resize(config.size())) return 1;
-  std::memcpy(block.payload.data(), config.data(), config.size());
-  saver.WriteBlock(block);
+  CRecordingWriter writer(nullptr);
+  writer.Open(path.c_str(), 0);
   for (std::uint32_t i = 0; i < 100'000; ++i) {
     const rectest::Package p = rectest::SamplePackage(i);
     DataPackageRecord record{};
     record.SourceHandle = p.source, record.Timestamp = p.timestamp, record.DataSize = ULONG(p.data.size());
-    std::uint8_t encoded[kExtendedPackageHeaderSize];
-    ExtendedPackageHeader::FromRecord(record).EncodeTo(encoded);
-    block.header = {.Type = kBlockData, .Sequence = i, .Link = p.timestamp, .Tag = kTagExtendedPackage};
-    saver.WriteBlock(block, kExtendedPackageHeaderSize + record.DataSize, [&] {
-      saver.stream()->WriteData(encoded, kExtendedPackageHeaderSize);
-      saver.stream()->WriteData(p.data.data(), record.DataSize);
-    });
+    record.Data = const_cast<std::uint8_t*>(p.data.data());
+    writer.AppendDataPackage(record);
     if (::write(log, &i, sizeof i) != sizeof i) return 1;
   }
   ::pause();  // until killed

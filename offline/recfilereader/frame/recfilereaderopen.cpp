@@ -262,6 +262,8 @@ BOOL CRecFileReader::WriteDataPackages(const DataPackageRecord* records, ULONG c
   return Guard<BOOL>(last_error_, 0, [&] {
     if (open_state_ != kOpenWriting || !writer_.is_open()) return 0;
     if (records == nullptr && count != 0) throw exception_rt(L"Invalid argument");
+    // The sources the host has given so far go ahead of the first package.
+    if (writer_.package_count() == 0) writer_.SetSources(sources_.GetDevices());
     for (ULONG i = 0; i < count; ++i) writer_.AppendDataPackage(records[i]);
     return 1;
   });

@@ -82,6 +82,10 @@ class CRecordingSaver {
   void SetRecordingProperties(const CPropManager& properties);
   void SetSystemProperties(const CPropManager& properties);
 
+  // Writes the configuration block of the sources handed over at the position, as a system
+  // block; returns its offset. FinishRecording writes the one the section index names.
+  std::uint64_t WriteConfiguration();
+
   int state() const { return state_; }
   // The stream written to; null when idle.
   CRecStream* stream() { return stream_; }
@@ -108,7 +112,6 @@ class CRecordingSaver {
   void Restore(const std::vector<SavedBytes>& saved, std::uint64_t file_size, std::uint64_t tail);
   // Steps that write the tail; throw on failure.
   void WriteTail();
-  std::uint64_t WriteConfiguration();
   std::uint64_t WriteMetadata();
   void WriteSectionIndex(const std::vector<std::uint64_t>& offsets);
   // Back to idle: closes and drops a created file's stream.

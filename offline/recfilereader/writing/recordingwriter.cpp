@@ -59,6 +59,12 @@ void CRecordingWriter::AppendDataPackage(const DataPackageRecord& record) {
   CRecStream& stream = *saver_.stream();
   const std::uint64_t start = stream.GetPosition();
   try {
+    // The sources go ahead of the first package too: a recording whose writing is cut off then
+    // still names its sources, which is what a repair needs to bring it back.
+    if (package_count_ == 0) {
+      saver_.SetSources(sources_);
+      saver_.WriteConfiguration();
+    }
     saver_.WriteBlock(block_, static_cast<std::uint32_t>(length), [&] {
       stream.WriteData(encoded, kExtendedPackageHeaderSize);
       if (data_length != 0) stream.WriteData(record.Data, static_cast<std::uint32_t>(data_length));

@@ -1,5 +1,7 @@
 // CRecordingWriter: the recording a host writes through the reader (OpenEx with access 0 or 2).
-// Open creates a new 2.1 file through its saver; each appended package becomes one data block
+// Open creates a new 2.1 file through its saver; the sources set by then go into a configuration
+// block ahead of the first package (so that a file cut off while being written can be repaired);
+// each appended package becomes one data block
 // in the second package format, numbered from 0, while the navigation table is built as the
 // packages arrive; Close hands the table (ending at the last package), the sources and the
 // markers to the saver and finishes the file. Not thread-safe.
