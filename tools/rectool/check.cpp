@@ -111,16 +111,31 @@ void AddCheckVerb(CLI::App& app, Session& session) {
   verb.callback([&session, files] {
     Json all = Json::array();
     bool damaged = false;
+    bool failed = false;
     for (const auto& path : *files) {
-      const CheckResult result = CheckFile(session, path);
+      CheckResult result;
+      // A file that cannot be checked at all is told and the others are still checked.
+      try {
+        result = CheckFile(session, path);
+      } catch (const rechost::Error& e) {
+        if (e.code() == rechost::kCodeAborted) throw;
+        std::fprintf(stderr, "rectool: %s: %s\n", path.c_str(), e.what());
+        failed = true;
+        continue;
+      } catch (const ToolError& e) {
+        std::fprintf(stderr, "rectool: %s\n", e.what());
+        failed = true;
+        continue;
+      }
       damaged = damaged || !result.findings.empty();
       Json json = ResultJson(path, result);
       if (session.options().ndjson) PrintLine(json);
       else if (!session.options().json) PrintResult(path, result);
       all.push_back(std::move(json));
     }
-    if (session.options().json) PrintDocument(files->size() == 1 ? all[0] : all);
+    if (session.options().json) PrintDocument(files->size() == 1 && !all.empty() ? all[0] : all);
     if (damaged) session.set_exit(kExitDamage);
+    if (failed) session.set_exit(kExitFailed);
   });
 }
 

@@ -28,15 +28,28 @@ void PrintError(const Session& session, const std::string& text) {
   else std::fprintf(stderr, "rectool: %s: %s\n", session.file().c_str(), text.c_str());
 }
 
+bool IsVerb(CLI::App& app, const std::string& name) {
+  try {
+    app.get_subcommand(name);
+    return true;
+  } catch (const CLI::OptionNotFound&) {
+    return false;
+  }
+}
+
 int Run(int argc, char** argv) {
   Session session;
-  CLI::App app{"rectool: inspect, walk, edit, cut and repair REC recordings"};
+  CLI::App app{"rectool: inspect, walk, edit, cut and repair REC recordings", "rectool"};
   app.require_subcommand(1);
   app.footer("Run `rectool VERB --help` for a verb's options and an example.\n"
              "Exit codes: 0 success, 1 failure, 2 wrong usage, 3 damage found or data dropped, 130 interrupted.");
   for (auto add : {AddInfoVerb, AddPackagesVerb, AddCatVerb, AddExportVerb, AddSourcesVerb, AddMarkersVerb, AddPropsVerb,
                    AddExtractVerb, AddCheckVerb, AddRepairVerb, AddMediaVerb, AddDemoVerb})
     add(app, session);
+  if (argc > 1 && argv[1][0] != '-' && !IsVerb(app, argv[1])) {
+    std::fprintf(stderr, "rectool: unknown verb \"%s\"\nRun with --help for the verbs.\n", argv[1]);
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
