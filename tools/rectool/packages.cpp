@@ -46,7 +46,7 @@ void ListPackages(Session& session, const ListingOptions& options) {
   const CommonOptions& common = session.options();
   Json all = Json::array();
   if (!common.json && !common.ndjson)
-    std::printf("%12s %16s %6s %-10s %8s %6s %-10s\n", "POSITION", "TIMESTAMP", "SOURCE", "CLASS", "SIZE", "EXTRA", "FLAGS");
+    std::printf("%12s %16s %6s %-10s %8s %6s %s\n", "POSITION", "TIMESTAMP", "SOURCE", "CLASS", "SIZE", "EXTRA", "FLAGS");
   ForEachPackage(session, *reader, options.selection, [&](const rechost::Package& p) {
     if (!common.json && !common.ndjson) return PrintPackageLine(p, classes, options.hex);
     Json row = PackageJson(p, classes);

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+
+#include "rechost/progressbar.h"
 
 namespace rectool {
 
@@ -66,6 +69,31 @@ void PlaceCursor(rechost::Reader& reader, const PackageSelection& selection) {
   }
 }
 
+// A walk over many packages shows how far it got, by timestamp, once it has run for a second.
+class WalkProgress {
+ public:
+  WalkProgress(std::FILE* stream, ULONGLONG begin, ULONGLONG end)
+      : bar_(stream, "Reading packages"), shown_(stream != nullptr), begin_(begin), end_(end) {}
+  ~WalkProgress() { bar_.Erase(); }
+  void At(ULONGLONG timestamp) {
+    if (!shown_ || ++calls_ % 256 != 0 || end_ <= begin_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - started_ < std::chrono::seconds(1) || now - drawn_ < std::chrono::milliseconds(100)) return;
+    const double fraction = timestamp < begin_ ? 0 : static_cast<double>(timestamp - begin_) / static_cast<double>(end_ - begin_);
+    bar_.SetProgress(static_cast<LONG>(fraction * rechost::kProgressScale));
+    bar_.Draw();
+    drawn_ = now;
+  }
+
+ private:
+  rechost::ProgressBar bar_;
+  bool shown_;
+  ULONGLONG begin_, end_;
+  std::uint64_t calls_ = 0;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point drawn_{};
+};
+
 }  // namespace
 
 void ForEachPackage(Session& session, rechost::Reader& reader, const PackageSelection& selection,
@@ -74,10 +102,12 @@ void ForEachPackage(Session& session, rechost::Reader& reader, const PackageSele
   PlaceCursor(reader, selection);
   std::uint64_t given = 0;
   rechost::PackageCursor cursor(reader, selection.reverse ? kReadBackward : kReadForward);
+  WalkProgress progress(session.progress_stream(), reader.BeginTimestamp(), reader.EndTimestamp());
   while (!selection.limit || given < *selection.limit) {
     session.CheckInterrupted();
     const auto package = cursor.Next();
     if (!package) break;
+    progress.At(package->timestamp);
     // Damaged stretches carry no timestamp of their own: they are shown wherever they are met.
     if (!package->damaged) {
       if (!selection.reverse && selection.to && package->timestamp >= *selection.to) break;

@@ -3,6 +3,7 @@
 #ifndef RECTOOL_SESSION_H
 #define RECTOOL_SESSION_H
 
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -43,6 +44,8 @@ class Session {
   CommonOptions& options() { return options_; }
   // Made at the first use, once the options are known.
   rechost::HostServices& host();
+  // Where progress bars go: stderr when it is a terminal and --quiet was not given, else null.
+  std::FILE* progress_stream() const;
   // Throws Interrupted when the user has asked to stop.
   void CheckInterrupted();
   bool interrupted() const { return host_ != nullptr && host_->abort().requested(); }
