@@ -1,5 +1,7 @@
 #include "rechost/reader.h"
 
+#include <algorithm>
+
 #include "rechost/error.h"
 #include "rechost/text.h"
 
@@ -38,11 +40,17 @@ void Reader::Write(const DataPackageRecord& record) { Check(data().WriteDataPack
 void Reader::Close() { Check(Face<IRecordingReaderEx>(L"IRecordingReaderEx")->Close()); }
 
 // A tail that could not be written is put back and reported as an error message, while the call
-// itself succeeds: the messages of the save tell.
+// itself succeeds: the messages of the save tell, and the first error becomes the exception
+// instead of being printed.
 void Reader::Save() {
-  host_.messages().Mark();
-  Check(Face<IRecordingSave>(L"IRecordingSave")->SaveRecording());
-  for (const HostMessage& message : host_.messages().Collected())
+  MessagePrinter& messages = host_.messages();
+  const DWORD print_from = messages.print_from();
+  messages.set_print_from(std::max(print_from, kSeverityError + 1));
+  messages.Mark();
+  const BOOL saved = Face<IRecordingSave>(L"IRecordingSave")->SaveRecording();
+  messages.set_print_from(print_from);
+  Check(saved);
+  for (const HostMessage& message : messages.Collected())
     if (message.severity >= kSeverityError) throw Error(kCodeFailure, message.text);
 }
 

@@ -1,8 +1,5 @@
 #include "aviaudio.h"
 
-#include <cstring>
-#include <string>
-
 namespace rectool {
 namespace {
 
@@ -24,12 +21,7 @@ class RiffWriter {
     for (int i = 0; i < 4; ++i) out_[size_at + i] = static_cast<std::uint8_t>(size >> (8 * i));
     if (size % 2 != 0) out_.push_back(0);
   }
-  std::size_t size() const { return out_.size(); }
   std::vector<std::uint8_t> Take() { return std::move(out_); }
-  void Raw(const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    out_.insert(out_.end(), bytes, bytes + size);
-  }
 
  private:
   void Bytes(std::uint32_t v, int count) {

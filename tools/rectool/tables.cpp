@@ -1,5 +1,7 @@
 // sources, markers and props: the property tables of a recording, listed with every property and
 // its type, and the edits of markers and recording or system properties saved into the file.
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -39,6 +41,14 @@ void SetFromAssignment(IObjectProperties& table, const std::string& assignment) 
     const auto type = (*rechost::GetProperty(table, name)).vt;
     throw UsageError("\"" + text + "\" does not convert to " + rechost::TypeName(type) + " for property \"" + name + "\"");
   }
+}
+
+// Edits are saved into the file: one the user may not write is refused before anything changes.
+std::unique_ptr<rechost::Reader> OpenForEditing(Session& session, const std::string& file) {
+  session.set_file(file);
+  if (access(file.c_str(), F_OK) == 0 && access(file.c_str(), W_OK) != 0)
+    throw ToolError(file + ": no write permission; edits are saved into the file");
+  return OpenRecording(session, file);
 }
 
 struct FileOption {
@@ -125,7 +135,7 @@ void AddMarkersVerb(CLI::App& app, Session& session) {
   set->add_option("NAME=VALUE", options->assignment, "the property and its new value")->required();
   verb.callback([&session, options, add, remove, set] {
     if (!add->parsed() && !remove->parsed() && !set->parsed()) return ListMarkers(session, options->file);
-    auto reader = OpenRecording(session, options->file);
+    auto reader = OpenForEditing(session, options->file);
     if (add->parsed()) {
       if (!reader->markers().AddMarker(options->add_at))
         throw ToolError(options->file + ": a marker at " + std::to_string(options->add_at) + " exists");
@@ -155,7 +165,7 @@ void AddPropsVerb(CLI::App& app, Session& session) {
   set->add_flag("--system", options->system, "a system property");
   verb.callback([&session, options, set] {
     if (!set->parsed()) return ListProps(session, *options);
-    auto reader = OpenRecording(session, options->file);
+    auto reader = OpenForEditing(session, options->file);
     {
       auto table = options->system ? reader->SystemProperties() : reader->RecordingProperties();
       SetFromAssignment(*table, options->assignment);

@@ -35,6 +35,7 @@ class MessagePrinter final : public IExErrorMgr {
       : stream_(stream), print_from_(print_from), prefix_(std::move(prefix)) {}
 
   void set_print_from(DWORD severity) { print_from_ = severity; }
+  DWORD print_from() const { return print_from_; }
   // Starts a new collection of messages.
   void Mark();
   // The messages since the last Mark, in the order they came.
