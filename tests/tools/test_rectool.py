@@ -163,10 +163,12 @@ class Editing(unittest.TestCase):
         ok("markers", rec, "set", 2_000_000, "Count=5")
         ok("props", rec, "set", "RunNumber=12")
         ok("props", rec, "set", "--system", "Computer=rig 9")
+        ok("props", rec, "set", "Größe=Grüße 漢字 😀")  # a text outside code page 1252 survives the save
         added = {m["timestamp"]: {p["name"]: p["value"] for p in m["properties"]} for m in as_json("markers", rec)}
         self.assertEqual(added[2_000_000], {"Description": "hello there", "Count": "5"})
         props = {p["name"]: (p["type"], p["value"]) for p in as_json("props", rec)}
         self.assertEqual(props["RunNumber"], ("VT_I4", 12))
+        self.assertEqual(props["Größe"], ("VT_LPWSTR", "Grüße 漢字 😀"))
         self.assertEqual({p["name"]: p["value"] for p in as_json("props", rec, "--system")}["Computer"], "rig 9")
         ok("markers", rec, "delete", 2_000_000)
         self.assertEqual({m["timestamp"] for m in as_json("markers", rec)}, set(MARKERS))
