@@ -142,18 +142,23 @@ class Reading(unittest.TestCase):
         self.assertEqual(first["AudioComment"]["type"], "VT_BLOB")
         self.assertGreater(first["AudioComment"]["value"]["size"], 16000)
 
-    def test_media_writes_the_audio_comment(self):
-        out = path("note.avi")
-        ok("media", DEMO, "--marker", 1_500_000, "--audio-comment", out)
-        data = open(out, "rb").read()
-        self.assertEqual((data[:4], data[8:12]), (b"RIFF", b"AVI "))
-        if shutil.which("ffprobe"):
-            probe = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", out], capture_output=True)
-            stream = json.loads(probe.stdout)["streams"][0]
-            self.assertEqual((stream["codec_name"], stream["sample_rate"]), ("pcm_s16le", "8000"))
-        for args in (["--video-preview", path("v.avi")], ["--marker", 3_500_000, "--audio-comment", path("a.avi")]):
-            self.assertEqual(run("media", DEMO, *args).returncode, 1)
-            self.assertFalse(os.path.exists(args[-1]))
+    def test_media_writes_the_avi_files(self):
+        cases = [  # (arguments, what ffprobe finds in the stream)
+            (["--marker", 1_500_000, "--audio-comment"], {"codec_name": "pcm_s16le", "sample_rate": "8000"}),
+            (["--video-preview"], {"codec_name": "rawvideo", "width": 160, "height": 120, "nb_frames": "3"}),
+        ]
+        for number, (args, expected) in enumerate(cases):
+            out = path(f"media{number}.avi")
+            ok("media", DEMO, *args, out)
+            data = open(out, "rb").read()
+            self.assertEqual((data[:4], data[8:12]), (b"RIFF", b"AVI "))
+            if shutil.which("ffprobe"):
+                probe = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", out], capture_output=True)
+                stream = json.loads(probe.stdout)["streams"][0]
+                self.assertEqual({key: stream[key] for key in expected}, expected)
+        out = path("none.avi")
+        self.assertEqual(run("media", DEMO, "--marker", 3_500_000, "--audio-comment", out).returncode, 1)
+        self.assertFalse(os.path.exists(out))
 
 
 class Editing(unittest.TestCase):

@@ -1,11 +1,12 @@
-// demo: a sample recording written by the reader's writer, then given markers and properties
-// through the reader and saved, so that a new user has something to try every verb on.
+// demo: a sample recording written by the reader's writer, then given markers, an audio comment,
+// a video preview and properties through the reader and saved, so that a new user has something
+// to try every verb on.
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
-#include "aviaudio.h"
+#include "avifile.h"
 #include "jsonoutput.h"
 #include "recording.h"
 #include "verbs.h"
@@ -92,6 +93,19 @@ std::vector<std::uint8_t> ToneAvi() {
   return AudioAvi(samples, kRate);
 }
 
+// Three frames of a bar that moves across the picture.
+std::vector<std::uint8_t> PreviewAvi() {
+  constexpr std::uint32_t kWidth = 160, kHeight = 120, kRow = kWidth * 3;
+  std::vector<std::vector<std::uint8_t>> frames;
+  for (std::uint32_t f = 0; f < 3; ++f) {
+    std::vector<std::uint8_t> frame(kRow * kHeight, 0x30);
+    for (std::uint32_t y = 0; y < kHeight; ++y)
+      for (std::uint32_t x = 40 * (f + 1); x < 40 * (f + 1) + 20; ++x) frame[y * kRow + x * 3 + 1] = 0xC0;
+    frames.push_back(std::move(frame));
+  }
+  return VideoAvi(frames, kWidth, kHeight);
+}
+
 void AddMetadata(rechost::Reader& reader, ULONGLONG count) {
   for (const auto& m : kMarkers) {
     if (m.package >= count) continue;
@@ -105,6 +119,7 @@ void AddMetadata(rechost::Reader& reader, ULONGLONG count) {
     auto recording = reader.RecordingProperties();
     recording->SetProperty(L"Description", rechost::OwnedValue::Text("Demo recording written by rectool").get());
     recording->SetProperty(L"Operator", rechost::OwnedValue::Text("Test bench 3").get());
+    recording->SetProperty(L"VideoPreview", rechost::OwnedValue::Blob(PreviewAvi()).get());
     rechost::OwnedValue run;
     run.get()->vt = VT_I4;
     run.get()->lVal = 7;

@@ -1,10 +1,11 @@
-#include "aviaudio.h"
+#include "avifile.h"
 
 namespace rectool {
 namespace {
 
 class RiffWriter {
  public:
+  void U8(std::uint32_t v) { Bytes(v, 1); }
   void U16(std::uint32_t v) { Bytes(v, 2); }
   void U32(std::uint32_t v) { Bytes(v, 4); }
   void Code(const char* four) { out_.insert(out_.end(), four, four + 4); }
@@ -81,6 +82,54 @@ std::vector<std::uint8_t> AudioAvi(const std::vector<std::int16_t>& samples, std
   w.U32(kKeyFrame);
   w.U32(static_cast<std::uint32_t>(chunk_offset));
   w.U32(data_size);
+  w.End(idx1);
+  w.End(riff);
+  return w.Take();
+}
+
+std::vector<std::uint8_t> VideoAvi(const std::vector<std::vector<std::uint8_t>>& frames, std::uint32_t width,
+                                   std::uint32_t height) {
+  const auto frame_size = static_cast<std::uint32_t>(frames.empty() ? 0 : frames[0].size());
+  const auto count = static_cast<std::uint32_t>(frames.size());
+  constexpr std::uint32_t kScale = 100, kRate = 1500;  // 15 frames per second
+  RiffWriter w;
+  const std::size_t riff = w.Begin("RIFF", "AVI ");
+  const std::size_t hdrl = w.Begin("LIST", "hdrl");
+  const std::size_t avih = w.Begin("avih");
+  for (std::uint32_t v : {1'000'000u * kScale / kRate, frame_size * 15, 0u, kHasIndex, count, 0u, 1u, frame_size, width,
+                          height, 0u, 0u, 0u, 0u})
+    w.U32(v);
+  w.End(avih);
+  const std::size_t strl = w.Begin("LIST", "strl");
+  const std::size_t strh = w.Begin("strh");
+  w.Code("vids");
+  for (std::uint32_t v : {0u, 0u, 0u, 0u, kScale, kRate, 0u, count, frame_size, 0xFFFFFFFFu, 0u}) w.U32(v);
+  for (std::uint32_t v : {0u, 0u, width, height}) w.U16(v);
+  w.End(strh);
+  const std::size_t strf = w.Begin("strf");
+  for (std::uint32_t v : {40u, width, height}) w.U32(v);
+  w.U16(1);   // planes
+  w.U16(24);  // bits per pixel
+  for (std::uint32_t v : {0u, frame_size, 0u, 0u, 0u, 0u}) w.U32(v);  // uncompressed
+  w.End(strf);
+  w.End(strl);
+  w.End(hdrl);
+  const std::size_t movi = w.Begin("LIST", "movi");
+  std::vector<std::size_t> offsets;
+  for (const auto& frame : frames) {
+    const std::size_t chunk = w.Begin("00db");
+    offsets.push_back(chunk - 4 - (movi + 4));
+    for (std::uint8_t byte : frame) w.U8(byte);
+    w.End(chunk);
+  }
+  w.End(movi);
+  const std::size_t idx1 = w.Begin("idx1");
+  for (std::size_t offset : offsets) {
+    w.Code("00db");
+    w.U32(kKeyFrame);
+    w.U32(static_cast<std::uint32_t>(offset));
+    w.U32(frame_size);
+  }
   w.End(idx1);
   w.End(riff);
   return w.Take();
