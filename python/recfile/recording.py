@@ -100,6 +100,11 @@ class Recording:
         return self._info
 
     @property
+    def span(self):
+        """(first timestamp, just past the last one), from the navigation table without a walk."""
+        return self._rec.span()
+
+    @property
     def sources(self):
         """A list of dicts: id, handle, class, name and all properties."""
         return self._rec.sources()

@@ -106,6 +106,7 @@ PYBIND11_MODULE(_recfile, m) {
       .def("sources", &Recording::Sources)
       .def("markers", &Recording::Markers)
       .def("summary", &Recording::Summary)
+      .def("span", [](Recording& r) { return py::make_tuple(r.reader().BeginTimestamp(), r.reader().EndTimestamp()); })
       .def("set_property", &Recording::SetProperty, py::arg("name"), py::arg("value"), py::arg("system"))
       .def("delete_property", &Recording::DeleteProperty, py::arg("name"), py::arg("system"))
       .def("add_marker", &Recording::AddMarker)
