@@ -60,6 +60,26 @@ py::tuple CxxWalk(const std::string& path) {
   return py::make_tuple(packages, bytes, took.count());
 }
 
+// For the benchmark only: `count` packages of `payload_size` bytes from one source, a millisecond
+// apart, written by the library's writer.
+void WriteBenchRecording(const std::string& path, std::uint64_t count, std::uint32_t payload_size) {
+  Host host;
+  rechost::Reader writer(host.services());
+  py::gil_scoped_release free;
+  writer.Create(path, false);
+  std::vector<std::uint8_t> payload(payload_size);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    payload[0] = static_cast<std::uint8_t>(i);
+    DataPackageRecord record{};
+    record.SourceHandle = 1;
+    record.Timestamp = 1'000'000 + i * 1'000;
+    record.DataSize = payload_size;
+    record.Data = payload.data();
+    writer.Write(record);
+  }
+  writer.Close();
+}
+
 Selection MakeSelection(std::optional<std::uint64_t> start, std::optional<std::uint64_t> stop,
                         std::optional<std::uint32_t> source, bool reverse) {
   return {start, stop, source, reverse};
@@ -132,4 +152,5 @@ PYBIND11_MODULE(_recfile, m) {
   m.def("is_recording", &IsRecording, py::arg("path"));
   m.def("repair", &Repair, py::arg("path"), py::arg("progress") = py::none());
   m.def("_cxx_walk", &CxxWalk, py::arg("path"));
+  m.def("_write_bench_recording", &WriteBenchRecording, py::arg("path"), py::arg("count"), py::arg("payload_size"));
 }
