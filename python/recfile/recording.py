@@ -80,7 +80,11 @@ class Recording:
 
     @property
     def info(self):
-        """Version, identifier, time span and counts (one walk over the packages, then kept)."""
+        """Version, identifier, time span and counts (one walk over the packages, then kept).
+
+        ``version`` is the data packages version the reader reports (1 or 2), ``identifier`` the
+        recording's GUID property (None when it has none).
+        """
         if self._info is None:
             summary = self._rec.summary()
             self._info = {
