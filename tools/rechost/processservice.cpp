@@ -33,6 +33,11 @@ bool ProcessService::RunProcess(IThreadedProcess* process, DWORD, DWORD, const w
   {
     std::unique_lock<std::mutex> hold(lock);
     while (!finished.wait_for(hold, kRedrawEvery, [&] { return done; })) {
+      if (progress_.on_tick) {
+        hold.unlock();
+        progress_.on_tick(bar.progress());
+        hold.lock();
+      }
       if (progress_.stream != nullptr && std::chrono::steady_clock::now() - started >= progress_.delay) bar.Draw();
     }
   }

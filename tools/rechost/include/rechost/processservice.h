@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "recfilereader/hostservices.h"
 #include "rechost/abortflag.h"
@@ -15,6 +16,10 @@ namespace rechost {
 struct ProgressOptions {
   std::FILE* stream = nullptr;  // null: no bar
   std::chrono::milliseconds delay{1000};  // work shorter than this shows nothing
+  // Called on the waiting thread about ten times a second from the start of the work with the
+  // completed fraction times kProgressScale: a host's own progress display, or its check for an
+  // interrupt that it answers by requesting the abort.
+  std::function<void(LONG progress)> on_tick;
 };
 
 class ProcessService final : public IThreadedProcessService {

@@ -20,6 +20,7 @@ class ProgressBar final : public IThreadedProcessStatus {
   ProgressBar(std::FILE* stream, std::string caption) : stream_(stream), caption_(std::move(caption)) {}
 
   void SetProgress(LONG progress) override { progress_ = progress; }
+  LONG progress() const { return progress_.load(); }
   void SetStatusText(const wchar_t* text) override;
   void Notify(DWORD) override {}
   void Refresh() override {}
