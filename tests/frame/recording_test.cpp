@@ -459,6 +459,13 @@ TEST_F(RecordingTest, SavingKeepsThePackagesAndCarriesTheEdits) {
     ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
     EXPECT_TRUE(got == expected);
   }
+  // A file nobody may write opens for reading only, and a save says why it cannot be done.
+  ASSERT_TRUE(r.reader()->Close());
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1));
+  EXPECT_FALSE(r.Face<IRecordingSave>(L"IRecordingSave")->SaveRecording());
+  EXPECT_EQ(r.ErrorText(), "The recording was opened read-only and cannot be saved");
+  EXPECT_EQ(rectest::ReadFileBytes(path), after);
 }
 
 }  // namespace

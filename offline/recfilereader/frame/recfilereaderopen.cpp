@@ -243,6 +243,9 @@ void CRecFileReader::CloseRecording() {
 BOOL CRecFileReader::SaveRecording() {
   return Guard<BOOL>(last_error_, 0, [&] {
     if (!IsOpen() || open_state_ == kOpenWriting || navigation_.empty()) throw exception_rt(L"No file opened");
+    // A file the reader could only open for reading cannot take a new tail: say so before
+    // anything is attempted, rather than through the saver's undone failure.
+    if ((stream_.GetAccessMode() & 2) == 0) throw exception_rt(L"The recording was opened read-only and cannot be saved");
     CRecordingSaver saver(&context_);
     stream_.SetPosition(navigation_.rbegin()->second);
     saver.AttachToRecording(stream_, second_format_ ? CRecordingSaver::kSecondFormatMode : 0);

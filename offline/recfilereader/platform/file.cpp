@@ -79,8 +79,12 @@ class PosixFile final : public PlatformFile {
 
 class PosixFiles final : public FileSystem {
  public:
+  // A file nobody may write is read-only, as its attribute says, even for a user (root) whom
+  // the system would let write it anyway.
   bool IsWritable(const std::wstring& path) override {
-    return ::access(WideToUtf8(path).c_str(), W_OK) == 0;
+    const std::string name = WideToUtf8(path);
+    struct stat status {};
+    return ::access(name.c_str(), W_OK) == 0 && ::stat(name.c_str(), &status) == 0 && (status.st_mode & 0222) != 0;
   }
 
   int Open(const std::wstring& path, FileAccess access,
