@@ -17,6 +17,7 @@
 #include "support/memfilesystem.h"
 #include "support/peerprograms.h"
 #include "support/propvarianttext.h"
+#include "support/samplerecordings.h"
 #include "support/sectionbuilder.h"
 #include "support/tempdir.h"
 
@@ -183,14 +184,7 @@ Texts Reports(FakeOwner& access) {
 
 // A compound document with one property-set storage per entry, as a blob object.
 std::shared_ptr<CGenericData> Document(const std::map<std::wstring, PropertyMap>& storages) {
-  MemoryDocument document;
-  for (const auto& [name, properties] : storages) {
-    ComPtr<IStorage> storage;
-    EXPECT_EQ(document.root()->CreateStorage(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                             storage.Out()), S_OK);
-    CPropStorageSaver().Save(storage.get(), kMetadataFormatId, properties);
-  }
-  return Make<CGenericBlobData>(document.Finish());
+  return Make<CGenericBlobData>(rectest::Document(storages));
 }
 
 template <class Map>
