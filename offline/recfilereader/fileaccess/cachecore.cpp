@@ -41,14 +41,16 @@ void LowerThreadPriority() {
 CacheCore::CacheCore(std::shared_ptr<CCachingFileReaderStat> statistics, const CachingFileReaderPlatform& services)
     : stat(std::move(statistics)), platform(services), stopwatch(services.clock) {}
 
-void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) {
+std::uint32_t CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination,
+                                         std::uint32_t lookahead) {
   SpinMutexLock file_lock(file_mutex);
   auto* out = static_cast<std::uint8_t*>(destination);
+  const std::size_t wanted = std::size_t{count} + lookahead;
   std::size_t done = 0;
-  for (int call = 1; done < count; ++call) {
-    const IoResult r = file->ReadAt(at + done, out + done, count - done);
+  for (int call = 1; done < wanted; ++call) {
+    const IoResult r = file->ReadAt(at + done, out + done, wanted - done);
     done += r.bytes;
-    if (r.error == 0 || call == kMaxDirectReadCalls) break;
+    if (r.error == 0 || call == kMaxDirectReadCalls || done >= count) break;  // the lookahead is a bonus
     if (!IsTransient(r.error)) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::ReadValueDirect"});
   }
   if (done < count) {
@@ -57,6 +59,7 @@ void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* des
                                    std::to_wstring(static_cast<std::uint32_t>(done)) + L" bytes",
                                {kSourceFile, "CCachingFileReader::ReadValueDirect"});
   }
+  return static_cast<std::uint32_t>(done - count);
 }
 
 void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {

@@ -87,8 +87,11 @@ class CacheCore {
   void ClearTable() REQUIRES(cache_mutex);
 
   // Reads `count` bytes at `at` straight from the file, repeating a read that failed with a
-  // transient error (at most four read calls).
-  void ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) EXCLUDES(file_mutex);
+  // transient error (at most four read calls). With `lookahead`, up to that many of the bytes
+  // that follow come along in the same transfer, as far as the file holds them; returns how
+  // many did. Only the `count` bytes must arrive.
+  std::uint32_t ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination,
+                                std::uint32_t lookahead = 0) EXCLUDES(file_mutex);
 
   // Keeps a message for the calling thread to deliver (the first 64 until they are taken).
   void QueueReport(DWORD severity, DWORD id, std::wstring text) REQUIRES(cache_mutex);
@@ -96,6 +99,20 @@ class CacheCore {
   std::vector<PendingReport> TakeReports() EXCLUDES(cache_mutex);
 
   std::uint64_t EntryCountFor(std::uint64_t size) const { return size / settings.entry_size + 1; }
+
+  // Asks the worker for a pass when the calling thread's position has moved into another entry
+  // than the one it last asked about: within one entry the read-ahead window hardly moves, and
+  // the worker's timer catches up with it, so a walk through an entry's blocks costs no wake-up
+  // call per block. Inside a read scope the request waits for the scope to let go of the lock.
+  void NoteEntry(std::uint64_t index) REQUIRES(cache_mutex) {
+    if (index == serviced_entry) return;
+    serviced_entry = index;
+    if (read_scope_depth > 0) {
+      service_deferred = true;
+    } else {
+      RequestService();
+    }
+  }
 
   // Asks the worker for a pass around the position. A request the worker has not taken up yet
   // is not signalled again: an auto-reset event would merge the two anyway, and this spares a
@@ -156,6 +173,8 @@ class CacheCore {
   // the scope lets go of the lock: the worker could not start it earlier.
   int read_scope_depth = 0;
   bool service_deferred GUARDED_BY(cache_mutex) = false;
+  // The entry of the position when the worker was last asked for a pass; all ones: none.
+  std::uint64_t serviced_entry GUARDED_BY(cache_mutex) = ~0ull;
   bool scope_time_valid GUARDED_BY(cache_mutex) = false;
   std::uint64_t scope_time GUARDED_BY(cache_mutex) = 0;
 
