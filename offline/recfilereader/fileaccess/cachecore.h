@@ -19,6 +19,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/sharedbuffer.h"
@@ -75,6 +76,19 @@ class CacheCore {
   void LoadCacheEntry(std::uint32_t index) REQUIRES(cache_mutex);
   // Reads the entry at `offset` into `buffer`, sized min(entry size, file size - offset).
   void ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) REQUIRES(cache_mutex) EXCLUDES(file_mutex);
+  // Reads `size` bytes at `offset` into `buffer`, sized to them; the file lock only.
+  void ReadChunkAt(std::uint64_t offset, std::uint64_t size, CSharedBuffer& buffer) EXCLUDES(file_mutex);
+  // A buffer kept from an unloaded entry, or an empty one.
+  CSharedBuffer TakeSpareBuffer() REQUIRES(cache_mutex);
+  // While the worker reads entry `index` from disk, lets go of the cache lock (which this thread
+  // holds once) so that the worker can store it, and takes it back.
+  void WaitForLoad(std::uint32_t index) REQUIRES(cache_mutex) NO_THREAD_SAFETY_ANALYSIS {
+    while (loading_index == index) {
+      cache_mutex.Unlock();
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+      cache_mutex.Lock();
+    }
+  }
   // Takes `buffer` into entry `index` when that is still empty.
   void StoreCacheEntry(std::uint32_t index, std::uint64_t time, CSharedBuffer buffer) REQUIRES(cache_mutex);
   // Empties entry `index`.
@@ -161,6 +175,12 @@ class CacheCore {
   // together stay within memory limit + entry size: a fresh 4 MiB buffer costs a thousand page
   // faults before the first byte is read into it.
   std::vector<CSharedBuffer> spare_buffers GUARDED_BY(cache_mutex);
+  // Counts the changes that may make a load in flight stale: writes, cuts, resizes.
+  std::uint64_t write_generation GUARDED_BY(cache_mutex) = 0;
+  // The entry the worker is reading from disk without the cache lock, or kNotLoading: a reader
+  // that misses it waits for that load instead of reading the same bytes a second time.
+  static constexpr std::uint32_t kNotLoading = ~0u;
+  std::uint32_t loading_index GUARDED_BY(cache_mutex) = kNotLoading;
   std::uint64_t spare_bytes GUARDED_BY(cache_mutex) = 0;
 
   MicroStopwatch stopwatch;  // started before the worker, read by both threads
@@ -184,6 +204,9 @@ class CacheCore {
   AutoResetEvent service_event{events};
 
  private:
+  void ReadAhead() EXCLUDES(cache_mutex);
+  // Both evictions.
+  void Trim() REQUIRES(cache_mutex);
   void Evict(std::uint64_t count) REQUIRES(cache_mutex);
 
   std::vector<PendingReport> reports_ GUARDED_BY(cache_mutex);

@@ -249,7 +249,8 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
         c.position += count;
         return;
       }
-      c.LoadCacheEntry(index);
+      c.WaitForLoad(index);  // the worker may be reading it already
+      if (c.table[index].buffer.empty()) c.LoadCacheEntry(index);
       c.scope_time_valid = false;
       entry = &c.table[index];
     } else {
