@@ -201,6 +201,33 @@ TEST_P(RecStreamTest, ScanTakesTheNearestHeaderLikeBytesBelow) {
   }
 }
 
+// The stream remembers headers it met (a forward read with the cache off brings the next one
+// along); a header rewritten through the stream must be read afresh.
+TEST_P(RecStreamTest, AHeaderRewrittenAfterItWasMetIsReadAgain) {
+  RecBuilder b = Headed();
+  b.Add({.type = kBlockData, .payload = PlainPayload(100, 2)});
+  const std::uint64_t second = b.bytes().size();
+  b.Add({.type = kBlockData, .payload = PlainPayload(50, 3)});
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  s.SetPosition(second);
+  s.ReadBlockForward(block);
+  RecBlockHeader rewritten = block.header;
+  s.SetPosition(80);
+  s.ReadBlockForward(block);  // meets the second header again
+  rewritten.Type = kBlockFiller;
+  std::uint8_t raw[kBlockHeaderSize];
+  rewritten.EncodeTo(raw);
+  s.SetPosition(second);
+  s.WriteData(raw, kBlockHeaderSize);
+  s.SetPosition(second);
+  s.ReadBlockForward(block);
+  EXPECT_EQ(block.header.Type, kBlockFiller);
+  s.ReadBlockBackward(block);
+  EXPECT_EQ(block.header.Type, kBlockFiller);
+  EXPECT_EQ(block.Offset, second);
+}
+
 INSTANTIATE_TEST_SUITE_P(CacheModes, RecStreamTest, ::testing::Values(Cache::kOff, Cache::kOn, Cache::kWithWorker));
 
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {

@@ -56,9 +56,16 @@ void CRecStream::ReadBlockForward(RecBlock& block) {
   const std::uint64_t start = file_.GetPosition();
   PositionRestorer restore(*this, start);
   block.Offset = start;
-  std::uint8_t raw[kBlockHeaderSize];
-  file_.ReadData(raw, kBlockHeaderSize);
-  block.header = RecBlockHeader::DecodeFrom(raw);
+  if (const RecBlockHeader* known = KnownHeaderAt(start)) {
+    file_.CheckReadable(kBlockHeaderSize);  // the file may have been cut behind our back
+    block.header = *known;
+    file_.SetPosition(start + kBlockHeaderSize);
+  } else {
+    std::uint8_t raw[kBlockHeaderSize];
+    file_.ReadData(raw, kBlockHeaderSize);
+    block.header = RecBlockHeader::DecodeFrom(raw);
+    RememberHeader(start, block.header);
+  }
   if (!block.header.IsReadable()) {
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " +
                                   std::to_wstring(static_cast<long long>(block.Offset)));
@@ -66,13 +73,29 @@ void CRecStream::ReadBlockForward(RecBlock& block) {
   const std::uint32_t length = block.header.DataLength;
   // A length the file cannot hold fails here, as the read would, before anything is allocated.
   file_.CheckReadable(length);
-  if (!block.payload.Resize(length)) {
+  // Room for the next header behind the payload: with the cache off it comes in the same read.
+  if (!block.payload.Resize(std::size_t{length} + kBlockHeaderSize)) {
     throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, length,
                                          {kSourceFile, "CRecStream::ReadBlockForward"}));
   }
-  file_.ReadData(block.payload.data(), length);
+  const std::uint32_t ahead = file_.ReadDataAhead(block.payload.data(), length, kBlockHeaderSize);
   block.Next = block.Offset + kBlockHeaderSize + length;
+  if (ahead == kBlockHeaderSize) RememberHeader(block.Next, RecBlockHeader::DecodeFrom(block.payload.data() + length));
+  (void)block.payload.Resize(length);  // shrinking never fails
   restore.Done();
+}
+
+const RecBlockHeader* CRecStream::KnownHeaderAt(std::uint64_t offset) const {
+  for (const KnownHeader& k : known_) {
+    if (k.offset == offset) return &k.header;
+  }
+  return nullptr;
+}
+
+void CRecStream::RememberHeader(std::uint64_t offset, const RecBlockHeader& header) {
+  if (KnownHeaderAt(offset) != nullptr) return;
+  known_[next_known_] = KnownHeader{offset, header};
+  next_known_ ^= 1;
 }
 
 void CRecStream::ReadBlockBackward(RecBlock& block) {
@@ -106,11 +129,17 @@ void CRecStream::ReadBlockBackward(RecBlock& block) {
 }
 
 RecBlockHeader CRecStream::ReadHeaderAt(std::uint64_t offset) {
-  std::uint8_t raw[kBlockHeaderSize];
   file_.SetPosition(offset);
+  if (const RecBlockHeader* known = KnownHeaderAt(offset)) {
+    file_.CheckReadable(kBlockHeaderSize);
+    return *known;
+  }
+  std::uint8_t raw[kBlockHeaderSize];
   file_.ReadData(raw, kBlockHeaderSize);
   file_.SetPosition(offset);
-  return RecBlockHeader::DecodeFrom(raw);
+  const RecBlockHeader header = RecBlockHeader::DecodeFrom(raw);
+  RememberHeader(offset, header);
+  return header;
 }
 
 bool CRecStream::EndsAt(std::uint64_t start, std::uint64_t end) {

@@ -37,14 +37,29 @@ class CRecStream final : public IPerformanceTable,
   virtual std::uint64_t GetPosition() { return file_.GetPosition(); }
   virtual bool SetPosition(std::uint64_t position) { return file_.SetPosition(position); }
 
-  void OpenFile(const wchar_t* path) override { file_.OpenFile(path); }
-  void CreateFileW(const wchar_t* path) override { file_.CreateFileW(path); }
-  void CloseFile() override { file_.CloseFile(); }
+  void OpenFile(const wchar_t* path) override {
+    ForgetHeaders();
+    file_.OpenFile(path);
+  }
+  void CreateFileW(const wchar_t* path) override {
+    ForgetHeaders();
+    file_.CreateFileW(path);
+  }
+  void CloseFile() override {
+    ForgetHeaders();
+    file_.CloseFile();
+  }
   std::uint32_t GetAccessMode() override { return file_.GetAccessMode() & 3; }
   void ReadBlock(ULONG direction, RecBlock& block) override;
   void ReadData(void* buffer, std::uint32_t count) override { file_.ReadData(buffer, count); }
-  void WriteData(const void* buffer, std::uint32_t count) override { file_.WriteData(buffer, count); }
-  void SetEndOfFile() override { file_.SetEndOfFile(); }
+  void WriteData(const void* buffer, std::uint32_t count) override {
+    ForgetHeaders();
+    file_.WriteData(buffer, count);
+  }
+  void SetEndOfFile() override {
+    ForgetHeaders();
+    file_.SetEndOfFile();
+  }
 
   // Reads the block at the position. Unreadable header: exception_rec_corrupted
   // "Recording is corrupted, offset = <offset>".
@@ -57,16 +72,32 @@ class CRecStream final : public IPerformanceTable,
   // forward read validates it). Moves the position.
   std::uint64_t FindPreviousBlock();
 
+  // Only for checks that read nothing (CheckReadable): a write past the stream would leave the
+  // headers it remembers stale.
   CCachingFileReader& file() { return file_; }
 
  private:
+  // A header read earlier and where it lies. A walk meets each header more than once: a
+  // backward step reads the header of the block it leaves, checks the back link against the
+  // header it lands on and then reads that block; a forward read with the cache off brings the
+  // next header along with the payload. Headers are remembered until anything is written.
+  struct KnownHeader {
+    std::uint64_t offset = kNoOffset;
+    RecBlockHeader header;
+  };
+
   // The header at `offset`; leaves the position there.
   RecBlockHeader ReadHeaderAt(std::uint64_t offset);
+  const RecBlockHeader* KnownHeaderAt(std::uint64_t offset) const;
+  void RememberHeader(std::uint64_t offset, const RecBlockHeader& header);
+  void ForgetHeaders() { known_[0].offset = known_[1].offset = kNoOffset; }
   // True when a readable block starts at `start` and ends exactly at `end`.
   bool EndsAt(std::uint64_t start, std::uint64_t end);
 
   CCachingFileReader file_;
   std::vector<std::uint8_t> scan_;  // the backward scan's window, kept for the next scan
+  KnownHeader known_[2];            // the two met last; the older one gives way
+  int next_known_ = 0;              // the slot the next header takes
 };
 
 // The block-writing rule, which defines how blocks chain: each block's PrevSize is the total

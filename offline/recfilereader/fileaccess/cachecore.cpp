@@ -41,14 +41,16 @@ void LowerThreadPriority() {
 CacheCore::CacheCore(std::shared_ptr<CCachingFileReaderStat> statistics, const CachingFileReaderPlatform& services)
     : stat(std::move(statistics)), platform(services), stopwatch(services.clock) {}
 
-void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) {
+std::uint32_t CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination,
+                                         std::uint32_t lookahead) {
   SpinMutexLock file_lock(file_mutex);
   auto* out = static_cast<std::uint8_t*>(destination);
+  const std::size_t wanted = std::size_t{count} + lookahead;
   std::size_t done = 0;
-  for (int call = 1; done < count; ++call) {
-    const IoResult r = file->ReadAt(at + done, out + done, count - done);
+  for (int call = 1; done < wanted; ++call) {
+    const IoResult r = file->ReadAt(at + done, out + done, wanted - done);
     done += r.bytes;
-    if (r.error == 0 || call == kMaxDirectReadCalls) break;
+    if (r.error == 0 || call == kMaxDirectReadCalls || done >= count) break;  // the lookahead is a bonus
     if (!IsTransient(r.error)) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::ReadValueDirect"});
   }
   if (done < count) {
@@ -57,10 +59,14 @@ void CacheCore::ReadValueDirect(std::uint64_t at, std::uint32_t count, void* des
                                    std::to_wstring(static_cast<std::uint32_t>(done)) + L" bytes",
                                {kSourceFile, "CCachingFileReader::ReadValueDirect"});
   }
+  return static_cast<std::uint32_t>(done - count);
 }
 
 void CacheCore::ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) {
-  const std::uint64_t size = std::min(settings.entry_size, file_size - offset);
+  ReadChunkAt(offset, std::min(settings.entry_size, file_size - offset), buffer);
+}
+
+void CacheCore::ReadChunkAt(std::uint64_t offset, std::uint64_t size, CSharedBuffer& buffer) {
   if (!buffer.Resize(static_cast<std::size_t>(size))) {
     throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, size,
                                          {kSourceFile, "CCachingFileReader::ReadFileChunk"}));
@@ -82,14 +88,19 @@ void CacheCore::LoadCacheEntry(std::uint32_t index) {
     QueueReport(0, 0, L"Cache entry is not empty");
     return;
   }
+  CSharedBuffer buffer = TakeSpareBuffer();
+  ReadFileChunk(std::uint64_t{index} * settings.entry_size, buffer);
+  StoreCacheEntry(index, stopwatch.Elapsed(), std::move(buffer));
+}
+
+CSharedBuffer CacheCore::TakeSpareBuffer() {
   CSharedBuffer buffer;
   if (!spare_buffers.empty()) {
     buffer = std::move(spare_buffers.back());
     spare_buffers.pop_back();
     spare_bytes -= buffer.capacity();
   }
-  ReadFileChunk(std::uint64_t{index} * settings.entry_size, buffer);
-  StoreCacheEntry(index, stopwatch.Elapsed(), std::move(buffer));
+  return buffer;
 }
 
 void CacheCore::StoreCacheEntry(std::uint32_t index, std::uint64_t time, CSharedBuffer buffer) {
@@ -118,6 +129,7 @@ void CacheCore::UnloadCacheEntry(std::uint32_t index) {
 }
 
 void CacheCore::UnloadRange(std::uint64_t begin, std::uint64_t end) {
+  ++write_generation;  // a load in flight may hold the bytes that were there before
   if (begin >= end) return;
   const std::uint64_t first = begin / settings.entry_size;
   const std::uint64_t last = (end - 1) / settings.entry_size;
@@ -129,6 +141,7 @@ void CacheCore::UnloadRange(std::uint64_t begin, std::uint64_t end) {
 }
 
 void CacheCore::ResizeTable(std::uint64_t count) {
+  ++write_generation;
   while (!loaded.empty() && *loaded.rbegin() >= count) UnloadCacheEntry(*loaded.rbegin());
   const std::uint64_t old_count = table.size();
   table.resize(static_cast<std::size_t>(count));
@@ -136,6 +149,7 @@ void CacheCore::ResizeTable(std::uint64_t count) {
 }
 
 void CacheCore::ClearTable() {
+  ++write_generation;
   table.clear();
   spare_buffers.clear();
   spare_bytes = 0;
@@ -146,19 +160,49 @@ void CacheCore::ClearTable() {
 
 void CacheCore::UpdateCache() {
   if (settings.memory_limit == 0) return;
+  ReadAhead();
   SpinMutexLock cache_lock(cache_mutex);
-  const std::uint64_t entry_size = settings.entry_size;
+  Trim();
+}
 
-  // Read-ahead: the first empty entry that lies wholly inside the window, one per pass.
-  const auto window = static_cast<std::uint64_t>(settings.memory_limit * settings.read_ahead);
-  const std::uint64_t end =
-      position > file_size || window > file_size - position ? file_size : position + window;
-  for (std::uint64_t i = position / entry_size; i < end / entry_size; ++i) {
-    if (table[i].buffer.empty()) {
-      LoadCacheEntry(static_cast<std::uint32_t>(i));
-      break;
-    }
+// The first empty entry that lies wholly inside the window, one per pass. The disk read runs
+// without the cache lock, so the calling thread goes on reading from the loaded entries
+// meanwhile; the entry is stored only when no write or resize came in between (the bytes read
+// could be stale then) and no one else loaded it.
+void CacheCore::ReadAhead() {
+  std::uint32_t index = 0;
+  std::uint64_t offset = 0, size = 0, generation = 0;
+  CSharedBuffer buffer;
+  {
+    SpinMutexLock cache_lock(cache_mutex);
+    const std::uint64_t entry_size = settings.entry_size;
+    const auto window = static_cast<std::uint64_t>(settings.memory_limit * settings.read_ahead);
+    const std::uint64_t end =
+        position > file_size || window > file_size - position ? file_size : position + window;
+    std::uint64_t i = position / entry_size;
+    while (i < end / entry_size && !table[i].buffer.empty()) ++i;
+    if (i >= end / entry_size) return;
+    index = static_cast<std::uint32_t>(i);
+    offset = i * entry_size;
+    size = std::min(entry_size, file_size - offset);
+    generation = write_generation;
+    buffer = TakeSpareBuffer();
+    loading_index = index;
   }
+  try {
+    ReadChunkAt(offset, size, buffer);
+  } catch (...) {
+    SpinMutexLock cache_lock(cache_mutex);
+    loading_index = kNotLoading;
+    throw;
+  }
+  SpinMutexLock cache_lock(cache_mutex);
+  loading_index = kNotLoading;
+  if (generation == write_generation && index < table.size()) StoreCacheEntry(index, stopwatch.Elapsed(), std::move(buffer));
+}
+
+void CacheCore::Trim() {
+  const std::uint64_t entry_size = settings.entry_size;
 
   // Both evictions free about twice the excess plus two entries, so that the next passes do
   // not evict again at once, and never go below three loaded entries.

@@ -19,6 +19,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/sharedbuffer.h"
@@ -75,6 +76,19 @@ class CacheCore {
   void LoadCacheEntry(std::uint32_t index) REQUIRES(cache_mutex);
   // Reads the entry at `offset` into `buffer`, sized min(entry size, file size - offset).
   void ReadFileChunk(std::uint64_t offset, CSharedBuffer& buffer) REQUIRES(cache_mutex) EXCLUDES(file_mutex);
+  // Reads `size` bytes at `offset` into `buffer`, sized to them; the file lock only.
+  void ReadChunkAt(std::uint64_t offset, std::uint64_t size, CSharedBuffer& buffer) EXCLUDES(file_mutex);
+  // A buffer kept from an unloaded entry, or an empty one.
+  CSharedBuffer TakeSpareBuffer() REQUIRES(cache_mutex);
+  // While the worker reads entry `index` from disk, lets go of the cache lock (which this thread
+  // holds once) so that the worker can store it, and takes it back.
+  void WaitForLoad(std::uint32_t index) REQUIRES(cache_mutex) NO_THREAD_SAFETY_ANALYSIS {
+    while (loading_index == index) {
+      cache_mutex.Unlock();
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+      cache_mutex.Lock();
+    }
+  }
   // Takes `buffer` into entry `index` when that is still empty.
   void StoreCacheEntry(std::uint32_t index, std::uint64_t time, CSharedBuffer buffer) REQUIRES(cache_mutex);
   // Empties entry `index`.
@@ -87,8 +101,11 @@ class CacheCore {
   void ClearTable() REQUIRES(cache_mutex);
 
   // Reads `count` bytes at `at` straight from the file, repeating a read that failed with a
-  // transient error (at most four read calls).
-  void ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination) EXCLUDES(file_mutex);
+  // transient error (at most four read calls). With `lookahead`, up to that many of the bytes
+  // that follow come along in the same transfer, as far as the file holds them; returns how
+  // many did. Only the `count` bytes must arrive.
+  std::uint32_t ReadValueDirect(std::uint64_t at, std::uint32_t count, void* destination,
+                                std::uint32_t lookahead = 0) EXCLUDES(file_mutex);
 
   // Keeps a message for the calling thread to deliver (the first 64 until they are taken).
   void QueueReport(DWORD severity, DWORD id, std::wstring text) REQUIRES(cache_mutex);
@@ -96,6 +113,20 @@ class CacheCore {
   std::vector<PendingReport> TakeReports() EXCLUDES(cache_mutex);
 
   std::uint64_t EntryCountFor(std::uint64_t size) const { return size / settings.entry_size + 1; }
+
+  // Asks the worker for a pass when the calling thread's position has moved into another entry
+  // than the one it last asked about: within one entry the read-ahead window hardly moves, and
+  // the worker's timer catches up with it, so a walk through an entry's blocks costs no wake-up
+  // call per block. Inside a read scope the request waits for the scope to let go of the lock.
+  void NoteEntry(std::uint64_t index) REQUIRES(cache_mutex) {
+    if (index == serviced_entry) return;
+    serviced_entry = index;
+    if (read_scope_depth > 0) {
+      service_deferred = true;
+    } else {
+      RequestService();
+    }
+  }
 
   // Asks the worker for a pass around the position. A request the worker has not taken up yet
   // is not signalled again: an auto-reset event would merge the two anyway, and this spares a
@@ -144,6 +175,12 @@ class CacheCore {
   // together stay within memory limit + entry size: a fresh 4 MiB buffer costs a thousand page
   // faults before the first byte is read into it.
   std::vector<CSharedBuffer> spare_buffers GUARDED_BY(cache_mutex);
+  // Counts the changes that may make a load in flight stale: writes, cuts, resizes.
+  std::uint64_t write_generation GUARDED_BY(cache_mutex) = 0;
+  // The entry the worker is reading from disk without the cache lock, or kNotLoading: a reader
+  // that misses it waits for that load instead of reading the same bytes a second time.
+  static constexpr std::uint32_t kNotLoading = ~0u;
+  std::uint32_t loading_index GUARDED_BY(cache_mutex) = kNotLoading;
   std::uint64_t spare_bytes GUARDED_BY(cache_mutex) = 0;
 
   MicroStopwatch stopwatch;  // started before the worker, read by both threads
@@ -156,6 +193,8 @@ class CacheCore {
   // the scope lets go of the lock: the worker could not start it earlier.
   int read_scope_depth = 0;
   bool service_deferred GUARDED_BY(cache_mutex) = false;
+  // The entry of the position when the worker was last asked for a pass; all ones: none.
+  std::uint64_t serviced_entry GUARDED_BY(cache_mutex) = ~0ull;
   bool scope_time_valid GUARDED_BY(cache_mutex) = false;
   std::uint64_t scope_time GUARDED_BY(cache_mutex) = 0;
 
@@ -165,6 +204,9 @@ class CacheCore {
   AutoResetEvent service_event{events};
 
  private:
+  void ReadAhead() EXCLUDES(cache_mutex);
+  // Both evictions.
+  void Trim() REQUIRES(cache_mutex);
   void Evict(std::uint64_t count) REQUIRES(cache_mutex);
 
   std::vector<PendingReport> reports_ GUARDED_BY(cache_mutex);

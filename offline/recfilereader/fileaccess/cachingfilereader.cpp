@@ -123,6 +123,7 @@ void CCachingFileReader::InitializeCache() {
     CacheLock cache_lock(c);
     c.ClearTable();
     c.ResizeTable(c.EntryCountFor(c.file_size));
+    c.serviced_entry = ~0ull;  // the first seek or read asks for a pass
   }
   c.stop_event.Reset();
   c.service_event.Reset();
@@ -188,13 +189,7 @@ bool CCachingFileReader::SetPosition(std::uint64_t position) {
   {
     CacheLock cache_lock(c);
     c.position = position;
-    if (c.cache_on) {
-      if (c.read_scope_depth > 0) {
-        c.service_deferred = true;
-      } else {
-        c.RequestService();
-      }
-    }
+    if (c.cache_on) c.NoteEntry(position / c.settings.entry_size);
   }
   DeliverReports();
   return true;
@@ -206,6 +201,23 @@ void CCachingFileReader::CheckReadable(std::uint64_t count) const {
     ThrowLocated<exception_rec_invalid_offset>(L"Read request beyond the end of the file",
                                                {kSourceFile, "CCachingFileReader::ReadData"});
   }
+}
+
+std::uint32_t CCachingFileReader::ReadDataAhead(void* destination, std::uint32_t count, std::uint32_t lookahead) {
+  CacheCore& c = *core_;
+  if (c.cache_on) {
+    ReadData(destination, count);
+    return 0;
+  }
+  DeliverReports();
+  CheckReadable(count);
+  const std::uint64_t after = c.OwnPosition() + count;
+  lookahead = static_cast<std::uint32_t>(std::min<std::uint64_t>(lookahead, c.OwnFileSize() - after));
+  if (count == 0 && lookahead == 0) return 0;
+  const std::uint32_t got = c.ReadValueDirect(c.OwnPosition(), count, destination, lookahead);
+  CacheLock cache_lock(c);
+  c.position = after;
+  return got;
 }
 
 void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
@@ -225,6 +237,7 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
     stat_->CountAccess();
     CacheLock cache_lock(c);
     const auto index = static_cast<std::uint32_t>(c.position / entry_size);
+    c.NoteEntry(index);  // a walk that enters an entry moves the read-ahead window on
     CacheEntry* entry = &c.table[index];
     // An entry that does not reach the position (a stale short one) is a miss like an empty one.
     if (c.position - entry->offset >= entry->buffer.size()) {
@@ -236,7 +249,8 @@ void CCachingFileReader::ReadData(void* destination, std::uint32_t count) {
         c.position += count;
         return;
       }
-      c.LoadCacheEntry(index);
+      c.WaitForLoad(index);  // the worker may be reading it already
+      if (c.table[index].buffer.empty()) c.LoadCacheEntry(index);
       c.scope_time_valid = false;
       entry = &c.table[index];
     } else {

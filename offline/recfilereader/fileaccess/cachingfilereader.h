@@ -69,6 +69,12 @@ class CCachingFileReader final : public IPerformanceTable,
   // Raises exception_rec_invalid_offset "Read request beyond the end of the file" when the
   // read would pass the end; file errors raise exception_rt.
   void ReadData(void* destination, std::uint32_t count) override;
+  // ReadData of `count` bytes, after which, with the cache off, up to `lookahead` of the bytes
+  // that follow (as many as the file holds) land behind them in `destination` in the same
+  // transfer, the position staying just past the `count` bytes. Returns how many lookahead
+  // bytes came; always 0 with the cache on, where the entries serve small reads cheaply.
+  // `destination` must hold count + lookahead bytes.
+  std::uint32_t ReadDataAhead(void* destination, std::uint32_t count, std::uint32_t lookahead);
   void WriteData(const void* source, std::uint32_t count) override;
   void SetEndOfFile() override;
 
