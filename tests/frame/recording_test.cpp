@@ -78,43 +78,35 @@ class RecordingTest : public ::testing::Test {
   std::filesystem::path path = dir / "rec.rec";
 };
 
+// Forty packages, and one alone (the first package is then the last).
 TEST_F(RecordingTest, WalksForwardAndBackOverWhatTheWriterWrote) {
-  const auto packages = SamplePackages(40);
-  WriteRecording(path, packages);
-  Reader r;
-  ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << r.ErrorText();
-  EXPECT_EQ(r.Property(L"BeginTimestamp"), packages.front().timestamp);
-  EXPECT_EQ(r.Property(L"EndTimestamp"), packages.back().timestamp + 1);
-  EXPECT_EQ(r.Property(L"DataPackagesVersion"), 2u);
-  EXPECT_EQ(r.Property(L"BeginOfFile"), 1u);
-  Package got;
-  for (const Package& expected : packages) {
-    ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
-    EXPECT_TRUE(got == expected) << expected.timestamp;
+  for (const auto& packages : {SamplePackages(40), std::vector<Package>{{7, 5'000, Bytes{1, 2, 3}}}}) {
+    SCOPED_TRACE(packages.size());
+    const auto file = dir / std::to_string(packages.size());
+    WriteRecording(file, packages);
+    Reader r;
+    ASSERT_TRUE(r.reader()->Open(file.wstring().c_str(), 1)) << r.ErrorText();
+    EXPECT_EQ(r.Property(L"BeginTimestamp"), packages.front().timestamp);
+    EXPECT_EQ(r.Property(L"EndTimestamp"), packages.back().timestamp + 1);
+    EXPECT_EQ(r.Property(L"DataPackagesVersion"), 2u);
+    EXPECT_EQ(r.Property(L"BeginOfFile"), 1u);
+    Package got;
+    for (const Package& expected : packages) {
+      ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
+      EXPECT_TRUE(got == expected) << expected.timestamp;
+    }
+    EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
+    EXPECT_FALSE(r.Read(kReadForward, got));
+    EXPECT_NE(r.ErrorText().find("End of data reached"), std::string::npos);
+    for (auto it = packages.rbegin(); it != packages.rend(); ++it) {
+      ASSERT_TRUE(r.Read(kReadBackward, got)) << r.ErrorText();
+      EXPECT_TRUE(got == *it) << it->timestamp;
+    }
+    EXPECT_EQ(r.Property(L"BeginOfFile"), 1u);
+    EXPECT_FALSE(r.Read(kReadBackward, got));
+    EXPECT_NE(r.ErrorText().find("Begin of data reached"), std::string::npos);
+    EXPECT_FALSE(r.data()->ReadDataPackage(3, nullptr));
   }
-  EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
-  EXPECT_FALSE(r.Read(kReadForward, got));
-  EXPECT_NE(r.ErrorText().find("End of data reached"), std::string::npos);
-  for (auto it = packages.rbegin(); it != packages.rend(); ++it) {
-    ASSERT_TRUE(r.Read(kReadBackward, got)) << r.ErrorText();
-    EXPECT_TRUE(got == *it) << it->timestamp;
-  }
-  EXPECT_FALSE(r.Read(kReadBackward, got));
-  EXPECT_NE(r.ErrorText().find("Begin of data reached"), std::string::npos);
-  EXPECT_FALSE(r.data()->ReadDataPackage(3, nullptr));
-}
-
-TEST_F(RecordingTest, ARecordingOfOnePackageOpensAndReadsIt) {
-  WriteRecording(path, {{7, 5'000, Bytes{1, 2, 3}}});
-  Reader r;
-  ASSERT_TRUE(r.reader()->Open(path.wstring().c_str(), 1)) << r.ErrorText();
-  Package got;
-  ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
-  EXPECT_EQ(got.timestamp, 5'000u);
-  EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
-  EXPECT_FALSE(r.Read(kReadForward, got));
-  ASSERT_TRUE(r.Read(kReadBackward, got));
-  EXPECT_EQ(r.Property(L"BeginOfFile"), 1u);
 }
 
 TEST_F(RecordingTest, PositionsAndJumpsAgreeWithTheWalk) {
