@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "recfilereader/propvariant.h"
 #include "recfilereader/recfilereader.h"
 #include "support/hostreader.h"
+#include "support/recbuilder.h"
 #include "support/samplerecordings.h"
 #include "support/tempdir.h"
 
@@ -154,10 +154,8 @@ TEST_F(RecordingTest, PositionsAndJumpsAgreeWithTheWalk) {
 std::vector<std::size_t> DataBlockOffsets(const Bytes& bytes) {
   std::vector<std::size_t> offsets;
   for (std::size_t at = 0; at + 32 <= bytes.size();) {
-    if (bytes[at + 2] == 0xB1 && bytes[at + 3] == 0xDA) offsets.push_back(at);
-    std::uint32_t length = 0;
-    std::memcpy(&length, &bytes[at + 28], 4);
-    at += 32 + length;
+    if (rectest::GetLe(bytes, at + 2, 2) == 0xDAB1) offsets.push_back(at);
+    at += 32 + rectest::GetLe(bytes, at + 28, 4);
   }
   return offsets;
 }
@@ -389,7 +387,7 @@ TEST_F(RecordingTest, SavingKeepsThePackagesAndCarriesTheEdits) {
     ASSERT_TRUE(r.Face<IRecordingSave>(L"IRecordingSave")->SaveRecording()) << r.ErrorText();
   }
   const Bytes after = rectest::ReadFileBytes(path);
-  const std::size_t data_end = blocks.back() + 32 + (before[blocks.back() + 28] | before[blocks.back() + 29] << 8);
+  const std::size_t data_end = blocks.back() + 32 + rectest::GetLe(before, blocks.back() + 28, 4);
   ASSERT_GE(after.size(), data_end);
   EXPECT_TRUE(std::equal(before.begin() + blocks.front(), before.begin() + data_end, after.begin() + blocks.front()));
   Reader r;

@@ -60,7 +60,7 @@ inline Built BuildRecording(std::size_t count, const Layout& layout = {}) {
   if (layout.config) b.Add({.type = kBlockConfiguration, .payload = config});
   for (std::uint64_t marker : layout.markers) {
     Bytes payload(32);
-    for (int i = 0; i < 8; ++i) payload[i] = std::uint8_t(marker >> (8 * i));
+    PutLe(payload, 0, marker, 8);
     b.Add({.type = kBlockMarker, .payload = payload});
   }
   for (std::size_t i = 0; i < count; ++i) {
