@@ -4,7 +4,6 @@ import subprocess
 
 import pytest
 
-import recfile
 
 RECTOOL = os.environ.get("RECTOOL", "rectool")
 
@@ -27,18 +26,3 @@ def write_demo(path, packages=6000):
 @pytest.fixture(scope="session")
 def demo(tmp_path_factory):
     return write_demo(tmp_path_factory.mktemp("demo") / "demo.rec")
-
-
-# Extraction and repair are finished in the reader on another branch; until they are there it
-# answers "Not implemented" and the tests marked needs_reader_work are skipped.
-def skip_unless_implemented(call):
-    try:
-        return call()
-    except recfile.RecordingError as error:
-        if "Not implemented" in error.text:
-            pytest.skip("needs extraction and repair in the reader")
-        raise
-
-
-def pytest_configure(config):
-    config.addinivalue_line("markers", "needs_reader_work: runs once the reader implements extraction and repair")

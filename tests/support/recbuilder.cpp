@@ -2,15 +2,16 @@
 
 namespace rectest {
 
-namespace {
-
-// Writes the low `size` bytes of `v`, least significant first, at `at` (appending at the end).
 void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, std::size_t size) {
   if (out.size() < at + size) out.resize(at + size);
   for (std::size_t i = 0; i < size; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-}  // namespace
+std::uint64_t GetLe(const std::vector<std::uint8_t>& in, std::size_t at, std::size_t size) {
+  std::uint64_t v = 0;
+  for (std::size_t i = size; i-- > 0;) v = v << 8 | in.at(at + i);
+  return v;
+}
 
 std::uint64_t RecBuilder::Add(const BlockSpec& block) {
   const std::uint64_t offset = bytes_.size();

@@ -41,8 +41,11 @@ class RecBuilder {
   std::optional<std::uint64_t> last_system_;
 };
 
-// Appends the low `size` bytes of `v`, least significant first.
+// Appends the low `size` bytes of `v`, least significant first; writes them at `at`, growing
+// `out` as needed; reads the `size`-byte number at `at`.
 void AppendLe(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t size);
+void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, std::size_t size);
+std::uint64_t GetLe(const std::vector<std::uint8_t>& in, std::size_t at, std::size_t size);
 
 // A payload of `size` bytes that holds no header-like pattern (no 0x20 0x00 pair).
 std::vector<std::uint8_t> PlainPayload(std::size_t size, std::uint8_t seed);

@@ -38,7 +38,7 @@ BlockSpec Data(std::uint64_t timestamp) {
 }
 
 Bytes Relink(Bytes bytes, std::uint64_t block, std::uint64_t link) {
-  for (int i = 0; i < 8; ++i) bytes[block + 16 + i] = static_cast<std::uint8_t>(link >> (8 * i));
+  PutLe(bytes, block + 16, link, 8);
   return bytes;
 }
 

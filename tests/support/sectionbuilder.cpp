@@ -114,11 +114,9 @@ BlockSpec SectionIndexBlock(std::uint16_t type, const std::vector<std::uint64_t>
 Bytes WithOffsetBase(const RecBuilder& rec, std::uint64_t offset_base) {
   Bytes bytes = rec.bytes();
   for (const std::uint64_t offset : rec.offsets()) {
-    std::uint64_t link = 0;
-    for (int i = 7; i >= 0; --i) link = link << 8 | bytes[offset + 16 + i];
-    const bool system = (bytes[offset + 2] | bytes[offset + 3] << 8) != 0xDAB1;
-    if (!system || link == 0xE0F0E0F0E0F0E0F0ull) continue;
-    for (int i = 0; i < 8; ++i) bytes[offset + 16 + i] = static_cast<std::uint8_t>((link + offset_base) >> (8 * i));
+    const std::uint64_t link = GetLe(bytes, offset + 16, 8);
+    const bool system = GetLe(bytes, offset + 2, 2) != 0xDAB1;
+    if (system && link != 0xE0F0E0F0E0F0E0F0ull) PutLe(bytes, offset + 16, link + offset_base, 8);
   }
   return bytes;
 }

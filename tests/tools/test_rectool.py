@@ -291,18 +291,10 @@ class Interrupt(unittest.TestCase):
         self.assertIn("interrupted", err)
 
 
-# AWAITS-EXTRACTION-REPAIR: these run for real once the reader implements extraction and
-# repair; until then the reader answers "Not implemented" and they are skipped.
-def skip_unless_implemented(result):
-    if b"Not implemented" in result.stderr:
-        raise unittest.SkipTest("the reader does not implement this yet")
-    return result
-
-
 class ExtractRepair(unittest.TestCase):
     def test_extract_copies_the_span(self):
         out = path("part.rec")
-        result = skip_unless_implemented(run("extract", DEMO, "--from", 2_000_000, "--to", 3_500_001, "-o", out))
+        result = run("extract", DEMO, "--from", 2_000_000, "--to", 3_500_001, "-o", out)
         self.assertEqual(result.returncode, 0, result.stderr)
         inside = [p for p in as_json("packages", DEMO) if 2_000_000 <= p["timestamp"] < 3_500_001]
         got = as_json("packages", out)
@@ -314,7 +306,6 @@ class ExtractRepair(unittest.TestCase):
         self.assertEqual(run("check", out).returncode, 0)
 
     def test_ctrl_c_during_a_long_extraction(self):
-        skip_unless_implemented(run("extract", DEMO, "--from", FIRST, "--to", FIRST + 2, "-o", path("probe.rec")))
         big = path("long.rec")
         ok("demo", big, "--packages", 300_000)
         out = path("long-part.rec")
@@ -326,7 +317,6 @@ class ExtractRepair(unittest.TestCase):
         # configuration block, so the data and the sources are there but the tail is torn.
         torn = damaged("torn.rec", lambda d: d[: block_end(d, 0xCBF1) + 10])
         before = digest(torn)
-        skip_unless_implemented(run("repair", DEMO, "-o", path("probe-fixed.rec")))
         for source, out, code in [(DEMO, path("whole-fixed.rec"), 0), (torn, path("torn-fixed.rec"), 3)]:
             with self.subTest(source=source):
                 result = run("repair", source, "-o", out, "--json")

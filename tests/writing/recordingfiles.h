@@ -14,6 +14,7 @@
 #include "platform/file.h"
 #include "recfilereader/recfilereader.h"
 #include "sources/fileconfigsaver.h"
+#include "support/hostreader.h"
 #include "support/recbuilder.h"
 
 namespace rectest {
@@ -59,7 +60,7 @@ inline Built BuildRecording(std::size_t count, const Layout& layout = {}) {
   if (layout.config) b.Add({.type = kBlockConfiguration, .payload = config});
   for (std::uint64_t marker : layout.markers) {
     Bytes payload(32);
-    for (int i = 0; i < 8; ++i) payload[i] = std::uint8_t(marker >> (8 * i));
+    PutLe(payload, 0, marker, 8);
     b.Add({.type = kBlockMarker, .payload = payload});
   }
   for (std::size_t i = 0; i < count; ++i) {
@@ -76,34 +77,17 @@ inline std::vector<Package> SamplePackages(std::size_t from, std::size_t to) {
   return packages;
 }
 
-// One reader, destroyed with the object; its interfaces by name.
-class Reader {
+// The shared host's reader, reading whole recordings.
+class Reader : public HostReader {
  public:
-  Reader() : access_(CreateRecordingReader(nullptr)) {}
-  ~Reader() { Face<IObjectDestroy>(L"IObjectDestroy")->Destroy(); }
-  template <class T>
-  T* Face(const wchar_t* name) { return static_cast<T*>(access_->GetInterface(name)); }
-  IRecordingError* error() { return Face<IRecordingError>(L"IRecordingError"); }
-  IInterfaceAccess* access() { return access_; }
-
   // Every package of the recording at `path`, forward; none when it does not open.
   std::vector<Package> Packages(const std::filesystem::path& path) {
     std::vector<Package> packages;
-    auto* reader = Face<IRecordingReaderEx>(L"IRecordingReaderEx");
-    if (!reader->Open(path.wstring().c_str(), 1)) return packages;
-    auto* memory = Face<IExMemoryMgr>(L"IExMemoryMgr");
-    for (DataPackageRecord r{}; Face<IRecordingDataEx>(L"IRecordingDataEx")->ReadDataPackage(kReadForward, &r);) {
-      const auto* data = static_cast<const std::uint8_t*>(r.Data);
-      packages.push_back({r.SourceHandle, r.Timestamp, Bytes(data, data + r.DataSize)});
-      memory->Free(r.Data);
-      if (r.ExtraData != nullptr) memory->Free(r.ExtraData);
-    }
-    reader->Close();
+    if (!reader()->Open(path.wstring().c_str(), 1)) return packages;
+    for (HostPackage p; Read(kReadForward, p);) packages.push_back({p.source, p.timestamp, std::move(p.data)});
+    reader()->Close();
     return packages;
   }
-
- private:
-  IInterfaceAccess* access_;
 };
 
 // Aborts whenever asked.

@@ -13,6 +13,7 @@
 #include "platform/storage/propertysetinterfaces.h"
 #include "platform/storage/propertysetnames.h"
 #include "support/propvarianttext.h"
+#include "support/recbuilder.h"
 
 namespace recfilereader {
 namespace {
@@ -200,7 +201,7 @@ TEST(PropertySetDecode, DamagedFramesAreRefused) {
       {"property count wrapping", 52, 0xFFFFFFFF}, {"value offset past the section", 68, 0x800}, {"value offset wrapping", 68, 0xFFFFFFFE}};
   for (const auto& [label, offset, value] : cases) {
     auto bytes = valid;
-    for (std::size_t i = 0; i < (offset < 4 ? 2u : 4u); ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    rectest::PutLe(bytes, offset, value, offset < 4 ? 2 : 4);
     PropertySetData set;
     EXPECT_EQ(DecodePropertySet(bytes, &set), STG_E_INVALIDHEADER) << label;
     EXPECT_TRUE(set.sections.empty()) << label;
