@@ -1,5 +1,9 @@
 #include "data/packagesearch.h"
 
+#include <optional>
+
+#include "platform/bytes.h"
+
 namespace recfilereader {
 
 namespace {
@@ -29,6 +33,37 @@ bool ReadPackageInDirection(CRecStream& stream, ULONG direction, std::uint64_t d
     // A stream that stands still would hold the search here for ever.
     if (moved_to == position) return false;
     position = moved_to;
+  }
+  return false;
+}
+
+namespace {
+
+// The timestamp of the data block whose header is `header` at `offset`, or nullopt when the
+// block is too short for its extended header.
+std::optional<std::uint64_t> PeekTimestamp(CRecStream& stream, std::uint64_t offset, const RecBlockHeader& header) {
+  if (header.Tag != kTagExtendedPackage) return header.Link;
+  if (header.DataLength < kExtendedPackageHeaderSize) return std::nullopt;
+  std::uint8_t raw[sizeof(std::uint64_t)];
+  stream.SetPosition(offset + kBlockHeaderSize + kExtendedTimestampOffset);
+  stream.ReadData(raw, sizeof raw);
+  return LoadLe64(raw);
+}
+
+}  // namespace
+
+bool SkipToTimestamp(CRecStream& stream, std::uint64_t timestamp, std::uint64_t data_end) {
+  for (std::uint64_t at = stream.GetPosition(); at < data_end;) {
+    const RecBlockHeader header = stream.ReadHeaderAt(at);
+    if (!header.IsReadable()) return true;
+    if (header.Type == kBlockData) {
+      const std::optional<std::uint64_t> found = PeekTimestamp(stream, at, header);
+      if (!found || *found >= timestamp) {
+        stream.SetPosition(at);
+        return true;
+      }
+    }
+    at += header.TotalSize();
   }
   return false;
 }

@@ -21,6 +21,12 @@ namespace recfilereader {
 bool ReadPackageInDirection(CRecStream& stream, ULONG direction, std::uint64_t data_start,
                             std::uint64_t data_end, CDataPackage& package);
 
+// From the stream's position, passes forward over blocks up to the first data block whose
+// timestamp is at least `timestamp`, reading headers (and a second-format package's timestamp)
+// but no payloads, and leaves the position there. False when none lies before `data_end`. A
+// header it cannot read ends the skip there too (true), so that the full read reports it.
+bool SkipToTimestamp(CRecStream& stream, std::uint64_t timestamp, std::uint64_t data_end);
+
 }  // namespace recfilereader
 
 #endif  // RECFILEREADER_DATA_PACKAGESEARCH_H

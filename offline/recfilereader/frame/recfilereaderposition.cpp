@@ -75,9 +75,11 @@ BOOL CRecFileReader::JumpToReferenceTimestamp(ULONGLONG timestamp) {
     // may lie between the two.
     auto entry = navigation_.lower_bound(timestamp);
     if (entry != navigation_.begin() && entry->first != timestamp) --entry;
+    // Headers tell the timestamps on the way; only the package the jump lands on is read whole.
     stream_.SetPosition(entry->second);
+    const bool found = SkipToTimestamp(stream_, timestamp, DataEnd());
     do {
-      if (!ReadPackage(kReadForward))
+      if (!found || !ReadPackage(kReadForward))
         throw exception_rt(LocatedText(L"Could not read data package", Where("CRecFileReader::JumpToReferenceTimestamp")));
     } while (package_.timestamp() < timestamp);
     PublishCursorAtPackage();
