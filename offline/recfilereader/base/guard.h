@@ -61,9 +61,6 @@ R Contained(R failure, Body&& body) noexcept {
   }
 }
 
-// The text every not-yet-available operation fails with (code 10).
-inline constexpr const wchar_t* kNotImplementedText = L"Not implemented";
-
 }  // namespace recfilereader
 
 #endif  // RECFILEREADER_BASE_GUARD_H

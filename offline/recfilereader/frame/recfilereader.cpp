@@ -114,11 +114,6 @@ void CRecFileReader::UnloadCompressionLibrary() noexcept {
   compression_library_.Unload();
 }
 
-template <class R>
-R CRecFileReader::Unavailable(R failure) {
-  return Guard(last_error_, failure, [&]() -> R { throw exception_rt(kNotImplementedText); });
-}
-
 void* CRecFileReader::GetInterface(const wchar_t* name) {
   return Contained<void*>(nullptr, [&] { return registry_.GetInterface(name, true); });
 }

@@ -152,9 +152,6 @@ class CRecFileReader final : public IInterfaceAccess,
   template <class Body>
   BOOL QueryAround(Body&& body);
   void SetPositionAtEnd(std::uint64_t target);
-  // Runs a guarded body that reports an operation this build does not offer yet.
-  template <class R>
-  R Unavailable(R failure);
   // Extraction and repair: runs `process` through the host's threaded-process service, or on
   // the calling thread when the host offers none.
   void RunEditProcess(IThreadedProcess& process, const wchar_t* caption);
