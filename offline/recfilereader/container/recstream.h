@@ -72,9 +72,6 @@ class CRecStream final : public IPerformanceTable,
   // forward read validates it). Moves the position.
   std::uint64_t FindPreviousBlock();
 
-  // The header at `offset`, without its payload; leaves the position there.
-  RecBlockHeader ReadHeaderAt(std::uint64_t offset);
-
   // Only for checks that read nothing (CheckReadable): a write past the stream would leave the
   // headers it remembers stale.
   CCachingFileReader& file() { return file_; }
@@ -89,6 +86,8 @@ class CRecStream final : public IPerformanceTable,
     RecBlockHeader header;
   };
 
+  // The header at `offset`; leaves the position there.
+  RecBlockHeader ReadHeaderAt(std::uint64_t offset);
   const RecBlockHeader* KnownHeaderAt(std::uint64_t offset) const;
   void RememberHeader(std::uint64_t offset, const RecBlockHeader& header);
   void ForgetHeaders() { known_[0].offset = known_[1].offset = kNoOffset; }

@@ -1,5 +1,6 @@
 #include "data/packagesearch.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/bytes.h"
@@ -39,31 +40,40 @@ bool ReadPackageInDirection(CRecStream& stream, ULONG direction, std::uint64_t d
 
 namespace {
 
-// The timestamp of the data block whose header is `header` at `offset`, or nullopt when the
-// block is too short for its extended header.
-std::optional<std::uint64_t> PeekTimestamp(CRecStream& stream, std::uint64_t offset, const RecBlockHeader& header) {
-  if (header.Tag != kTagExtendedPackage) return header.Link;
-  if (header.DataLength < kExtendedPackageHeaderSize) return std::nullopt;
-  std::uint8_t raw[sizeof(std::uint64_t)];
-  stream.SetPosition(offset + kBlockHeaderSize + kExtendedTimestampOffset);
-  stream.ReadData(raw, sizeof raw);
-  return LoadLe64(raw);
+// A block's header and, for a second-format data block, its package's timestamp, read together.
+struct PeekedBlock {
+  RecBlockHeader header;
+  std::optional<std::uint64_t> timestamp;  // nullopt: too short for its extended header
+};
+
+PeekedBlock PeekBlock(CRecStream& stream, std::uint64_t offset) {
+  constexpr std::size_t kPeekSize = kBlockHeaderSize + kExtendedTimestampOffset + sizeof(std::uint64_t);
+  std::uint8_t raw[kPeekSize] = {};
+  const std::uint64_t left = stream.GetFileSize() > offset ? stream.GetFileSize() - offset : 0;
+  const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kPeekSize, std::max<std::uint64_t>(left, kBlockHeaderSize)));
+  stream.SetPosition(offset);
+  stream.ReadData(raw, count);  // a header cut off by the end of the file fails here
+  PeekedBlock peeked{RecBlockHeader::DecodeFrom(raw), std::nullopt};
+  if (peeked.header.Tag != kTagExtendedPackage) {
+    peeked.timestamp = peeked.header.Link;
+  } else if (peeked.header.DataLength >= kExtendedPackageHeaderSize && count == kPeekSize) {
+    peeked.timestamp = LoadLe64(raw + kBlockHeaderSize + kExtendedTimestampOffset);
+  }
+  return peeked;
 }
 
 }  // namespace
 
 bool SkipToTimestamp(CRecStream& stream, std::uint64_t timestamp, std::uint64_t data_end) {
   for (std::uint64_t at = stream.GetPosition(); at < data_end;) {
-    const RecBlockHeader header = stream.ReadHeaderAt(at);
-    if (!header.IsReadable()) return true;
-    if (header.Type == kBlockData) {
-      const std::optional<std::uint64_t> found = PeekTimestamp(stream, at, header);
-      if (!found || *found >= timestamp) {
-        stream.SetPosition(at);
-        return true;
-      }
+    const PeekedBlock block = PeekBlock(stream, at);
+    const bool lands = !block.header.IsReadable() ||
+                       (block.header.Type == kBlockData && (!block.timestamp || *block.timestamp >= timestamp));
+    if (lands) {
+      stream.SetPosition(at);
+      return true;
     }
-    at += header.TotalSize();
+    at += block.header.TotalSize();
   }
   return false;
 }
