@@ -171,6 +171,8 @@ TEST_F(LoadersTest, DamagedAndUnusualFiles) {
     return rec.bytes();
   };
   const std::uint64_t past = v21.bytes.size() + 64, marker_block = v21.offsets[9];
+  Bytes below_base = v10.bytes;  // the record of timestamp 1000, the second of the block
+  PutLe(below_base, v10.offsets[4] + 32 + 24 + 16, 7, 8);
   const LoadCase cases[] = {
       {"first block is no file header", blocks({{.type = 0xCBF1, .payload = Bytes(48)}}), 0, "throws Not a valid recording"},
       {"file header of 47 bytes", blocks({{.type = 0xCBBF, .payload = Bytes(47)}}), 0, "throws Not a valid recording"},
@@ -196,6 +198,7 @@ TEST_F(LoadersTest, DamagedAndUnusualFiles) {
       {"1.0 chain of the version block alone", BuildV10(false).bytes, 0x2FF, "0" + kGps + " | nav | mk | rec | sys"},
       {"1.0 chain that loops", Relink(v10.bytes, v10.offsets[6], v10.offsets[4] + kBase), 0x2FF, "1 Recording corrupted"},
       {"1.0 link below the base", Relink(v10.bytes, v10.offsets[1], kBase - 32), 0x2FF, "1 Recording corrupted"},
+      {"1.0 navigation record below the base", below_base, 0x2FF, "0" + kGps + " | nav 2000 |"},
       {"1.0 link past the file", Relink(v10.bytes, v10.offsets[1], kBase + v10.bytes.size()), 0x2FF,
        "1 Recording corrupted"},
   };

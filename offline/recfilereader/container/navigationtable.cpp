@@ -35,8 +35,10 @@ void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, Navi
   const std::size_t count = block.payload.size() / kNavigationRecordSize;
   const std::uint8_t* record = block.payload.data();
   for (std::size_t i = 0; i < count; ++i, record += kNavigationRecordSize) {
+    const std::uint64_t stored = LoadLe64(record + 16);
+    if (stored < offset_base) continue;  // names no place in the file
     // Records come in ascending order, so the end is the right hint; a duplicate is not taken.
-    map.emplace_hint(map.end(), LoadLe64(record + 8), LoadLe64(record + 16) - offset_base);
+    map.emplace_hint(map.end(), LoadLe64(record + 8), stored - offset_base);
   }
 }
 

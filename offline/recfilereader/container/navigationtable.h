@@ -39,7 +39,8 @@ constexpr std::uint32_t kMaxNavigationRecordsPerBlock = kMaxDataLength / kNaviga
 void ReadNavigationData(CRecStream& stream, std::uint64_t offset, NavigationMap& map);
 
 // Adds the records of one navigation block, each stored offset less `offset_base` (1.0 files;
-// 0 otherwise). A timestamp already in the map keeps its offset.
+// 0 otherwise); a record stored below the base is passed over. A timestamp already in the map
+// keeps its offset.
 void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, NavigationMap& map);
 
 // Writes `map` at the stream's position as navigation blocks through `writer` and returns the
