@@ -10,6 +10,7 @@
 #include "data/packagesearch.h"
 #include "frame/recfilereader.h"
 #include "host/tpssamethread.h"
+#include "platform/propvariantholder.h"
 #include "properties/propvalue.h"
 #include "writing/recordingsaver.h"
 
@@ -70,13 +71,10 @@ void ThrowForOutcome(const CLoaderRecBase& loader) {
 // Restores a reader setting when the scope ends.
 class SettingRestorer {
  public:
-  SettingRestorer(IObjectProperties& settings, const wchar_t* name) : settings_(settings), name_(name) {
-    PropVariantInit(&saved_);
-    have_ = settings_.GetProperty(name_, &saved_);
-  }
+  SettingRestorer(IObjectProperties& settings, const wchar_t* name)
+      : settings_(settings), name_(name), have_(settings_.GetProperty(name_, &saved_.get())) {}
   ~SettingRestorer() {
-    if (have_) settings_.SetProperty(name_, &saved_);
-    PropVariantClear(&saved_);
+    if (have_) settings_.SetProperty(name_, &saved_.get());
   }
   SettingRestorer(const SettingRestorer&) = delete;
   SettingRestorer& operator=(const SettingRestorer&) = delete;
@@ -84,8 +82,8 @@ class SettingRestorer {
  private:
   IObjectProperties& settings_;
   const wchar_t* name_;
-  PROPVARIANT saved_;
-  bool have_ = false;
+  PropVariantHolder saved_;
+  bool have_;
 };
 
 }  // namespace
@@ -97,10 +95,9 @@ BOOL CRecFileReader::IsFileSupported(const wchar_t* path, BOOL* supported) {
     if (path == nullptr || supported == nullptr) throw exception_rt(L"Invalid argument");
     // The test reads one block: no cache and no worker for it.
     SettingRestorer restore(properties_, L"CacheMemoryLimit");
-    PROPVARIANT no_cache;
-    PropVariantInit(&no_cache);
-    SetPropUI8(no_cache, 0);
-    properties_.SetProperty(L"CacheMemoryLimit", &no_cache);
+    PropVariantHolder no_cache;
+    SetPropUI8(no_cache.get(), 0);
+    properties_.SetProperty(L"CacheMemoryLimit", &no_cache.get());
     CRecStream probe(&context_);
     probe.OpenFile(path);
     RecBlock first;
