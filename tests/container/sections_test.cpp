@@ -164,7 +164,7 @@ TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
 // markers, the markers section is where the next block is.
 TEST_F(SectionsTest, WrittenSectionsReadBack) {
   NavigationMap large;
-  for (std::uint64_t i = 1; i <= 70'000; ++i) large.emplace(i * 3, i * 1000);  // two staging rounds
+  for (std::uint64_t i = 1; i <= 70'000; ++i) large.Add(i * 3, i * 1000);  // two staging rounds
   const std::uint32_t kAll = kMaxNavigationRecordsPerBlock;
   const struct {
     NavigationMap map;
@@ -210,7 +210,7 @@ TEST(NavigationIndexerTest, WriterNeedsMoreThanTheSpacingAndRepairAsMuch) {
     for (std::uint64_t t : {100'000, 150'000, 200'000, 90'000, 250'000}) indexer.Add(t, t + 1);
     indexer.Finish();
     NavigationMap expected;
-    for (std::uint64_t k : keys) expected.emplace(k, k + 1);
+    for (std::uint64_t k : keys) expected.Add(k, k + 1);
     EXPECT_EQ(indexer.map(), expected);
   }
 }
