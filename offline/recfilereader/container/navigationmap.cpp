@@ -26,11 +26,9 @@ NavigationMap::NavigationMap(std::initializer_list<value_type> entries) {
   Normalize();
 }
 
-void NavigationMap::Add(std::uint64_t timestamp, std::uint64_t offset) {
-  if (!entries_.empty() && timestamp <= entries_.back().first) {
-    if (timestamp == entries_.back().first) return;  // the first arrival keeps its offset
-    ordered_ = false;
-  }
+void NavigationMap::AddOutOfOrder(std::uint64_t timestamp, std::uint64_t offset) {
+  if (timestamp == entries_.back().first) return;  // the first arrival keeps its offset
+  ordered_ = false;
   entries_.emplace_back(timestamp, offset);
 }
 

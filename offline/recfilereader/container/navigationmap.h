@@ -34,7 +34,13 @@ class NavigationMap {
   // Room for `count` more entries, so that filling does not reallocate.
   void Reserve(std::size_t count) { entries_.reserve(entries_.size() + count); }
   // O(1) amortised. A timestamp equal to the latest one added is not taken.
-  void Add(std::uint64_t timestamp, std::uint64_t offset);
+  void Add(std::uint64_t timestamp, std::uint64_t offset) {
+    if (entries_.empty() || timestamp > entries_.back().first) {
+      entries_.emplace_back(timestamp, offset);
+    } else {
+      AddOutOfOrder(timestamp, offset);
+    }
+  }
   // Sorts by timestamp and drops the later arrivals of a timestamp. Cheap when ordered.
   void Normalize();
   bool ordered() const { return ordered_; }
@@ -66,6 +72,7 @@ class NavigationMap {
   friend bool operator==(const NavigationMap& a, const NavigationMap& b) { return a.Ordered() == b.Ordered(); }
 
  private:
+  void AddOutOfOrder(std::uint64_t timestamp, std::uint64_t offset);
   const std::vector<value_type>& Ordered() const;
 
   std::vector<value_type> entries_;
