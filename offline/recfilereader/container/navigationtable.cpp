@@ -36,33 +36,25 @@ std::optional<RecBlockHeader> PeekHeader(CRecStream& stream) {
   return RecBlockHeader::DecodeFrom(raw);
 }
 
-// Reads the navigation block at the position through a staging buffer straight into `map`, so
-// that a large table never needs its whole payload in memory, and moves past it.
-// REQUIRES: a readable navigation block header at the position.
-void ReadNavigationBlock(CRecStream& stream, const RecBlockHeader& header, NavigationMap& map) {
-  const std::uint64_t payload = stream.GetPosition() + kBlockHeaderSize;
-  stream.SetPosition(payload);
-  // A length the file cannot hold fails here, as a block read would, before anything is taken.
-  stream.file().CheckReadable(header.DataLength);
-  std::size_t count = header.DataLength / kNavigationRecordSize;
-  map.Reserve(count + kTuningEntries);
-  std::vector<std::uint8_t> staging(std::min(count, kStagedRecords) * kNavigationRecordSize);
-  const std::size_t before = map.held();
-  try {
-    while (count > 0) {
-      const std::size_t staged = std::min(count, kStagedRecords);
-      stream.ReadData(staging.data(), static_cast<std::uint32_t>(staged * kNavigationRecordSize));
-      AddRecords(staging.data(), staged, 0, map);
-      count -= staged;
-    }
-  } catch (...) {
-    map.Truncate(before);  // a block that fails to read adds nothing, as a whole block read
-    throw;
-  }
-  stream.SetPosition(payload + header.DataLength);  // bytes short of a record are ignored
-}
+// A run of navigation blocks read into a map. The entry for timestamp 0, which a whole table
+// drops, is held aside instead of going to the front of a large array only to be taken out.
+class NavigationRun {
+ public:
+  explicit NavigationRun(NavigationMap& map) : map_(map) {}
 
-void ReadNavigationBlocks(CRecStream& stream, std::uint64_t offset, NavigationMap& map) {
+  void Read(CRecStream& stream, std::uint64_t offset);
+  // The map as read so far, with the entry for timestamp 0 when `keep_zero`.
+  void Finish(bool keep_zero);
+
+ private:
+  void ReadBlock(CRecStream& stream, const RecBlockHeader& header);
+  void Add(const std::uint8_t* records, std::size_t count);
+
+  NavigationMap& map_;
+  std::optional<std::uint64_t> zero_;  // the offset of the first record for timestamp 0
+};
+
+void NavigationRun::Read(CRecStream& stream, std::uint64_t offset) {
   if (offset > stream.GetFileSize()) throw exception_rec(L"Navigation data offset is invalid");
   stream.SetPosition(offset);
   RecBlock block;
@@ -72,28 +64,78 @@ void ReadNavigationBlocks(CRecStream& stream, std::uint64_t offset, NavigationMa
     }
     const std::optional<RecBlockHeader> header = PeekHeader(stream);
     if (header && header->IsReadable() && header->Type == kBlockNavigation) {
-      ReadNavigationBlock(stream, *header, map);
+      ReadBlock(stream, *header);
       continue;
     }
     // Anything else goes through the block stream, which checks it and fails as it should.
     stream.ReadBlockForward(block);
     if (block.header.Type == kBlockFiller) continue;
     if (block.header.Type != kBlockNavigation) break;
-    AddNavigationRecords(block, 0, map);
+    Add(block.payload.data(), block.payload.size() / kNavigationRecordSize);
+  }
+}
+
+// Reads the navigation block at the position through a staging buffer straight into the map,
+// so that a large table never needs its whole payload in memory, and moves past it.
+// REQUIRES: a readable navigation block header at the position.
+void NavigationRun::ReadBlock(CRecStream& stream, const RecBlockHeader& header) {
+  const std::uint64_t payload = stream.GetPosition() + kBlockHeaderSize;
+  stream.SetPosition(payload);
+  // A length the file cannot hold fails here, as a block read would, before anything is taken.
+  stream.file().CheckReadable(header.DataLength);
+  std::size_t count = header.DataLength / kNavigationRecordSize;
+  map_.Reserve(count + kTuningEntries);
+  std::vector<std::uint8_t> staging(std::min(count, kStagedRecords) * kNavigationRecordSize);
+  const std::size_t held = map_.held();
+  const std::optional<std::uint64_t> zero = zero_;
+  try {
+    while (count > 0) {
+      const std::size_t staged = std::min(count, kStagedRecords);
+      stream.ReadData(staging.data(), static_cast<std::uint32_t>(staged * kNavigationRecordSize));
+      Add(staging.data(), staged);
+      count -= staged;
+    }
+  } catch (...) {
+    // A block that fails to read adds nothing, as when it is read whole.
+    map_.Truncate(held);
+    zero_ = zero;
+    throw;
+  }
+  stream.SetPosition(payload + header.DataLength);  // bytes short of a record are ignored
+}
+
+void NavigationRun::Add(const std::uint8_t* records, std::size_t count) {
+  for (const std::uint8_t* record = records; count > 0; --count, record += kNavigationRecordSize) {
+    const std::uint64_t timestamp = LoadLe64(record + 8);
+    const std::uint64_t offset = LoadLe64(record + 16);
+    if (timestamp != 0) {
+      map_.Add(timestamp, offset);
+    } else if (!zero_) {
+      zero_ = offset;
+    }
+  }
+}
+
+void NavigationRun::Finish(bool keep_zero) {
+  map_.Normalize();
+  if (!keep_zero) {
+    map_.Erase(0);  // one the map held before the run
+  } else if (zero_ && (map_.empty() || map_.begin()->first != 0)) {
+    map_.Set(0, *zero_);
   }
 }
 
 }  // namespace
 
 void ReadNavigationData(CRecStream& stream, std::uint64_t offset, NavigationMap& map) {
+  NavigationRun run(map);
   try {
-    ReadNavigationBlocks(stream, offset, map);
+    run.Read(stream, offset);
   } catch (...) {
-    map.Normalize();  // the caller may keep what was read
+    run.Finish(true);  // the caller may keep what was read
     throw;
   }
-  map.Normalize();
-  map.Erase(0);
+  run.Finish(false);
 }
 
 void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, NavigationMap& map) {
