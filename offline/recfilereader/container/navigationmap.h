@@ -67,6 +67,7 @@ class NavigationMap {
   void EraseAbove(std::uint64_t timestamp);
   // Removes one entry; cheap near the end.
   void Erase(const_iterator entry);
+  // Empties the map and gives its storage back.
   void clear();
 
   friend bool operator==(const NavigationMap& a, const NavigationMap& b) { return a.Ordered() == b.Ordered(); }
