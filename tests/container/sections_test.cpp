@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "base/exceptions.h"
@@ -164,7 +169,7 @@ TEST_F(SectionsTest, OldFilesSubtractTheBaseAndDescribeTheEarliestMarker) {
 // markers, the markers section is where the next block is.
 TEST_F(SectionsTest, WrittenSectionsReadBack) {
   NavigationMap large;
-  for (std::uint64_t i = 1; i <= 70'000; ++i) large.emplace(i * 3, i * 1000);  // two staging rounds
+  for (std::uint64_t i = 1; i <= 70'000; ++i) large.Add(i * 3, i * 1000);  // two staging rounds
   const std::uint32_t kAll = kMaxNavigationRecordsPerBlock;
   const struct {
     NavigationMap map;
@@ -200,6 +205,61 @@ TEST_F(SectionsTest, WrittenSectionsReadBack) {
   }
 }
 
+// A hostile block sorts once, well within the minutes a sorted insertion each would take:
+// 300,000 records descending, every timestamp twice, the later arrival with another offset. A
+// block whose read fails part way adds nothing, not even its entry for timestamp 0, which a
+// table cut short keeps.
+TEST_F(SectionsTest, AHostileNavigationBlockIsSortedOnceAndAFailedOneAddsNothing) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> records{{0, 77}};
+  for (std::uint64_t pass = 0; pass < 2; ++pass)
+    for (std::uint64_t t = 150'000; t > 0; --t) records.emplace_back(t, t + pass);
+  RecBuilder b;
+  b.Add(kFileHeader);
+  b.Add(NavigationBlock({{5, 9}}));
+  b.Add(NavigationBlock(records));  // five staging rounds
+  b.Add(kEndBlock);
+  NavigationMap map;
+  const auto start = std::chrono::steady_clock::now();
+  ReadNavigationData(Open(L"r", &b.bytes()), 80, map);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(map.size(), 150'000u);
+  EXPECT_TRUE(std::ranges::is_sorted(map));
+  EXPECT_TRUE(std::ranges::all_of(map, [](const auto& e) { return e.second == (e.first == 5 ? 9 : e.first); }));
+  NavigationMap partial;
+  files.FailRead(5, Fault{EIO, 0});  // header, payload, header, first round: the second round fails
+  EXPECT_THROW(ReadNavigationData(Open(L"r", &b.bytes()), 80, partial), wexception);
+  EXPECT_EQ(partial, (NavigationMap{{5, 9}}));
+}
+
+// std::map as the peer: arrivals mostly ascending with repeats and steps back (the first arrival
+// keeps its offset), then lookups at and between entries (all even) and the tuning's edits.
+TEST(NavigationMapTest, BehavesAsATreeMapFedTheSameArrivals) {
+  std::mt19937_64 random(14);
+  for (int round = 0; round < 60; ++round) {
+    NavigationMap map;
+    std::map<std::uint64_t, std::uint64_t> peer;
+    std::uint64_t t = 0;
+    for (int i = 0; i < round % 12 * 5; ++i) {
+      t = random() % 4 == 0 ? random() % 60 * 2 : t + random() % 3 * 2;
+      map.Add(t, i);
+      peer.emplace(t, i);
+    }
+    map.Normalize();
+    using Entries = std::vector<NavigationMap::value_type>;
+    const auto same = [&] { return Entries(map.begin(), map.end()) == Entries(peer.begin(), peer.end()); };
+    ASSERT_TRUE(same()) << round;
+    for (std::uint64_t probe = 0; probe < 260; ++probe) {
+      EXPECT_EQ(map.lower_bound(probe) - map.begin(), std::distance(peer.begin(), peer.lower_bound(probe)));
+    }
+    const std::uint64_t at = random() % 130, low = random() % 130, high = low + random() % 130;
+    map.Set(at, 1), peer[at] = 1, map.Set(at + 1, 2), peer[at + 1] = 2;
+    map.EraseBelow(low), peer.erase(peer.begin(), peer.lower_bound(low));
+    map.EraseAbove(high), peer.erase(peer.upper_bound(high), peer.end());
+    map.Erase(at + 1), peer.erase(at + 1);
+    EXPECT_TRUE(same()) << round;
+  }
+}
+
 TEST(NavigationIndexerTest, WriterNeedsMoreThanTheSpacingAndRepairAsMuch) {
   const std::pair<NavigationIndexer::Rule, std::vector<std::uint64_t>> cases[] = {
       {NavigationIndexer::Rule::kWriter, {90'000, 100'000, 200'000, 250'000}},
@@ -210,7 +270,7 @@ TEST(NavigationIndexerTest, WriterNeedsMoreThanTheSpacingAndRepairAsMuch) {
     for (std::uint64_t t : {100'000, 150'000, 200'000, 90'000, 250'000}) indexer.Add(t, t + 1);
     indexer.Finish();
     NavigationMap expected;
-    for (std::uint64_t k : keys) expected.emplace(k, k + 1);
+    for (std::uint64_t k : keys) expected.Add(k, k + 1);
     EXPECT_EQ(indexer.map(), expected);
   }
 }

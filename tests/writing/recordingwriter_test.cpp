@@ -157,7 +157,8 @@ TEST_F(WriterTest, PackagesAreStoredWholeAndIndexedByTheWritersRule) {
     EXPECT_EQ(blocks[3 + i].payload, payload);
   }
   NavigationMap expected, navigation;
-  for (std::size_t i : {0, 2, 3, 4}) expected[packages[i].timestamp] = blocks[3 + i].offset;
+  for (std::size_t i : {0, 2, 3, 4}) expected.Add(packages[i].timestamp, blocks[3 + i].offset);
+  expected.Normalize();
   ReadNavigationData(*OpenStream(), DecodeSectionIndex(blocks[1].payload)[kSlotNavigation], navigation);
   EXPECT_EQ(navigation, expected);
 }

@@ -14,14 +14,22 @@ void CLoaderRecV10::Finish(DWORD discard) {
     sources().clear();
     navigation().clear();
   } else {
-    navigation().erase(0);
+    navigation().Erase(0);
   }
 }
 
 void CLoaderRecV10::Load(const Run& run) {
   LoadSources();
   run.Text(L"Building navigation table");
-  WalkChain(run);
+  // The chain's navigation blocks may come in any order: the table is put in order once, after
+  // the walk, however it ends.
+  try {
+    WalkChain(run);
+  } catch (...) {
+    navigation().Normalize();
+    throw;
+  }
+  navigation().Normalize();
 }
 
 void CLoaderRecV10::LoadSources() {

@@ -15,17 +15,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
-
+#include "container/navigationmap.h"
 #include "container/recblock.h"
 
 namespace recfilereader {
 
 class CRecStream;
 class RecBlockChainWriter;
-
-// Package timestamp -> file offset of its data block, ascending, one offset per timestamp.
-using NavigationMap = std::map<std::uint64_t, std::uint64_t>;
 
 constexpr std::size_t kNavigationRecordSize = 24;
 constexpr std::uint32_t kMaxNavigationRecordsPerBlock = kMaxDataLength / kNavigationRecordSize;
@@ -35,12 +31,12 @@ constexpr std::uint32_t kMaxNavigationRecordsPerBlock = kMaxDataLength / kNaviga
 // past the file and "Reached end of file, navigation data was not loaded completely" when the
 // run reaches the end of the file; block read errors pass on. Entries read before a failure
 // stay in the map (the one for timestamp 0 too): the caller decides whether a partial table
-// will do.
+// will do. The map is normalized on return, either way.
 void ReadNavigationData(CRecStream& stream, std::uint64_t offset, NavigationMap& map);
 
 // Adds the records of one navigation block, each stored offset less `offset_base` (1.0 files;
 // 0 otherwise); a record stored below the base is passed over. A timestamp already in the map
-// keeps its offset.
+// keeps its offset once the caller normalizes the map.
 void AddNavigationRecords(const RecBlock& block, std::uint64_t offset_base, NavigationMap& map);
 
 // Writes `map` at the stream's position as navigation blocks through `writer` and returns the
@@ -63,17 +59,18 @@ class NavigationIndexer {
   explicit NavigationIndexer(Rule rule) : rule_(rule) {}
 
   void Add(std::uint64_t timestamp, std::uint64_t offset);
-  // Adds the last package seen unless its timestamp is indexed already.
+  // Adds the last package seen unless its timestamp is indexed already, and normalizes the map.
   void Finish();
 
+  // REQUIRES: Finish() since the last Add().
   const NavigationMap& map() const { return map_; }
-  NavigationMap& map() { return map_; }
 
  private:
   static constexpr std::uint64_t kSpacing = 50'000;
 
   Rule rule_;
   NavigationMap map_;
+  std::uint64_t largest_ = 0;  // the largest timestamp indexed, once map_ has one
   bool have_last_ = false;
   std::uint64_t last_timestamp_ = 0;
   std::uint64_t last_offset_ = 0;

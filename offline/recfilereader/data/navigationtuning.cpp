@@ -38,8 +38,8 @@ void TuneFront(CRecStream& stream, NavigationMap& map, CDataPackage& package) {
   if (!ReadToNonZeroTimestamp(stream, kReadForward, map.begin()->second, stream.GetFileSize(), package))
     throw exception_rt(LocatedText(L"Failed to read the first data block with non-zero timestamp", kWhere));
   const std::uint64_t first = package.timestamp();
-  while (!map.empty() && map.begin()->first < first) map.erase(map.begin());
-  map[first] = package.position();
+  map.EraseBelow(first);
+  map.Set(first, package.position());
 }
 
 // The back: the package at the last entry, or the nearest one before it.
@@ -48,7 +48,7 @@ void TuneBack(CRecStream& stream, NavigationMap& map, CDataPackage& package) {
   const std::uint64_t data_start = map.begin()->second;
   stream.SetPosition(last_position);
   // A provisional end one past the last entry limits the forward search to the block there.
-  if (last_timestamp != kLargestTimestamp) map[last_timestamp + 1] = last_position + 1;
+  if (last_timestamp != kLargestTimestamp) map.Set(last_timestamp + 1, last_position + 1);
   bool found = false;
   try {
     found = ReadToNonZeroTimestamp(stream, kReadForward, data_start, last_position + 1, package);
@@ -64,9 +64,9 @@ void TuneBack(CRecStream& stream, NavigationMap& map, CDataPackage& package) {
   const std::uint64_t last = package.timestamp();
   // The end entry's key is one past the last timestamp; none fits past the largest one.
   if (last == kLargestTimestamp) throw exception_rec_corrupted();
-  while (!map.empty() && map.rbegin()->first > last) map.erase(std::prev(map.end()));
-  map[last] = package.position();
-  map[last + 1] = package.next_position();
+  map.EraseAbove(last);
+  map.Set(last, package.position());
+  map.Set(last + 1, package.next_position());
 }
 
 }  // namespace

@@ -132,13 +132,26 @@ bool CRecordingExtractor::CopyBlock(CRecordingSaver& saver, ReadWindow& window, 
 }
 
 // The newest entry stays; the one between it and the entry two before goes when those two lie
-// closer than the spacing, so the table thins out as dense packages arrive.
+// closer than the spacing, so the table thins out as dense packages arrive. A package older
+// than the newest (a source out of order) is set aside, unthinned, and joins the table at the
+// end, so that no arrival order costs more than one sort.
 void CRecordingExtractor::Index(std::uint64_t timestamp, std::uint64_t offset) {
-  const auto [entry, inserted] = navigation_.emplace(timestamp, offset);
-  if (!inserted || navigation_.size() < 3 || std::next(entry) != navigation_.end()) return;
-  const auto middle = std::prev(entry);
-  const auto before = std::prev(middle);
-  if (timestamp - before->first < kNavigationSpacing) navigation_.erase(middle);
+  if (!navigation_.empty() && timestamp <= navigation_.rbegin()->first) {
+    if (timestamp < navigation_.rbegin()->first) strays_.Add(timestamp, offset);
+    return;
+  }
+  navigation_.Add(timestamp, offset);
+  if (navigation_.size() < 3) return;
+  const auto middle = navigation_.end() - 2;
+  if (timestamp - std::prev(middle)->first < kNavigationSpacing) navigation_.Erase(middle);
+}
+
+// The table with the packages set aside; an entry met earlier keeps its offset.
+void CRecordingExtractor::JoinStrays() {
+  strays_.Normalize();
+  for (const auto& [timestamp, offset] : strays_) navigation_.Add(timestamp, offset);
+  strays_.clear();
+  navigation_.Normalize();
 }
 
 void CRecordingExtractor::ShowProgress(IThreadedProcessStatus* status, std::uint64_t timestamp) const {
@@ -158,6 +171,7 @@ void CRecordingExtractor::WriteTables(CRecordingSaver& saver) {
     if (timestamp >= begin_ && timestamp <= end_) markers.insert(marker);
   }
   saver.SetSources(source_.sources);
+  JoinStrays();
   saver.SetNavigation(navigation_);
   saver.SetMarkers(markers);
   if (source_.recording != nullptr) saver.SetRecordingProperties(*source_.recording);

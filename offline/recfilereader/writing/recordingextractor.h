@@ -64,6 +64,7 @@ class CRecordingExtractor final : public IThreadedProcess {
   // nothing, when it does not. Other blocks are passed over. `position` moves past the block.
   bool CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position, std::uint64_t& timestamp);
   void Index(std::uint64_t timestamp, std::uint64_t offset);
+  void JoinStrays();
   void ShowProgress(IThreadedProcessStatus* status, std::uint64_t timestamp) const;
   void WriteTables(CRecordingSaver& saver);
 
@@ -75,7 +76,8 @@ class CRecordingExtractor final : public IThreadedProcess {
   LONG result_code_ = 0;
   std::wstring result_text_;
 
-  NavigationMap navigation_;
+  NavigationMap navigation_;  // packages met in time order, thinned
+  NavigationMap strays_;      // packages older than the newest met before them
   std::vector<std::uint8_t> buffer_;  // the copy's staging buffer
 };
 
