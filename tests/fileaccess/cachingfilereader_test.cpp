@@ -76,8 +76,7 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
       owner.SetCache(kEntry, 3 * kEntry, transparent, 0.5);
       CCachingFileReader reader(&owner, Platform(worker));
       reader.OpenFile(L"f");
-      const auto other_bytes = PlainPayload(3 * kEntry, 9);
-      files.Add(L"g", other_bytes);
+      const auto other_bytes = files.Add(L"g", PlainPayload(3 * kEntry, 9))->bytes;  // what "g" holds, copied
       CCachingFileReader other(&owner, Platform());
       other.OpenFile(L"g");
       std::mt19937_64 random(42);
@@ -99,8 +98,7 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
           reader.SetPosition(at);
           reader.CopyData(other, from, count);
           model.resize(std::max<std::size_t>(model.size(), at + count));
-          std::copy_n(other_bytes.begin() + static_cast<std::ptrdiff_t>(from), count,
-                      model.begin() + static_cast<std::ptrdiff_t>(at));
+          std::copy_n(&other_bytes[from], count, &model[at]);
         } else if (at < model.size()) {
           const auto count = static_cast<std::uint32_t>(random() % std::min<std::uint64_t>(model.size() - at, 3 * kEntry));
           ASSERT_EQ(Read(reader, at, count), Slice(model, at, count)) << at << "+" << count;
