@@ -146,9 +146,9 @@ void Extract(benchmark::State& state) {
 std::uint64_t KernelCopyOf(const std::filesystem::path& from, const std::filesystem::path& to) {
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  off_t read = 0, written = 0;
+  off_t in_offset = 0, written = 0;
   if (in >= 0 && out >= 0) {
-    while (::copy_file_range(in, &read, out, &written, 1u << 30, 0) > 0) {
+    while (::copy_file_range(in, &in_offset, out, &written, 1u << 30, 0) > 0) {
     }
   }
   if (out >= 0) ::close(out);
@@ -181,12 +181,12 @@ BENCHMARK(Repair)->Apply(Arguments);
 // kernel's copy beside it, in the same conditions. The first gigabyte written after a pause costs
 // several times what the next does (the virtual machine takes freed memory back and hands it out
 // again at first touch), so each runs three times and the median counts.
-const auto kOnce = [](benchmark::internal::Benchmark* b) {
+const auto kThreeSingleCopies = [](benchmark::internal::Benchmark* b) {
   for (std::int64_t payload : kPayloads) b->Arg(payload);
   b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 };
-BENCHMARK(Extract)->Apply(kOnce);
-BENCHMARK(KernelCopy)->Apply(kOnce);
+BENCHMARK(Extract)->Apply(kThreeSingleCopies);
+BENCHMARK(KernelCopy)->Apply(kThreeSingleCopies);
 
 class RatioReporter final : public benchmark::ConsoleReporter {
  public:
