@@ -64,9 +64,9 @@ TEST_F(ReaderTest, OpenFallsBackToReadingOnlyAndFailuresLeaveItClosed) {
   EXPECT_EQ(std::pair(reader.GetAccessMode(), reader.GetFileSize()), std::pair(0u, std::uint64_t{0}));
 }
 
-// The model check: random reads, writes (also far behind the end) and cuts against a plain copy
-// of the file, with the worker's steps run in between or, on its own thread, alongside (the
-// tsan preset runs this for data races). Every loaded entry holds exactly what the file has.
+// The model check: random reads, writes and copies (also far behind the end) and cuts against a
+// plain copy of the file, with the worker's steps run in between or, on its own thread, alongside
+// (the tsan preset runs this for data races). Every loaded entry holds exactly what the file has.
 TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
   for (const bool worker : {false, true}) {
     for (const bool transparent : {false, true}) {
@@ -76,6 +76,9 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
       owner.SetCache(kEntry, 3 * kEntry, transparent, 0.5);
       CCachingFileReader reader(&owner, Platform(worker));
       reader.OpenFile(L"f");
+      const auto other_bytes = files.Add(L"g", PlainPayload(3 * kEntry, 9))->bytes;  // what "g" holds, copied
+      CCachingFileReader other(&owner, Platform());
+      other.OpenFile(L"g");
       std::mt19937_64 random(42);
       for (int i = 0; i < 400; ++i) {
         const std::uint64_t at = random() % (model.size() + kEntry);
@@ -90,6 +93,12 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
           reader.SetPosition(at);
           reader.SetEndOfFile();
           model.resize(at);
+        } else if (kind == 3) {  // another file's bytes copied in
+          const std::uint64_t count = 1 + random() % (2 * kEntry), from = random() % (other_bytes.size() - count);
+          reader.SetPosition(at);
+          reader.CopyData(other, from, count);
+          model.resize(std::max<std::size_t>(model.size(), at + count));
+          std::copy_n(&other_bytes[from], count, &model[at]);
         } else if (at < model.size()) {
           const auto count = static_cast<std::uint32_t>(random() % std::min<std::uint64_t>(model.size() - at, 3 * kEntry));
           ASSERT_EQ(Read(reader, at, count), Slice(model, at, count)) << at << "+" << count;

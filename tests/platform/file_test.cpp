@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
+#include <string>
+#include <vector>
 
+#include "support/recbuilder.h"
 #include "support/tempdir.h"
 
 namespace recfilereader {
@@ -37,6 +40,53 @@ TEST(PosixFileSystem, RefusesPipesAndDevicesWithoutBlocking) {
       EXPECT_EQ(opening.get(), EINVAL);
       EXPECT_EQ(file, nullptr);
     }
+  }
+}
+
+// Forwards reads to a file of the disk, but is no file the kernel can copy from: copies from it
+// go through memory in chunks.
+struct Forwarding final : PlatformFile {
+  explicit Forwarding(std::shared_ptr<PlatformFile> f) : inner(std::move(f)) {}
+  IoResult ReadAt(std::uint64_t at, void* to, std::size_t n) override { return inner->ReadAt(at, to, n); }
+  IoResult WriteAt(std::uint64_t, const void*, std::size_t) override { return {0, EBADF}; }
+  int GetSize(std::uint64_t& size) override { return inner->GetSize(size); }
+  int Truncate(std::uint64_t) override { return EBADF; }
+  std::shared_ptr<PlatformFile> inner;
+};
+
+TEST(PosixFileSystem, CopiesInTheKernelOrInChunks) {
+  rectest::TempDir dir;
+  constexpr std::size_t kSize = (3 << 20) + 5;  // several chunks
+  const auto bytes = rectest::PlainPayload(kSize, 7);
+  std::shared_ptr<PlatformFile> source;
+  ASSERT_EQ(PosixFileSystem().CreateNew((dir / "source").wstring(), source), 0);
+  ASSERT_EQ(source->WriteAt(0, bytes.data(), kSize).bytes, kSize);
+  struct Case {
+    const char* name;
+    bool chunked, read_only;
+    std::size_t from, count, copied;
+    int error;
+  };
+  const Case cases[] = {
+      {"in the kernel", false, false, 5, kSize - 5, kSize - 5, 0},
+      {"in chunks", true, false, 5, kSize - 5, kSize - 5, 0},
+      {"cut short by the source's end", false, false, kSize - 10, 100, 10, 0},
+      {"in chunks, cut short by the source's end", true, false, kSize - 10, 100, 10, 0},
+      {"into a file open for reading", false, true, 0, 100, 0, EBADF},
+      {"in chunks, into a file open for reading", true, true, 0, 100, 0, EBADF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto path = (dir / c.name).wstring();
+    std::shared_ptr<PlatformFile> target;
+    ASSERT_EQ(PosixFileSystem().CreateNew(path, target), 0);
+    ASSERT_EQ(c.read_only ? PosixFileSystem().Open(path, FileAccess::kRead, target) : 0, 0);
+    Forwarding forwarding(source);
+    const IoResult r = target->CopyFrom(c.chunked ? forwarding : *source, c.from, 0, c.count);
+    EXPECT_EQ(std::pair(r.bytes, r.error), std::pair(c.copied, c.error));
+    std::vector<std::uint8_t> got(c.copied + 1);  // the copied bytes and nothing behind them
+    got.resize(target->ReadAt(0, got.data(), got.size()).bytes);
+    EXPECT_EQ(got, std::vector<std::uint8_t>(bytes.begin() + c.from, bytes.begin() + c.from + c.copied));
   }
 }
 

@@ -16,6 +16,18 @@ using namespace rectest;
 
 std::uint64_t Ts(std::size_t i) { return SamplePackage(i).timestamp; }
 
+// True when every block of the file gives the size of the one before it, which is what a walk
+// backward through the file follows; runs of blocks copied as they are must keep this.
+bool ChainsBackward(const Bytes& file) {
+  std::uint64_t previous = 0;
+  for (std::size_t at = 0; at + kBlockHeaderSize <= file.size(); at += previous) {
+    const RecBlockHeader header = RecBlockHeader::DecodeFrom(file.data() + at);
+    if (header.PrevSize != previous) return false;
+    previous = header.TotalSize();
+  }
+  return true;
+}
+
 class ExtractionTest : public ::testing::Test {
  protected:
   // A finished source: the builder's recording of 16 packages and three markers, repaired.
@@ -66,6 +78,7 @@ TEST_F(ExtractionTest, TheNewFileHoldsTheSpansPackagesAndMarkers) {
     EXPECT_EQ(reader.error()->GetErrorCode(), kErrorNone);
     EXPECT_EQ(Reader().Packages(target), SamplePackages(c.from, c.to));
     EXPECT_EQ(Markers(target), c.markers);
+    EXPECT_TRUE(ChainsBackward(ReadFileBytes(target)));
   }
   EXPECT_FALSE(edit->ExtractRecordingPart(target.wstring().c_str(), 0, kAll));  // it exists
   EXPECT_EQ(ReadFileBytes(source), before);

@@ -98,7 +98,7 @@ struct AlwaysAbort final : IAbort {
   bool WaitForObjects(DWORD, const HANDLE*, DWORD, DWORD*) override { return false; }
 };
 
-// The disk, except that the write call numbered `fail_at` (from 1) fails or stops halfway.
+// The disk, except that the write or copy call numbered `fail_at` (from 1) fails or stops halfway.
 class FaultyFiles final : public recfilereader::FileSystem {
  public:
   using File = recfilereader::PlatformFile;
@@ -123,6 +123,12 @@ class FaultyFiles final : public recfilereader::FileSystem {
     }
     int GetSize(std::uint64_t& size) override { return inner->GetSize(size); }
     int Truncate(std::uint64_t size) override { return inner->Truncate(size); }
+    // A copy counts as one write, which fails or stops halfway in the kernel's copy.
+    recfilereader::IoResult CopyFrom(File& source, std::uint64_t from, std::uint64_t at, std::size_t n) override {
+      if (++files.writes != files.fail_at) return inner->CopyFrom(source, from, at, n);
+      if (files.short_write && n > 1) return inner->CopyFrom(source, from, at, n / 2);
+      return recfilereader::IoResult{0, EIO};
+    }
     FaultyFiles& files;
     std::shared_ptr<File> inner;
   };

@@ -372,4 +372,36 @@ CacheSnapshot CCachingFileReader::Snapshot() {
   return s;
 }
 
+void CCachingFileReader::CopyData(CCachingFileReader& source, std::uint64_t source_offset, std::uint64_t count) {
+  std::shared_ptr<PlatformFile> from;
+  {
+    // Taken apart from this reader's file lock: the source may be this reader.
+    SpinMutexLock source_file_lock(source.core_->file_mutex);
+    from = source.core_->file;
+  }
+  CacheCore& c = *core_;
+  DeliverReports();
+  CacheLock cache_lock(c);
+  SpinMutexLock file_lock(c.file_mutex);
+  const std::uint64_t start = c.position;
+  const IoResult r = c.file != nullptr && from != nullptr
+                         ? c.file->CopyFrom(*from, source_offset, start, static_cast<std::size_t>(count))
+                         : IoResult{0, EBADF};
+  const std::uint64_t old_size = c.file_size;
+  const std::uint64_t reached = start + r.bytes;
+  if (reached > c.file_size) {
+    if (c.cache_on) c.ResizeTable(c.EntryCountFor(reached));
+    c.file_size = reached;
+  }
+  // No entry may keep bytes the copy replaced, nor end short of a file that grew behind it.
+  if (c.cache_on) c.UnloadRange(std::min(start, old_size), reached);
+  if (r.error != 0) ThrowSystemError(r.error, {kSourceFile, "CCachingFileReader::CopyData"});
+  if (r.bytes < count) {
+    ThrowLocated<exception_rt>(L"Failed to write data, requested " + std::to_wstring(count) + L" bytes, written " +
+                                   std::to_wstring(r.bytes) + L" bytes",
+                               {kSourceFile, "CCachingFileReader::CopyData"});
+  }
+  c.position = reached;
+}
+
 }  // namespace recfilereader

@@ -133,6 +133,14 @@ class CCachingFileReader final : public IPerformanceTable,
   std::shared_ptr<CacheCore> core_;
   std::thread worker_;
   std::future<void> worker_done_;
+
+ public:
+  // WriteData of the `count` bytes at `source_offset` of `source`'s file, which come straight
+  // from that file, without passing through memory where the system can copy in the kernel.
+  // Writes go to the file at once, so the source's file holds everything its reader wrote; the
+  // source's entries and position are left alone. `source` may be this reader, the two ranges
+  // apart. A copy cut short by the source's end fails like a short write.
+  void CopyData(CCachingFileReader& source, std::uint64_t source_offset, std::uint64_t count);
 };
 
 }  // namespace recfilereader

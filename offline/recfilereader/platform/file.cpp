@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "platform/textconv.h"
 
@@ -14,6 +15,12 @@ namespace {
 
 // pread/pwrite move at most this much per call on Linux.
 constexpr std::size_t kMaxTransfer = 0x7FFFF000;
+// What the chunked copy moves per read and write.
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+// The kernel cannot copy between these two files, or not at all: nothing was copied, and the
+// chunked copy may still succeed.
+bool IsCopyRefused(int error) { return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL; }
 
 class PosixFile final : public PlatformFile {
  public:
@@ -71,6 +78,34 @@ class PosixFile final : public PlatformFile {
 
   int Truncate(std::uint64_t size) override {
     return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+
+  // Within the kernel when the source is a file here too; on ext4 the bytes then go from page
+  // to page, and a file system with shared extents may share them instead. Where the kernel
+  // cannot copy between the two (other file systems, old kernels), the chunked copy carries on.
+  IoResult CopyFrom(PlatformFile& source, std::uint64_t source_offset, std::uint64_t offset,
+                    std::size_t count) override {
+    auto* posix = dynamic_cast<PosixFile*>(&source);
+    if (posix == nullptr) return PlatformFile::CopyFrom(source, source_offset, offset, count);
+    IoResult result;
+    while (result.bytes < count) {
+      auto from = static_cast<off_t>(source_offset + result.bytes);
+      auto to = static_cast<off_t>(offset + result.bytes);
+      const ssize_t n = ::copy_file_range(posix->fd_, &from, fd_, &to, std::min(count - result.bytes, kMaxTransfer), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && IsCopyRefused(errno)) {
+        const IoResult rest = PlatformFile::CopyFrom(source, source_offset + result.bytes, offset + result.bytes,
+                                                     count - result.bytes);
+        return {result.bytes + rest.bytes, rest.error};
+      }
+      if (n < 0) {
+        result.error = errno;
+        break;
+      }
+      if (n == 0) break;  // the source ended
+      result.bytes += static_cast<std::size_t>(n);
+    }
+    return result;
   }
 
  private:
@@ -134,6 +169,22 @@ class PosixFiles final : public FileSystem {
 };
 
 }  // namespace
+
+IoResult PlatformFile::CopyFrom(PlatformFile& source, std::uint64_t source_offset, std::uint64_t offset,
+                               std::size_t count) {
+  std::vector<std::uint8_t> chunk(std::min(count, kCopyChunk));
+  IoResult result;
+  while (result.bytes < count) {
+    const std::size_t wanted = std::min(count - result.bytes, chunk.size());
+    const IoResult read = source.ReadAt(source_offset + result.bytes, chunk.data(), wanted);
+    if (read.error != 0 && read.bytes == 0) return {result.bytes, read.error};
+    if (read.bytes == 0) break;  // the source ended
+    const IoResult written = WriteAt(offset + result.bytes, chunk.data(), read.bytes);
+    result.bytes += written.bytes;
+    if (written.error != 0 || written.bytes < read.bytes) return {result.bytes, written.error};
+  }
+  return result;
+}
 
 FileSystem& PosixFileSystem() {
   static PosixFiles files;  // stateless

@@ -32,6 +32,12 @@ class PlatformFile {
   virtual int GetSize(std::uint64_t& size) = 0;
   // Makes `size` the end of the file; errno on failure.
   virtual int Truncate(std::uint64_t size) = 0;
+  // Copies `count` bytes at `source_offset` of `source` to `offset` of this file, growing it as
+  // needed, and says how many arrived: short with error 0 when the source ended first. This
+  // version reads and writes large chunks through memory; a file that can copy without the
+  // bytes leaving the kernel does so instead. The two ranges must not overlap.
+  virtual IoResult CopyFrom(PlatformFile& source, std::uint64_t source_offset, std::uint64_t offset,
+                            std::size_t count);
 };
 
 enum class FileAccess { kRead, kReadWrite };

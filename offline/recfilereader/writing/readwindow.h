@@ -38,6 +38,10 @@ class ReadWindow {
   bool Holds(std::uint64_t offset, std::uint64_t count) const {
     return offset >= start_ && offset - start_ <= filled_ && count <= filled_ - (offset - start_);
   }
+  // The `count` bytes at `offset` when the window holds them already; null when it does not.
+  const std::uint8_t* Find(std::uint64_t offset, std::size_t count) const {
+    return Holds(offset, count) ? bytes_.data() + (offset - start_) : nullptr;
+  }
   std::size_t capacity() const { return bytes_.size(); }
 
  private:

@@ -18,7 +18,9 @@
 namespace recfilereader {
 namespace {
 
-constexpr std::size_t kCopyChunk = 1u << 20;
+// Consecutive data blocks are copied in pieces of about this size: a few calls per piece, and
+// progress and abort keep pace.
+constexpr std::uint64_t kRunLimit = 16u << 20;
 // Entries of the new navigation table lie at least this far apart, the first and newest aside.
 constexpr std::uint64_t kNavigationSpacing = 50'000;
 
@@ -75,60 +77,85 @@ void CRecordingExtractor::Execute(IThreadedProcessStatus* status, IAbort* abort)
 
 void CRecordingExtractor::Extract(CRecordingSaver& saver, IThreadedProcessStatus* status, IAbort* abort) {
   CRecStream& stream = *source_.stream;
-  try {
-    buffer_.resize(kCopyChunk);
-  } catch (const std::bad_alloc&) {
-    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, kCopyChunk,
-                                         {"recordingextractor", "CRecordingExtractor::Execute"}));
-  }
   ReadWindow window(stream, stream.GetFileSize());
   std::uint64_t position = source_.locate(begin_);
-  std::uint64_t timestamp = 0;
-  while (position < source_.data_end && CopyBlock(saver, window, position, timestamp)) {
-    if (abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
-    ShowProgress(status, timestamp);
+  for (bool more = true; more && position < source_.data_end;) {
+    BlockRun run;
+    more = WalkRun(window, saver.stream()->GetPosition(), position, run);
+    if (run.blocks != 0) {
+      CopyRun(saver, run);
+      ShowProgress(status, run.timestamp);
+    }
+    if (more && abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
   }
   WriteTables(saver);
 }
 
-bool CRecordingExtractor::CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position,
-                                    std::uint64_t& timestamp) {
-  CRecStream& stream = *source_.stream;
-  const std::uint64_t file_size = stream.GetFileSize();
-  const std::uint64_t offset = position;
+bool CRecordingExtractor::WalkRun(ReadWindow& window, std::uint64_t target, std::uint64_t& position, BlockRun& run) {
+  while (position < source_.data_end) {
+    const RecBlockHeader header = ReadHeaderAt(window, position);
+    if (header.Type != kBlockData) {
+      if (run.blocks != 0) return true;
+      position += header.TotalSize();
+      continue;
+    }
+    // A block whose back size the new file would change starts a run of its own.
+    if (run.blocks != 0 && (header.PrevSize != run.last_size || position - run.first >= kRunLimit)) return true;
+    const std::uint64_t timestamp = TimestampOf(window, header, position);
+    if (timestamp >= end_) return false;
+    if (run.blocks++ == 0) run.first = position, run.first_header = header;
+    run.before_last_size = run.last_size;
+    run.last = position, run.last_header = header, run.last_size = header.TotalSize();
+    run.timestamp = timestamp;
+    Index(timestamp, target + (position - run.first));
+    position += header.TotalSize();
+    run.end = position;
+  }
+  return true;
+}
+
+RecBlockHeader CRecordingExtractor::ReadHeaderAt(ReadWindow& window, std::uint64_t offset) {
+  const std::uint64_t file_size = source_.stream->GetFileSize();
   if (offset > file_size || file_size - offset < kBlockHeaderSize)
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
-  RecBlock block;
-  block.header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
-  const std::uint32_t length = block.header.DataLength;
-  if (!block.header.IsReadable() || length > file_size - offset - kBlockHeaderSize)
+  const RecBlockHeader header = RecBlockHeader::DecodeFrom(window.At(offset, kBlockHeaderSize));
+  if (!header.IsReadable() || header.DataLength > file_size - offset - kBlockHeaderSize)
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
-  window.Expect(block.header.TotalSize());
-  position = offset + block.header.TotalSize();
-  if (block.header.Type != kBlockData) return true;
-  const std::uint64_t payload = offset + kBlockHeaderSize;
-  timestamp = block.header.Link;
-  if (block.header.Tag == kTagExtendedPackage) {
-    if (length < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-    timestamp = LoadLe64(window.At(payload + kExtendedTimestampOffset, 8));
-  }
-  if (timestamp >= end_) return false;
-  saver.WriteBlock(block, length, [&] {
-    CRecStream& target = *saver.stream();
-    if (window.Holds(payload, length)) {
-      if (length != 0) target.WriteData(window.At(payload, length), length);
-      return;
-    }
-    stream.SetPosition(payload);
-    for (std::uint32_t copied = 0; copied < length;) {
-      const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(length - copied, buffer_.size()));
-      stream.ReadData(buffer_.data(), count);
-      target.WriteData(buffer_.data(), count);
-      copied += count;
-    }
-  });
-  Index(timestamp, block.Offset);
-  return true;
+  window.Expect(header.TotalSize());
+  return header;
+}
+
+std::uint64_t CRecordingExtractor::TimestampOf(ReadWindow& window, const RecBlockHeader& header,
+                                               std::uint64_t offset) {
+  if (header.Tag != kTagExtendedPackage) return header.Link;
+  if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
+  return LoadLe64(window.At(offset + kBlockHeaderSize + kExtendedTimestampOffset, 8));
+}
+
+// The first block goes through the saver with everything up to the last block behind its
+// payload, and the last block after it, so that the saver chains what follows to the last.
+// The saver gave the last block the first one's size as its back size; where the block before
+// it differs in size, its header is written anew.
+void CRecordingExtractor::CopyRun(CRecordingSaver& saver, const BlockRun& run) {
+  CRecStream& target = *saver.stream();
+  const auto copy = [&](std::uint64_t begin, std::uint64_t end) {
+    if (end > begin) target.file().CopyData(source_.stream->file(), begin, end - begin);
+  };
+  RecBlock first;
+  first.header = run.first_header;
+  saver.WriteBlock(first, first.header.DataLength,
+                   [&] { copy(run.first + kBlockHeaderSize, run.blocks == 1 ? run.end : run.last); });
+  if (run.blocks == 1) return;
+  RecBlock last;
+  last.header = run.last_header;
+  saver.WriteBlock(last, last.header.DataLength, [&] { copy(run.last + kBlockHeaderSize, run.end); });
+  if (last.header.PrevSize == run.before_last_size) return;
+  last.header.PrevSize = static_cast<std::uint32_t>(run.before_last_size);
+  std::uint8_t raw[kBlockHeaderSize];
+  last.header.EncodeTo(raw);
+  target.SetPosition(last.Offset);
+  target.WriteData(raw, kBlockHeaderSize);
+  target.SetPosition(last.Next);
 }
 
 // The newest entry stays; the one between it and the entry two before goes when those two lie

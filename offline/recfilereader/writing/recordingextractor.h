@@ -59,10 +59,26 @@ class CRecordingExtractor final : public IThreadedProcess {
   const std::wstring& result_text() const { return result_text_; }
 
  private:
+  // Data blocks of the span that lie one behind the other in the source, each chained to the
+  // one before as the new file chains them, so that their bytes go over unchanged. Offsets are
+  // the source's.
+  struct BlockRun {
+    std::uint64_t first = 0, last = 0, end = 0;  // the first and last block, just past the last
+    RecBlockHeader first_header, last_header;
+    std::uint64_t last_size = 0, before_last_size = 0;  // total sizes of the last two blocks
+    std::uint64_t timestamp = 0;                        // the last block's
+    std::size_t blocks = 0;
+  };
+
   void Extract(CRecordingSaver& saver, IThreadedProcessStatus* status, IAbort* abort);
-  // Copies the data block at `position` when its timestamp lies below the end; false, copying
-  // nothing, when it does not. Other blocks are passed over. `position` moves past the block.
-  bool CopyBlock(CRecordingSaver& saver, ReadWindow& window, std::uint64_t& position, std::uint64_t& timestamp);
+  // Walks the blocks from `position` into `run`, indexing each for its place `target` on in the
+  // new file, up to a block that does not continue the run; other blocks than data are passed
+  // over. False when it met a data block at or past the end, which ends the extraction.
+  // `position` moves past the run and the blocks passed over.
+  bool WalkRun(ReadWindow& window, std::uint64_t target, std::uint64_t& position, BlockRun& run);
+  RecBlockHeader ReadHeaderAt(ReadWindow& window, std::uint64_t offset);
+  std::uint64_t TimestampOf(ReadWindow& window, const RecBlockHeader& header, std::uint64_t offset);
+  void CopyRun(CRecordingSaver& saver, const BlockRun& run);
   void Index(std::uint64_t timestamp, std::uint64_t offset);
   void JoinStrays();
   void ShowProgress(IThreadedProcessStatus* status, std::uint64_t timestamp) const;
@@ -78,7 +94,6 @@ class CRecordingExtractor final : public IThreadedProcess {
 
   NavigationMap navigation_;  // packages met in time order, thinned
   NavigationMap strays_;      // packages older than the newest met before them
-  std::vector<std::uint8_t> buffer_;  // the copy's staging buffer
 };
 
 }  // namespace recfilereader

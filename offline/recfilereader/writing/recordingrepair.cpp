@@ -42,6 +42,8 @@ class ScanProgress {
     status_->SetStatusText(Formatted(L"Scanning file... %llu/%llu", position, file_size_).c_str());
     next_ = static_cast<std::uint64_t>(static_cast<double>(progress + 1) / 5000.0 * static_cast<double>(file_size_));
   }
+  // Where the shown value next changes; nowhere when nothing is shown.
+  std::uint64_t next() const { return status_ == nullptr ? ~0ull : next_; }
 
  private:
   IThreadedProcessStatus* status_;
@@ -123,7 +125,32 @@ void CRecordingRepair::Scan(IThreadedProcessStatus* status, IAbort* abort) {
   const std::uint64_t file_size = stream_.GetFileSize();
   ReadWindow window(stream_, file_size);
   ScanProgress progress(status, file_size);
+  // Most blocks are data blocks that the window holds already: they go in one tight loop up to
+  // the next change of progress (or the window's end), and abort is asked once per stretch.
+  // Whatever else comes (another kind of block, a header across the window's end or one that
+  // cannot be read) takes the block-by-block path below, which reads, reports or throws.
+  const auto scan_held_data_blocks = [&](std::uint64_t stop) {
+    const std::uint64_t from = valid_end_;
+    while (valid_end_ < stop) {
+      const std::uint8_t* bytes = window.Find(valid_end_, kBlockHeaderSize);
+      if (bytes == nullptr) break;
+      const RecBlockHeader header = RecBlockHeader::DecodeFrom(bytes);
+      if (header.Type != kBlockData || !header.IsReadable() ||
+          header.DataLength > file_size - valid_end_ - kBlockHeaderSize)
+        break;
+      const std::uint64_t offset = valid_end_;
+      valid_end_ += header.TotalSize();
+      window.Expect(header.TotalSize());
+      ScanDataBlock(window, header, offset);
+    }
+    return valid_end_ != from;
+  };
   for (std::uint64_t start = valid_end_; start < file_size; start = valid_end_) {
+    if (scan_held_data_blocks(progress.next())) {
+      if (abort != nullptr && abort->IsAborted()) throw exception_rt_user_abort();
+      progress.Show(valid_end_);
+      continue;
+    }
     RecBlockHeader header;
     try {
       header = ReadBlockAt(window, start, file_size);
