@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,6 +134,13 @@ class CCachingFileReader final : public IPerformanceTable,
   std::shared_ptr<CacheCore> core_;
   std::thread worker_;
   std::future<void> worker_done_;
+
+ public:
+  // ReadData of the bytes `parts` take together, scattered over them in order, after which,
+  // with the cache off, up to `lookahead` of the bytes that follow (as many as the file holds)
+  // land in `ahead` in the same transfer, the position staying just past the parts. Returns
+  // how many lookahead bytes came (always 0 with the cache on). Failures are ReadData's.
+  std::uint32_t ReadDataScattered(std::span<const IoSpan> parts, void* ahead, std::uint32_t lookahead);
 };
 
 }  // namespace recfilereader
