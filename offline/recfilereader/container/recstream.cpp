@@ -73,6 +73,12 @@ void CRecStream::ReadBlockForward(RecBlock& block, std::uint32_t keep_head) {
   CCachingFileReader::ReadScope scope(file_);
   const std::uint64_t start = file_.GetPosition();
   PositionRestorer restore(*this, start);
+  ReadBlockAt(start, block, keep_head);
+  file_.SetPosition(block.Next);
+  restore.Done();
+}
+
+void CRecStream::ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t keep_head) {
   block.Offset = start;
   block.deferred = 0;
   block.header = HeaderAt(start);
@@ -89,8 +95,6 @@ void CRecStream::ReadBlockForward(RecBlock& block, std::uint32_t keep_head) {
   ReadPayloadInto(block, payload_at, count, count == length);
   block.deferred = length - count;
   block.Next = payload_at + length;
-  file_.SetPosition(block.Next);
-  restore.Done();
 }
 
 void CRecStream::ReadPayloadInto(RecBlock& block, std::uint64_t offset, std::uint32_t count, bool whole) {
@@ -185,9 +189,10 @@ void CRecStream::ReadBlockBackward(RecBlock& block, std::uint32_t keep_head) {
   if (end == file_.GetFileSize()) {
     start = FindPreviousBlock();  // the file's end has no following block to link back
   } else {
-    const RecBlockHeader following = ReadHeaderAt(end);
+    const RecBlockHeader following = HeaderAt(end);
     if (!following.IsReadable()) throw exception_rec_corrupted();
     if (following.Type == kBlockMetadataTable || following.Type == kBlockMetadata) {
+      file_.SetPosition(end);
       start = FindPreviousBlock();  // metadata blocks' back links are not kept up
     } else {
       start = end - following.PrevSize;
@@ -201,16 +206,9 @@ void CRecStream::ReadBlockBackward(RecBlock& block, std::uint32_t keep_head) {
       }
     }
   }
-  file_.SetPosition(start);
-  ReadBlockForward(block, keep_head);
+  ReadBlockAt(start, block, keep_head);
   file_.SetPosition(start);
   restore.Done();
-}
-
-RecBlockHeader CRecStream::ReadHeaderAt(std::uint64_t offset) {
-  const RecBlockHeader header = HeaderAt(offset);
-  file_.SetPosition(offset);
-  return header;
 }
 
 RecBlockHeader CRecStream::HeaderAt(std::uint64_t offset) {
@@ -231,7 +229,7 @@ RecBlockHeader CRecStream::HeaderAt(std::uint64_t offset) {
 
 bool CRecStream::EndsAt(std::uint64_t start, std::uint64_t end) {
   if (start > end || end - start < kBlockHeaderSize) return false;
-  const RecBlockHeader header = ReadHeaderAt(start);
+  const RecBlockHeader header = HeaderAt(start);
   return header.IsReadable() && header.TotalSize() == end - start;
 }
 

@@ -107,8 +107,8 @@ class CRecStream final : public IPerformanceTable,
     RecBlockHeader header;
   };
 
-  // The header at `offset`; leaves the position there.
-  RecBlockHeader ReadHeaderAt(std::uint64_t offset);
+  // ReadBlockForward's work for the block at `start`, leaving the position anywhere.
+  void ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t keep_head);
   // The header at `offset`, remembered, from the window or the file; the position is left
   // anywhere. A header the file cannot hold fails as ReadData would.
   RecBlockHeader HeaderAt(std::uint64_t offset);
