@@ -458,9 +458,9 @@ int main(int argc, char** argv) {
         cpu = CpuSeconds();
         if (r.Walk(kReadBackward).first != packages) Fail("backward walk missed packages");
         const double backward = Seconds(Clock::now() - t);
-        if (is_large) block_pread_rates.push_back(file_bytes / PreadFile(path, kLargePayload + 32 + 72, 1));
         cpu_forward_ratios.push_back(pread_cpu / forward_cpu);
         cpu_backward_ratios.push_back(forward_cpu / (CpuSeconds() - cpu));
+        if (is_large) block_pread_rates.push_back(file_bytes / PreadFile(path, kLargePayload + 32 + 72, 1));
         pread_rates.push_back(pread_rate);
         forward_rates.push_back(file_bytes / forward);
         backward_rates.push_back(file_bytes / backward);

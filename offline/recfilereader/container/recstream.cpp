@@ -91,7 +91,9 @@ void CRecStream::ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t
   // A length the file cannot hold fails here, as the read would, before anything is allocated.
   RequireReadable(payload_at, length);
   large_payloads_ = length > kWindowedPayload;
-  const std::uint32_t count = large_payloads_ ? std::min(length, keep_head) : length;
+  // With the cache on, the payload is copied out of its entries either way, and fetching it
+  // later would move the position the worker reads ahead of back and forth.
+  const std::uint32_t count = large_payloads_ && !file_.cache_on() ? std::min(length, keep_head) : length;
   ReadPayloadInto(block, payload_at, count, count == length);
   block.deferred = length - count;
   block.Next = payload_at + length;

@@ -71,9 +71,9 @@ class CRecStream final : public IPerformanceTable,
   // Reads the block at the position. Unreadable header: exception_rec_corrupted
   // "Recording is corrupted, offset = <offset>".
   void ReadBlockForward(RecBlock& block) { ReadBlockForward(block, kWholePayload); }
-  // The same, except that a payload larger than kWindowedPayload is read only up to its first
-  // `keep_head` bytes; block.deferred counts the rest, which ReadPayloadAt fetches when (and
-  // if) it is wanted, straight into its final place.
+  // The same, except that with the cache off a payload larger than kWindowedPayload is read
+  // only up to its first `keep_head` bytes; block.deferred counts the rest, which ReadPayloadAt
+  // fetches when (and if) it is wanted, straight into its final place.
   void ReadBlockForward(RecBlock& block, std::uint32_t keep_head);
   // Reads the block that ends at the position: from its back link when that names a block
   // ending there, else (and at the end of the file and before metadata blocks) by scanning.
