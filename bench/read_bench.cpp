@@ -300,6 +300,14 @@ class SlowFileSystem final : public recfilereader::FileSystem {
       disk_.Serve(count);
       return real_->ReadAt(offset, destination, count);
     }
+    // A vectored read is one request to the disk.
+    recfilereader::IoResult ReadVectorAt(std::uint64_t offset, const recfilereader::IoSpan* spans,
+                                         std::size_t count) override {
+      std::size_t bytes = 0;
+      for (std::size_t i = 0; i < count; ++i) bytes += spans[i].size;
+      disk_.Serve(bytes);
+      return real_->ReadVectorAt(offset, spans, count);
+    }
     recfilereader::IoResult WriteAt(std::uint64_t, const void*, std::size_t) override { return {0, EROFS}; }
     int GetSize(std::uint64_t& size) override { return real_->GetSize(size); }
     int Truncate(std::uint64_t) override { return EROFS; }
