@@ -228,6 +228,70 @@ TEST_P(RecStreamTest, AHeaderRewrittenAfterItWasMetIsReadAgain) {
   EXPECT_EQ(block.Offset, second);
 }
 
+// Small blocks around payloads larger than what the stream reads ahead: walks both ways cross
+// refills at both ends of its window, and a large payload either bypasses it whole or is left
+// in the file beyond its head and fetched later, with the next header coming along.
+TEST_P(RecStreamTest, WalksAcrossReadAheadRefillsAndPastLargePayloads) {
+  RecBuilder b = Headed();
+  constexpr std::uint64_t kBlocks = 5000;
+  for (std::uint64_t i = 1; i < kBlocks; ++i) {
+    const std::size_t size = i == 2500 ? CRecStream::kReadAheadWindow + 5 : i % 1000 == 0 ? 20'000 : i % 97;
+    b.Add({.type = kBlockData, .sequence = i, .payload = PlainPayload(size, static_cast<std::uint8_t>(i))});
+  }
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  const auto expect_block = [&](std::size_t i) {
+    if (block.deferred == 0) return ExpectBlockAt(b, i, block);
+    std::vector<std::uint8_t> whole(block.payload.data(), block.payload.data() + block.payload.size());
+    whole.resize(whole.size() + block.deferred);
+    const IoSpan rest{whole.data() + block.payload.size(), block.deferred};
+    const std::uint64_t position = s.GetPosition();
+    s.ReadPayloadAt(block.Offset + 32 + block.payload.size(), {&rest, 1});
+    EXPECT_EQ(s.GetPosition(), position);
+    const auto at = b.bytes().begin() + static_cast<std::ptrdiff_t>(block.Offset + 32);
+    EXPECT_EQ(whole, std::vector<std::uint8_t>(at, at + static_cast<std::ptrdiff_t>(whole.size())));
+  };
+  for (const std::uint32_t keep_head : {CRecStream::kWholePayload, 72u}) {
+    s.SetPosition(0);
+    for (std::size_t i = 0; i < kBlocks; ++i) {
+      s.ReadBlockForward(block, keep_head);
+      expect_block(i);
+      ASSERT_EQ(s.GetPosition(), block.Next) << i;
+    }
+    for (std::size_t i = kBlocks; i-- > 0;) {
+      s.ReadBlockBackward(block, keep_head);
+      expect_block(i);
+      ASSERT_EQ(s.GetPosition(), block.Offset) << i;
+    }
+  }
+}
+
+// What the stream read ahead must not hide bytes then written, appended or cut through it.
+TEST_P(RecStreamTest, BytesWrittenAfterAReadAreWhatIsReadBack) {
+  RecBuilder b = Headed();
+  b.Add({.type = kBlockData, .payload = PlainPayload(100, 2)});
+  CRecStream& s = Open(b.bytes());
+  RecBlock block;
+  s.SetPosition(80);
+  s.ReadBlockForward(block);
+  const std::vector<std::uint8_t> patch = PlainPayload(10, 9);
+  s.SetPosition(80 + 32);
+  s.WriteData(patch.data(), 10);
+  s.SetPosition(80);
+  s.ReadBlockForward(block);
+  EXPECT_EQ(std::vector<std::uint8_t>(block.payload.data(), block.payload.data() + 10), patch);
+  const std::uint64_t old_end = s.GetPosition();
+  RecBlock added;
+  added.header.Type = kBlockData;
+  ASSERT_TRUE(added.payload.Resize(40));
+  RecBlockChainWriter(132).Write(s, added);
+  s.ReadBlockBackward(block);  // from the new end
+  EXPECT_EQ(block.Offset, old_end);
+  EXPECT_EQ(block.header.DataLength, 40u);
+  s.SetEndOfFile();
+  EXPECT_THROW(s.ReadBlockForward(block), exception_rec_invalid_offset);
+}
+
 INSTANTIATE_TEST_SUITE_P(CacheModes, RecStreamTest, ::testing::Values(Cache::kOff, Cache::kOn, Cache::kWithWorker));
 
 TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {

@@ -143,6 +143,9 @@ TEST(PackageSearch, FindsOnlyDataBlocksAndStopsAtTheBoundsOfTheData) {
   const std::uint64_t a = b.Add({.type = 0xDAB1, .link = 10, .tag = 3, .payload = PlainPayload(64, 2)});
   b.Add({.type = 0xCB0F, .payload = PlainPayload(40, 3)});
   const std::uint64_t second = b.Add({.type = 0xDAB1, .tag = kTagExtendedPackage, .payload = extended});
+  // Large enough that its data waits in the file until it is handed out.
+  const Bytes large = Extended(20'000, 5, 20'005);
+  const std::uint64_t waits = b.Add({.type = 0xDAB1, .tag = kTagExtendedPackage, .payload = large});
   b.Add({.type = 0xCBFA, .payload = PlainPayload(78, 4)});  // fits the buffer the package before used
   const std::uint64_t c = b.Add({.type = 0xDAB1, .link = 30, .tag = 3, .payload = PlainPayload(8, 5)});
   const std::uint64_t end = b.Add({.type = 0xCBEF, .payload = PlainPayload(40, 6)});
@@ -155,26 +158,46 @@ TEST(PackageSearch, FindsOnlyDataBlocksAndStopsAtTheBoundsOfTheData) {
   platform.start_worker = false;
   CRecStream stream(&owner, platform);
   stream.OpenFile(L"r");
-  const std::map<std::uint64_t, Bytes> data = {{a, PlainPayload(64, 2)}, {second, Copy(&extended[72], 4)}, {c, PlainPayload(8, 5)}};
+  const std::map<std::uint64_t, Bytes> data = {{a, PlainPayload(64, 2)}, {second, Copy(&extended[72], 7)},
+                                                {waits, Copy(&large[72], 20'005)}, {c, PlainPayload(8, 5)}};
   const struct {
     ULONG direction;
     std::uint64_t from, data_end;
     std::vector<std::uint64_t> found;
-  } walks[] = {{kReadForward, a, c, {a, second}},
-               {kReadBackward, end, end, {c, second, a}}};
-  CDataPackage package;
+  } walks[] = {{kReadForward, a, c, {a, second, waits}},
+               {kReadBackward, end, end, {c, waits, second, a}}};
+  FaultyMemory memory(0);
+  CDataPackage package(&memory);
+  // The data and extra data as the host receives them.
+  const auto handed_out = [&] {
+    DataPackageRecord record;
+    package.GetDataPackage(record);
+    Bytes bytes = Copy(record.Data, record.DataSize);
+    const Bytes extra = Copy(record.ExtraData, record.ExtraSize);
+    bytes.insert(bytes.end(), extra.begin(), extra.end());
+    for (void* copy : {record.Data, record.ExtraData}) memory.Free(copy);
+    return bytes;
+  };
   for (const auto& w : walks) {
     SCOPED_TRACE(testing::Message() << "direction " << w.direction << " from " << w.from);
     ASSERT_TRUE(stream.SetPosition(w.from));
     std::vector<std::uint64_t> found;
     while (ReadPackageInDirection(stream, w.direction, a, w.data_end, package)) {
       found.push_back(package.position());
-      EXPECT_EQ(Copy(package.data().data(), package.data().size()), data.at(package.position()));
+      EXPECT_EQ(handed_out(), data.at(package.position()));
     }
     EXPECT_EQ(found, w.found);
     // The search that found nothing, though it read blocks, left the package alone.
-    EXPECT_EQ(Copy(package.data().data(), package.data().size()), data.at(w.found.back()));
+    EXPECT_EQ(handed_out(), data.at(w.found.back()));
   }
+  // Data still in a file that was cut meanwhile: the failed read leaves no copy behind.
+  stream.SetPosition(waits);
+  ASSERT_TRUE(ReadPackageInDirection(stream, kReadForward, a, end, package) && package.data().empty());
+  stream.SetPosition(waits + 1000);
+  stream.SetEndOfFile();
+  DataPackageRecord record;
+  EXPECT_THROW(package.GetDataPackage(record), exception_rec_invalid_offset);
+  EXPECT_TRUE(memory.live.empty());
 }
 
 }  // namespace

@@ -80,6 +80,9 @@ struct RecBlock {
   CSharedBuffer payload;
   std::uint64_t Offset = kNoOffset;  // file offset of the header
   std::uint64_t Next = kNoOffset;    // file offset just past the payload
+  // Payload bytes a read left in the file behind those in `payload` (see CRecStream): 0 for a
+  // whole payload.
+  std::uint32_t deferred = 0;
 
   bool IsSystemBlock() const { return header.Type != kBlockData; }
 };

@@ -1,5 +1,7 @@
 #include "container/recstream.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -15,6 +17,9 @@ constexpr const char* kSourceFile = "recstream";
 // by a header, and gives up after 20 MiB.
 constexpr std::uint64_t kScanWindow = 262'176;
 constexpr std::uint64_t kScanLimit = 20'971'520;
+// Where large payloads go by, a window refill reads only a block's head: its header and a data
+// package's extended header.
+constexpr std::uint32_t kHeadRead = 128;
 
 // Puts the position back to where a block read started when the read fails.
 class PositionRestorer {
@@ -34,6 +39,19 @@ class PositionRestorer {
   bool done_ = false;
 };
 
+// Marks where a backward read stands while it runs, so that window refills end there.
+class BackwardWalk {
+ public:
+  BackwardWalk(std::uint64_t& mark, std::uint64_t end) : mark_(mark), before_(mark) { mark_ = end; }
+  ~BackwardWalk() { mark_ = before_; }
+  BackwardWalk(const BackwardWalk&) = delete;
+  BackwardWalk& operator=(const BackwardWalk&) = delete;
+
+ private:
+  std::uint64_t& mark_;
+  const std::uint64_t before_;
+};
+
 }  // namespace
 
 CRecStream::CRecStream(IInterfaceAccess* owner, CachingFileReaderPlatform platform)
@@ -51,38 +69,67 @@ void CRecStream::ReadBlock(ULONG direction, RecBlock& block) {
   }
 }
 
-void CRecStream::ReadBlockForward(RecBlock& block) {
+void CRecStream::ReadBlockForward(RecBlock& block, std::uint32_t keep_head) {
   CCachingFileReader::ReadScope scope(file_);
   const std::uint64_t start = file_.GetPosition();
   PositionRestorer restore(*this, start);
+  ReadBlockAt(start, block, keep_head);
+  file_.SetPosition(block.Next);
+  restore.Done();
+}
+
+void CRecStream::ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t keep_head) {
   block.Offset = start;
-  if (const RecBlockHeader* known = KnownHeaderAt(start)) {
-    file_.CheckReadable(kBlockHeaderSize);  // the file may have been cut behind our back
-    block.header = *known;
-    file_.SetPosition(start + kBlockHeaderSize);
-  } else {
-    std::uint8_t raw[kBlockHeaderSize];
-    file_.ReadData(raw, kBlockHeaderSize);
-    block.header = RecBlockHeader::DecodeFrom(raw);
-    RememberHeader(start, block.header);
-  }
+  block.deferred = 0;
+  block.header = HeaderAt(start);
   if (!block.header.IsReadable()) {
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " +
                                   std::to_wstring(static_cast<long long>(block.Offset)));
   }
   const std::uint32_t length = block.header.DataLength;
+  const std::uint64_t payload_at = start + kBlockHeaderSize;
   // A length the file cannot hold fails here, as the read would, before anything is allocated.
-  file_.CheckReadable(length);
-  // Room for the next header behind the payload: with the cache off it comes in the same read.
-  if (!block.payload.Resize(std::size_t{length} + kBlockHeaderSize)) {
-    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, length,
+  RequireReadable(payload_at, length);
+  large_payloads_ = length > kWindowedPayload;
+  // With the cache on, the payload is copied out of its entries either way, and fetching it
+  // later would move the position the worker reads ahead of back and forth.
+  const std::uint32_t count = large_payloads_ && !file_.cache_on() ? std::min(length, keep_head) : length;
+  ReadPayloadInto(block, payload_at, count, count == length);
+  block.deferred = length - count;
+  block.Next = payload_at + length;
+}
+
+void CRecStream::ReadPayloadInto(RecBlock& block, std::uint64_t offset, std::uint32_t count, bool whole) {
+  const std::uint8_t* raw = count == 0 ? nullptr : Windowed(offset, count);
+  if (raw == nullptr && count != 0 && count <= kWindowedPayload) raw = FillWindow(offset, count);
+  // Room for the next header behind a payload read from the file: with the cache off it comes in
+  // the same read.
+  const std::uint32_t lookahead = raw == nullptr && whole ? kBlockHeaderSize : 0;
+  if (!block.payload.Resize(std::size_t{count} + lookahead)) {
+    throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, count,
                                          {kSourceFile, "CRecStream::ReadBlockForward"}));
   }
-  const std::uint32_t ahead = file_.ReadDataAhead(block.payload.data(), length, kBlockHeaderSize);
-  block.Next = block.Offset + kBlockHeaderSize + length;
-  if (ahead == kBlockHeaderSize) RememberHeader(block.Next, RecBlockHeader::DecodeFrom(block.payload.data() + length));
-  (void)block.payload.Resize(length);  // shrinking never fails
-  restore.Done();
+  if (raw != nullptr) {
+    std::memcpy(block.payload.data(), raw, count);
+    return;
+  }
+  file_.SetPosition(offset);
+  const std::uint32_t ahead = file_.ReadDataAhead(block.payload.data(), count, lookahead);
+  if (ahead == kBlockHeaderSize) RememberHeader(offset + count, RecBlockHeader::DecodeFrom(block.payload.data() + count));
+  (void)block.payload.Resize(count);  // shrinking never fails
+}
+
+void CRecStream::ReadPayloadAt(std::uint64_t offset, std::span<const IoSpan> parts) {
+  CCachingFileReader::ReadScope scope(file_);
+  PositionRestorer restore(*this, file_.GetPosition());  // always goes back
+  std::uint64_t total = 0;
+  for (const IoSpan& part : parts) total += part.size;
+  const bool windowed = WindowInUse();
+  window_size_ = 0;  // the window is the lookahead's landing place
+  file_.SetPosition(offset);
+  const std::uint32_t ahead = file_.ReadDataScattered(parts, windowed ? window_.get() : nullptr, windowed ? kHeadRead : 0);
+  window_at_ = offset + total;
+  window_size_ = ahead;
 }
 
 const RecBlockHeader* CRecStream::KnownHeaderAt(std::uint64_t offset) const {
@@ -98,17 +145,56 @@ void CRecStream::RememberHeader(std::uint64_t offset, const RecBlockHeader& head
   next_known_ ^= 1;
 }
 
-void CRecStream::ReadBlockBackward(RecBlock& block) {
+void CRecStream::RequireReadable(std::uint64_t offset, std::uint64_t count) {
+  const std::uint64_t size = file_.GetFileSize();
+  if (count <= size && offset <= size - count) return;
+  file_.SetPosition(offset);
+  file_.CheckReadable(count);
+}
+
+bool CRecStream::WindowInUse() {
+  if (file_.cache_on()) return false;  // the cache's entries serve small reads themselves
+  if (window_ == nullptr) window_.reset(new (std::nothrow) std::uint8_t[kReadAheadWindow]);
+  return window_ != nullptr;
+}
+
+const std::uint8_t* CRecStream::Windowed(std::uint64_t offset, std::uint64_t count) const {
+  if (offset < window_at_ || offset - window_at_ > window_size_ || count > window_size_ - (offset - window_at_))
+    return nullptr;
+  return window_.get() + (offset - window_at_);
+}
+
+const std::uint8_t* CRecStream::FillWindow(std::uint64_t offset, std::uint32_t count) {
+  if (count > kReadAheadWindow || !WindowInUse()) return nullptr;
+  std::uint64_t from = offset;
+  std::uint64_t length = large_payloads_ ? std::max(count, kHeadRead) : kReadAheadWindow;
+  const std::uint64_t end = backward_from_;
+  if (!large_payloads_ && end != kNoOffset && end >= offset + count && end - offset <= kReadAheadWindow) {
+    from = end > kReadAheadWindow ? end - kReadAheadWindow : 0;
+    length = end - from;
+  }
+  length = std::min(length, file_.GetFileSize() - from);  // callers checked that the bytes exist
+  window_size_ = 0;
+  file_.SetPosition(from);
+  file_.ReadData(window_.get(), static_cast<std::uint32_t>(length));
+  window_at_ = from;
+  window_size_ = static_cast<std::uint32_t>(length);
+  return window_.get() + (offset - from);
+}
+
+void CRecStream::ReadBlockBackward(RecBlock& block, std::uint32_t keep_head) {
   CCachingFileReader::ReadScope scope(file_);
   const std::uint64_t end = file_.GetPosition();
   PositionRestorer restore(*this, end);
+  BackwardWalk walk(backward_from_, end);
   std::uint64_t start;
   if (end == file_.GetFileSize()) {
     start = FindPreviousBlock();  // the file's end has no following block to link back
   } else {
-    const RecBlockHeader following = ReadHeaderAt(end);
+    const RecBlockHeader following = HeaderAt(end);
     if (!following.IsReadable()) throw exception_rec_corrupted();
     if (following.Type == kBlockMetadataTable || following.Type == kBlockMetadata) {
+      file_.SetPosition(end);
       start = FindPreviousBlock();  // metadata blocks' back links are not kept up
     } else {
       start = end - following.PrevSize;
@@ -122,21 +208,22 @@ void CRecStream::ReadBlockBackward(RecBlock& block) {
       }
     }
   }
-  file_.SetPosition(start);
-  ReadBlockForward(block);
+  ReadBlockAt(start, block, keep_head);
   file_.SetPosition(start);
   restore.Done();
 }
 
-RecBlockHeader CRecStream::ReadHeaderAt(std::uint64_t offset) {
-  file_.SetPosition(offset);
-  if (const RecBlockHeader* known = KnownHeaderAt(offset)) {
-    file_.CheckReadable(kBlockHeaderSize);
-    return *known;
+RecBlockHeader CRecStream::HeaderAt(std::uint64_t offset) {
+  RequireReadable(offset, kBlockHeaderSize);  // the file may have been cut behind our back
+  if (const RecBlockHeader* known = KnownHeaderAt(offset)) return *known;
+  const std::uint8_t* raw = Windowed(offset, kBlockHeaderSize);
+  if (raw == nullptr) raw = FillWindow(offset, kBlockHeaderSize);
+  std::uint8_t own[kBlockHeaderSize];
+  if (raw == nullptr) {
+    file_.SetPosition(offset);
+    file_.ReadData(own, kBlockHeaderSize);
+    raw = own;
   }
-  std::uint8_t raw[kBlockHeaderSize];
-  file_.ReadData(raw, kBlockHeaderSize);
-  file_.SetPosition(offset);
   const RecBlockHeader header = RecBlockHeader::DecodeFrom(raw);
   RememberHeader(offset, header);
   return header;
@@ -144,7 +231,7 @@ RecBlockHeader CRecStream::ReadHeaderAt(std::uint64_t offset) {
 
 bool CRecStream::EndsAt(std::uint64_t start, std::uint64_t end) {
   if (start > end || end - start < kBlockHeaderSize) return false;
-  const RecBlockHeader header = ReadHeaderAt(start);
+  const RecBlockHeader header = HeaderAt(start);
   return header.IsReadable() && header.TotalSize() == end - start;
 }
 

@@ -4,12 +4,19 @@
 // repeated reads walk the file in either direction. A failed block read leaves the position
 // where it was.
 //
+// With the cache off, block reads go through a small read-ahead window of the stream's own
+// (kReadAheadWindow bytes, allocated once): headers and small payloads come from memory, and a
+// miss refills it in the direction of travel. Payloads larger than kWindowedPayload bypass it.
+// Every write, cut and change of file drops it, so what was written is what is read.
+//
 // Not thread-safe: used by one thread at a time; the file reader's worker is its own affair.
 #ifndef RECFILEREADER_CONTAINER_RECSTREAM_H
 #define RECFILEREADER_CONTAINER_RECSTREAM_H
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "container/recblock.h"
@@ -38,36 +45,56 @@ class CRecStream final : public IPerformanceTable,
   virtual bool SetPosition(std::uint64_t position) { return file_.SetPosition(position); }
 
   void OpenFile(const wchar_t* path) override {
-    ForgetHeaders();
+    ForgetBytes();
     file_.OpenFile(path);
   }
   void CreateFileW(const wchar_t* path) override {
-    ForgetHeaders();
+    ForgetBytes();
     file_.CreateFileW(path);
   }
   void CloseFile() override {
-    ForgetHeaders();
+    ForgetBytes();
     file_.CloseFile();
   }
   std::uint32_t GetAccessMode() override { return file_.GetAccessMode() & 3; }
   void ReadBlock(ULONG direction, RecBlock& block) override;
   void ReadData(void* buffer, std::uint32_t count) override { file_.ReadData(buffer, count); }
   void WriteData(const void* buffer, std::uint32_t count) override {
-    ForgetHeaders();
+    ForgetBytes();
     file_.WriteData(buffer, count);
   }
   void SetEndOfFile() override {
-    ForgetHeaders();
+    ForgetBytes();
     file_.SetEndOfFile();
+  }
+  // WriteData of `count` bytes at `source_offset` of `source`'s file, copied inside the kernel
+  // where the system can.
+  void CopyData(CRecStream& source, std::uint64_t source_offset, std::uint64_t count) {
+    ForgetBytes();
+    file_.CopyData(source.file_, source_offset, count);
   }
 
   // Reads the block at the position. Unreadable header: exception_rec_corrupted
   // "Recording is corrupted, offset = <offset>".
-  void ReadBlockForward(RecBlock& block);
+  void ReadBlockForward(RecBlock& block) { ReadBlockForward(block, kWholePayload); }
+  // The same, except that with the cache off a payload larger than kWindowedPayload is read
+  // only up to its first `keep_head` bytes; block.deferred counts the rest, which ReadPayloadAt
+  // fetches when (and if) it is wanted, straight into its final place.
+  void ReadBlockForward(RecBlock& block, std::uint32_t keep_head);
   // Reads the block that ends at the position: from its back link when that names a block
   // ending there, else (and at the end of the file and before metadata blocks) by scanning.
   // Except at offset 0 it always moves. No plausible block: exception_rec_corrupted.
-  void ReadBlockBackward(RecBlock& block);
+  void ReadBlockBackward(RecBlock& block) { ReadBlockBackward(block, kWholePayload); }
+  void ReadBlockBackward(RecBlock& block, std::uint32_t keep_head);
+  // Reads the bytes at `offset` into `parts` in order (the part of a payload that a block read
+  // left in the file), leaving the position where it was. With the cache off the next block's
+  // header comes along in the same transfer, ready for the next forward read. Failures are
+  // ReadData's.
+  void ReadPayloadAt(std::uint64_t offset, std::span<const IoSpan> parts);
+
+  static constexpr std::uint32_t kWholePayload = ~0u;
+  static constexpr std::uint32_t kReadAheadWindow = 131'072;
+  static constexpr std::uint32_t kWindowedPayload = 16'384;
   // The offset of the nearest header-like bytes below the position (a candidate only: the
   // forward read validates it). Moves the position.
   std::uint64_t FindPreviousBlock();
@@ -86,18 +113,43 @@ class CRecStream final : public IPerformanceTable,
     RecBlockHeader header;
   };
 
-  // The header at `offset`; leaves the position there.
-  RecBlockHeader ReadHeaderAt(std::uint64_t offset);
+  // ReadBlockForward's work for the block at `start`, leaving the position anywhere.
+  void ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t keep_head);
+  // The header at `offset`, remembered, from the window or the file; the position is left
+  // anywhere. A header the file cannot hold fails as ReadData would.
+  RecBlockHeader HeaderAt(std::uint64_t offset);
+  // Fills `block.payload` with `count` bytes at `offset`, through the window when they fit;
+  // `whole` when they are the whole payload, so that the next header may come along.
+  void ReadPayloadInto(RecBlock& block, std::uint64_t offset, std::uint32_t count, bool whole);
   const RecBlockHeader* KnownHeaderAt(std::uint64_t offset) const;
   void RememberHeader(std::uint64_t offset, const RecBlockHeader& header);
-  void ForgetHeaders() { known_[0].offset = known_[1].offset = kNoOffset; }
+  void ForgetBytes() {
+    known_[0].offset = known_[1].offset = kNoOffset;
+    window_size_ = 0;
+  }
   // True when a readable block starts at `start` and ends exactly at `end`.
   bool EndsAt(std::uint64_t start, std::uint64_t end);
+  // Throws what ReadData would for `count` bytes at `offset` past the end of the file.
+  void RequireReadable(std::uint64_t offset, std::uint64_t count);
+
+  // The window's bytes at [offset, offset + count), or null when it does not hold them all.
+  const std::uint8_t* Windowed(std::uint64_t offset, std::uint64_t count) const;
+  // Refills the window so that it holds [offset, offset + count) (count at most the window)
+  // and returns them; null when the window is not in use (cache on, no memory for it). Where
+  // large payloads go by, only the block's head is read; walking backward, the window ends
+  // where the walk stands.
+  const std::uint8_t* FillWindow(std::uint64_t offset, std::uint32_t count);
+  bool WindowInUse();
 
   CCachingFileReader file_;
   std::vector<std::uint8_t> scan_;  // the backward scan's window, kept for the next scan
   KnownHeader known_[2];            // the two met last; the older one gives way
   int next_known_ = 0;              // the slot the next header takes
+  std::unique_ptr<std::uint8_t[]> window_;  // kReadAheadWindow bytes once in use
+  std::uint64_t window_at_ = 0;             // the file offset of window_[0]
+  std::uint32_t window_size_ = 0;           // the bytes it holds; 0 when it holds none
+  bool large_payloads_ = false;             // the last payload bypassed the window
+  std::uint64_t backward_from_ = kNoOffset;  // where a backward read stands, while it runs
 };
 
 // The block-writing rule, which defines how blocks chain: each block's PrevSize is the total

@@ -31,6 +31,8 @@ void CDataPackage::Reset() {
   info1_ = info2_ = 0;
   descriptor_ = DataPackageDescriptor{};
   data_offset_ = data_size_ = extra_offset_ = extra_size_ = 0;
+  stream_ = nullptr;
+  file_offset_ = 0;
 }
 
 void CDataPackage::Release() {
@@ -39,11 +41,17 @@ void CDataPackage::Release() {
   read_block_.payload.Release();
 }
 
-void CDataPackage::Load(const RecBlock& block, CSharedBuffer* donor) {
+void CDataPackage::Load(const RecBlock& block, CSharedBuffer* donor, CRecStream* stream) {
   Reset();
   try {
     const Layout layout = DecodeBlock(block);
-    if (donor != nullptr) {
+    if (block.deferred != 0) {
+      if (stream == nullptr) throw exception_rt(L"Invalid argument");
+      stream_ = stream;
+      file_offset_ = block.Offset + kBlockHeaderSize + layout.data_offset;
+      data_size_ = layout.data_size;
+      extra_size_ = layout.extra_size;
+    } else if (donor != nullptr) {
       std::swap(bytes_, *donor);
       data_offset_ = layout.data_offset;
       data_size_ = layout.data_size;
@@ -70,6 +78,8 @@ void CDataPackage::Load(const RecBlock& block, CSharedBuffer* donor) {
 
 CDataPackage::Layout CDataPackage::DecodeBlock(const RecBlock& block) {
   const CSharedBuffer& payload = block.payload;
+  // The payload's length, with the bytes a read left in the file.
+  const std::size_t payload_size = payload.size() + block.deferred;
   if (block.header.Tag == kTagExtendedPackage) {
     if (payload.size() < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
     const ExtendedPackageHeader header = ExtendedPackageHeader::DecodeFrom(payload.data());
@@ -78,7 +88,7 @@ CDataPackage::Layout CDataPackage::DecodeBlock(const RecBlock& block) {
     info1_ = header.info1;
     info2_ = header.info2;
     descriptor_ = header.descriptor;
-    const std::size_t after_header = payload.size() - kExtendedPackageHeaderSize;
+    const std::size_t after_header = payload_size - kExtendedPackageHeaderSize;
     if (header.data_length > after_header) throw exception_rec_corrupted(kDataCorrupted);
     Layout layout{.data_offset = kExtendedPackageHeaderSize, .data_size = header.data_length};
     // Extra data only when its length accounts for exactly the rest of the payload.
@@ -92,7 +102,7 @@ CDataPackage::Layout CDataPackage::DecodeBlock(const RecBlock& block) {
   }
   source_handle_ = block.header.Tag;
   timestamp_ = block.header.Link;
-  if (block.header.DataLength > payload.size()) throw exception_rec_corrupted(kDataCorrupted);
+  if (block.header.DataLength > payload_size) throw exception_rec_corrupted(kDataCorrupted);
   return Layout{.data_size = block.header.DataLength};
 }
 
@@ -113,13 +123,23 @@ void CDataPackage::CopyFrom(const CSharedBuffer& payload, const Layout& layout) 
   extra_size_ = layout.extra_size;
 }
 
-void* CDataPackage::CopyToHost(std::span<const std::uint8_t> bytes, DWORD flags) const {
-  void* copy = memory_ != nullptr ? memory_->Allocate(bytes.size(), flags) : nullptr;
+void* CDataPackage::AllocateForHost(std::size_t size, DWORD flags) const {
+  void* copy = memory_ != nullptr ? memory_->Allocate(size, flags) : nullptr;
   // An empty copy may come back as null: there is nothing to hand out then.
-  if (copy == nullptr && !bytes.empty())
-    throw exception_rt(MemoryFailureText(MemorySource::kMemoryManager, bytes.size(), kFill));
-  CopyBytes(static_cast<std::uint8_t*>(copy), bytes.data(), bytes.size());
+  if (copy == nullptr && size != 0)
+    throw exception_rt(MemoryFailureText(MemorySource::kMemoryManager, size, kFill));
   return copy;
+}
+
+// One copy into the host's buffers: from the file when the bytes wait there, else from memory.
+void CDataPackage::FillHostCopies(void* data, void* extra) const {
+  if (stream_ == nullptr) {
+    CopyBytes(static_cast<std::uint8_t*>(data), bytes_.data() + data_offset_, data_size_);
+    CopyBytes(static_cast<std::uint8_t*>(extra), bytes_.data() + extra_offset_, extra_size_);
+    return;
+  }
+  const IoSpan parts[] = {{data, data_size_}, {extra, extra_size_}};
+  stream_->ReadPayloadAt(file_offset_, std::span<const IoSpan>(parts, extra_size_ != 0 ? 2 : 1));
 }
 
 void CDataPackage::GetDataPackage(DataPackageRecord& record) const {
@@ -128,20 +148,23 @@ void CDataPackage::GetDataPackage(DataPackageRecord& record) const {
   record.SourceHandle = source_handle_;
   record.Timestamp = timestamp_;
   const bool trailed = (descriptor_.PackageFlags & kPackageFlagTrailerMask) != 0;
-  record.Data = CopyToHost(data(), trailed ? kAllocateTrailedData : kAllocateData);
-  record.DataSize = static_cast<ULONG>(data_size_);
+  void* data = AllocateForHost(data_size_, trailed ? kAllocateTrailedData : kAllocateData);
   record.Info1 = info1_;
   record.Info2 = info2_;
-  if (extra_size_ == 0) return;
+  void* extra = nullptr;
   try {
-    record.ExtraData = CopyToHost(extra(), kAllocateData);
+    if (extra_size_ != 0) extra = AllocateForHost(extra_size_, kAllocateData);
+    FillHostCopies(data, extra);
   } catch (...) {
     // The host never learns of a copy from a failed call, so it must not outlive the call.
-    if (record.Data != nullptr) memory_->Free(record.Data);
-    record.Data = nullptr;
-    record.DataSize = 0;
+    if (data != nullptr) memory_->Free(data);
+    if (extra != nullptr) memory_->Free(extra);
     throw;
   }
+  record.Data = data;
+  record.DataSize = static_cast<ULONG>(data_size_);
+  if (extra_size_ == 0) return;
+  record.ExtraData = extra;
   record.ExtraSize = static_cast<ULONG>(extra_size_);
 }
 

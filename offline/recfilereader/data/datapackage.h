@@ -13,6 +13,7 @@
 #include "base/exceptions.h"
 #include "base/sharedbuffer.h"
 #include "container/recblock.h"
+#include "container/recstream.h"
 #include "recfilereader/data.h"
 #include "recfilereader/hostservices.h"
 
@@ -36,14 +37,19 @@ class CDataPackage {
   void Release();
 
   // Fills `record` with a copy whose buffers are allocated through the memory manager and then
-  // belong to the record's receiver. A failed allocation raises exception_rt with the memory
-  // manager's text; nothing allocated by the call is left in the record then.
+  // belong to the record's receiver; bytes still in the file are read straight into them. A
+  // failed allocation raises exception_rt with the memory manager's text, a failed read the
+  // stream's failure; nothing allocated by the call is left in the record then.
   void GetDataPackage(DataPackageRecord& record) const;
 
   // Makes this the package of `block` (see RecBlockToDataPackage). With `donor` (which must be
   // `block.payload`), the payload's storage is taken over instead of copied and the storage this
   // package held goes to `donor`, so that a reader reusing the block never copies a package.
-  void Load(const RecBlock& block, CSharedBuffer* donor);
+  // A block whose payload was partly left in the file (RecBlock::deferred) needs the `stream`
+  // it came from: the data and extra data stay there until GetDataPackage reads them. Data
+  // blocks are never rewritten in place, so those bytes are the package's as long as the file
+  // is open.
+  void Load(const RecBlock& block, CSharedBuffer* donor, CRecStream* stream = nullptr);
 
   // After damage was met: where the reader resumes.
   void SetPositions(std::uint64_t position, std::uint64_t next_position) {
@@ -61,8 +67,15 @@ class CDataPackage {
   ULONG info1() const { return info1_; }
   ULONG info2() const { return info2_; }
   const DataPackageDescriptor& descriptor() const { return descriptor_; }
-  std::span<const std::uint8_t> data() const { return {bytes_.data() + data_offset_, data_size_}; }
-  std::span<const std::uint8_t> extra() const { return {bytes_.data() + extra_offset_, extra_size_}; }
+  // The bytes in memory; empty while they wait in the file (see Load).
+  std::span<const std::uint8_t> data() const {
+    if (stream_ != nullptr) return {};
+    return {bytes_.data() + data_offset_, data_size_};
+  }
+  std::span<const std::uint8_t> extra() const {
+    if (stream_ != nullptr) return {};
+    return {bytes_.data() + extra_offset_, extra_size_};
+  }
 
   // The block that ReadPackageInDirection reads into; its payload storage is swapped with this
   // package's when a data block is found (see Load), so neither is allocated again.
@@ -75,7 +88,8 @@ class CDataPackage {
   };
   Layout DecodeBlock(const RecBlock& block);
   void CopyFrom(const CSharedBuffer& payload, const Layout& layout);
-  void* CopyToHost(std::span<const std::uint8_t> bytes, DWORD flags) const;
+  void* AllocateForHost(std::size_t size, DWORD flags) const;
+  void FillHostCopies(void* data, void* extra) const;
 
   IExMemoryMgr* memory_;
   std::uint64_t position_ = 0;
@@ -90,6 +104,10 @@ class CDataPackage {
   // The data and the extra data are views into these bytes.
   CSharedBuffer bytes_;
   std::size_t data_offset_ = 0, data_size_ = 0, extra_offset_ = 0, extra_size_ = 0;
+  // Set while the data and extra data wait in the file: they lie there back to back from
+  // file_offset_.
+  CRecStream* stream_ = nullptr;
+  std::uint64_t file_offset_ = 0;
   RecBlock read_block_;
 };
 

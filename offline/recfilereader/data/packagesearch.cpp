@@ -21,13 +21,15 @@ bool ReadPackageInDirection(CRecStream& stream, ULONG direction, std::uint64_t d
   if (direction != kReadForward && direction != kReadBackward) return false;
   RecBlock& block = package.read_block();
   for (std::uint64_t position = stream.GetPosition(); InsideData(position, direction, data_start, data_end);) {
+    // Only a package's extended header is read now: its data waits in the file until it is
+    // handed out, and then goes straight into the host's buffer.
     if (direction == kReadForward) {
-      stream.ReadBlockForward(block);
+      stream.ReadBlockForward(block, kExtendedPackageHeaderSize);
     } else {
-      stream.ReadBlockBackward(block);
+      stream.ReadBlockBackward(block, kExtendedPackageHeaderSize);
     }
     if (block.header.Type == kBlockData) {
-      package.Load(block, &block.payload);
+      package.Load(block, &block.payload, &stream);
       return true;
     }
     const std::uint64_t moved_to = stream.GetPosition();

@@ -404,4 +404,36 @@ void CCachingFileReader::CopyData(CCachingFileReader& source, std::uint64_t sour
   c.position = reached;
 }
 
+std::uint32_t CCachingFileReader::ReadDataScattered(std::span<const IoSpan> parts, void* ahead,
+                                                    std::uint32_t lookahead) {
+  constexpr std::size_t kMaxParts = 4;
+  CacheCore& c = *core_;
+  std::uint64_t total = 0;
+  for (const IoSpan& part : parts) total += part.size;
+  const auto read_part_by_part = [&] {
+    for (const IoSpan& part : parts) ReadData(part.data, static_cast<std::uint32_t>(part.size));
+    return std::uint32_t{0};
+  };
+  if (c.cache_on || parts.size() >= kMaxParts) return read_part_by_part();
+  DeliverReports();
+  CheckReadable(total);
+  const std::uint64_t start = c.OwnPosition();
+  lookahead = static_cast<std::uint32_t>(std::min<std::uint64_t>(lookahead, c.OwnFileSize() - start - total));
+  IoSpan pieces[kMaxParts];
+  std::size_t count = 0;
+  for (const IoSpan& part : parts) pieces[count++] = part;
+  if (lookahead != 0) pieces[count++] = IoSpan{ahead, lookahead};
+  IoResult r;
+  {
+    SpinMutexLock file_lock(c.file_mutex);
+    r = c.file != nullptr ? c.file->ReadVectorAt(start, pieces, count) : IoResult{0, EBADF};
+  }
+  // A short or failed transfer is read again piece by piece, which retries and reports as
+  // ReadData does.
+  if (r.bytes < total) return read_part_by_part();
+  CacheLock cache_lock(c);
+  c.position = start + total;
+  return static_cast<std::uint32_t>(r.bytes - total);
+}
+
 }  // namespace recfilereader

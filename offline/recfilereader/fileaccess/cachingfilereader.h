@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -141,6 +142,12 @@ class CCachingFileReader final : public IPerformanceTable,
   // source's entries and position are left alone. `source` may be this reader, the two ranges
   // apart. A copy cut short by the source's end fails like a short write.
   void CopyData(CCachingFileReader& source, std::uint64_t source_offset, std::uint64_t count);
+
+  // ReadData of the bytes `parts` take together, scattered over them in order, after which,
+  // with the cache off, up to `lookahead` of the bytes that follow (as many as the file holds)
+  // land in `ahead` in the same transfer, the position staying just past the parts. Returns
+  // how many lookahead bytes came (always 0 with the cache on). Failures are ReadData's.
+  std::uint32_t ReadDataScattered(std::span<const IoSpan> parts, void* ahead, std::uint32_t lookahead);
 };
 
 }  // namespace recfilereader

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +105,40 @@ class PosixFile final : public PlatformFile {
       }
       if (n == 0) break;  // the source ended
       result.bytes += static_cast<std::size_t>(n);
+    }
+    return result;
+  }
+
+  // One preadv for the pieces (a handful: a payload's parts and what follows it), repeated
+  // from where a short transfer stopped, like ReadAt.
+  IoResult ReadVectorAt(std::uint64_t offset, const IoSpan* spans, std::size_t count) override {
+    constexpr std::size_t kMaxPieces = 8;
+    if (count > kMaxPieces) return PlatformFile::ReadVectorAt(offset, spans, count);
+    iovec pieces[kMaxPieces];
+    std::size_t wanted = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      pieces[i] = iovec{spans[i].data, spans[i].size};
+      wanted += spans[i].size;
+    }
+    IoResult result;
+    std::size_t first = 0;
+    while (result.bytes < wanted) {
+      while (first < count && pieces[first].iov_len == 0) ++first;
+      const ssize_t n = ::preadv(fd_, pieces + first, static_cast<int>(count - first),
+                                 static_cast<off_t>(offset + result.bytes));
+      if (n < 0) {
+        result.error = errno;
+        break;
+      }
+      if (n == 0) break;
+      result.bytes += static_cast<std::size_t>(n);
+      for (std::size_t left = static_cast<std::size_t>(n); left > 0; ++first) {
+        const std::size_t taken = std::min(left, pieces[first].iov_len);
+        pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + taken;
+        pieces[first].iov_len -= taken;
+        left -= taken;
+        if (pieces[first].iov_len != 0) break;
+      }
     }
     return result;
   }

@@ -11,6 +11,12 @@
 
 namespace recfilereader {
 
+// One piece of a scattered read: `size` bytes to land at `data`.
+struct IoSpan {
+  void* data = nullptr;
+  std::size_t size = 0;
+};
+
 // Outcome of one transfer: the bytes moved and, when it stopped early, the errno (0 = none;
 // a short count with error 0 means the end of the file was reached).
 struct IoResult {
@@ -38,6 +44,19 @@ class PlatformFile {
   // bytes leaving the kernel does so instead. The two ranges must not overlap.
   virtual IoResult CopyFrom(PlatformFile& source, std::uint64_t source_offset, std::uint64_t offset,
                             std::size_t count);
+
+  // ReadAt into `count` pieces that take consecutive bytes from `offset` on; bytes counts all
+  // pieces together. The plain form reads piece by piece; a real file does it in one call.
+  virtual IoResult ReadVectorAt(std::uint64_t offset, const IoSpan* spans, std::size_t count) {
+    IoResult total;
+    for (std::size_t i = 0; i < count; ++i) {
+      const IoResult r = ReadAt(offset + total.bytes, spans[i].data, spans[i].size);
+      total.bytes += r.bytes;
+      total.error = r.error;
+      if (r.error != 0 || r.bytes < spans[i].size) break;
+    }
+    return total;
+  }
 };
 
 enum class FileAccess { kRead, kReadWrite };

@@ -139,7 +139,7 @@ std::uint64_t CRecordingExtractor::TimestampOf(ReadWindow& window, const RecBloc
 void CRecordingExtractor::CopyRun(CRecordingSaver& saver, const BlockRun& run) {
   CRecStream& target = *saver.stream();
   const auto copy = [&](std::uint64_t begin, std::uint64_t end) {
-    if (end > begin) target.file().CopyData(source_.stream->file(), begin, end - begin);
+    if (end > begin) target.CopyData(*source_.stream, begin, end - begin);
   };
   RecBlock first;
   first.header = run.first_header;
