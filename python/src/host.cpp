@@ -10,21 +10,31 @@ Host::Host() {
   services_ = std::make_unique<rechost::HostServices>(options);
 }
 
+// The display goes first, so that a Ctrl-C that arrives while it draws (and ends it with a
+// KeyboardInterrupt) is still taken as the request to stop.
 void Host::Tick(LONG progress) {
   py::gil_scoped_acquire hold;
+  if (!progress_.is_none()) {
+    try {
+      progress_(progress);
+    } catch (py::error_already_set& e) {
+      if (e.matches(PyExc_KeyboardInterrupt)) {
+        Interrupt();
+        return;
+      }
+      // A progress display that fails otherwise must not end the work: it is dropped.
+      progress_ = py::none();
+    }
+  }
   if (PyErr_CheckSignals() != 0) {
     PyErr_Clear();
-    interrupted_ = true;
-    services_->abort().Request();
-    return;
+    Interrupt();
   }
-  if (progress_.is_none()) return;
-  try {
-    progress_(progress);
-  } catch (py::error_already_set&) {
-    // A progress display that fails must not end the work: it is dropped.
-    progress_ = py::none();
-  }
+}
+
+void Host::Interrupt() {
+  interrupted_ = true;
+  services_->abort().Request();
 }
 
 void Host::RunLong(const py::object& progress, const std::function<void()>& work) {

@@ -23,7 +23,8 @@ class Host {
 
   rechost::HostServices& services() { return *services_; }
 
-  // Runs `work` with the GIL released. About ten times a second the waiting thread calls
+  // Runs `work` with the GIL released. At once and then about ten times a second the waiting
+  // thread calls
   // `progress` (None, or a callable taking the completed fraction times kProgressScale) and
   // checks for Ctrl-C, which requests the abort; the KeyboardInterrupt is raised once the work
   // has given up. An abort cannot be taken back, so a host that was interrupted stays aborted.
@@ -34,6 +35,7 @@ class Host {
 
  private:
   void Tick(LONG progress);
+  void Interrupt();
 
   py::object progress_ = py::none();
   bool interrupted_ = false;

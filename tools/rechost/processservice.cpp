@@ -32,14 +32,15 @@ bool ProcessService::RunProcess(IThreadedProcess* process, DWORD, DWORD, const w
   const auto started = std::chrono::steady_clock::now();
   {
     std::unique_lock<std::mutex> hold(lock);
-    while (!finished.wait_for(hold, kRedrawEvery, [&] { return done; })) {
+    // The first tick comes at once: a host that wants to stop learns of it before any work.
+    do {
       if (progress_.on_tick) {
         hold.unlock();
         progress_.on_tick(bar.progress());
         hold.lock();
       }
       if (progress_.stream != nullptr && std::chrono::steady_clock::now() - started >= progress_.delay) bar.Draw();
-    }
+    } while (!finished.wait_for(hold, kRedrawEvery, [&] { return done; }));
   }
   worker.join();
   bar.Erase();

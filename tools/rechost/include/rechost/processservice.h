@@ -16,7 +16,7 @@ namespace rechost {
 struct ProgressOptions {
   std::FILE* stream = nullptr;  // null: no bar
   std::chrono::milliseconds delay{1000};  // work shorter than this shows nothing
-  // Called on the waiting thread about ten times a second from the start of the work with the
+  // Called on the waiting thread at the start of the work and then about ten times a second with the
   // completed fraction times kProgressScale: a host's own progress display, or its check for an
   // interrupt that it answers by requesting the abort.
   std::function<void(LONG progress)> on_tick;
