@@ -23,6 +23,32 @@ constexpr std::size_t kCopyChunk = 1 << 20;
 // chunked copy may still succeed.
 bool IsCopyRefused(int error) { return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL; }
 
+// What a call that moves no byte before the end means for a transfer.
+enum class AtEnd { kStop, kNoSpace };
+
+// Repeats `transfer(done)`, a system call that moves bytes from `done` on and returns how many
+// (0 at the end, -1 with errno), until `wanted` bytes moved, the end or a failure. A regular
+// file's calls are short only at the end or past the per-call limit, so one call of ours moves
+// what the file allows. An interrupted call moved nothing and is repeated.
+template <class Transfer>
+IoResult TransferAll(std::size_t wanted, AtEnd at_end, Transfer&& transfer) {
+  IoResult result;
+  while (result.bytes < wanted) {
+    const ssize_t n = transfer(result.bytes);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result.error = errno;
+      break;
+    }
+    if (n == 0) {
+      if (at_end == AtEnd::kNoSpace) result.error = ENOSPC;
+      break;
+    }
+    result.bytes += static_cast<std::size_t>(n);
+  }
+  return result;
+}
+
 class PosixFile final : public PlatformFile {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -31,43 +57,17 @@ class PosixFile final : public PlatformFile {
   PosixFile& operator=(const PosixFile&) = delete;
 
   IoResult ReadAt(std::uint64_t offset, void* destination, std::size_t count) override {
-    // A regular file's pread is short only at the end or past the per-call limit: keep going
-    // until the end, so one call here reads what the file holds.
-    IoResult result;
     auto* out = static_cast<char*>(destination);
-    while (result.bytes < count) {
-      const std::size_t chunk = std::min(count - result.bytes, kMaxTransfer);
-      const ssize_t n = ::pread(fd_, out + result.bytes, chunk,
-                                static_cast<off_t>(offset + result.bytes));
-      if (n < 0) {
-        result.error = errno;
-        break;
-      }
-      if (n == 0) break;
-      result.bytes += static_cast<std::size_t>(n);
-    }
-    return result;
+    return TransferAll(count, AtEnd::kStop, [&](std::size_t done) {
+      return ::pread(fd_, out + done, std::min(count - done, kMaxTransfer), static_cast<off_t>(offset + done));
+    });
   }
 
   IoResult WriteAt(std::uint64_t offset, const void* source, std::size_t count) override {
-    IoResult result;
     const auto* in = static_cast<const char*>(source);
-    while (result.bytes < count) {
-      const std::size_t chunk = std::min(count - result.bytes, kMaxTransfer);
-      const ssize_t n = ::pwrite(fd_, in + result.bytes, chunk,
-                                 static_cast<off_t>(offset + result.bytes));
-      if (n < 0) {
-        if (errno == EINTR) continue;  // nothing was written: not a failure of the disk
-        result.error = errno;
-        break;
-      }
-      if (n == 0) {
-        result.error = ENOSPC;
-        break;
-      }
-      result.bytes += static_cast<std::size_t>(n);
-    }
-    return result;
+    return TransferAll(count, AtEnd::kNoSpace, [&](std::size_t done) {
+      return ::pwrite(fd_, in + done, std::min(count - done, kMaxTransfer), static_cast<off_t>(offset + done));
+    });
   }
 
   int GetSize(std::uint64_t& size) override {
@@ -88,25 +88,15 @@ class PosixFile final : public PlatformFile {
                     std::size_t count) override {
     auto* posix = dynamic_cast<PosixFile*>(&source);
     if (posix == nullptr) return PlatformFile::CopyFrom(source, source_offset, offset, count);
-    IoResult result;
-    while (result.bytes < count) {
-      auto from = static_cast<off_t>(source_offset + result.bytes);
-      auto to = static_cast<off_t>(offset + result.bytes);
-      const ssize_t n = ::copy_file_range(posix->fd_, &from, fd_, &to, std::min(count - result.bytes, kMaxTransfer), 0);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && IsCopyRefused(errno)) {
-        const IoResult rest = PlatformFile::CopyFrom(source, source_offset + result.bytes, offset + result.bytes,
-                                                     count - result.bytes);
-        return {result.bytes + rest.bytes, rest.error};
-      }
-      if (n < 0) {
-        result.error = errno;
-        break;
-      }
-      if (n == 0) break;  // the source ended
-      result.bytes += static_cast<std::size_t>(n);
-    }
-    return result;
+    const IoResult copied = TransferAll(count, AtEnd::kStop, [&](std::size_t done) {
+      auto from = static_cast<off_t>(source_offset + done);
+      auto to = static_cast<off_t>(offset + done);
+      return ::copy_file_range(posix->fd_, &from, fd_, &to, std::min(count - done, kMaxTransfer), 0);
+    });
+    if (!IsCopyRefused(copied.error)) return copied;
+    const IoResult rest =
+        PlatformFile::CopyFrom(source, source_offset + copied.bytes, offset + copied.bytes, count - copied.bytes);
+    return {copied.bytes + rest.bytes, rest.error};
   }
 
   // One preadv for the pieces (a handful: a payload's parts and what follows it), repeated
@@ -120,27 +110,19 @@ class PosixFile final : public PlatformFile {
       pieces[i] = iovec{spans[i].data, spans[i].size};
       wanted += spans[i].size;
     }
-    IoResult result;
-    std::size_t first = 0;
-    while (result.bytes < wanted) {
-      while (first < count && pieces[first].iov_len == 0) ++first;
-      const ssize_t n = ::preadv(fd_, pieces + first, static_cast<int>(count - first),
-                                 static_cast<off_t>(offset + result.bytes));
-      if (n < 0) {
-        result.error = errno;
-        break;
-      }
-      if (n == 0) break;
-      result.bytes += static_cast<std::size_t>(n);
-      for (std::size_t left = static_cast<std::size_t>(n); left > 0; ++first) {
+    std::size_t first = 0, advanced = 0;
+    return TransferAll(wanted, AtEnd::kStop, [&](std::size_t done) {
+      // Moves the pieces past what the calls so far have filled.
+      for (std::size_t left = done - advanced; left > 0 || (first < count && pieces[first].iov_len == 0);) {
         const std::size_t taken = std::min(left, pieces[first].iov_len);
         pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + taken;
         pieces[first].iov_len -= taken;
         left -= taken;
-        if (pieces[first].iov_len != 0) break;
+        if (pieces[first].iov_len == 0) ++first;
       }
-    }
-    return result;
+      advanced = done;
+      return ::preadv(fd_, pieces + first, static_cast<int>(count - first), static_cast<off_t>(offset + done));
+    });
   }
 
  private:
