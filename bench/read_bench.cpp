@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "cachesettingsowner.h"
 #include "container/recblock.h"
 #include "container/recstream.h"
 #include "data/datapackage.h"
@@ -324,44 +325,12 @@ class SlowFileSystem final : public recfilereader::FileSystem {
 };
 
 // The owner of a block stream: its cache settings and a host memory manager.
-class StreamOwner final : public IInterfaceAccess, public IObjectProperties, public IExMemoryMgr {
+class StreamOwner final : public CacheSettingsOwner, public IExMemoryMgr {
  public:
-  explicit StreamOwner(std::uint32_t limit) : limit_(limit) {}
-  void* GetInterface(const wchar_t* name) override {
-    if (std::wcscmp(name, L"IObjectProperties") == 0) return static_cast<IObjectProperties*>(this);
-    return nullptr;
-  }
-  LONG GetPropertyCount() override { return 0; }
-  bool GetPropertyName(LONG, wchar_t*, LONG) override { return false; }
-  bool GetProperty(const wchar_t* name, PROPVARIANT* value) override {
-    PropVariantInit(value);
-    value->vt = VT_UI4;
-    if (std::wcscmp(name, L"CacheEntrySize") == 0) {
-      value->ulVal = kCacheEntry;
-    } else if (std::wcscmp(name, L"CacheMemoryLimit") == 0) {
-      value->ulVal = limit_;
-    } else if (std::wcscmp(name, L"CacheSystemMemoryLimit") == 0) {
-      value->ulVal = 0;
-    } else if (std::wcscmp(name, L"CacheAspect") == 0) {
-      value->vt = VT_R8;
-      value->dblVal = 0.8;
-    } else {
-      value->vt = VT_EMPTY;
-      return false;
-    }
-    return true;
-  }
-  bool SetProperty(const wchar_t*, const PROPVARIANT*) override { return false; }
-  bool GetPropertyFlags(const wchar_t*, ULONG* flags) override {
-    *flags = 0;
-    return false;
-  }
+  explicit StreamOwner(std::uint32_t limit) : CacheSettingsOwner(kCacheEntry, limit, 0) {}
   void* Allocate(std::size_t size, DWORD) override { return std::malloc(size == 0 ? 1 : size); }
   void* Reallocate(void* block, std::size_t size) override { return std::realloc(block, size); }
   void Free(void* block) override { std::free(block); }
-
- private:
-  std::uint32_t limit_;
 };
 
 // Forward over the first `bytes` of the data through a block stream on `files`, as the reader

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cachesettingsowner.h"
 #include "container/recstream.h"
 #include "recfilereader/properties.h"
 #include "recfilereader/propvariant.h"
@@ -27,47 +28,6 @@ using recfilereader::RecBlockHeader;
 
 constexpr std::uint64_t kFileSize = 1ull << 30;
 constexpr std::uint32_t kMiB = 1048576;
-
-// The owner's cache settings, all the benchmark's owner offers.
-class SettingsOwner final : public IInterfaceAccess, public IObjectProperties {
- public:
-  SettingsOwner(std::uint32_t entry_size, std::uint32_t memory_limit)
-      : entry_size_(entry_size), memory_limit_(memory_limit) {}
-  void* GetInterface(const wchar_t* name) override {
-    return std::wstring(name) == L"IObjectProperties" ? static_cast<IObjectProperties*>(this) : nullptr;
-  }
-  LONG GetPropertyCount() override { return 5; }
-  bool GetPropertyName(LONG, wchar_t*, LONG) override { return false; }
-  bool GetProperty(const wchar_t* name, PROPVARIANT* value) override {
-    const std::wstring n(name);
-    PropVariantClear(value);
-    value->vt = VT_UI4;
-    if (n == L"CacheEntrySize") {
-      value->ulVal = entry_size_;
-    } else if (n == L"CacheMemoryLimit") {
-      value->ulVal = memory_limit_;
-    } else if (n == L"CacheSystemMemoryLimit") {
-      value->ulVal = 200 * kMiB;
-    } else if (n == L"CacheIsTransparent") {
-      value->ulVal = 0;
-    } else if (n == L"CacheAspect") {
-      value->vt = VT_R8;
-      value->dblVal = 0.8;
-    } else {
-      value->vt = VT_EMPTY;
-      return false;
-    }
-    return true;
-  }
-  bool SetProperty(const wchar_t*, const PROPVARIANT*) override { return false; }
-  bool GetPropertyFlags(const wchar_t*, ULONG* flags) override {
-    *flags = 0;
-    return false;
-  }
-
- private:
-  std::uint32_t entry_size_, memory_limit_;
-};
 
 struct CacheConfig {
   const char* name;
@@ -147,7 +107,7 @@ void PreadLoop(benchmark::State& state) {
 void Walk(benchmark::State& state, bool forward) {
   const auto payload = static_cast<std::uint32_t>(state.range(0));
   const CacheConfig& config = kConfigs[state.range(1)];
-  SettingsOwner owner(config.entry_size, config.memory_limit);
+  CacheSettingsOwner owner(config.entry_size, config.memory_limit, 200 * kMiB);
   CRecStream stream(&owner);
   const std::wstring path = g_files.at(payload).wstring();
   stream.OpenFile(path.c_str());
