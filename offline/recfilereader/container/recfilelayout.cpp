@@ -7,7 +7,6 @@ namespace recfilereader {
 
 namespace {
 
-constexpr std::size_t kFormatSize = 16;
 constexpr std::size_t kOffsetBaseOffset = 24;
 constexpr std::size_t kSlotSize = 8;
 
