@@ -14,33 +14,43 @@ std::wstring ForeignFailureText(const std::exception* failure) {
   return L"Unexpected failure: " + Utf8ToWide(failure->what());
 }
 
-LONG RecordCurrentException(IPrivSetLastError& last) noexcept {
-  LONG code = kErrorGeneral;
+FailureOutcome CurrentFailureOutcome() noexcept {
+  FailureOutcome failure;
   try {
     try {
       throw;
     } catch (const exception_rec& e) {
-      code = kErrorRecording;
-      last.SetLastError(code, e.wtext().c_str());
+      failure.code = kErrorRecording;
+      failure.text = e.wtext();
     } catch (const exception_rt_user_abort& e) {
-      code = kErrorUserAbort;
-      last.SetLastError(code, e.wtext().c_str());
+      failure.code = kErrorUserAbort;
+      failure.text = e.wtext();
     } catch (const wexception& e) {
-      last.SetLastError(code, e.wtext().c_str());
+      failure.text = e.wtext();
     } catch (const com_error& e) {
-      last.SetLastError(code, ComErrorText(e).c_str());
+      failure.text = ComErrorText(e);
     } catch (const std::bad_alloc&) {
-      last.SetLastError(code, L"Memory allocation failed via operator new");
+      failure.text = L"Memory allocation failed via operator new";
     } catch (const std::exception& e) {
-      last.SetLastError(code, ForeignFailureText(&e).c_str());
+      failure.text = ForeignFailureText(&e);
     } catch (...) {
-      last.SetLastError(code, ForeignFailureText(nullptr).c_str());
+      failure.text = ForeignFailureText(nullptr);
     }
   } catch (...) {
     // Building the text itself failed (memory exhausted): keep at least the code.
-    last.SetLastError(code, L"");
+    failure.text.clear();
   }
-  return code;
+  return failure;
+}
+
+LONG RecordCurrentException(IPrivSetLastError& last) noexcept {
+  const FailureOutcome failure = CurrentFailureOutcome();
+  try {
+    last.SetLastError(failure.code, failure.text.c_str());
+  } catch (...) {
+    last.SetLastError(failure.code, L"");
+  }
+  return failure.code;
 }
 
 }  // namespace recfilereader

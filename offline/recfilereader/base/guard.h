@@ -22,6 +22,16 @@ constexpr LONG kErrorUserAbort = 30;
 std::wstring ForeignFailureText(const std::exception* failure);
 std::wstring ComErrorText(const com_error& failure);
 
+// A failure as the last error would record it, for work that keeps its outcome itself (the
+// threaded processes). The text is empty when building it failed.
+struct FailureOutcome {
+  LONG code = kErrorGeneral;
+  std::wstring text;
+};
+
+// The outcome of the exception currently being handled. Call only from a catch.
+FailureOutcome CurrentFailureOutcome() noexcept;
+
 // Records the exception currently being handled; returns its code. Call only from a catch.
 LONG RecordCurrentException(IPrivSetLastError& last) noexcept;
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iterator>
 #include <new>
+#include <utility>
 
 #include "base/exceptions.h"
 #include "base/guard.h"
@@ -43,32 +44,18 @@ void CRecordingExtractor::Execute(IThreadedProcessStatus* status, IAbort* abort)
   std::string target;
   bool existed = true;
   try {
-    try {
-      target = WideToUtf8(path_);
-      // A file that is there already is not ours to remove: creating the new one fails on it.
-      existed = ::access(target.c_str(), F_OK) == 0;
-      CRecordingSaver saver(access_, platform_);
-      saver.CreateNewRecording(path_.c_str(), source_.second_format ? CRecordingSaver::kSecondFormatMode : 0);
-      Extract(saver, status, abort);
-      result_code_ = kErrorNone;
-      result_text_.clear();
-    } catch (const exception_rec& e) {
-      result_code_ = kErrorRecording, result_text_ = e.wtext();
-    } catch (const exception_rt_user_abort& e) {
-      result_code_ = kErrorUserAbort, result_text_ = e.wtext();
-    } catch (const wexception& e) {
-      result_code_ = kErrorGeneral, result_text_ = e.wtext();
-    } catch (const com_error& e) {
-      result_code_ = kErrorGeneral, result_text_ = ComErrorText(e);
-    } catch (const std::bad_alloc&) {
-      result_code_ = kErrorGeneral, result_text_ = L"Memory allocation failed via operator new";
-    } catch (const std::exception& e) {
-      result_code_ = kErrorGeneral, result_text_ = ForeignFailureText(&e);
-    }
-  } catch (...) {
-    // Building the text failed (memory exhausted): the code alone still tells the failure.
-    result_code_ = kErrorGeneral;
+    target = WideToUtf8(path_);
+    // A file that is there already is not ours to remove: creating the new one fails on it.
+    existed = ::access(target.c_str(), F_OK) == 0;
+    CRecordingSaver saver(access_, platform_);
+    saver.CreateNewRecording(path_.c_str(), source_.second_format ? CRecordingSaver::kSecondFormatMode : 0);
+    Extract(saver, status, abort);
+    result_code_ = kErrorNone;
     result_text_.clear();
+  } catch (...) {
+    FailureOutcome failure = CurrentFailureOutcome();
+    result_code_ = failure.code;
+    result_text_ = std::move(failure.text);
   }
   // The saver is gone, and with it the new file's handle: a failure leaves no part of the file.
   if (result_code_ != kErrorNone && !existed) ::unlink(target.c_str());

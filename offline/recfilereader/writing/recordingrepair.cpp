@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "base/exceptions.h"
 #include "base/guard.h"
@@ -15,6 +16,19 @@
 
 namespace recfilereader {
 namespace {
+
+// A repair fails as any process does, except that data it collects and cannot read (not only
+// a damaged recording) counts as the recording's failure. Call only from a catch.
+FailureOutcome RepairFailure() noexcept {
+  FailureOutcome failure = CurrentFailureOutcome();
+  try {
+    throw;
+  } catch (const exception_data&) {
+    failure.code = kErrorRecording;
+  } catch (...) {
+  }
+  return failure;
+}
 
 // The options that make the extractor read every part of old recordings' properties.
 constexpr DWORD kAllRecordingProperties = 0x3FF;
@@ -65,27 +79,13 @@ CRecordingRepair::~CRecordingRepair() = default;
 
 void CRecordingRepair::Execute(IThreadedProcessStatus* status, IAbort* abort) {
   try {
-    try {
-      Repair(status, abort);
-      outcome_code_ = kErrorNone;
-      outcome_text_.clear();
-    } catch (const exception_data& e) {
-      outcome_code_ = kErrorRecording, outcome_text_ = e.wtext();
-    } catch (const exception_rt_user_abort& e) {
-      outcome_code_ = kErrorUserAbort, outcome_text_ = e.wtext();
-    } catch (const wexception& e) {
-      outcome_code_ = kErrorGeneral, outcome_text_ = e.wtext();
-    } catch (const com_error& e) {
-      outcome_code_ = kErrorGeneral, outcome_text_ = ComErrorText(e);
-    } catch (const std::bad_alloc&) {
-      outcome_code_ = kErrorGeneral, outcome_text_ = L"Memory allocation failed via operator new";
-    } catch (const std::exception& e) {
-      outcome_code_ = kErrorGeneral, outcome_text_ = ForeignFailureText(&e);
-    }
-  } catch (...) {
-    // Building the text failed (memory exhausted): the code alone still tells the failure.
-    outcome_code_ = kErrorGeneral;
+    Repair(status, abort);
+    outcome_code_ = kErrorNone;
     outcome_text_.clear();
+  } catch (...) {
+    FailureOutcome failure = RepairFailure();
+    outcome_code_ = failure.code;
+    outcome_text_ = std::move(failure.text);
   }
   try {
     stream_.CloseFile();
