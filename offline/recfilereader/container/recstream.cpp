@@ -88,6 +88,9 @@ void CRecStream::ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t
   }
   const std::uint32_t length = block.header.DataLength;
   const std::uint64_t payload_at = start + kBlockHeaderSize;
+  // A first-format package's payload is all data: no head of it is wanted before it is handed out.
+  const bool first_format = block.header.Type == kBlockData && block.header.Tag != kTagExtendedPackage;
+  if (first_format && keep_head != kWholePayload) keep_head = 0;
   // A length the file cannot hold fails here, as the read would, before anything is allocated.
   RequireReadable(payload_at, length);
   large_payloads_ = length > kWindowedPayload;
@@ -101,6 +104,7 @@ void CRecStream::ReadBlockAt(std::uint64_t start, RecBlock& block, std::uint32_t
 
 void CRecStream::ReadPayloadInto(RecBlock& block, std::uint64_t offset, std::uint32_t count, bool whole) {
   const std::uint8_t* raw = count == 0 ? nullptr : Windowed(offset, count);
+  if (raw == nullptr && count != 0) raw = RunHead(offset, count);
   if (raw == nullptr && count != 0 && count <= kWindowedPayload) raw = FillWindow(offset, count);
   // Room for the next header behind a payload read from the file: with the cache off it comes in
   // the same read.
@@ -109,8 +113,8 @@ void CRecStream::ReadPayloadInto(RecBlock& block, std::uint64_t offset, std::uin
     throw exception_rt(MemoryFailureText(MemorySource::kOperatorNew, count,
                                          {kSourceFile, "CRecStream::ReadBlockForward"}));
   }
-  if (raw != nullptr) {
-    std::memcpy(block.payload.data(), raw, count);
+  if (raw != nullptr || (count == 0 && lookahead == 0)) {
+    if (count != 0) std::memcpy(block.payload.data(), raw, count);
     return;
   }
   file_.SetPosition(offset);
@@ -130,6 +134,46 @@ void CRecStream::ReadPayloadAt(std::uint64_t offset, std::span<const IoSpan> par
   const std::uint32_t ahead = file_.ReadDataScattered(parts, windowed ? window_.get() : nullptr, windowed ? kHeadRead : 0);
   window_at_ = offset + total;
   window_size_ = ahead;
+}
+
+bool CRecStream::ReadRun(const BlockRun& run) {
+  const std::size_t count = run.data.size();
+  const std::uint64_t size = file_.GetFileSize();
+  if (count == 0 || count > kMaxRunBlocks || run.head > kRunHeadSlot || run.stride <= run.head ||
+      run.first > size || run.stride > (size - run.first) / count || file_.cache_on()) {
+    return false;
+  }
+  if (run_heads_ == nullptr) run_heads_.reset(new (std::nothrow) std::uint8_t[kMaxRunBlocks * kRunHeadSlot]);
+  if (run_heads_ == nullptr) return false;
+  IoSpan pieces[2 * kMaxRunBlocks + 1];
+  for (std::size_t i = 0; i < count; ++i) {
+    pieces[2 * i] = IoSpan{run_heads_.get() + i * kRunHeadSlot, run.head};
+    pieces[2 * i + 1] = IoSpan{run.data[i], static_cast<std::size_t>(run.stride - run.head)};
+  }
+  const std::uint64_t end = run.first + count * run.stride;
+  const bool windowed = WindowInUse();
+  const auto ahead = static_cast<std::uint32_t>(windowed ? std::min<std::uint64_t>(kHeadRead, size - end) : 0);
+  std::size_t used = 2 * count;
+  if (ahead != 0) pieces[used++] = IoSpan{window_.get(), ahead};
+  // Both are landing places now.
+  run_count_ = 0;
+  window_size_ = 0;
+  if (!file_.TryReadVector(run.first, std::span<const IoSpan>(pieces, used))) return false;
+  run_first_ = run.first;
+  run_stride_ = run.stride;
+  run_head_ = run.head;
+  run_count_ = count;
+  window_at_ = end;
+  window_size_ = ahead;
+  return true;
+}
+
+const std::uint8_t* CRecStream::RunHead(std::uint64_t offset, std::uint64_t count) const {
+  if (run_count_ == 0 || offset < run_first_) return nullptr;
+  const std::uint64_t block = (offset - run_first_) / run_stride_;
+  const std::uint64_t within = (offset - run_first_) % run_stride_;
+  if (block >= run_count_ || count > run_head_ || within > run_head_ - count) return nullptr;
+  return run_heads_.get() + block * kRunHeadSlot + within;
 }
 
 const RecBlockHeader* CRecStream::KnownHeaderAt(std::uint64_t offset) const {
@@ -217,6 +261,7 @@ RecBlockHeader CRecStream::HeaderAt(std::uint64_t offset) {
   RequireReadable(offset, kBlockHeaderSize);  // the file may have been cut behind our back
   if (const RecBlockHeader* known = KnownHeaderAt(offset)) return *known;
   const std::uint8_t* raw = Windowed(offset, kBlockHeaderSize);
+  if (raw == nullptr) raw = RunHead(offset, kBlockHeaderSize);
   if (raw == nullptr) raw = FillWindow(offset, kBlockHeaderSize);
   std::uint8_t own[kBlockHeaderSize];
   if (raw == nullptr) {

@@ -92,6 +92,26 @@ class CRecStream final : public IPerformanceTable,
   // ReadData's.
   void ReadPayloadAt(std::uint64_t offset, std::span<const IoSpan> parts);
 
+  // Blocks of one layout lying back to back from `first`, each `stride` bytes long and ending
+  // in its package's data, which follows `head` bytes of block and package header.
+  struct BlockRun {
+    std::uint64_t first = 0;
+    std::uint64_t stride = 0;
+    std::uint32_t head = 0;
+    std::span<void* const> data;  // where each block's data goes, in file order
+  };
+  static constexpr std::size_t kMaxRunBlocks = 64;
+  // With the cache off, reads a whole run in one transfer: each block's data into its place and
+  // its head into the stream's memory, so that reading those blocks later transfers nothing;
+  // the head of the block behind the run comes along. False, with nothing kept, when that cannot
+  // be done in one piece (cache on, a run past the end of the file, a failure): the caller then
+  // reads what it needs the usual way. The position stays.
+  bool ReadRun(const BlockRun& run);
+  // The `count` bytes at `offset` when the last run brought them with a block's head, else null.
+  const std::uint8_t* RunHead(std::uint64_t offset, std::uint64_t count) const;
+  // Grows whenever the file changes through the stream: bytes read before may be stale.
+  std::uint64_t generation() const { return generation_; }
+
   static constexpr std::uint32_t kWholePayload = ~0u;
   static constexpr std::uint32_t kReadAheadWindow = 131'072;
   static constexpr std::uint32_t kWindowedPayload = 16'384;
@@ -126,6 +146,8 @@ class CRecStream final : public IPerformanceTable,
   void ForgetBytes() {
     known_[0].offset = known_[1].offset = kNoOffset;
     window_size_ = 0;
+    run_count_ = 0;
+    ++generation_;
   }
   // True when a readable block starts at `start` and ends exactly at `end`.
   bool EndsAt(std::uint64_t start, std::uint64_t end);
@@ -150,6 +172,15 @@ class CRecStream final : public IPerformanceTable,
   std::uint32_t window_size_ = 0;           // the bytes it holds; 0 when it holds none
   bool large_payloads_ = false;             // the last payload bypassed the window
   std::uint64_t backward_from_ = kNoOffset;  // where a backward read stands, while it runs
+  // The heads the last ReadRun brought: run_count_ slots of kRunHeadSlot bytes, run_head_ of
+  // each used, for the blocks at run_first_ + i * run_stride_.
+  static constexpr std::uint32_t kRunHeadSlot = 128;
+  std::unique_ptr<std::uint8_t[]> run_heads_;
+  std::uint64_t run_first_ = 0;
+  std::uint64_t run_stride_ = 0;
+  std::uint32_t run_head_ = 0;
+  std::size_t run_count_ = 0;
+  std::uint64_t generation_ = 0;
 };
 
 // The block-writing rule, which defines how blocks chain: each block's PrevSize is the total

@@ -436,4 +436,14 @@ std::uint32_t CCachingFileReader::ReadDataScattered(std::span<const IoSpan> part
   return static_cast<std::uint32_t>(r.bytes - total);
 }
 
+bool CCachingFileReader::TryReadVector(std::uint64_t offset, std::span<const IoSpan> pieces) {
+  CacheCore& c = *core_;
+  if (c.cache_on) return false;
+  std::size_t wanted = 0;
+  for (const IoSpan& piece : pieces) wanted += piece.size;
+  SpinMutexLock file_lock(c.file_mutex);
+  if (c.file == nullptr) return false;
+  return c.file->ReadVectorAt(offset, pieces.data(), pieces.size()).bytes == wanted;
+}
+
 }  // namespace recfilereader

@@ -148,6 +148,12 @@ class CCachingFileReader final : public IPerformanceTable,
   // land in `ahead` in the same transfer, the position staying just past the parts. Returns
   // how many lookahead bytes came (always 0 with the cache on). Failures are ReadData's.
   std::uint32_t ReadDataScattered(std::span<const IoSpan> parts, void* ahead, std::uint32_t lookahead);
+
+  // With the cache off, the bytes at `offset` that `pieces` take together, in one transfer that
+  // leaves the position and the counters alone. False when that cannot be done whole (cache on,
+  // no file, a failure or the end of the file): nothing is reported or thrown, and the caller
+  // reads what it must the usual way, which retries and reports.
+  bool TryReadVector(std::uint64_t offset, std::span<const IoSpan> pieces);
 };
 
 }  // namespace recfilereader

@@ -99,10 +99,10 @@ class PosixFile final : public PlatformFile {
     return {copied.bytes + rest.bytes, rest.error};
   }
 
-  // One preadv for the pieces (a handful: a payload's parts and what follows it), repeated
-  // from where a short transfer stopped, like ReadAt.
+  // One preadv for the pieces (a payload's parts and what follows it, or a run of blocks' heads
+  // and payloads), repeated from where a short transfer stopped, like ReadAt.
   IoResult ReadVectorAt(std::uint64_t offset, const IoSpan* spans, std::size_t count) override {
-    constexpr std::size_t kMaxPieces = 8;
+    constexpr std::size_t kMaxPieces = 160;
     if (count > kMaxPieces) return PlatformFile::ReadVectorAt(offset, spans, count);
     iovec pieces[kMaxPieces];
     std::size_t wanted = 0;
