@@ -23,13 +23,13 @@ constexpr wchar_t kDataCorrupted[] = L"Recording's data corrupted";
 
 // A second-format payload built apart from the library's codec: the extended header of source 7
 // with the lengths given (Info1 0xA1, descriptor words 0xD0.., so PackageFlags 0xD3 has a
-// trailer bit), then `bytes_after` bytes.
-Bytes Extended(std::uint32_t length, std::uint32_t extra_length, std::size_t bytes_after) {
+// trailer bit), then `bytes_after` bytes made from `seed`.
+Bytes Extended(std::uint32_t length, std::uint32_t extra_length, std::size_t bytes_after, std::uint8_t seed = 5) {
   Bytes p;
   for (std::uint32_t field : {7u, 0u, 0x55667788u, 0x11223344u, length, 0u, 0xA1u, 0xA2u, extra_length, 0u})
     rectest::AppendLe(p, field, 4);
   for (std::uint64_t word = 0xD0; word < 0xD8; ++word) rectest::AppendLe(p, word, 4);
-  const Bytes tail = PlainPayload(bytes_after, 5);
+  const Bytes tail = PlainPayload(bytes_after, seed);
   p.insert(p.end(), tail.begin(), tail.end());
   return p;
 }
@@ -198,6 +198,73 @@ TEST(PackageSearch, FindsOnlyDataBlocksAndStopsAtTheBoundsOfTheData) {
   DataPackageRecord record;
   EXPECT_THROW(package.GetDataPackage(record), exception_rec_invalid_offset);
   EXPECT_TRUE(memory.live.empty());
+}
+
+// Packages of one size handed out one after the other are read ahead in runs, which end at what
+// breaks the layout: another size, extra data, a block of another type. Walks that turn must
+// still hand each package its own bytes, whichever allocation of the host fails, and bytes
+// written meanwhile must not be answered from what was read before.
+TEST(PackageSearch, ReadingAheadHandsEachPackageItsOwnBytes) {
+  rectest::RecBuilder b;
+  b.Add({.type = 0xCBBF, .payload = PlainPayload(48, 1)});
+  std::vector<std::uint64_t> starts, ends;
+  std::map<std::uint64_t, Bytes> written;
+  for (int i = 0; i < 60; ++i) {
+    if (i == 30) b.Add({.type = 0xCBFA, .payload = PlainPayload(20'072, 2)});  // a data block's size
+    const std::uint32_t size = i == 20 ? 20'008 : 20'000, extra = i == 40 ? 6 : 0;
+    const Bytes payload = Extended(size, extra, size + extra, static_cast<std::uint8_t>(i));
+    starts.push_back(b.Add({.type = 0xDAB1, .tag = kTagExtendedPackage, .payload = payload}));
+    ends.push_back(starts.back() + 32 + payload.size());
+    written[starts.back()] = Copy(&payload[72], size + extra);
+  }
+  b.Add({.type = 0xCBEF, .payload = PlainPayload(40, 6)});
+  // Forward, a turn, forward past every break, back to the start.
+  std::vector<std::pair<ULONG, int>> walk;
+  for (int i = 0; i <= 44; ++i) walk.emplace_back(kReadForward, i);
+  for (int i = 43; i >= 10; --i) walk.emplace_back(kReadBackward, i);
+  for (int i = 11; i < 60; ++i) walk.emplace_back(kReadForward, i);
+  for (int i = 58; i >= 0; --i) walk.emplace_back(kReadBackward, i);
+  for (const int fail_at : {0, 1, 2, 17, 40}) {
+    SCOPED_TRACE(fail_at);
+    rectest::FakeOwner owner;
+    owner.SetCache(65536, 0);  // off: runs are read without the cache only
+    rectest::MemFileSystem files;
+    files.Add(L"r", b.bytes());
+    CachingFileReaderPlatform platform;
+    platform.files = &files;
+    CRecStream stream(&owner, platform);
+    stream.OpenFile(L"r");
+    FaultyMemory memory(fail_at);
+    CDataPackage package(&memory);
+    auto data = written;
+    int failed = 0;
+    for (const auto& [direction, i] : walk) {
+      ASSERT_TRUE(stream.SetPosition(direction == kReadForward ? starts[i] : ends[i]));
+      ASSERT_TRUE(ReadPackageInDirection(stream, direction, starts[0], ends.back(), package));
+      ASSERT_EQ(package.position(), starts[i]);
+      DataPackageRecord record;
+      const std::wstring raised = rectest::RaisedText([&] { package.GetDataPackage(record); });
+      if (!raised.empty()) {  // only the package's own allocation may fail a read
+        EXPECT_NE(raised.find(L"Memory allocation of 20000 bytes failed"), std::wstring::npos);
+        ++failed;
+        continue;
+      }
+      Bytes bytes = Copy(record.Data, record.DataSize);
+      const Bytes extra = Copy(record.ExtraData, record.ExtraSize);
+      bytes.insert(bytes.end(), extra.begin(), extra.end());
+      EXPECT_EQ(bytes, data.at(starts[i])) << i;
+      for (void* copy : {record.Data, record.ExtraData}) memory.Free(copy);
+      if (i != 5 || direction != kReadForward || fail_at != 0) continue;
+      // Packages 6 on are held now; package 8 gets new bytes.
+      const Bytes rewritten(20'000, 0x5A);
+      stream.SetPosition(starts[8] + 32 + 72);
+      stream.WriteData(rewritten.data(), 20'000);
+      data[starts[8]] = rewritten;
+    }
+    EXPECT_LE(failed, 1);
+    package.Release();
+    EXPECT_TRUE(memory.live.empty());
+  }
 }
 
 }  // namespace

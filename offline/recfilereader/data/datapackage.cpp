@@ -37,6 +37,7 @@ void CDataPackage::Reset() {
 
 void CDataPackage::Release() {
   Reset();
+  prefetch_.Clear();
   bytes_.Release();
   read_block_.payload.Release();
 }
@@ -142,19 +143,35 @@ void CDataPackage::FillHostCopies(void* data, void* extra) const {
   stream_->ReadPayloadAt(file_offset_, std::span<const IoSpan>(parts, extra_size_ != 0 ? 2 : 1));
 }
 
-void CDataPackage::GetDataPackage(DataPackageRecord& record) const {
+std::optional<PayloadPrefetch::Place> CDataPackage::PrefetchPlace(DWORD flags) const {
+  if (stream_ == nullptr || extra_size_ != 0 || data_size_ == 0 || memory_ == nullptr) return std::nullopt;
+  const std::uint64_t head = file_offset_ - position_;
+  if (head > kBlockHeaderSize + kExtendedPackageHeaderSize || next_position_ - file_offset_ != data_size_)
+    return std::nullopt;
+  return PayloadPrefetch::Place{stream_, position_, static_cast<std::uint32_t>(head), data_size_, flags};
+}
+
+void CDataPackage::GetDataPackage(DataPackageRecord& record) {
   record = DataPackageRecord{};
   record.Descriptor = descriptor_;
   record.SourceHandle = source_handle_;
   record.Timestamp = timestamp_;
   const bool trailed = (descriptor_.PackageFlags & kPackageFlagTrailerMask) != 0;
-  void* data = AllocateForHost(data_size_, trailed ? kAllocateTrailedData : kAllocateData);
+  const DWORD flags = trailed ? kAllocateTrailedData : kAllocateData;
+  const std::optional<PayloadPrefetch::Place> place = PrefetchPlace(flags);
+  void* data = place ? prefetch_.Take(*place, memory_) : nullptr;
+  const bool fetched = data != nullptr;
+  if (!fetched) data = AllocateForHost(data_size_, flags);
   record.Info1 = info1_;
   record.Info2 = info2_;
   void* extra = nullptr;
   try {
     if (extra_size_ != 0) extra = AllocateForHost(extra_size_, kAllocateData);
-    FillHostCopies(data, extra);
+    if (place && !fetched) {
+      prefetch_.Read(*place, data, memory_);
+    } else if (!fetched) {
+      FillHostCopies(data, extra);
+    }
   } catch (...) {
     // The host never learns of a copy from a failed call, so it must not outlive the call.
     if (data != nullptr) memory_->Free(data);

@@ -8,12 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "base/exceptions.h"
 #include "base/sharedbuffer.h"
 #include "container/recblock.h"
 #include "container/recstream.h"
+#include "data/payloadprefetch.h"
 #include "recfilereader/data.h"
 #include "recfilereader/hostservices.h"
 
@@ -30,17 +32,22 @@ class CDataPackage {
   CDataPackage(const CDataPackage&) = delete;
   CDataPackage& operator=(const CDataPackage&) = delete;
 
-  void SetMemoryManager(IExMemoryMgr* memory) { memory_ = memory; }
+  void SetMemoryManager(IExMemoryMgr* memory) {
+    if (memory != memory_) prefetch_.Clear();
+    memory_ = memory;
+  }
   // Zeroes every field and empties both buffers. The bytes' storage is kept for the next block.
   void Reset();
-  // Resets and gives back the storage too, for when no recording is open.
+  // Resets and gives back the storage too, and the host's buffers read ahead, for when no
+  // recording is open.
   void Release();
 
   // Fills `record` with a copy whose buffers are allocated through the memory manager and then
   // belong to the record's receiver; bytes still in the file are read straight into them. A
   // failed allocation raises exception_rt with the memory manager's text, a failed read the
-  // stream's failure; nothing allocated by the call is left in the record then.
-  void GetDataPackage(DataPackageRecord& record) const;
+  // stream's failure; nothing allocated by the call is left in the record then. Packages handed
+  // out one after the other are read ahead (see PayloadPrefetch).
+  void GetDataPackage(DataPackageRecord& record);
 
   // Makes this the package of `block` (see RecBlockToDataPackage). With `donor` (which must be
   // `block.payload`), the payload's storage is taken over instead of copied and the storage this
@@ -90,6 +97,8 @@ class CDataPackage {
   void CopyFrom(const CSharedBuffer& payload, const Layout& layout);
   void* AllocateForHost(std::size_t size, DWORD flags) const;
   void FillHostCopies(void* data, void* extra) const;
+  // Where the package waits in the file, when the prefetch can serve it: its data ends its block.
+  std::optional<PayloadPrefetch::Place> PrefetchPlace(DWORD flags) const;
 
   IExMemoryMgr* memory_;
   std::uint64_t position_ = 0;
@@ -109,6 +118,7 @@ class CDataPackage {
   CRecStream* stream_ = nullptr;
   std::uint64_t file_offset_ = 0;
   RecBlock read_block_;
+  PayloadPrefetch prefetch_;
 };
 
 // Makes `package` the package of the data block `block`, copying its data:
