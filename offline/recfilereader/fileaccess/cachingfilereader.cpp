@@ -186,7 +186,9 @@ void CCachingFileReader::DeliverReports() {
 
 bool CCachingFileReader::SetPosition(std::uint64_t position) {
   CacheCore& c = *core_;
-  {
+  // Walks often set the position they stand at. Without the cache nobody else reads it, so
+  // that costs no lock; with it, the worker must hear of every seek.
+  if (c.cache_on || position != c.OwnPosition()) {
     CacheLock cache_lock(c);
     c.position = position;
     if (c.cache_on) c.NoteEntry(position / c.settings.entry_size);
