@@ -1,5 +1,5 @@
 // PayloadPrefetch: while a host walks, one by one, packages of one size that lie back to back,
-// one transfer brings the data of up to a megabyte of the packages in the direction of travel,
+// one transfer brings the data of up to 2 MiB of the packages in the direction of travel,
 // straight into buffers from the host's memory manager, which wait here until their packages
 // are handed out. When the last one goes, the next run is read before it is handed over, so a
 // host that frees each package before it asks for the next never gives back all of them at
