@@ -10,16 +10,15 @@ namespace recfilereader {
 void* PayloadPrefetch::Take(const Place& place, IExMemoryMgr* memory) {
   if (held_live_ == 0) return nullptr;
   const std::uint64_t stride = last_.stride();
+  const std::uint64_t distance = place.block >= held_first_ ? place.block - held_first_ : ~0ull;
   const bool inside = memory == memory_ && place.SameLayout(last_) && place.stream->generation() == generation_ &&
-                      place.block >= held_first_ && (place.block - held_first_) % stride == 0 &&
-                      (place.block - held_first_) / stride < held_count_;
-  const std::size_t index = inside ? static_cast<std::size_t>((place.block - held_first_) / stride) : 0;
-  void* data = inside ? held_[index] : nullptr;
+                      distance % stride == 0 && distance / stride < held_count_;
+  void* data = inside ? held_[distance / stride] : nullptr;
   if (data == nullptr) {
     Clear();  // the walk went elsewhere
     return nullptr;
   }
-  held_[index] = nullptr;
+  held_[distance / stride] = nullptr;
   --held_live_;
   last_ = place;
   if (held_live_ == 0 && goes_on_) ReadAhead(place);
@@ -33,17 +32,8 @@ void PayloadPrefetch::Read(const Place& place, void* data, IExMemoryMgr* memory)
   memory_ = memory;
   const std::uint64_t stride = place.stride();
   const bool forward = walking && last.block + stride == place.block;
-  const bool backward = walking && place.block + stride == last.block;
-  backward_ = backward;
-  std::size_t count = RunLength(place);
-  bool read = false;
-  if (forward) {
-    read = ReadRun(place, place.block, count, 0, data);
-  } else if (backward) {
-    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, place.block / stride + 1));
-    read = ReadRun(place, place.block - (count - 1) * stride, count, count - 1, data);
-  }
-  if (!read) {
+  backward_ = walking && place.block + stride == last.block;
+  if (!((forward || backward_) && ReadRun(place, place.block, data))) {
     const IoSpan part{data, place.size};
     place.stream->ReadPayloadAt(place.block + place.head, std::span<const IoSpan>(&part, 1));
   }
@@ -53,66 +43,52 @@ void PayloadPrefetch::Read(const Place& place, void* data, IExMemoryMgr* memory)
 
 void PayloadPrefetch::ReadAhead(const Place& place) {
   const std::uint64_t stride = place.stride();
-  std::size_t count = RunLength(place);
-  if (backward_) {
-    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, place.block / stride));
-    if (count != 0) ReadRun(place, place.block - count * stride, count, count, nullptr);
-  } else {
-    ReadRun(place, place.block + stride, count, count, nullptr);
+  if (!backward_) {
+    ReadRun(place, place.block + stride, nullptr);
+  } else if (place.block >= stride) {
+    ReadRun(place, place.block - stride, nullptr);
   }
 }
 
-std::size_t PayloadPrefetch::RunLength(const Place& place) const {
-  return static_cast<std::size_t>(std::min<std::uint64_t>(kMaxHeld, kRunBytes / place.stride()));
-}
-
-bool PayloadPrefetch::ReadRun(const Place& place, std::uint64_t first, std::size_t count, std::size_t own,
-                              void* data) {
+bool PayloadPrefetch::ReadRun(const Place& place, std::uint64_t near, void* data) {
   const std::uint64_t stride = place.stride();
   const std::uint64_t file_size = place.stream->GetFileSize();
-  if (first > file_size) return false;
-  const std::size_t fit = static_cast<std::size_t>(std::min<std::uint64_t>(count, (file_size - first) / stride));
-  goes_on_ = fit == count;
-  if (fit < count) {  // the run may not pass the end of the file
-    if (backward_) return false;
-    count = fit;
-  }
-  // Nearest first: walking forward that is file order, backward the reverse.
-  const auto index = [&](std::size_t distance) { return backward_ ? count - 1 - distance : distance; };
-  std::array<void*, kMaxHeld> places{};
+  // The blocks that fit between `near` and the end of the file the walk goes to.
+  const std::uint64_t room = backward_ ? near / stride + 1 : near <= file_size ? (file_size - near) / stride : 0;
+  const std::uint64_t wanted = std::min<std::uint64_t>(kMaxHeld, kRunBytes / stride);
+  const auto count = static_cast<std::size_t>(std::min(room, wanted));
+  goes_on_ = room > count;
+  // Nearest first, so that a host short of memory gets a shorter run.
+  const std::size_t own = data != nullptr ? 1 : 0;
+  std::array<void*, kMaxHeld> by_distance{};
   std::size_t filled = 0;
   for (; filled < count; ++filled) {
-    const std::size_t i = index(filled);
-    places[i] = i == own ? data : memory_->Allocate(place.size, place.flags);
-    if (places[i] == nullptr) break;
+    by_distance[filled] = filled < own ? data : memory_->Allocate(place.size, place.flags);
+    if (by_distance[filled] == nullptr) break;
   }
-  // A host short of memory gets a shorter run, from the near end.
-  const std::size_t skipped = backward_ ? count - filled : 0;
-  const bool held_any = filled > (own < count ? 1u : 0u);
-  const CRecStream::BlockRun run{first + skipped * stride, stride, place.head,
-                                 std::span<void* const>(places.data() + skipped, filled)};
-  if (!held_any || (own < count && own < skipped) || !place.stream->ReadRun(run)) {
-    for (std::size_t i = skipped; i < skipped + filled; ++i) {
-      if (i != own) memory_->Free(places[i]);
-    }
+  const auto in_file = [&](std::size_t distance) { return backward_ ? filled - 1 - distance : distance; };
+  std::array<void*, kMaxHeld> places{};
+  for (std::size_t d = 0; d < filled; ++d) places[in_file(d)] = by_distance[d];
+  const std::uint64_t first = backward_ && filled != 0 ? near - (filled - 1) * stride : near;
+  const CRecStream::BlockRun run{first, stride, place.head, std::span<void* const>(places.data(), filled)};
+  if (filled <= own || !place.stream->ReadRun(run)) {
+    for (std::size_t d = own; d < filled; ++d) memory_->Free(by_distance[d]);
     return false;
   }
-  held_ = {};
-  std::copy(places.begin() + skipped, places.begin() + skipped + filled, held_.begin());
-  if (own < count) held_[own - skipped] = nullptr;
-  held_first_ = run.first;
+  held_ = places;
+  if (own != 0) held_[in_file(0)] = nullptr;  // the package handed out now
+  held_first_ = first;
   held_count_ = filled;
-  held_live_ = filled - (own < count ? 1 : 0);
+  held_live_ = filled - own;
   last_ = place;  // Free goes by its memory manager's buffers, Take by its layout
   generation_ = place.stream->generation();
-  // What lies past the first block that is not the walk's next package is of no use.
-  for (std::size_t distance = 0; distance < filled; ++distance) {
-    const std::size_t i = backward_ ? filled - 1 - distance : distance;
-    if (held_[i] == nullptr) continue;  // the package handed out now
-    if (Matches(place, held_first_ + i * stride)) continue;
-    goes_on_ = false;
-    for (; distance < filled; ++distance) Free(backward_ ? filled - 1 - distance : distance);
+  // From the first block that is not the walk's next package on, nothing is of use.
+  bool broken = false;
+  for (std::size_t d = own; d < filled; ++d) {
+    broken = broken || !Matches(place, first + in_file(d) * stride);
+    if (broken) Free(in_file(d));
   }
+  if (broken) goes_on_ = false;
   return true;
 }
 

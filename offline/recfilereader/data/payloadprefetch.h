@@ -55,17 +55,16 @@ class PayloadPrefetch {
   void Clear();
 
  private:
-  // Reads `count` blocks laid out like `place`'s in one run from `first`: block `own` into
-  // `data` (none when own >= count), every other one into a new buffer that is held for its
-  // package. Far blocks are left out when the host runs short of memory. False when it read
-  // nothing.
-  bool ReadRun(const Place& place, std::uint64_t first, std::size_t count, std::size_t own, void* data);
+  // Reads in one run the blocks laid out like `place`'s from `near` on in the direction of
+  // travel, up to kRunBytes and the end of the file: the one at `near` into `data` when that is
+  // given (the package handed out now), every other one into a new buffer held for its package.
+  // False when it read nothing.
+  bool ReadRun(const Place& place, std::uint64_t near, void* data);
   // Reads the run that follows `place` in the direction of travel.
   void ReadAhead(const Place& place);
   // True when the head the stream's last run brought for `block` is a data block laid out like
   // `place`'s package.
   static bool Matches(const Place& place, std::uint64_t block);
-  std::size_t RunLength(const Place& place) const;
   void Free(std::size_t index);
 
   static constexpr std::size_t kMaxHeld = CRecStream::kMaxRunBlocks;
