@@ -425,11 +425,7 @@ std::uint32_t CCachingFileReader::ReadDataScattered(std::span<const IoSpan> part
   std::size_t count = 0;
   for (const IoSpan& part : parts) pieces[count++] = part;
   if (lookahead != 0) pieces[count++] = IoSpan{ahead, lookahead};
-  IoResult r;
-  {
-    SpinMutexLock file_lock(c.file_mutex);
-    r = c.file != nullptr ? c.file->ReadVectorAt(start, pieces, count) : IoResult{0, EBADF};
-  }
+  const IoResult r = ReadVector(start, std::span<const IoSpan>(pieces, count));
   // A short or failed transfer is read again piece by piece, which retries and reports as
   // ReadData does.
   if (r.bytes < total) return read_part_by_part();
@@ -439,13 +435,16 @@ std::uint32_t CCachingFileReader::ReadDataScattered(std::span<const IoSpan> part
 }
 
 bool CCachingFileReader::TryReadVector(std::uint64_t offset, std::span<const IoSpan> pieces) {
-  CacheCore& c = *core_;
-  if (c.cache_on) return false;
+  if (core_->cache_on) return false;
   std::size_t wanted = 0;
   for (const IoSpan& piece : pieces) wanted += piece.size;
+  return ReadVector(offset, pieces).bytes == wanted;
+}
+
+IoResult CCachingFileReader::ReadVector(std::uint64_t offset, std::span<const IoSpan> pieces) {
+  CacheCore& c = *core_;
   SpinMutexLock file_lock(c.file_mutex);
-  if (c.file == nullptr) return false;
-  return c.file->ReadVectorAt(offset, pieces.data(), pieces.size()).bytes == wanted;
+  return c.file != nullptr ? c.file->ReadVectorAt(offset, pieces.data(), pieces.size()) : IoResult{0, EBADF};
 }
 
 }  // namespace recfilereader

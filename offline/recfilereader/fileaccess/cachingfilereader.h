@@ -154,6 +154,10 @@ class CCachingFileReader final : public IPerformanceTable,
   // no file, a failure or the end of the file): nothing is reported or thrown, and the caller
   // reads what it must the usual way, which retries and reports.
   bool TryReadVector(std::uint64_t offset, std::span<const IoSpan> pieces);
+
+ private:
+  // One scattered transfer at `offset` under the file lock; no file: EBADF.
+  IoResult ReadVector(std::uint64_t offset, std::span<const IoSpan> pieces);
 };
 
 }  // namespace recfilereader
