@@ -30,11 +30,7 @@ TEST(DecimalTest, ParsesEnglishText) {
   // 79228162514264337593543950335 = 2^96 - 1; 10^20 = 0x5_6BC75E2D_63100000. A failed conversion
   // leaves the target (7.7).
   const DECIMAL max = Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0), kept = Small(77, 1);
-  const struct {
-    const wchar_t* text;
-    HRESULT result;
-    DECIMAL value;
-  } cases[] = {
+  const struct { const wchar_t* text; HRESULT result; DECIMAL value; } cases[] = {
       {L"1.50", S_OK, Small(150, 2)}, {L"  -1,234.5e2 ", S_OK, Small(123450, 0, true)}, {L"(12)", S_OK, Small(12, 0, true)},
       {L"12-", S_OK, Small(12, 0, true)}, {L"$5", S_OK, Small(5, 0)}, {L".25", S_OK, Small(25, 2)}, {L"-0", S_OK, Small(0, 0)},
       {L"1e20", S_OK, Dec(5, 0x6BC75E2D, 0x63100000, 0)}, {L"79228162514264337593543950335", S_OK, max},
@@ -97,10 +93,7 @@ std::pair<HRESULT, double> From(HRESULT (*convert)(const DECIMAL*, T*), DECIMAL 
 // Integers round half to even and report overflow without touching the target; binary results
 // are the nearest to the exact value (the element matrix shows a tenth and a half).
 TEST(DecimalTest, ResultsOutOfDecimal) {
-  const struct {
-    const char* name;
-    std::pair<HRESULT, double> got, want;
-  } cases[] = {
+  const struct { const char* name; std::pair<HRESULT, double> got, want; } cases[] = {
       {"2.5", From(VarI4FromDec, Small(25, 1)), {S_OK, 2}}, {"3.5", From(VarI4FromDec, Small(35, 1)), {S_OK, 4}},
       {"-2.5", From(VarI4FromDec, Small(25, 1, true)), {S_OK, -2}}, {"2.51", From(VarI4FromDec, Small(251, 2)), {S_OK, 3}},
       {"127.5 rounds to 128", From(VarI1FromDec, Small(1275, 1)), {DISP_E_OVERFLOW, 5}},
@@ -118,10 +111,7 @@ TEST(DecimalTest, ResultsOutOfDecimal) {
 }
 
 TEST(DecimalTest, TextDropsTrailingFractionZeros) {
-  struct Case {
-    DECIMAL value;
-    const wchar_t* text;
-  } cases[] = {
+  struct Case { DECIMAL value; const wchar_t* text; } cases[] = {
       {Small(150, 2), L"1.5"}, {Small(5, 3, true), L"-0.005"}, {Small(0, 4, true), L"0"}, {Small(1200, 2), L"12"},
       {Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0), L"79228162514264337593543950335"},
       {Dec(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 28), L"7.9228162514264337593543950335"},

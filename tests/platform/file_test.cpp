@@ -61,12 +61,7 @@ TEST(PosixFileSystem, CopiesInTheKernelOrInChunks) {
   std::shared_ptr<PlatformFile> source;
   ASSERT_EQ(PosixFileSystem().CreateNew((dir / "source").wstring(), source), 0);
   ASSERT_EQ(source->WriteAt(0, bytes.data(), kSize).bytes, kSize);
-  struct Case {
-    const char* name;
-    bool chunked, read_only;
-    std::size_t from, count, copied;
-    int error;
-  };
+  struct Case { const char* name; bool chunked, read_only; std::size_t from, count, copied; int error; };
   const Case cases[] = {
       {"in the kernel", false, false, 5, kSize - 5, kSize - 5, 0},
       {"in chunks", true, false, 5, kSize - 5, kSize - 5, 0},

@@ -11,11 +11,7 @@ namespace recfilereader {
 namespace {
 
 TEST(GenericData, BufferPayloadsRefuseSizesBelowTheirHead) {
-  struct Case {
-    const char* name;
-    std::shared_ptr<CGenericData> data;
-    std::size_t minimum;
-  };
+  struct Case { const char* name; std::shared_ptr<CGenericData> data; std::size_t minimum; };
   const Case cases[] = {
       {"audio: WAVEFORMATEX", std::make_shared<CGenericAudioData>(), 18},
       {"picture: format code", std::make_shared<CGenericPictureData>(), 4},

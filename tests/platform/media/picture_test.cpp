@@ -41,11 +41,7 @@ Bgra PixelAt(const Picture& picture, std::uint32_t x, std::uint32_t y) {
 }
 
 // A picture given top-down as one colour per pixel.
-struct Logical {
-  std::uint32_t width;
-  std::uint32_t height;
-  std::function<Bgra(std::uint32_t, std::uint32_t)> color;
-};
+struct Logical { std::uint32_t width; std::uint32_t height; std::function<Bgra(std::uint32_t, std::uint32_t)> color; };
 
 void ExpectPixels(const Picture& picture, const Logical& expected, int tolerance = 0) {
   ASSERT_EQ(picture.width(), expected.width);

@@ -160,11 +160,7 @@ TEST(CfbRead, Version4WithDifatBeyondTheHeader) {
 // Damage to what every stream depends on refuses the document (no stream named below); a
 // damaged stream fails only its own opening, and the other stream reads whole.
 TEST(CfbRead, DamageRefusesTheDocumentOrOnlyTheDamagedStream) {
-  const struct {
-    const char* name;
-    std::function<void(RawCfb&)> damage;
-    const wchar_t* damaged;
-  } cases[] = {
+  const struct { const char* name; std::function<void(RawCfb&)> damage; const wchar_t* damaged; } cases[] = {
       {"directory chain loops", [](RawCfb& r) { r.Link(1, 1); }, nullptr},
       {"sibling loop", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 2, 0, 1, kNone, kNone, 4, 4100}); }, nullptr},
       {"child points back at the root", [](RawCfb& r) { r.Entry(1, 2, {u"Big", 1, 0, kNone, kNone, 0, 0, 0}); }, nullptr},

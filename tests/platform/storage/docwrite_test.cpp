@@ -117,11 +117,7 @@ TEST(CfbWrite, RefusedRequestsGiveTheirCodes) {
   WriteStream(read_only_doc.root.get(), L"S", {1});
   ComPtr<IStorage> read_only = read_only_doc.Reopen();
   const std::vector<std::uint8_t> before = ContentsOf(read_only_doc.lock_bytes.get());
-  const struct {
-    const char* what;
-    std::function<HRESULT()> call;
-    HRESULT expected;
-  } cases[] = {
+  const struct { const char* what; std::function<HRESULT()> call; HRESULT expected; } cases[] = {
       {"stream not exclusive", [&] { return root->CreateStream(L"S", STGM_CREATE | STGM_READWRITE, 0, 0, stream.Out()); }, STG_E_INVALIDFLAG},
       {"colon in a name", [&] { return root->CreateStream(L"a:b", kCreate, 0, 0, stream.Out()); }, STG_E_INVALIDNAME},
       {"32-character name", [&] { return root->CreateStream(std::wstring(32, L'x').c_str(), kCreate, 0, 0, stream.Out()); }, STG_E_INVALIDNAME},
