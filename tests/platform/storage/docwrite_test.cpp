@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "platform/hresults.h"
-#include "recfilereader/propvariant.h"
 #include "storagetestutil.h"
 #include "support/tempdir.h"
 

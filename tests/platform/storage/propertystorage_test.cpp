@@ -2,7 +2,6 @@
 // with python3-olefile.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <sstream>
 #include <string>
