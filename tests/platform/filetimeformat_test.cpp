@@ -10,10 +10,7 @@ FILETIME Ticks(std::uint64_t ticks) {
 }
 
 TEST(FileTimeFormatTest, EnglishLongDateAndTwelveHourTime) {
-  struct Case {
-    std::uint64_t ticks;
-    const wchar_t* text;
-  } cases[] = {
+  struct Case { std::uint64_t ticks; const wchar_t* text; } cases[] = {
       {0, L"Monday, January 1, 1601 12:00:00 AM"},
       {0x1dd84dca2347000, L"Saturday, December 5, 2026 5:18:24 PM"},
       {0x1da6b06d21de000, L"Thursday, February 29, 2024 12:00:00 PM"},

@@ -12,6 +12,7 @@
 #include "properties/audioconverter.h"
 #include "properties/videoconverter.h"
 #include "support/propvarianttext.h"
+#include "support/recbuilder.h"
 #include "support/testmemory.h"
 
 namespace recfilereader {
@@ -25,12 +26,6 @@ using rectest::TempDir;
 
 std::vector<std::uint8_t> BlobBytes(const PropVariantHolder& v) {
   return {v->blob.pBlobData, v->blob.pBlobData + v->blob.cbSize};
-}
-
-std::vector<std::uint8_t> Ramp(std::size_t size) {
-  std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-  return bytes;
 }
 
 using AviPeer = mediatest::PeerTest;
@@ -54,7 +49,7 @@ TEST_F(AviPeer, AudioDecodesToTheSamplesThatWentIn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto samples = Ramp(c.bytes);
+    const auto samples = rectest::PlainPayload(c.bytes, 1);
     PropVariantHolder input = rectest::Blob(samples), result;
     const auto avi = dir_ / "temp.avi";
     CAudioConverter::RawAudioToAviBlob(c.format, input.get(), result.get(), avi.wstring());
@@ -103,12 +98,7 @@ TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
   for (std::uint32_t y = 0; y < 3; ++y) {
     for (std::uint32_t x = 0; x < 161; ++x) palettized.row(y)[x] = static_cast<std::uint8_t>(x + 40 * y);
   }
-  struct Case {
-    const char* name;
-    std::vector<Picture> frames;
-    const char* pix_fmt;
-    const char* frame_count;
-  };
+  struct Case { const char* name; std::vector<Picture> frames; const char* pix_fmt; const char* frame_count; };
   const Case cases[] = {
       {"true colour", {TestFrame(160, 120, 0), TestFrame(8, 8, 1), TestFrame(160, 120, 50), TestFrame(160, 120, 100)},
        "bgr24", "3"},
@@ -139,14 +129,11 @@ TEST_F(AviPeer, VideoDecodesToTheFramesThatWentIn) {
 TEST(AviConverters, FailuresAreLocatedRunTimeErrors) {
   TempDir dir;
   const auto temp = (dir / "temp.avi").wstring(), missing_folder = (dir / "none" / "t.avi").wstring();
-  PropVariantHolder samples = rectest::Blob(Ramp(100)), result;
+  PropVariantHolder samples = rectest::Blob(rectest::PlainPayload(100, 1)), result;
   WAVEFORMATEX no_block = Pcm(1, 8000, 16);
   no_block.nBlockAlign = 0;
   const std::wstring audio = L" (File: audioconverter, Function: CAudioConverter::RawAudioToAviBlob, Line: ";
-  const struct Case {
-    std::function<void()> run;
-    std::wstring text_start;
-  } cases[] = {
+  const struct Case { std::function<void()> run; std::wstring text_start; } cases[] = {
       {[&] { CAudioConverter::RawAudioToAviBlob(no_block, samples.get(), result.get(), temp); },
        L"0x00000016 Invalid argument" + audio},
       {[&] { CAudioConverter::RawAudioToAviBlob(Pcm(1, 8000, 16), samples.get(), result.get(), missing_folder); },

@@ -1,8 +1,5 @@
 #include "platform/media/mediatestsupport.h"
 
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace mediatest {
 namespace {
 

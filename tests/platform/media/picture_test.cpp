@@ -14,6 +14,7 @@ namespace recfilereader {
 namespace {
 
 using Bgra = std::array<std::uint8_t, 4>;
+using Bytes = std::vector<std::uint8_t>;
 using mediatest::BmpSpec;
 using mediatest::EncodeBmp;
 using mediatest::TestColor;
@@ -40,11 +41,7 @@ Bgra PixelAt(const Picture& picture, std::uint32_t x, std::uint32_t y) {
 }
 
 // A picture given top-down as one colour per pixel.
-struct Logical {
-  std::uint32_t width;
-  std::uint32_t height;
-  std::function<Bgra(std::uint32_t, std::uint32_t)> color;
-};
+struct Logical { std::uint32_t width; std::uint32_t height; std::function<Bgra(std::uint32_t, std::uint32_t)> color; };
 
 void ExpectPixels(const Picture& picture, const Logical& expected, int tolerance = 0) {
   ASSERT_EQ(picture.width(), expected.width);
@@ -227,12 +224,6 @@ TEST(DecodePicturePayload, CodeComesFirstLittleEndian) {
   EXPECT_FALSE(DecodePicturePayload(payload));
 }
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<std::uint8_t> out;
-  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
-  return out;
-}
-
 TEST(DecodePicture, HostileAndUnsupportedBytesFailCleanly) {
   BmpSpec huge_bmp;
   huge_bmp.width = huge_bmp.height = 40000;
@@ -242,42 +233,35 @@ TEST(DecodePicture, HostileAndUnsupportedBytesFailCleanly) {
   bad_header[14] = 0xE8;  // header size 1000
   const BmpSpec no_palette{4, 1, 8, 0, 40, {}, {}, std::vector<std::uint8_t>(4)};
 
-  struct Case {
-    const char* name;
-    std::uint32_t code;
-    std::vector<std::uint8_t> bytes;
-  };
+  struct Case { const char* name; std::uint32_t code; Bytes bytes; };
   const std::vector<Case> cases = {
       {"nothing", kPng, {}},
-      {"unknown format code", 99, Bytes({0x89, 'P', 'N', 'G', 13, 10, 26, 10})},
-      {"TIFF is not decoded", 6, Bytes({'I', 'I', 0x2A, 0, 8, 0, 0, 0})},
+      {"unknown format code", 99, Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10}},
+      {"TIFF is not decoded", 6, Bytes{'I', 'I', 0x2A, 0, 8, 0, 0, 0}},
       {"PNG header of 30000 x 30000 and nothing else", kPng,
-       Bytes({0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x75, 0x30, 0, 0, 0x75,
-              0x30, 8, 2, 0, 0, 0, 0, 0, 0, 0})},
-      {"GIF canvas of 65535 x 65535", kGif, Bytes({'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0})},
+       Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x75, 0x30, 0, 0, 0x75,
+              0x30, 8, 2, 0, 0, 0, 0, 0, 0, 0}},
+      {"GIF canvas of 65535 x 65535", kGif, Bytes{'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0}},
       {"JPEG frame of 65000 x 65000", kJpg,
-       Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0, 17, 8, 0xFD, 0xE8, 0xFD, 0xE8, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0})},
+       Bytes{0xFF, 0xD8, 0xFF, 0xC0, 0, 17, 8, 0xFD, 0xE8, 0xFD, 0xE8, 3, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0}},
       {"TGA header of 65535 x 65535", kTga,
-       Bytes({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0, 1, 2, 3})},
+       Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0, 1, 2, 3}},
       {"JPEG Huffman table of 16 x 255 codes", kJpg,
        [] {
-         auto b = Bytes({0xFF, 0xD8, 0xFF, 0xC4, 0x10, 0x13, 0x00});
+         auto b = Bytes{0xFF, 0xD8, 0xFF, 0xC4, 0x10, 0x13, 0x00};
          b.resize(b.size() + 16, 0xFF);
          b.resize(b.size() + 4080, 0x01);
          return b;
        }()},
-      {"random bytes called JPEG", kJpg, Bytes({0x12, 0x34, 0x56, 0x78, 0x9A})},
+      {"random bytes called JPEG", kJpg, Bytes{0x12, 0x34, 0x56, 0x78, 0x9A}},
       {"BMP of 40000 x 40000 without its rows", kBmp, EncodeBmp(huge_bmp)},
       {"BMP with run-length rows", kBmp, EncodeBmp(rle)},
       {"BMP one byte short", kBmp, EncodeBmp(short_rows)},
       {"BMP with a 1000-byte header", kBmp, bad_header},
       {"BMP of 8 bpp without a palette", kBmp, EncodeBmp(no_palette)},
-      {"BMP signature only", kBmp, Bytes({'B', 'M'})},
+      {"BMP signature only", kBmp, Bytes{'B', 'M'}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_FALSE(DecodePicture(c.code, c.bytes));
-  }
+  for (const Case& c : cases) EXPECT_FALSE(DecodePicture(c.code, c.bytes)) << c.name;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // with python3-olefile.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <sstream>
 #include <string>
@@ -327,10 +326,10 @@ void CheckWrittenSetsAgainstOlefile(const std::vector<WrittenSet>& sets) {
   }
 }
 
-
-
-// olefile reads narrow strings of Unicode sets as raw bytes, so those are checked in the ANSI
-// set only.
+// Each document olefile reads: the device set as a Unicode and as an ANSI set (olefile reads
+// narrow strings of Unicode sets as raw bytes, so those are in the ANSI set only), and the
+// document summary and the user-defined properties, which share one stream, created in either
+// order.
 TEST(PropertySetPeers, SetsWeWriteReadInOlefile) {
   using namespace rectest;  // olefile skips vectors and 64-bit values
   std::vector<PropVariantHolder> values = {
@@ -338,22 +337,15 @@ TEST(PropertySetPeers, SetsWeWriteReadInOlefile) {
       Fixed(VT_ERROR, 0x80030002), Fixed(VT_BOOL, 0xFFFF), Fixed(VT_BOOL, 0), Fixed(VT_FILETIME, 0x01D9A1B2C3D4E5F6ull),
       Lpwstr(L"\u65E5\u672C\u8A9E"), Blob({0, 1, 2, 0xFF}), ClipData(3, {7, 7, 7, 7, 7}), Clsid(kDeviceFmtid),
       FixedVector(VT_I2, {1, 2, 3}), Fixed(VT_UI8, 5)};
-  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, 0, values, "1200", "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", 0}});
-  values.push_back(rectest::Lpstr("Gr\xC3\xBC\xC3\x9F" "e"));
-  values.push_back(rectest::Bstr(L"\u20AC 5"));
-  CheckWrittenSetsAgainstOlefile({{kDeviceFmtid, PROPSETFLAG_ANSI, values, "1252", "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", 0}});
-}
-
-// The document summary and the user-defined properties share one stream: after both were
-// created, in either order, olefile reads each as its section.
-TEST(PropertySetPeers, DocumentSummaryAndUserDefinedSectionsReadInOlefile) {
-  const char* stream = "\\x05DocumentSummaryInformation";
-  std::vector<WrittenSet> sets{
-      {FMTID_DocSummaryInformation, PROPSETFLAG_ANSI, {rectest::Lpstr("cat")}, "1252", stream, 0},
-      {FMTID_UserDefinedProperties, 0, {rectest::Lpwstr(L"me"), rectest::Fixed(VT_I4, 7)}, "1200", stream, 1}};
-  CheckWrittenSetsAgainstOlefile(sets);
-  std::reverse(sets.begin(), sets.end());
-  CheckWrittenSetsAgainstOlefile(sets);
+  const char *device = "\\x05Bdlz2yf4CmxcuqcuGjbhlgshEc", *summary = "\\x05DocumentSummaryInformation";
+  std::vector<std::vector<WrittenSet>> documents{{{kDeviceFmtid, 0, values, "1200", device, 0}}};
+  values.push_back(Lpstr("Gr\xC3\xBC\xC3\x9F" "e"));
+  values.push_back(Bstr(L"\u20AC 5"));
+  documents.push_back({{kDeviceFmtid, PROPSETFLAG_ANSI, values, "1252", device, 0}});
+  documents.push_back({{FMTID_DocSummaryInformation, PROPSETFLAG_ANSI, {Lpstr("cat")}, "1252", summary, 0},
+                       {FMTID_UserDefinedProperties, 0, {Lpwstr(L"me"), Fixed(VT_I4, 7)}, "1200", summary, 1}});
+  documents.push_back({documents.back()[1], documents.back()[0]});
+  for (const auto& sets : documents) CheckWrittenSetsAgainstOlefile(sets);
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
 #include "storagetestutil.h"
 
 #include <gtest/gtest.h>
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
 #include <sstream>
 
 #include "platform/storage/propertystorage.h"
 #include "platform/textconv.h"
-#include "recfilereader/propvariant.h"
 #include "support/tempdir.h"
 
 namespace rectest {
