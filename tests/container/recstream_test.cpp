@@ -269,19 +269,5 @@ TEST_P(RecStreamTest, BytesWrittenAfterAReadAreWhatIsReadBack) {
 
 INSTANTIATE_TEST_SUITE_P(CacheModes, RecStreamTest, ::testing::Values(Cache::kOff, Cache::kOn, Cache::kWithWorker));
 
-TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {
-  RecBlock block;
-  block.header.Type = kBlockData;
-  block.header.Tag = 7;
-  block.header.Link = 1234;
-  EXPECT_EQ(DataBlockTimestamp(block), 1234u);
-  block.header.Tag = kTagExtendedPackage;
-  ASSERT_TRUE(block.payload.Resize(71));
-  EXPECT_THROW(DataBlockTimestamp(block), exception_rec_corrupted);
-  ASSERT_TRUE(block.payload.Resize(72));
-  for (int i = 0; i < 8; ++i) block.payload.data()[8 + i] = static_cast<std::uint8_t>(i + 1);
-  EXPECT_EQ(DataBlockTimestamp(block), 0x0807060504030201ull);
-}
-
 }  // namespace
 }  // namespace recfilereader

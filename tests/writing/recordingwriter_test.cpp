@@ -1,5 +1,6 @@
 // The writer's and saver's files are decoded here byte by byte, or through the container's own
 // readers (tested on builder-made input), never through the version loaders.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -251,19 +252,12 @@ TEST_F(WriterTest, AttachingRefusesWhatItCannotSaveAndLeavesTheFileAlone) {
 }
 
 TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) {
-  const auto fails = [](auto&& call) {
-    try {
-      call();
-    } catch (const com_error& e) {
-      return e.Error() == E_FAIL;
-    }
-    return false;
-  };
+  const auto e_fail = testing::Throws<com_error>(testing::Property(&com_error::Error, E_FAIL));
   CRecordingWriter writer(&owner, Platform());
   DataPackageRecord record{};
-  EXPECT_TRUE(fails([&] { writer.AppendDataPackage(record); }));
+  EXPECT_THAT([&] { writer.AppendDataPackage(record); }, e_fail);
   writer.Open(L"r.rec", 0);
-  EXPECT_TRUE(fails([&] { writer.Open(L"s.rec", 0); }));
+  EXPECT_THAT([&] { writer.Open(L"s.rec", 0); }, e_fail);
   const std::size_t head = files.Bytes(L"r.rec").size();
   record.DataSize = kMaxDataLength - 72 - 7;  // 8 trailing bytes make it one too many
   record.Descriptor.PackageFlags = 0x10;
@@ -280,9 +274,9 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
             std::tuple(kBlockConfiguration, kBlockData, 0ull, kBlockConfiguration));
   CRecordingSaver saver(&owner, Platform());
   saver.CreateNewRecording(L"s.rec", 0);
-  EXPECT_TRUE(fails([&] { saver.CreateNewRecording(L"t.rec", 0); }));
+  EXPECT_THAT([&] { saver.CreateNewRecording(L"t.rec", 0); }, e_fail);
   EXPECT_TRUE(saver.FinishRecording());
-  EXPECT_TRUE(fails([&] { saver.FinishRecording(); }));
+  EXPECT_THAT([&] { saver.FinishRecording(); }, e_fail);
   CachingFileReaderPlatform no_memory = Platform();
   no_memory.memory_status = [] { return std::optional<std::uint64_t>(100); };
   CRecordingSaver starved(&owner, no_memory);  // cannot back up what it would overwrite
