@@ -6,16 +6,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <sstream>
 #include <string>
 
 #include "base/exceptions.h"
+#include "container/memstream.h"
 #include "container/recstream.h"
 #include "host/tpssamethread.h"
 #include "platform/textconv.h"
 #include "support/fakeowner.h"
-#include "support/memfilesystem.h"
 #include "support/propvarianttext.h"
 #include "support/samplerecordings.h"
 #include "support/sectionbuilder.h"
@@ -44,19 +43,14 @@ struct FakeAbort final : IAbort {
   int at_, asked_ = 0;
 };
 
-class LoadersTest : public ::testing::Test {
+class LoadersTest : public ::testing::Test, protected MemStream {
  protected:
   // Chooses the loader as opening does and runs it as the same-thread service does; describes
   // the outcome and every table ("throws <text>" when no loader was chosen).
   std::string Load(const Bytes& bytes, DWORD options, IThreadedProcessStatus* status = nullptr,
                    IAbort* abort = nullptr) {
-    files.Add(L"r", bytes);
     owner.SetCache(65536, 0);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    platform.start_worker = false;
-    stream = std::make_unique<CRecStream>(&owner, platform);
-    stream->OpenFile(L"r");
+    Open(L"r", &bytes);
     navigation.clear();
     try {
       chosen = ChooseVersionLoader(&owner, *stream, navigation, options);
@@ -94,9 +88,6 @@ class LoadersTest : public ::testing::Test {
     return out.str();
   }
 
-  FakeOwner owner;
-  MemFileSystem files;
-  std::unique_ptr<CRecStream> stream;
   NavigationMap navigation;
   VersionLoader chosen;
 };

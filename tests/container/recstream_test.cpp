@@ -6,8 +6,7 @@
 #include <optional>
 
 #include "base/exceptions.h"
-#include "support/fakeowner.h"
-#include "support/memfilesystem.h"
+#include "container/memstream.h"
 #include "support/recbuilder.h"
 
 namespace recfilereader {
@@ -24,23 +23,13 @@ enum class Cache { kOff, kOn, kWithWorker };
 
 // Runs with the cache off, on, and on with its worker reading ahead and evicting (about four
 // entries of the sample recording are held at a time).
-class RecStreamTest : public ::testing::TestWithParam<Cache> {
+class RecStreamTest : public ::testing::TestWithParam<Cache>, protected rectest::MemStream {
  protected:
   CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
-    files.Add(L"r", bytes);
     owner.SetCache(kEntry, GetParam() == Cache::kOff ? 0 : GetParam() == Cache::kOn ? 8 * kEntry : 2 * kEntry,
                    false, 0.9);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    platform.start_worker = GetParam() == Cache::kWithWorker;
-    stream = std::make_unique<CRecStream>(&owner, platform);
-    stream->OpenFile(L"r");
-    return *stream;
+    return MemStream::Open(L"r", &bytes, GetParam() == Cache::kWithWorker);
   }
-
-  rectest::FakeOwner owner;
-  rectest::MemFileSystem files;
-  std::unique_ptr<CRecStream> stream;
 };
 
 // A builder that has laid down a 48-byte file header; the next block starts at 80.
