@@ -174,7 +174,6 @@ TEST_F(LoadersTest, DamagedAndUnusualFiles) {
       {"configuration past the end", BuildV2({.forced_slots = {{0, past}}}).bytes, 1,
        "1 Read request beyond the end of the file"},
       {"no navigation", BuildV2({.forced_slots = {{1, kEnd}}}).bytes, 2, "1 Navigation data offset is invalid"},
-      {"navigation past the end", BuildV2({.forced_slots = {{1, past}}}).bytes, 2, "1 Navigation data offset is invalid"},
       {"navigation slot names a marker block", BuildV2({.forced_slots = {{1, marker_block}}}).bytes, 2, "1 Failed"},
       {"navigation cut off by the end of the file", BuildV2({.end_after_navigation = true}).bytes, 2,
        "0 | src" + kNav + " | mk | rec | sys"},
