@@ -6,8 +6,7 @@
 #include <optional>
 
 #include "base/exceptions.h"
-#include "support/fakeowner.h"
-#include "support/memfilesystem.h"
+#include "container/memstream.h"
 #include "support/recbuilder.h"
 
 namespace recfilereader {
@@ -24,23 +23,13 @@ enum class Cache { kOff, kOn, kWithWorker };
 
 // Runs with the cache off, on, and on with its worker reading ahead and evicting (about four
 // entries of the sample recording are held at a time).
-class RecStreamTest : public ::testing::TestWithParam<Cache> {
+class RecStreamTest : public ::testing::TestWithParam<Cache>, protected rectest::MemStream {
  protected:
   CRecStream& Open(const std::vector<std::uint8_t>& bytes) {
-    files.Add(L"r", bytes);
     owner.SetCache(kEntry, GetParam() == Cache::kOff ? 0 : GetParam() == Cache::kOn ? 8 * kEntry : 2 * kEntry,
                    false, 0.9);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    platform.start_worker = GetParam() == Cache::kWithWorker;
-    stream = std::make_unique<CRecStream>(&owner, platform);
-    stream->OpenFile(L"r");
-    return *stream;
+    return MemStream::Open(L"r", &bytes, GetParam() == Cache::kWithWorker);
   }
-
-  rectest::FakeOwner owner;
-  rectest::MemFileSystem files;
-  std::unique_ptr<CRecStream> stream;
 };
 
 // A builder that has laid down a 48-byte file header; the next block starts at 80.
@@ -94,27 +83,50 @@ void ExpectBlockAt(const RecBuilder& b, std::size_t index, const RecBlock& block
             std::vector<std::uint8_t>(at(offset + 32), at(next)));
 }
 
+// The sample file, then small blocks around payloads larger than what the stream reads ahead:
+// walks both ways read every block, crossing refills at both ends of its window, and a large
+// payload either bypasses it whole or is left in the file beyond the head a walk keeps and
+// fetched later, with the next header coming along.
 TEST_P(RecStreamTest, WalksReadEveryBlockForwardAndBackward) {
-  const RecBuilder b = SampleFile();
+  RecBuilder b = SampleFile();
+  for (std::uint64_t i = 1; i < 5000; ++i) {
+    const std::size_t size = i == 2500 ? CRecStream::kReadAheadWindow + 5 : i % 1000 == 0 ? 20'000 : i % 97;
+    b.Add({.type = kBlockData, .sequence = i, .payload = PlainPayload(size, static_cast<std::uint8_t>(i))});
+  }
   CRecStream& s = Open(b.bytes());
   RecBlock block;
-  for (std::size_t i = 0; i < b.offsets().size(); ++i) {
-    SCOPED_TRACE(i);
-    s.ReadBlock(kBlockForward, block);
-    ExpectBlockAt(b, i, block);
-    EXPECT_EQ(s.GetPosition(), block.Next);
+  const auto read = [&](ULONG direction, std::uint32_t keep_head) {
+    if (keep_head == CRecStream::kWholePayload) return s.ReadBlock(direction, block);  // as a host reads
+    direction == kBlockForward ? s.ReadBlockForward(block, keep_head) : s.ReadBlockBackward(block, keep_head);
+  };
+  const auto expect_block = [&](std::size_t i) {
+    if (block.deferred == 0) return ExpectBlockAt(b, i, block);
+    std::vector<std::uint8_t> whole(block.payload.data(), block.payload.data() + block.payload.size());
+    whole.resize(whole.size() + block.deferred);
+    const IoSpan rest{whole.data() + block.payload.size(), block.deferred};
+    const std::uint64_t position = s.GetPosition();
+    s.ReadPayloadAt(block.Offset + 32 + block.payload.size(), {&rest, 1});
+    EXPECT_EQ(s.GetPosition(), position);
+    const auto at = b.bytes().begin() + static_cast<std::ptrdiff_t>(block.Offset + 32);
+    EXPECT_EQ(whole, std::vector<std::uint8_t>(at, at + static_cast<std::ptrdiff_t>(whole.size())));
+  };
+  for (const std::uint32_t keep_head : {CRecStream::kWholePayload, 72u}) {
+    s.SetPosition(0);
+    for (std::size_t i = 0; i < b.offsets().size(); ++i) {
+      read(kBlockForward, keep_head);
+      expect_block(i);
+      ASSERT_EQ(s.GetPosition(), block.Next) << i;
+    }
+    EXPECT_THROW(read(kBlockForward, keep_head), exception_rec_invalid_offset);
+    EXPECT_EQ(s.GetPosition(), s.GetFileSize());
+    for (std::size_t i = b.offsets().size(); i-- > 0;) {
+      read(kBlockBackward, keep_head);
+      expect_block(i);
+      ASSERT_EQ(s.GetPosition(), block.Offset) << i;
+    }
+    read(kBlockBackward, keep_head);  // the first block links back to itself
+    EXPECT_EQ(block.Offset, 0u);
   }
-  EXPECT_EQ(s.GetPosition(), s.GetFileSize());
-  EXPECT_THROW(s.ReadBlock(kBlockForward, block), exception_rec_invalid_offset);
-  EXPECT_EQ(s.GetPosition(), s.GetFileSize());
-  for (std::size_t i = b.offsets().size(); i-- > 0;) {
-    SCOPED_TRACE(i);
-    s.ReadBlock(kBlockBackward, block);
-    ExpectBlockAt(b, i, block);
-    EXPECT_EQ(s.GetPosition(), block.Offset);
-  }
-  s.ReadBlock(kBlockBackward, block);  // the first block links back to itself
-  EXPECT_EQ(block.Offset, 0u);
   s.ReadBlock(2, block);  // no such direction: nothing happens
   EXPECT_EQ(s.GetPosition(), 0u);
   s.CloseFile();
@@ -201,9 +213,10 @@ TEST_P(RecStreamTest, ScanTakesTheNearestHeaderLikeBytesBelow) {
   }
 }
 
-// The stream remembers headers it met (a forward read with the cache off brings the next one
-// along); a header rewritten through the stream must be read afresh.
-TEST_P(RecStreamTest, AHeaderRewrittenAfterItWasMetIsReadAgain) {
+// What the stream remembers or read ahead must not hide bytes then written, appended or cut
+// through it: a header it met (a forward read with the cache off brings the next one along)
+// and a payload, both rewritten, a block appended, the file cut.
+TEST_P(RecStreamTest, BytesWrittenAfterAReadAreWhatIsReadBack) {
   RecBuilder b = Headed();
   b.Add({.type = kBlockData, .payload = PlainPayload(100, 2)});
   const std::uint64_t second = b.bytes().size();
@@ -220,93 +233,30 @@ TEST_P(RecStreamTest, AHeaderRewrittenAfterItWasMetIsReadAgain) {
   rewritten.EncodeTo(raw);
   s.SetPosition(second);
   s.WriteData(raw, kBlockHeaderSize);
+  const std::vector<std::uint8_t> patch = PlainPayload(10, 9);
+  s.SetPosition(80 + 32);
+  s.WriteData(patch.data(), 10);
   s.SetPosition(second);
   s.ReadBlockForward(block);
   EXPECT_EQ(block.header.Type, kBlockFiller);
   s.ReadBlockBackward(block);
-  EXPECT_EQ(block.header.Type, kBlockFiller);
-  EXPECT_EQ(block.Offset, second);
-}
-
-// Small blocks around payloads larger than what the stream reads ahead: walks both ways cross
-// refills at both ends of its window, and a large payload either bypasses it whole or is left
-// in the file beyond its head and fetched later, with the next header coming along.
-TEST_P(RecStreamTest, WalksAcrossReadAheadRefillsAndPastLargePayloads) {
-  RecBuilder b = Headed();
-  constexpr std::uint64_t kBlocks = 5000;
-  for (std::uint64_t i = 1; i < kBlocks; ++i) {
-    const std::size_t size = i == 2500 ? CRecStream::kReadAheadWindow + 5 : i % 1000 == 0 ? 20'000 : i % 97;
-    b.Add({.type = kBlockData, .sequence = i, .payload = PlainPayload(size, static_cast<std::uint8_t>(i))});
-  }
-  CRecStream& s = Open(b.bytes());
-  RecBlock block;
-  const auto expect_block = [&](std::size_t i) {
-    if (block.deferred == 0) return ExpectBlockAt(b, i, block);
-    std::vector<std::uint8_t> whole(block.payload.data(), block.payload.data() + block.payload.size());
-    whole.resize(whole.size() + block.deferred);
-    const IoSpan rest{whole.data() + block.payload.size(), block.deferred};
-    const std::uint64_t position = s.GetPosition();
-    s.ReadPayloadAt(block.Offset + 32 + block.payload.size(), {&rest, 1});
-    EXPECT_EQ(s.GetPosition(), position);
-    const auto at = b.bytes().begin() + static_cast<std::ptrdiff_t>(block.Offset + 32);
-    EXPECT_EQ(whole, std::vector<std::uint8_t>(at, at + static_cast<std::ptrdiff_t>(whole.size())));
-  };
-  for (const std::uint32_t keep_head : {CRecStream::kWholePayload, 72u}) {
-    s.SetPosition(0);
-    for (std::size_t i = 0; i < kBlocks; ++i) {
-      s.ReadBlockForward(block, keep_head);
-      expect_block(i);
-      ASSERT_EQ(s.GetPosition(), block.Next) << i;
-    }
-    for (std::size_t i = kBlocks; i-- > 0;) {
-      s.ReadBlockBackward(block, keep_head);
-      expect_block(i);
-      ASSERT_EQ(s.GetPosition(), block.Offset) << i;
-    }
-  }
-}
-
-// What the stream read ahead must not hide bytes then written, appended or cut through it.
-TEST_P(RecStreamTest, BytesWrittenAfterAReadAreWhatIsReadBack) {
-  RecBuilder b = Headed();
-  b.Add({.type = kBlockData, .payload = PlainPayload(100, 2)});
-  CRecStream& s = Open(b.bytes());
-  RecBlock block;
-  s.SetPosition(80);
-  s.ReadBlockForward(block);
-  const std::vector<std::uint8_t> patch = PlainPayload(10, 9);
-  s.SetPosition(80 + 32);
-  s.WriteData(patch.data(), 10);
+  EXPECT_EQ(std::pair(block.header.Type, block.Offset), std::pair(std::uint16_t{kBlockFiller}, second));
   s.SetPosition(80);
   s.ReadBlockForward(block);
   EXPECT_EQ(std::vector<std::uint8_t>(block.payload.data(), block.payload.data() + 10), patch);
-  const std::uint64_t old_end = s.GetPosition();
+  const std::uint64_t old_end = s.GetFileSize();
   RecBlock added;
   added.header.Type = kBlockData;
   ASSERT_TRUE(added.payload.Resize(40));
-  RecBlockChainWriter(132).Write(s, added);
+  s.SetPosition(old_end);
+  RecBlockChainWriter(82).Write(s, added);
   s.ReadBlockBackward(block);  // from the new end
-  EXPECT_EQ(block.Offset, old_end);
-  EXPECT_EQ(block.header.DataLength, 40u);
+  EXPECT_EQ(std::pair(block.Offset, block.header.DataLength), std::pair(old_end, std::uint32_t{40}));
   s.SetEndOfFile();
   EXPECT_THROW(s.ReadBlockForward(block), exception_rec_invalid_offset);
 }
 
 INSTANTIATE_TEST_SUITE_P(CacheModes, RecStreamTest, ::testing::Values(Cache::kOff, Cache::kOn, Cache::kWithWorker));
-
-TEST(RecBlock, TimestampComesFromLinkOrTheExtendedHeader) {
-  RecBlock block;
-  block.header.Type = kBlockData;
-  block.header.Tag = 7;
-  block.header.Link = 1234;
-  EXPECT_EQ(DataBlockTimestamp(block), 1234u);
-  block.header.Tag = kTagExtendedPackage;
-  ASSERT_TRUE(block.payload.Resize(71));
-  EXPECT_THROW(DataBlockTimestamp(block), exception_rec_corrupted);
-  ASSERT_TRUE(block.payload.Resize(72));
-  for (int i = 0; i < 8; ++i) block.payload.data()[8 + i] = static_cast<std::uint8_t>(i + 1);
-  EXPECT_EQ(DataBlockTimestamp(block), 0x0807060504030201ull);
-}
 
 }  // namespace
 }  // namespace recfilereader

@@ -9,18 +9,16 @@
 #include <chrono>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 
 #include "base/exceptions.h"
+#include "container/memstream.h"
 #include "container/recstream.h"
 #include "host/tempfilesmgrwrp.h"
 #include "platform/bytes.h"
 #include "platform/textconv.h"
 #include "properties/propvalue.h"
-#include "support/fakeowner.h"
-#include "support/memfilesystem.h"
 #include "support/sectionbuilder.h"
 
 namespace recfilereader {
@@ -55,20 +53,10 @@ std::string Summary(const MarkerSet& markers) {
   return out;
 }
 
-// The stream over a file of the builder's bytes, with the reader's temporary-files manager.
-class SectionsTest : public ::testing::Test {
+// The stream over a file of the builder's bytes, with the cache's worker.
+class SectionsTest : public ::testing::Test, protected MemStream {
  protected:
-  CRecStream& Open(const wchar_t* name, const Bytes* bytes) {
-    if (bytes != nullptr) files.Add(name, *bytes);
-    CachingFileReaderPlatform platform;
-    platform.files = &files;
-    stream = std::make_unique<CRecStream>(&owner, platform);
-    bytes != nullptr ? stream->OpenFile(name) : stream->CreateFileW(name);
-    return *stream;
-  }
-  FakeOwner owner;
-  MemFileSystem files;
-  std::unique_ptr<CRecStream> stream;
+  CRecStream& Open(const wchar_t* name, const Bytes* bytes) { return MemStream::Open(name, bytes, true); }
 };
 
 // Each case lays its section down after the file header and the stand-alone records, reads it

@@ -4,7 +4,6 @@
 
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "properties/propvalue.h"
 #include "support/propvarianttext.h"
@@ -39,102 +38,76 @@ TEST(RecFileReaderPropTest, EntriesInOrderWithTheirDefaults) {
     const Entry& e = entries[i];
     SCOPED_TRACE(testing::PrintToString(std::wstring(e.name)));
     wchar_t name[64];
-    ASSERT_TRUE(table.GetPropertyName(i, name, 64));
-    EXPECT_STREQ(name, e.name);
     PropVariantHolder value = Lpwstr(L"replaced");
-    ASSERT_TRUE(table.GetProperty(e.name, &value.get()));
-    EXPECT_EQ(value.vt(), e.type);
-    EXPECT_EQ(GetPropWString(value.get()), e.text);
     ULONG flags = 99;
     PropertyInfo info{};
-    ASSERT_TRUE(table.GetPropertyFlags(e.name, &flags) && table.GetPropertyInfo(e.name, &info));
+    ASSERT_TRUE(table.GetPropertyName(i, name, 64) && table.GetProperty(e.name, &value.get()) &&
+                table.GetPropertyFlags(e.name, &flags) && table.GetPropertyInfo(e.name, &info));
+    EXPECT_STREQ(name, e.name);
+    EXPECT_EQ(std::tuple(value.vt(), GetPropWString(value.get())), std::tuple(e.type, std::wstring(e.text)));
     EXPECT_EQ(std::tuple(flags, info.Flags, info.Descriptor.ReadOnly), std::tuple(e.flags, e.flags, e.descriptor_read_only));
   }
-  PropVariantHolder aspect;
-  ASSERT_TRUE(table.GetProperty(L"cacheaspect", &aspect.get())) << "names ignore case";
-  EXPECT_EQ(aspect->dblVal, 0.8);
+  // Out of range or without room a name is refused; what is written is always terminated.
   wchar_t name[64] = L"stale";
   EXPECT_FALSE(table.GetPropertyName(18, name, 64));
   EXPECT_STREQ(name, L"");
-  EXPECT_FALSE(table.GetPropertyName(-1, name, 64));
-  EXPECT_FALSE(table.GetPropertyName(0, name, 0));
-  EXPECT_TRUE(table.GetPropertyName(17, name, 1));
-  EXPECT_STREQ(name, L"");
+  EXPECT_FALSE(table.GetPropertyName(-1, name, 64) || table.GetPropertyName(0, name, 0));
+  EXPECT_TRUE(table.GetPropertyName(17, name, 1) && name[0] == 0);
   ULONG flags = 99;
-  EXPECT_FALSE(table.GetPropertyFlags(L"NoSuchProperty", &flags));
-  EXPECT_EQ(flags, 0u);
   PropertyInfo info{};
-  EXPECT_FALSE(table.GetPropertyInfo(L"NoSuchProperty", &info));
+  EXPECT_FALSE(table.GetPropertyFlags(L"NoSuchProperty", &flags) || table.GetPropertyInfo(L"NoSuchProperty", &info));
+  EXPECT_EQ(flags, 0u);
 }
 
-// Each writable setting lands in its own member, converted as the element matrix converts.
-TEST(RecFileReaderPropTest, WritableSettingsConvert) {
-  CRecFileReaderProp table;
-  EXPECT_TRUE(table.SetProperty(L"CacheMemoryLimit", &Lpwstr(L"1000").get()));
-  EXPECT_EQ(table.cache_memory_limit(), 1000u);
-  EXPECT_TRUE(table.SetProperty(L"CacheIsTransparent", &Bool(true).get()));
-  EXPECT_TRUE(table.cache_is_transparent());
-  EXPECT_TRUE(table.SetProperty(L"CacheAspect", &Lpstr("0.25").get()));
-  EXPECT_EQ(table.cache_aspect(), 0.25);
-  EXPECT_TRUE(table.SetProperty(L"DontDecompressPackets", &I4(-3).get()));
-  EXPECT_TRUE(table.dont_decompress_packets());
-  EXPECT_TRUE(table.SetProperty(L"CacheSystemMemoryLimit", &UI8(0x100000005ull).get()));
-  EXPECT_EQ(table.cache_system_memory_limit(), 5u);
-  EXPECT_FALSE(table.SetProperty(L"CacheEntrySize", &FileTime(1).get()));
-  EXPECT_EQ(table.cache_entry_size(), 0u);  // a refused value zeroes the setting, as the conversion does
-}
-
-TEST(RecFileReaderPropTest, ReadOnlyAndUnknownNamesRefuseWrites) {
+// Each writable setting lands in its own member, converted as the element matrix converts (a
+// refused value zeroes it); read-only and unknown names refuse writes and keep their value.
+TEST(RecFileReaderPropTest, WritesConvertIntoWritableSettingsOnly) {
   CRecFileReaderProp table;
   ASSERT_TRUE(table.SetDirectProperty(kDirectEndOfFile, &I4(1).get()));
-  for (const wchar_t* name : {L"EndOfFile", L"SupportedFileExt", L"DataChanged", L"NoSuchProperty"}) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
-    EXPECT_FALSE(table.SetProperty(name, &I4(0).get()));
+  const struct {
+    const wchar_t* name;
+    PropVariantHolder value;
+    bool written;
+    const wchar_t* read;  // null: no such property
+  } cases[] = {{L"CacheMemoryLimit", Lpwstr(L"1000"), true, L"1000"}, {L"CacheIsTransparent", Bool(true), true, L"1"},
+               {L"CacheAspect", Lpstr("0.25"), true, L"0.250000"}, {L"DontDecompressPackets", I4(-3), true, L"1"},
+               {L"CacheSystemMemoryLimit", UI8(0x100000005ull), true, L"5"}, {L"CacheEntrySize", FileTime(1), false, L"0"},
+               {L"EndOfFile", I4(0), false, L"1"}, {L"SupportedFileExt", I4(0), false, L"rec"},
+               {L"DataChanged", I4(5), false, L"0"}, {L"NoSuchProperty", I4(0), false, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));
+    EXPECT_EQ(table.SetProperty(c.name, &c.value.get()), c.written);
+    PropVariantHolder value;
+    ASSERT_EQ(table.GetProperty(c.name, &value.get()), c.read != nullptr);
+    EXPECT_EQ(c.read ? GetPropWString(value.get()) : L"", c.read ? c.read : L"");
   }
+  EXPECT_EQ(std::tuple(table.cache_memory_limit(), table.cache_is_transparent(), table.cache_aspect(),
+                       table.dont_decompress_packets(), table.cache_system_memory_limit(), table.cache_entry_size()),
+            std::tuple(1000u, true, 0.25, true, 5u, 0u));
   PropVariantHolder value;
-  ASSERT_TRUE(table.GetProperty(L"EndOfFile", &value.get()));
-  EXPECT_EQ(value->lVal, 1);
-  EXPECT_FALSE(table.SetProperty(nullptr, &value.get()));
-  EXPECT_FALSE(table.SetProperty(L"CacheAspect", nullptr));
-  EXPECT_FALSE(table.GetProperty(L"NoSuchProperty", &value.get()));
-  EXPECT_FALSE(table.GetProperty(nullptr, &value.get()));
+  EXPECT_FALSE(table.SetProperty(nullptr, &value.get()) || table.SetProperty(L"CacheAspect", nullptr) ||
+               table.GetProperty(nullptr, &value.get()));
 }
 
-TEST(RecFileReaderPropTest, HashOfTheDefaultTableCountsOnlyWritableEntries) {
+// The hash counts only writable entries. Direct access by number, the reader moving, converts
+// into the entry's own type, neither counts in the hash nor dirties it, and refuses numbers out
+// of range.
+TEST(RecFileReaderPropTest, DirectAccessByNumberAndTheHash) {
   CRecFileReaderProp table;
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF86u);
-  table.SetDirectProperty(kDirectEndOfFile, &I4(1).get());  // the reader moving: unhashed, not dirty
-  table.SetDirectProperty(kDirectBeginTimestamp, &UI8(12345).get());
+  ASSERT_TRUE(table.SetDirectProperty(kDirectBeginTimestamp, &UI8(1ull << 40).get()) &&
+              table.SetDirectProperty(kDirectDataPackagesVersion, &Lpwstr(L"2").get()) &&
+              table.SetDirectProperty(kDirectEndOfFile, &I4(1).get()));
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF86u);
+  PropVariantHolder timestamp, version, wrong;
+  ASSERT_TRUE(table.GetDirectProperty(kDirectBeginTimestamp, &timestamp.get()) &&
+              table.GetDirectProperty(kDirectDataPackagesVersion, &version.get()));
+  EXPECT_EQ(Describe(timestamp.get()) + " " + Describe(version.get()), "21 0x10000000000 3 0x2");
+  EXPECT_FALSE(table.SetDirectProperty(10, &I4(1).get()) || table.SetDirectProperty(-1, &I4(1).get()) ||
+               table.SetDirectProperty(0, nullptr) || table.GetDirectProperty(10, &wrong.get()));
+  EXPECT_EQ(wrong->vt, VT_EMPTY);
   ASSERT_TRUE(table.SetProperty(L"CacheAspect", &R8(0.5).get()));
   EXPECT_EQ(table.GetTableHash(), 0xFFFFFF8Cu);
-}
-
-TEST(RecFileReaderPropTest, DirectAccessByNumberKeepsEachEntrysType) {
-  CRecFileReaderProp table;
-  struct Case {
-    LONG index;
-    PropVariantHolder value;
-    VARTYPE type;
-    const wchar_t* text;
-  };
-  std::vector<Case> cases = {{kDirectBeginTimestamp, UI8(1ull << 40), VT_UI8, L"1099511627776"},
-                             {kDirectDataPackagesVersion, Lpwstr(L"2"), VT_I4, L"2"},
-                             {kDirectCanExtractRecPart, Bool(true), VT_I4, L"1"}};
-  for (Case& c : cases) {
-    SCOPED_TRACE(c.index);
-    EXPECT_TRUE(table.SetDirectProperty(c.index, &c.value.get()));
-    PropVariantHolder back;
-    ASSERT_TRUE(table.GetDirectProperty(c.index, &back.get()));
-    EXPECT_EQ(back->vt, c.type);
-    EXPECT_EQ(GetPropWString(back.get()), c.text);
-  }
-  PropVariantHolder wrong;
-  EXPECT_FALSE(table.SetDirectProperty(10, &I4(1).get()));
-  EXPECT_FALSE(table.SetDirectProperty(-1, &I4(1).get()));
-  EXPECT_FALSE(table.SetDirectProperty(0, nullptr));
-  EXPECT_FALSE(table.GetDirectProperty(10, &wrong.get()));
-  EXPECT_EQ(wrong->vt, VT_EMPTY);
 }
 
 TEST(RecFileReaderPropTest, InterfacesByExactName) {

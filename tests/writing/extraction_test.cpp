@@ -106,14 +106,13 @@ TEST_F(ExtractionTest, AFailedExtractionLeavesNoFileAndTheSourceAsItWas) {
     for (const bool short_write : {false, true}) {
       SCOPED_TRACE(testing::Message() << "write " << n << (short_write ? " short" : " failed"));
       std::filesystem::remove(target);
-      files = FaultyFiles{};
-      files.fail_at = n, files.short_write = short_write;
+      files.Arm(n, short_write);
       EXPECT_NE(extract(), kErrorNone);
       EXPECT_FALSE(std::filesystem::exists(target));
     }
   }
   AlwaysAbort abort;
-  files = FaultyFiles{};
+  files.Arm(0, false);
   EXPECT_EQ(extract(&abort), kErrorUserAbort);
   EXPECT_FALSE(std::filesystem::exists(target));
   EXPECT_EQ(ReadFileBytes(source), before);

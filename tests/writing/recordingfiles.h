@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "container/recfilelayout.h"
@@ -105,6 +106,9 @@ class FaultyFiles final : public recfilereader::FileSystem {
   int writes = 0, fail_at = 0;
   bool short_write = false;
 
+  // Starts counting afresh, to fail (or stop short) the write numbered `n`.
+  void Arm(int n, bool short_stop) { writes = 0, fail_at = n, short_write = short_stop; }
+
   bool IsWritable(const std::wstring& path) override { return disk().IsWritable(path); }
   int Open(const std::wstring& path, recfilereader::FileAccess access, std::shared_ptr<File>& file) override {
     return Wrap(disk().Open(path, access, file), file);
@@ -118,16 +122,22 @@ class FaultyFiles final : public recfilereader::FileSystem {
     Faulty(FaultyFiles& f, std::shared_ptr<File> i) : files(f), inner(std::move(i)) {}
     recfilereader::IoResult ReadAt(std::uint64_t at, void* to, std::size_t n) override { return inner->ReadAt(at, to, n); }
     recfilereader::IoResult WriteAt(std::uint64_t at, const void* from, std::size_t n) override {
-      if (++files.writes != files.fail_at) return inner->WriteAt(at, from, n);
-      return files.short_write && n > 1 ? inner->WriteAt(at, from, n / 2) : recfilereader::IoResult{0, EIO};
+      const std::optional<std::size_t> allowed = Allowed(n);
+      return allowed ? inner->WriteAt(at, from, *allowed) : recfilereader::IoResult{0, EIO};
     }
     int GetSize(std::uint64_t& size) override { return inner->GetSize(size); }
     int Truncate(std::uint64_t size) override { return inner->Truncate(size); }
     // A copy counts as one write, which fails or stops halfway in the kernel's copy.
     recfilereader::IoResult CopyFrom(File& source, std::uint64_t from, std::uint64_t at, std::size_t n) override {
-      if (++files.writes != files.fail_at) return inner->CopyFrom(source, from, at, n);
-      if (files.short_write && n > 1) return inner->CopyFrom(source, from, at, n / 2);
-      return recfilereader::IoResult{0, EIO};
+      const std::optional<std::size_t> allowed = Allowed(n);
+      return allowed ? inner->CopyFrom(source, from, at, *allowed) : recfilereader::IoResult{0, EIO};
+    }
+    // The bytes of `n` this write may write: all, or half when it is the one that stops short;
+    // none when it is the one that fails.
+    std::optional<std::size_t> Allowed(std::size_t n) {
+      if (++files.writes != files.fail_at) return n;
+      if (files.short_write && n > 1) return n / 2;
+      return std::nullopt;
     }
     FaultyFiles& files;
     std::shared_ptr<File> inner;

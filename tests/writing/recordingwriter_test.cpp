@@ -1,5 +1,6 @@
 // The writer's and saver's files are decoded here byte by byte, or through the container's own
 // readers (tested on builder-made input), never through the version loaders.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -250,35 +251,13 @@ TEST_F(WriterTest, AttachingRefusesWhatItCannotSaveAndLeavesTheFileAlone) {
   }
 }
 
-// A repair attaches at the first block it cannot read: the block before is found by scanning.
-TEST_F(WriterTest, AttachingBeforeATornBlockFindsTheBlockBeforeIt) {
-  Bytes file = Version20File();
-  const std::vector<Block> before = Blocks(file);
-  file.resize(before[5].offset + 7);  // the configuration block torn after 7 bytes
-  files.Add(L"r.rec", file);
-  auto stream = OpenStream();
-  stream->SetPosition(before[5].offset);
-  CRecordingSaver saver(&owner, Platform());
-  saver.AttachToRecording(*stream, 0);
-  ASSERT_TRUE(saver.FinishRecording());
-  EXPECT_EQ(Types(Blocks(files.Bytes(L"r.rec")), 5),  // chained to the last data block
-            (std::vector<std::uint16_t>{kBlockConfiguration, kBlockNavigation, kBlockEnd}));
-}
-
 TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) {
-  const auto fails = [](auto&& call) {
-    try {
-      call();
-    } catch (const com_error& e) {
-      return e.Error() == E_FAIL;
-    }
-    return false;
-  };
+  const auto e_fail = testing::Throws<com_error>(testing::Property(&com_error::Error, E_FAIL));
   CRecordingWriter writer(&owner, Platform());
   DataPackageRecord record{};
-  EXPECT_TRUE(fails([&] { writer.AppendDataPackage(record); }));
+  EXPECT_THAT([&] { writer.AppendDataPackage(record); }, e_fail);
   writer.Open(L"r.rec", 0);
-  EXPECT_TRUE(fails([&] { writer.Open(L"s.rec", 0); }));
+  EXPECT_THAT([&] { writer.Open(L"s.rec", 0); }, e_fail);
   const std::size_t head = files.Bytes(L"r.rec").size();
   record.DataSize = kMaxDataLength - 72 - 7;  // 8 trailing bytes make it one too many
   record.Descriptor.PackageFlags = 0x10;
@@ -295,9 +274,9 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
             std::tuple(kBlockConfiguration, kBlockData, 0ull, kBlockConfiguration));
   CRecordingSaver saver(&owner, Platform());
   saver.CreateNewRecording(L"s.rec", 0);
-  EXPECT_TRUE(fails([&] { saver.CreateNewRecording(L"t.rec", 0); }));
+  EXPECT_THAT([&] { saver.CreateNewRecording(L"t.rec", 0); }, e_fail);
   EXPECT_TRUE(saver.FinishRecording());
-  EXPECT_TRUE(fails([&] { saver.FinishRecording(); }));
+  EXPECT_THAT([&] { saver.FinishRecording(); }, e_fail);
   CachingFileReaderPlatform no_memory = Platform();
   no_memory.memory_status = [] { return std::optional<std::uint64_t>(100); };
   CRecordingSaver starved(&owner, no_memory);  // cannot back up what it would overwrite
@@ -308,9 +287,12 @@ TEST_F(WriterTest, WrongStatesRaiseEFailAndRefusedOrFailedPackagesLeaveNoTrace) 
   EXPECT_EQ(files.Bytes(L"u.rec"), head_only);
 }
 
-// Saving into a 2.0 file and into one our writer made, at the end of their data, while every write of the save fails in turn, by an error or by stopping short: each time
-// the failure reaches the host with severity 4 and the file is byte for byte what it was. Then
-// the save that no fault reaches: the data untouched, the new tail, the index filled in place.
+// Saving into a 2.0 file and into one our writer made, at the end of their data, while every
+// write of the save fails in turn, by an error or by stopping short: each time the failure
+// reaches the host with severity 4 and the file is byte for byte what it was. Then the save
+// that no fault reaches: the data untouched, the new tail, the index filled in place. A repair
+// attaches at the first block it cannot read, torn by the end of the file: the block before
+// it is found by scanning.
 TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) {
   {
     CRecordingWriter writer(&owner, Platform());
@@ -319,19 +301,27 @@ TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) 
     for (record.Timestamp = 10; record.Timestamp < 40; record.Timestamp += 10) writer.AppendDataPackage(record);
   }  // the destructor finishes the file
   // The index block, the block that ends the data and the tail a save writes there.
-  const struct { const char* name; Bytes original; std::size_t index, end; std::vector<std::uint16_t> tail; } cases[] = {
+  const struct {
+    const char* name;
+    Bytes whole;
+    std::size_t index, end;
+    std::vector<std::uint16_t> tail;
+    std::size_t torn = 0;  // when not 0: the file ends this far into the block at `end`
+  } cases[] = {
       {"2.0", Version20File(), 2, 5, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}},
+      {"2.0_torn", Version20File(), 2, 5, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockEnd}, 7},
       {"2.1", files.Bytes(L"new.rec"), 1, 6, {kBlockConfiguration, kBlockNavigation, kBlockMarker, kBlockMetadata,
                                            kBlockMetadata, kBlockMetadata, kBlockMetadata, kBlockMetadataTable, kBlockEnd}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<Block> before = Blocks(c.original);
+    const std::vector<Block> before = Blocks(c.whole);
+    const Bytes original(c.whole.begin(), c.torn ? c.whole.begin() + before[c.end].offset + c.torn : c.whole.end());
     int covered = 0;
     for (const Fault fault : {Fault{EIO, 0}, Fault{0, 5}}) {
       for (int nth = 1;; ++nth) {
         SCOPED_TRACE(nth);
-        files.Add(L"r.rec", c.original);
+        files.Add(L"r.rec", original);
         auto stream = OpenStream();
         stream->SetPosition(before[c.end].offset);
         CRecordingSaver saver(&owner, Platform());
@@ -346,14 +336,14 @@ TEST_F(WriterTest, SavingRestoresTheFileOnAnyFailedWriteAndElseRewritesTheTail) 
         ASSERT_GT(owner.Reports().size(), reports);
         EXPECT_EQ(std::tuple(owner.Reports()[reports].severity, owner.Reports()[reports].id), std::tuple(4u, 0u));
         stream.reset();
-        ASSERT_EQ(files.Bytes(L"r.rec"), c.original);
+        ASSERT_EQ(files.Bytes(L"r.rec"), original);
       }
     }
     RecordProperty(std::string("write_points_covered_") + c.name, covered);
     EXPECT_GT(covered, 10);
     const Bytes after = files.Bytes(L"r.rec");
     const std::vector<Block> blocks = Blocks(after);  // the index now links to the new tail
-    EXPECT_TRUE(std::equal(c.original.begin() + before[c.index].Next(), c.original.begin() + before[c.end].offset,
+    EXPECT_TRUE(std::equal(original.begin() + before[c.index].Next(), original.begin() + before[c.end].offset,
                            after.begin() + before[c.index].Next()));  // the data untouched
     EXPECT_EQ(Types(blocks, c.end), c.tail);
     std::vector<std::uint64_t> slots = {blocks[c.end].offset, blocks[c.end + 1].offset, blocks[c.end + 2].offset};

@@ -122,8 +122,7 @@ TEST_F(RepairTest, AFailedWriteLosesNothingForTheNextRepair) {
     for (const bool short_write : {false, true}) {
       SCOPED_TRACE(testing::Message() << "write " << n << (short_write ? " short" : " failed"));
       WriteFileBytes(path, cut);
-      files = FaultyFiles{};
-      files.fail_at = n, files.short_write = short_write;
+      files.Arm(n, short_write);
       EXPECT_NE(RepairOn(&files), kErrorNone);
       ASSERT_TRUE(Repair());
       EXPECT_EQ(reader.Packages(path), SamplePackages(0, 8));
