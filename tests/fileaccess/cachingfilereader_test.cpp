@@ -185,18 +185,11 @@ std::unique_ptr<PerformanceQuery> Query(ULONG mode, ULONG index, const wchar_t* 
   return q;
 }
 
-class PerformanceTest : public ReaderTest {
- protected:
-  void SetUp() override {
-    owner.SetCache(2 * kEntry, 8 * kEntry, true);
-    reader = &Open(Pattern(4 * kEntry));
-  }
-  CCachingFileReader* reader = nullptr;
-};
-
-// Each row "name unit type"; the rest of each answer is the same for all, and never touches the
-// host's padding.
-TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
+// By index, each row "name unit type"; the rest of each answer is the same for all, and never
+// touches the host's padding. By name, the value alone, and nothing of the description.
+TEST_F(ReaderTest, PerformanceCountersAnswerByIndexInOrderAndByNameWithoutCase) {
+  owner.SetCache(2 * kEntry, 8 * kEntry, true);
+  CCachingFileReader* reader = &Open(Pattern(4 * kEntry));
   std::vector<std::wstring> rows;
   for (ULONG i = 0; i < 9; ++i) {
     auto q = Query(kPerformanceValueAndDescription, i);
@@ -215,10 +208,6 @@ TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
     EXPECT_EQ(std::tuple(q->Answered, q->OfferCounter, q->ValueType), std::tuple(0u, 9u, 0xCDCDCDCDu));
   }
   EXPECT_FALSE(reader->GetPerformanceTable(nullptr));
-}
-
-// Value types come with the index walk; here the values and what a by-name answer leaves alone.
-TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
   std::uint8_t buffer[8];
   reader->ReadData(buffer, 8);  // transparent miss: one access, one fail, read directly
   EXPECT_TRUE(reader->Snapshot().loaded.empty());  // the entry is left to the worker
