@@ -12,15 +12,8 @@
 namespace recfilereader {
 namespace {
 
-struct GuardCase {
-  const char* name;
-  std::function<void()> fail;
-  LONG code;
-  std::wstring text;
-};
-
 TEST(Guard, MapsEachFailureToItsCodeAndText) {
-  const GuardCase cases[] = {
+  const struct { const char* name; std::function<void()> fail; LONG code; std::wstring text; } cases[] = {
       {"corrupted", [] { throw exception_rec_corrupted(); }, 20, L"Recording corrupted"},
       {"rec", [] { throw exception_rec(L"loader text"); }, 20, L"loader text"},
       {"runtime", [] { throw exception_rt(L"No file opened"); }, 10, L"No file opened"},
@@ -32,7 +25,7 @@ TEST(Guard, MapsEachFailureToItsCodeAndText) {
       {"bad_alloc", [] { throw std::bad_alloc(); }, 10, L"Memory allocation failed via operator new"},
       {"anything", [] { throw 42; }, 10, L"Unexpected failure of an unknown kind"},
   };
-  for (const GuardCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CLastError last(nullptr);
     int cleanups = 0;

@@ -124,13 +124,10 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
 // is what later reads see.
 TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
   const auto bytes = Pattern(2 * kEntry);
-  const struct Case {
-    const char* name;
-    std::uint32_t limit;        // 0: direct reads, else through entries
-    bool write;                 // 100 bytes, 50 of them past the end
-    std::vector<Fault> faults;  // for calls 1, 2, ...
-    const wchar_t* error;       // expected text start, or null for success
-  } cases[] = {
+  // `limit` 0: direct reads, else through entries; a write puts 100 bytes, 50 of them past the end;
+  // the faults hit calls 1, 2, ...; `error` is the start of the expected text, or null for success.
+  const struct Case { const char* name; std::uint32_t limit; bool write; std::vector<Fault> faults;
+                      const wchar_t* error; } cases[] = {
       {"again three times", 0, false, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
       {"partial then interrupted", 0, false, {{EINTR, 40}}, nullptr},
       {"four failures", 0, false, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},

@@ -28,7 +28,9 @@ class CompressionLibraryEnv {
   ~CompressionLibraryEnv() { unsetenv(kCompressionLibraryVariable); }
 };
 
-void Destroy(IInterfaceAccess* reader) { static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy(); }
+void Destroy(IInterfaceAccess* reader) {
+  static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+}
 
 // The performance counters themselves are the caching file reader's; here only the chain that
 // reaches them through the block stream.

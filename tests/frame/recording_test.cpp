@@ -262,15 +262,10 @@ TEST_F(RecordingTest, HostileArgumentsFailWithTheirReasonAndLeaveTheCursor) {
 TEST_F(RecordingTest, AFailedOpenLeavesTheReaderClosedWithTheReason) {
   WriteRecording(path, SamplePackages(3));
   auto bytes = rectest::ReadFileBytes(path);
-  const struct {
-    const char* name;
-    std::size_t offset;  // byte to damage, or npos for none
-    std::uint8_t value;
-    ULONG purpose_or_flags;
-    bool ex;
-    LONG code;
-    const char* text;
-  } cases[] = {
+  // Each case damages the byte at `offset` (npos: none) and opens with Open(purpose) or, when
+  // `ex`, with OpenEx(flags).
+  const struct { const char* name; std::size_t offset; std::uint8_t value; ULONG purpose_or_flags; bool ex;
+                 LONG code; const char* text; } cases[] = {
       {"not a file header", 2, 0xFA, 1, false, 20, "Not a valid recording"},
       {"unknown identifier", 32, 0x00, 1, false, 20, "Invalid recording signature"},
       {"other version block", 80 + 2, 0x6E, 1, false, 20, "Recording corrupted"},
@@ -278,18 +273,18 @@ TEST_F(RecordingTest, AFailedOpenLeavesTheReaderClosedWithTheReason) {
       {"missing file", std::string::npos, 0, 1, false, 10, ""},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     auto damaged = bytes;
     if (c.offset != std::string::npos) damaged[c.offset] = c.value;
     const auto file = dir / c.name;
     if (std::string(c.name) != "missing file") rectest::WriteFileBytes(file, damaged);
     Reader r;
-    const BOOL opened = c.ex ? r.reader()->OpenEx(file.wstring().c_str(), 1, c.purpose_or_flags)
-                             : r.reader()->Open(file.wstring().c_str(), c.purpose_or_flags);
-    EXPECT_FALSE(opened) << c.name;
-    EXPECT_EQ(r.error()->GetErrorCode(), c.code) << c.name << ": " << r.ErrorText();
-    EXPECT_NE(r.ErrorText().find(c.text), std::string::npos) << c.name << ": " << r.ErrorText();
+    const std::wstring name = file.wstring();
+    EXPECT_FALSE(c.ex ? r.reader()->OpenEx(name.c_str(), 1, c.purpose_or_flags) : r.Open(file, c.purpose_or_flags));
+    EXPECT_EQ(r.error()->GetErrorCode(), c.code) << r.ErrorText();
+    EXPECT_NE(r.ErrorText().find(c.text), std::string::npos) << r.ErrorText();
     std::uint64_t position = 0;
-    EXPECT_FALSE(r.positions()->GetPosition(&position)) << c.name;
+    EXPECT_FALSE(r.positions()->GetPosition(&position));
     EXPECT_EQ(r.ErrorText(), "No file opened");
   }
 }
@@ -307,11 +302,8 @@ std::string Text(IObjectProperties* table, const wchar_t* name) {
 // Builder-made files of each version, with first-format packages at 1000 and 2000 and a marker
 // at 1500, open with their time span tuned and their tables handed to the managers.
 TEST_F(RecordingTest, EachVersionOpensWithItsTimeSpanAndTables) {
-  const struct {
-    const char* name;
-    rectest::Bytes bytes;
-    const char* description;  // the recording property the file carries
-  } files[] = {
+  // Each file with the recording description it carries.
+  const struct { const char* name; rectest::Bytes bytes; const char* description; } files[] = {
       {"1.0", rectest::BuildV10().bytes, "<none>"},
       {"2.0", rectest::BuildV2({.index_type = 0xCB01, .index_size = 32, .metadata = false}).bytes, "<none>"},
       {"2.1", rectest::BuildV2({}).bytes, "run 7"},
@@ -325,8 +317,8 @@ TEST_F(RecordingTest, EachVersionOpensWithItsTimeSpanAndTables) {
     ASSERT_TRUE(support->IsFileSupported(path.wstring().c_str(), &supported));
     EXPECT_TRUE(supported);
     ASSERT_TRUE(r.Open(path)) << r.ErrorText();
-    EXPECT_EQ(std::tuple(r.Property(L"BeginTimestamp"), r.Property(L"EndTimestamp"), r.Property(L"DataPackagesVersion")),
-              std::tuple(1000ull, 2001ull, 1ull));
+    EXPECT_EQ(std::tuple(r.Property(L"BeginTimestamp"), r.Property(L"EndTimestamp"),
+                         r.Property(L"DataPackagesVersion")), std::tuple(1000ull, 2001ull, 1ull));
     ULONG sources = 0, markers = 0;
     LONGLONG marker = 0;
     ASSERT_TRUE(r.Face<IRecordingSources>(L"IRecordingSources")->GetSourceCount(&sources));
