@@ -88,8 +88,9 @@ class RecordingTest : public ::testing::Test {
   std::filesystem::path path = dir / "rec.rec";
 };
 
-// Forty packages, and one alone (the first package is then the last).
-TEST_F(RecordingTest, WalksForwardAndBackOverWhatTheWriterWrote) {
+// Forty packages, and one alone (the first package is then the last): the walk both ways, and
+// the positions and jumps agree with it.
+TEST_F(RecordingTest, WalksPositionsAndJumpsOverWhatTheWriterWrote) {
   for (const auto& packages : {SamplePackages(40), std::vector<Package>{{7, 5'000, Bytes{1, 2, 3}}}}) {
     SCOPED_TRACE(packages.size());
     const auto file = dir / std::to_string(packages.size());
@@ -99,9 +100,15 @@ TEST_F(RecordingTest, WalksForwardAndBackOverWhatTheWriterWrote) {
     EXPECT_EQ(std::tuple(r.Property(L"BeginTimestamp"), r.Property(L"EndTimestamp"), r.Property(L"BeginOfFile")),
               std::tuple(packages.front().timestamp, packages.back().timestamp + 1, 1ull));
     EXPECT_EQ(r.Property(L"DataPackagesVersion"), 2u);
-    EXPECT_TRUE(r.Walk(kReadForward, packages.size()) == packages);
-    EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
+    std::vector<std::uint64_t> at;
     Package got;
+    for (const Package& expected : packages) {
+      at.push_back(r.Position());
+      ASSERT_TRUE(r.Read(kReadForward, got)) << r.ErrorText();
+      EXPECT_TRUE(got == expected) << expected.timestamp;
+    }
+    const std::uint64_t end = r.Position();
+    EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
     EXPECT_FALSE(r.Read(kReadForward, got));
     EXPECT_NE(r.ErrorText().find("End of data reached"), std::string::npos);
     EXPECT_TRUE(r.Walk(kReadBackward, packages.size()) == std::vector<Package>(packages.rbegin(), packages.rend()));
@@ -109,44 +116,26 @@ TEST_F(RecordingTest, WalksForwardAndBackOverWhatTheWriterWrote) {
     EXPECT_FALSE(r.Read(kReadBackward, got));
     EXPECT_NE(r.ErrorText().find("Begin of data reached"), std::string::npos);
     EXPECT_FALSE(r.data()->ReadDataPackage(3, nullptr));
-  }
-}
-
-TEST_F(RecordingTest, PositionsAndJumpsAgreeWithTheWalk) {
-  const auto packages = SamplePackages(25);
-  WriteRecording(path, packages);
-  Reader r;
-  ASSERT_TRUE(r.Open(path)) << r.ErrorText();
-  std::vector<std::uint64_t> at;
-  Package got;
-  for (std::size_t i = 0; i < packages.size(); ++i) {
-    at.push_back(r.Position());
-    ASSERT_TRUE(r.Read(kReadForward, got));
-  }
-  const std::uint64_t end = r.Position();
-  auto* positions = r.positions();
-  for (std::size_t i = 0; i < at.size(); ++i) {
-    std::uint64_t next = 0, previous = 0;
-    ASSERT_TRUE(positions->GetNextPosition(&at[i], &next)) << r.ErrorText();
-    EXPECT_EQ(next, i + 1 < at.size() ? at[i + 1] : end) << i;
-    ASSERT_TRUE(positions->GetPrevPosition(&at[i], &previous));
-    EXPECT_EQ(previous, at[i == 0 ? 0 : i - 1]) << i;
-    // Exactly at a package's timestamp, and just before it, the jump lands on that package.
-    for (ULONGLONG t : {packages[i].timestamp, packages[i].timestamp - 1}) {
-      if (t < packages.front().timestamp) continue;
-      ASSERT_TRUE(r.navigate()->JumpToReferenceTimestamp(t)) << r.ErrorText();
-      EXPECT_EQ(r.Position(), at[i]) << t;
+    auto* positions = r.positions();
+    for (std::size_t i = 0; i < at.size(); ++i) {
+      std::uint64_t next = 0, previous = 0;
+      ASSERT_TRUE(positions->GetNextPosition(&at[i], &next) && positions->GetPrevPosition(&at[i], &previous));
+      EXPECT_EQ(std::pair(next, previous), std::pair(i + 1 < at.size() ? at[i + 1] : end, at[i == 0 ? 0 : i - 1]));
+      // Exactly at a package's timestamp, and just before it, the jump lands on that package.
+      for (ULONGLONG t : {packages[i].timestamp, packages[i].timestamp - 1}) {
+        if (t < packages.front().timestamp) continue;
+        ASSERT_TRUE(r.navigate()->JumpToReferenceTimestamp(t)) << r.ErrorText();
+        EXPECT_EQ(r.Position(), at[i]) << t;
+      }
     }
+    ASSERT_TRUE(r.navigate()->JumpToReferenceTimestamp(packages.back().timestamp + 1));
+    EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
+    EXPECT_TRUE(r.Walk(kReadBackward, 1).front() == packages.back());
+    ASSERT_TRUE(positions->SetPosition(&end, 8)) << r.ErrorText();
+    EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
+    ASSERT_TRUE(positions->SetPosition(&at[at.size() / 2], 8));
+    EXPECT_TRUE(r.Walk(kReadForward, 1).front() == packages[packages.size() / 2]);
   }
-  ASSERT_TRUE(r.navigate()->JumpToReferenceTimestamp(packages.back().timestamp + 1));
-  EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
-  ASSERT_TRUE(r.Read(kReadBackward, got));
-  EXPECT_TRUE(got == packages.back());
-  ASSERT_TRUE(positions->SetPosition(&end, 8)) << r.ErrorText();
-  EXPECT_EQ(r.Property(L"EndOfFile"), 1u);
-  ASSERT_TRUE(positions->SetPosition(&at[5], 8));
-  ASSERT_TRUE(r.Read(kReadForward, got));
-  EXPECT_TRUE(got == packages[5]);
 }
 
 // Offsets of the data blocks of a file, found by walking its block headers.
