@@ -234,7 +234,6 @@ class Usage(unittest.TestCase):
             (["info", missing], 1, "missing.rec: [code 10]"),
             (["info", empty], 1, "empty.rec: [code 20]"),
             (["check", text], 1, "text.rec: [code 20]"),
-            (["sources", text], 1, "text.rec: [code 20]"),
             (["demo", DEMO], 1, "exists"),
             (["export", missing, "--format", "csv", "-o", path("never.csv")], 1, "missing.rec"),
             (["extract", DEMO, "--from", 5, "--to", 5, "-o", path("never.rec")], 2, "--from"),
