@@ -31,12 +31,8 @@ bool Eventually(Condition done) {
 // One pass loads at most the first empty entry that lies wholly inside the window
 // (memory limit x fraction from the position) and before the end of the file.
 TEST_F(ReaderTest, ReadAheadLoadsOneWholeEntryOfTheWindowPerPass) {
-  const struct Case {
-    const char* name;
-    std::uint64_t file_size, position;
-    std::uint32_t entry, limit, passes;
-    std::vector<std::uint32_t> loaded;
-  } cases[] = {
+  const struct Case { const char* name; std::uint64_t file_size, position; std::uint32_t entry, limit, passes;
+                      std::vector<std::uint32_t> loaded; } cases[] = {
       // Window 8,388,608 bytes: entries 0 to 3, one per pass, never entry 4.
       {"one per pass", 20 * kMiB, 0, 2 * kMiB, 10 * kMiB, 3, {0, 1, 2}},
       {"whole entries only", 20 * kMiB, 1, 2 * kMiB, 10 * kMiB, 9, {0, 1, 2, 3}},
@@ -79,12 +75,10 @@ struct HollowFiles final : FileSystem, PlatformFile {
 // always keep three.
 TEST_F(ReaderTest, EvictionTakesTheOldestAndKeepsThree) {
   constexpr std::uint32_t kSystemLimit = 100 * kEntry;
-  const struct Case {
-    std::uint32_t entry, limit, loads;
-    std::optional<std::uint64_t> available;  // what the probe finds
-    std::uint64_t wait_us;                   // clock time before the pass
-    std::size_t left;                        // the newest `left` entries stay
-  } cases[] = {
+  // `available`: what the probe finds; `wait_us`: clock time before the pass; the newest `left`
+  // entries stay.
+  const struct Case { std::uint32_t entry, limit, loads; std::optional<std::uint64_t> available; std::uint64_t wait_us;
+                      std::size_t left; } cases[] = {
       {kEntry, 4 * kEntry, 5, {}, 0, 5},          // exactly limit + entry: stays
       {kEntry, 4 * kEntry - 1, 5, {}, 0, 3},      // one byte over: 2*1+2 = 4, kept at three
       {kEntry, kEntry, 8, {}, 0, 3},              // 2*7+2 = 16 wanted, lowered to 8 - 3

@@ -124,13 +124,10 @@ TEST_F(ReaderTest, RandomReadsWritesAndCutsMatchAPlainCopy) {
 // is what later reads see.
 TEST_F(ReaderTest, IoFaultsFailTheOperationAndLeaveNothingBehind) {
   const auto bytes = Pattern(2 * kEntry);
-  const struct Case {
-    const char* name;
-    std::uint32_t limit;        // 0: direct reads, else through entries
-    bool write;                 // 100 bytes, 50 of them past the end
-    std::vector<Fault> faults;  // for calls 1, 2, ...
-    const wchar_t* error;       // expected text start, or null for success
-  } cases[] = {
+  // `limit` 0: direct reads, else through entries; a write puts 100 bytes, 50 of them past the end;
+  // the faults hit calls 1, 2, ...; `error` is the start of the expected text, or null for success.
+  const struct Case { const char* name; std::uint32_t limit; bool write; std::vector<Fault> faults;
+                      const wchar_t* error; } cases[] = {
       {"again three times", 0, false, {{EAGAIN, 0}, {EINTR, 0}, {EAGAIN, 0}}, nullptr},
       {"partial then interrupted", 0, false, {{EINTR, 40}}, nullptr},
       {"four failures", 0, false, {{EINTR, 0}, {EINTR, 0}, {EINTR, 0}, {EIO, 0}},
@@ -185,18 +182,11 @@ std::unique_ptr<PerformanceQuery> Query(ULONG mode, ULONG index, const wchar_t* 
   return q;
 }
 
-class PerformanceTest : public ReaderTest {
- protected:
-  void SetUp() override {
-    owner.SetCache(2 * kEntry, 8 * kEntry, true);
-    reader = &Open(Pattern(4 * kEntry));
-  }
-  CCachingFileReader* reader = nullptr;
-};
-
-// Each row "name unit type"; the rest of each answer is the same for all, and never touches the
-// host's padding.
-TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
+// By index, each row "name unit type"; the rest of each answer is the same for all, and never
+// touches the host's padding. By name, the value alone, and nothing of the description.
+TEST_F(ReaderTest, PerformanceCountersAnswerByIndexInOrderAndByNameWithoutCase) {
+  owner.SetCache(2 * kEntry, 8 * kEntry, true);
+  CCachingFileReader* reader = &Open(Pattern(4 * kEntry));
   std::vector<std::wstring> rows;
   for (ULONG i = 0; i < 9; ++i) {
     auto q = Query(kPerformanceValueAndDescription, i);
@@ -215,10 +205,6 @@ TEST_F(PerformanceTest, ByIndexEnumeratesTheNineCountersInOrder) {
     EXPECT_EQ(std::tuple(q->Answered, q->OfferCounter, q->ValueType), std::tuple(0u, 9u, 0xCDCDCDCDu));
   }
   EXPECT_FALSE(reader->GetPerformanceTable(nullptr));
-}
-
-// Value types come with the index walk; here the values and what a by-name answer leaves alone.
-TEST_F(PerformanceTest, ByNameMatchesWithoutCaseAndWritesNoDescription) {
   std::uint8_t buffer[8];
   reader->ReadData(buffer, 8);  // transparent miss: one access, one fail, read directly
   EXPECT_TRUE(reader->Snapshot().loaded.empty());  // the entry is left to the worker

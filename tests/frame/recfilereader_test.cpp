@@ -9,6 +9,7 @@
 #include "recfilereader/recfilereader.h"
 #include "platform/textconv.h"
 #include "support/fakehost.h"
+#include "support/hostreader.h"
 
 namespace rectest {
 void FailAllocationsAfter(long allowed);  // failingallocations.cpp: -1 lets everything through
@@ -27,19 +28,16 @@ class CompressionLibraryEnv {
   ~CompressionLibraryEnv() { unsetenv(kCompressionLibraryVariable); }
 };
 
-struct ReaderDeleter {
-  void operator()(IInterfaceAccess* reader) const {
-    static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
-  }
-};
-using ReaderPtr = std::unique_ptr<IInterfaceAccess, ReaderDeleter>;
+void Destroy(IInterfaceAccess* reader) {
+  static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+}
 
-ReaderPtr MakeReader(IInterfaceAccess* host = nullptr) { return ReaderPtr(CreateRecordingReader(host)); }
-
-TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
+// The performance counters themselves are the caching file reader's; here only the chain that
+// reaches them through the block stream.
+TEST(RecFileReader, HandsOutItsPublicInterfacesOnlyAndReachesTheCacheCounters) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
-  ReaderPtr reader = MakeReader();
-  ASSERT_NE(reader, nullptr);
+  rectest::HostReader host_reader;
+  IInterfaceAccess* reader = host_reader.access();
   for (const wchar_t* name :
        {L"IInterfaceAccess", L"IObjectDestroy", L"IPerformanceTable", L"IRecordingSupport", L"IRecordingReader",
         L"IRecordingReaderEx", L"IRecordingData", L"IRecordingDataEx", L"IRecordingNavigate", L"IRecordingPosition",
@@ -54,6 +52,12 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
     EXPECT_EQ(reader->GetInterface(name), nullptr) << WideToUtf8(name);
   }
   EXPECT_EQ(reader->GetInterface(nullptr), nullptr);
+  PerformanceQuery query{};
+  query.Mode = kPerformanceValueAndDescription;
+  query.ByIndex = 1;
+  query.WantedIndex = 8;
+  ASSERT_TRUE(host_reader.Face<IPerformanceTable>(L"IPerformanceTable")->GetPerformanceTable(&query));
+  EXPECT_STREQ(query.Name, L"CachingFileReader::UpdateByTimeout");
 }
 
 // However early memory runs out, nothing escapes what the host calls: a lookup, the memory
@@ -61,9 +65,11 @@ TEST(RecFileReader, HandsOutItsPublicInterfacesOnly) {
 TEST(RecFileReader, NoExceptionReachesTheHostWhenMemoryRunsOut) {
   CompressionLibraryEnv no_plugin("/nonexistent/library.so");
   rectest::FakeHost host({L"IExMemoryMgr"});
-  EXPECT_EQ(MakeReader(&host)->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
+  IInterfaceAccess* hosted = CreateRecordingReader(&host);
+  EXPECT_EQ(hosted->GetInterface(L"IExMemoryMgr"), static_cast<IExMemoryMgr*>(&host.memory));
+  Destroy(hosted);
   for (long allowed = 0; allowed < 4; ++allowed) {
-    IInterfaceAccess* reader = MakeReader().release();
+    IInterfaceAccess* reader = CreateRecordingReader(nullptr);
     auto* memory = static_cast<IExMemoryMgr*>(reader->GetInterface(L"IExMemoryMgr"));
     void* block = memory->Allocate(16, 0);
     ASSERT_NE(block, nullptr);
@@ -74,7 +80,7 @@ TEST(RecFileReader, NoExceptionReachesTheHostWhenMemoryRunsOut) {
       found = reader->GetInterface(L"IRecordingReaderEx");
       block = memory->Reallocate(block, 1 << 20);  // moves the block, and its record
       memory->Free(memory->Allocate(32, 0));
-      static_cast<IObjectDestroy*>(reader->GetInterface(L"IObjectDestroy"))->Destroy();
+      Destroy(reader);
     } catch (...) {
       escaped = true;
     }
@@ -109,18 +115,6 @@ TEST(RecFileReader, ItsPropertyTableIsTheOneItsComponentsReachAndCloseResetsTheS
     EXPECT_EQ(value.uhVal, 0u) << WideToUtf8(name);  // the whole value, whatever its type
   }
   reader->Destroy();
-}
-
-// The counters themselves are the caching file reader's; here only the chain that reaches them.
-TEST(RecFileReader, PerformanceQueriesReachTheCacheCountersThroughTheBlockStream) {
-  CompressionLibraryEnv no_plugin("/nonexistent/library.so");
-  ReaderPtr reader = MakeReader();
-  auto query = std::make_unique<PerformanceQuery>();
-  query->Mode = kPerformanceValueAndDescription;
-  query->ByIndex = 1;
-  query->WantedIndex = 8;
-  ASSERT_TRUE(static_cast<IPerformanceTable*>(reader->GetInterface(L"IPerformanceTable"))->GetPerformanceTable(query.get()));
-  EXPECT_STREQ(query->Name, L"CachingFileReader::UpdateByTimeout");
 }
 
 using CounterFn = int (*)();

@@ -28,10 +28,7 @@ struct Frame {
 };
 
 TEST(ExtInterfaceAccess, HostServicesAreTakenInOrderWithTheReadersFallbacks) {
-  const struct {
-    std::set<std::wstring> offered;
-    bool host_memory, host_processes, errors;
-  } cases[] = {
+  const struct { std::set<std::wstring> offered; bool host_memory, host_processes, errors; } cases[] = {
       {{}, false, false, false},
       {{L"IExMemoryMgr"}, true, false, false},
       {{L"IRCMemoryMgr", L"IExMemoryMgr"}, true, false, false},

@@ -29,7 +29,6 @@ std::vector<std::uint8_t> Save(const DeviceList& devices, IExMemoryMgr* memory) 
   return payload;
 }
 
-
 TEST(FileConfig, DevicesRoundTripInDocumentOrder) {
   rectest::LimitedMemory memory;
   DeviceList devices;
@@ -66,13 +65,9 @@ TEST(FileConfig, NamelessDevicesAreLeftOutAndALaterDeviceOfOneNameReplacesTheFir
 }
 
 TEST(FileConfig, MissingHandleOrClassFailsTheWholeParse) {
-  struct Case {
-    PropertyMap broken;
-    const wchar_t* text;
-  };
-  Case cases[] = {{Device(L"ZZ broken", -1, "C"), L"No handle property"},
+  struct { PropertyMap broken; const wchar_t* text; } cases[] = {{Device(L"ZZ broken", -1, "C"), L"No handle property"},
                   {Device(L"ZZ broken", 3, nullptr), L"No class name property"}};
-  for (Case& c : cases) {
+  for (auto& c : cases) {
     SCOPED_TRACE(std::string(c.text, c.text + std::wcslen(c.text)));
     DeviceList devices;
     devices.push_back(Device(L"Good", 1, "C"));
@@ -96,11 +91,8 @@ TEST(FileConfig, PayloadsThatHoldNoDeviceDocument) {
   stream.Reset();
   const auto saved = Save({Device(L"D", 1, "C")}, nullptr);
   const std::wstring no_document = L"CFileConfigParser::ParseConfigInfo";
-  const struct {
-    std::vector<std::uint8_t> payload;
-    std::size_t memory;
-    std::wstring failure;  // a part of the raised text; empty: no devices and no failure
-  } cases[] = {{streams_only.Finish(), 1 << 20, L""}, {{}, 1 << 20, no_document},
+  // `failure`: a part of the raised text; empty: no devices and no failure.
+  const struct { std::vector<std::uint8_t> payload; std::size_t memory; std::wstring failure; } cases[] = {{streams_only.Finish(), 1 << 20, L""}, {{}, 1 << 20, no_document},
                {std::vector<std::uint8_t>(512, 0xD0), 1 << 20, no_document}, {{1, 2, 3}, 1 << 20, no_document},
                {saved, 1000, L"Memory allocation of " + std::to_wstring(saved.size()) +
                                  L" bytes failed via ILockBytes interface"}};
