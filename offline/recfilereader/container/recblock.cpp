@@ -47,10 +47,4 @@ void RecBlockHeader::EncodeTo(std::uint8_t* out) const {
   StoreLe32(out + 28, DataLength);
 }
 
-std::uint64_t DataBlockTimestamp(const RecBlock& block) {
-  if (block.header.Tag != kTagExtendedPackage) return block.header.Link;
-  if (block.payload.size() < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-  return LoadLe64(block.payload.data() + kExtendedTimestampOffset);
-}
-
 }  // namespace recfilereader

@@ -87,10 +87,6 @@ struct RecBlock {
   bool IsSystemBlock() const { return header.Type != kBlockData; }
 };
 
-// The timestamp of a data block: from the extended package header when Tag says the payload
-// has one (exception_rec_corrupted when the payload is too short for it), else Link.
-std::uint64_t DataBlockTimestamp(const RecBlock& block);
-
 }  // namespace recfilereader
 
 #endif  // RECFILEREADER_CONTAINER_RECBLOCK_H

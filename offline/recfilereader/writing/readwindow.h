@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/exceptions.h"
 #include "container/recstream.h"
+#include "platform/bytes.h"
 
 namespace recfilereader {
 
@@ -43,6 +45,14 @@ class ReadWindow {
     return Holds(offset, count) ? bytes_.data() + (offset - start_) : nullptr;
   }
   std::size_t capacity() const { return bytes_.size(); }
+  // The timestamp of the data block with `header` at `offset`, which the file holds: from its
+  // package's extended header when Tag says it has one (a payload too short for it:
+  // exception_rec_corrupted), else Link.
+  std::uint64_t DataTimestamp(const RecBlockHeader& header, std::uint64_t offset) {
+    if (header.Tag != kTagExtendedPackage) return header.Link;
+    if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
+    return LoadLe64(At(offset + kBlockHeaderSize + kExtendedTimestampOffset, 8));
+  }
 
  private:
   void Fill(std::uint64_t offset, std::size_t count) {

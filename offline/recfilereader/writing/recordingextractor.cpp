@@ -88,7 +88,7 @@ bool CRecordingExtractor::WalkRun(ReadWindow& window, std::uint64_t target, std:
     }
     // A block whose back size the new file would change starts a run of its own.
     if (run.blocks != 0 && (header.PrevSize != run.last_size || position - run.first >= kRunLimit)) return true;
-    const std::uint64_t timestamp = TimestampOf(window, header, position);
+    const std::uint64_t timestamp = window.DataTimestamp(header, position);
     if (timestamp >= end_) return false;
     if (run.blocks++ == 0) run.first = position, run.first_header = header;
     run.before_last_size = run.last_size;
@@ -110,13 +110,6 @@ RecBlockHeader CRecordingExtractor::ReadHeaderAt(ReadWindow& window, std::uint64
     throw exception_rec_corrupted(L"Recording is corrupted, offset = " + std::to_wstring(offset));
   window.Expect(header.TotalSize());
   return header;
-}
-
-std::uint64_t CRecordingExtractor::TimestampOf(ReadWindow& window, const RecBlockHeader& header,
-                                               std::uint64_t offset) {
-  if (header.Tag != kTagExtendedPackage) return header.Link;
-  if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-  return LoadLe64(window.At(offset + kBlockHeaderSize + kExtendedTimestampOffset, 8));
 }
 
 // The first block goes through the saver with everything up to the last block behind its

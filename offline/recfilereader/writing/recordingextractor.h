@@ -77,7 +77,6 @@ class CRecordingExtractor final : public IThreadedProcess {
   // `position` moves past the run and the blocks passed over.
   bool WalkRun(ReadWindow& window, std::uint64_t target, std::uint64_t& position, BlockRun& run);
   RecBlockHeader ReadHeaderAt(ReadWindow& window, std::uint64_t offset);
-  std::uint64_t TimestampOf(ReadWindow& window, const RecBlockHeader& header, std::uint64_t offset);
   void CopyRun(CRecordingSaver& saver, const BlockRun& run);
   void Index(std::uint64_t timestamp, std::uint64_t offset);
   void JoinStrays();

@@ -188,12 +188,7 @@ RecBlockHeader CRecordingRepair::ReadBlockAt(ReadWindow& window, std::uint64_t o
 
 // Only the timestamp is read: a data block's payload means nothing to the repair.
 void CRecordingRepair::ScanDataBlock(ReadWindow& window, const RecBlockHeader& header, std::uint64_t offset) {
-  std::uint64_t timestamp = header.Link;
-  if (header.Tag == kTagExtendedPackage) {
-    if (header.DataLength < kExtendedPackageHeaderSize) throw exception_rec_corrupted();
-    timestamp = LoadLe64(window.At(offset + kBlockHeaderSize + kExtendedTimestampOffset, 8));
-  }
-  navigation_.Add(timestamp, offset);
+  navigation_.Add(window.DataTimestamp(header, offset), offset);
 }
 
 void CRecordingRepair::ScanSystemBlock() {
