@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -248,6 +249,7 @@ TEST_P(RecStreamTest, BytesWrittenAfterAReadAreWhatIsReadBack) {
   RecBlock added;
   added.header.Type = kBlockData;
   ASSERT_TRUE(added.payload.Resize(40));
+  std::fill_n(added.payload.data(), 40, std::uint8_t{0});  // no header-like bytes for the scan from the end
   s.SetPosition(old_end);
   RecBlockChainWriter(82).Write(s, added);
   s.ReadBlockBackward(block);  // from the new end
